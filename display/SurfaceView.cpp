@@ -1,0 +1,44 @@
+#include "SurfaceView.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+
+#include <cmath>
+
+namespace quiltaro {
+
+SurfaceView::SurfaceView(QSizeF sizeInPoints, QColor background, QWidget* parent)
+    : QWidget(parent) {
+    const qreal ratio = parent ? parent->devicePixelRatioF() : devicePixelRatioF();
+    surface_ = std::make_unique<Surface>(sizeInPoints, ratio, background);
+    setFixedSize(static_cast<int>(std::lround(sizeInPoints.width() * 96.0 / 72.0)),
+                 static_cast<int>(std::lround(sizeInPoints.height() * 96.0 / 72.0)));
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_NoSystemBackground);
+    setFocusPolicy(Qt::NoFocus);
+    surface_->setPresenter([this](const QRect& deviceRect) {
+        if (!isVisible())
+            return;
+        const qreal r = surface_->devicePixelRatio();
+        const QRect logical(QPoint(static_cast<int>(std::floor(deviceRect.left() / r)),
+                                   static_cast<int>(std::floor(deviceRect.top() / r))),
+                            QPoint(static_cast<int>(std::ceil((deviceRect.right() + 1) / r)),
+                                   static_cast<int>(std::ceil((deviceRect.bottom() + 1) / r))));
+        repaint(logical);
+    });
+}
+
+void SurfaceView::paintEvent(QPaintEvent* event) {
+    QPainter painter(this);
+    const QImage& image = surface_->image();
+    const qreal r = surface_->devicePixelRatio();
+    for (const QRect& rect : event->region()) {
+        const QRect source(static_cast<int>(std::floor(rect.left() * r)),
+                           static_cast<int>(std::floor(rect.top() * r)),
+                           static_cast<int>(std::ceil(rect.width() * r)),
+                           static_cast<int>(std::ceil(rect.height() * r)));
+        painter.drawImage(QRectF(rect), image, source);
+    }
+}
+
+} // namespace quiltaro

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "Surface.h"
+
+#include <QWidget>
+
+#include <memory>
+
+namespace quiltaro {
+
+// The widget that shows a window's drawing surface, under the window's
+// controls. Presenting repaints only what changed, synchronously, so that a
+// frame is on the screen before the animation that drew it waits.
+class SurfaceView : public QWidget {
+    Q_OBJECT
+public:
+    SurfaceView(QSizeF sizeInPoints, QColor background, QWidget* parent);
+
+    Surface& surface() { return *surface_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    std::unique_ptr<Surface> surface_;
+};
+
+} // namespace quiltaro

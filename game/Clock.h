@@ -1,0 +1,40 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+
+namespace quiltaro {
+
+// Time comes into the game through this interface so that tests can run a
+// whole game on a virtual clock in milliseconds.
+class Clock {
+public:
+    using Duration = std::chrono::nanoseconds;
+    // A point on a monotonic time line: it never jumps back, not at midnight
+    // and not when the system time is set, and keeps its precision all day.
+    using TimePoint = std::chrono::time_point<std::chrono::steady_clock, Duration>;
+
+    virtual ~Clock() = default;
+    virtual TimePoint now() = 0;
+    // Returns once now() has reached the deadline; never earlier.
+    virtual void sleepUntil(TimePoint deadline) = 0;
+    // The time of day in seconds since midnight, as the game shows it in its
+    // record; only informative, since it wraps at midnight.
+    virtual float secondsSinceMidnight() = 0;
+    // A seed drawn from the time of day, at the clock's full resolution.
+    virtual std::uint64_t timeSeed() = 0;
+};
+
+// The real clock: std::chrono::steady_clock for every deadline, the system
+// clock only for the time of day.
+class SystemClock final : public Clock {
+public:
+    TimePoint now() override;
+    // Sleeps instead of reading the clock in a loop: the pause is as long,
+    // but an animation does not hold a processor core while it waits.
+    void sleepUntil(TimePoint deadline) override;
+    float secondsSinceMidnight() override;
+    std::uint64_t timeSeed() override;
+};
+
+} // namespace quiltaro

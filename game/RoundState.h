@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace quiltaro {
+
+// The one record the whole game works on. Field names and types follow the
+// rules of the game closely: the 16-bit counters and the single-precision
+// values are what the judging compares against, so they must not be widened.
+struct RoundState {
+    // Game-wide fields: they live for the whole run.
+    std::u16string keyChar;   // last character typed on the game window (one UTF-16 unit)
+    std::string typedAnswer;  // digits and at most one '.', never first, at most 7 characters
+    std::string shownAnswer;  // typedAnswer with a decimal comma
+    std::string solutionText; // the red value in the program's number-to-text form
+    std::int16_t tryNumber = 0;
+    std::int16_t score = 0;
+    // Seconds since midnight at the last wait. Kept for what it means to a
+    // reader of the record; no wait reads its deadline from it (see Pacer).
+    float timeMark = 0.0f;
+
+    // Game-window fields.
+    double lowBound = 0;
+    double highBound = 0;
+    float redValue = 0.0f;
+    double scaleLow = 0;
+    double scaleHigh = 0;
+    double lowX = 50;
+    double highX = 430;
+    double redX = 50;
+    float lineY = 120.0f;
+    int pointTyped = 0;
+    std::int16_t zoomStep = 0;
+    float guessValue = 0.0f;
+
+    static constexpr int maxAnswerLength = 7;
+    static constexpr std::int16_t maxScore = 10;
+
+    // What the game window's load reaction sets; the fields of a round are
+    // filled by the first generation before anything reads them.
+    void loadGameWindow() {
+        tryNumber = 1;
+        score = 0;
+        pointTyped = 0;
+    }
+};
+
+} // namespace quiltaro

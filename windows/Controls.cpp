@@ -1,0 +1,99 @@
+#include "Controls.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QSvgRenderer>
+
+#include <cmath>
+
+namespace quiltaro {
+
+int twipsToPixels(int twips) {
+    return static_cast<int>(std::lround(twips / 15.0));
+}
+
+QRect twips(int left, int top, int width, int height) {
+    auto px = twipsToPixels;
+    return QRect(QPoint(px(left), px(top)), QPoint(px(left + width) - 1, px(top + height) - 1));
+}
+
+QPixmap renderPicture(const QString& asset, QSize logicalSize, qreal ratio) {
+    QSvgRenderer renderer(asset);
+    QPixmap pixmap(logicalSize * ratio);
+    pixmap.fill(Qt::transparent);
+    {
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(pixmap.size())));
+    }
+    pixmap.setDevicePixelRatio(ratio);
+    return pixmap;
+}
+
+ImageControl::ImageControl(const QString& name, const QString& asset, QRect geometry,
+                           QWidget* parent)
+    : QWidget(parent), asset_(asset) {
+    setObjectName(name);
+    setGeometry(geometry);
+    setFocusPolicy(Qt::NoFocus);
+    QSvgRenderer renderer(asset);
+    pictureSize_ = renderer.defaultSize();
+}
+
+void ImageControl::setBackground(const QColor& colour) {
+    background_ = colour;
+    update();
+}
+
+void ImageControl::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    if (background_.isValid())
+        painter.fillRect(rect(), background_);
+    // Rendered again when the ratio changes: crisp on any screen the window
+    // moves to.
+    if (cache_.isNull() || cache_.devicePixelRatio() != devicePixelRatioF())
+        cache_ = renderPicture(asset_, pictureSize_, devicePixelRatioF());
+    painter.drawPixmap(0, 0, cache_);
+}
+
+void ImageControl::mousePressEvent(QMouseEvent* event) {
+    pressed_ = event->button() == Qt::LeftButton;
+}
+
+void ImageControl::mouseReleaseEvent(QMouseEvent* event) {
+    const bool click = pressed_ && event->button() == Qt::LeftButton &&
+                       rect().contains(event->position().toPoint());
+    pressed_ = false;
+    if (click && onClick)
+        onClick();
+}
+
+QLabel* makeLabel(const QString& name, const QString& text, QRect geometry, const QFont& font,
+                  const QColor& textColour, const QColor& background, QWidget* parent,
+                  Qt::Alignment alignment) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setGeometry(geometry);
+    label->setFont(font);
+    label->setWordWrap(true);
+    label->setAlignment(alignment);
+    label->setFocusPolicy(Qt::NoFocus);
+    label->setTextFormat(Qt::PlainText);
+    label->setAutoFillBackground(true);
+    QPalette colours = label->palette();
+    colours.setColor(QPalette::WindowText, textColour);
+    colours.setColor(QPalette::Window, background);
+    label->setPalette(colours);
+    label->setAccessibleName(text);
+    return label;
+}
+
+QFont makeFont(const QString& family, double points, bool bold, bool italic) {
+    QFont font(family);
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    font.setItalic(italic);
+    return font;
+}
+
+} // namespace quiltaro

@@ -1,0 +1,111 @@
+#include "Program.h"
+
+#include "Controls.h"
+#include "FarewellWindow.h"
+#include "GameWindow.h"
+#include "SurfaceView.h"
+#include "WelcomeWindow.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+
+// Outside any namespace, as Qt's resource initialiser requires.
+static void initPictures() {
+    Q_INIT_RESOURCE(quiltaro_pictures);
+}
+
+namespace quiltaro {
+
+Program::Program(Clock& clock, UniformSource& random, std::function<void()> endProgram)
+    : clock_(clock), random_(random), endProgram_(std::move(endProgram)) {
+    initPictures();
+    // Whatever a reaction drew is on the screen when it returns, even if it
+    // never waited.
+    gate_.setAfterEachReaction([this] { presentAll(); });
+    qApp->installEventFilter(this);
+}
+
+Program::~Program() {
+    qApp->removeEventFilter(this);
+    delete farewell_;
+    delete game_;
+    delete welcome_;
+}
+
+void Program::start() {
+    welcome_ = new WelcomeWindow(*this);
+    welcome_->setGeometry(
+        QRect(twipsToPixels(1080), twipsToPixels(1485), welcome_->width(), welcome_->height()));
+    bringToFront(welcome_);
+}
+
+void Program::bringToFront(QWidget* window) {
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+void Program::openGame() {
+    if (!game_) {
+        game_ = new GameWindow(*this);
+        game_->setGeometry(
+            QRect(twipsToPixels(1230), twipsToPixels(2970), game_->width(), game_->height()));
+    }
+    bringToFront(game_);
+}
+
+void Program::openFarewell() {
+    if (!farewell_)
+        farewell_ = new FarewellWindow(*this);
+    bringToFront(farewell_);
+}
+
+void Program::end() {
+    gate_.end();
+    for (QWidget* window : {static_cast<QWidget*>(farewell_), static_cast<QWidget*>(game_),
+                            static_cast<QWidget*>(welcome_)})
+        if (window)
+            window->hide();
+    if (endProgram_)
+        endProgram_();
+}
+
+void Program::windowActivated(QWidget* window) {
+    // Qt also activates a window when the pupil comes back from another
+    // program; that is not a new visit. A visit is an activation that comes
+    // from another window of ours, or a window's first showing.
+    if (window == lastActive_)
+        return;
+    lastActive_ = window;
+    QPointer<ProgramWindow> target(qobject_cast<ProgramWindow*>(window));
+    react([target] {
+        if (target)
+            target->activated();
+    });
+}
+
+bool Program::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
+        return false;
+    auto* window = qobject_cast<ProgramWindow*>(static_cast<QWidget*>(watched)->window());
+    if (!window)
+        return false;
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (!window->takesKey(key->key(), key->text()))
+        return false;
+    QPointer<ProgramWindow> target(window);
+    react([target, code = key->key(), text = key->text()] {
+        if (target)
+            target->keyReaction(code, text);
+    });
+    return true;
+}
+
+void Program::presentAll() {
+    for (ProgramWindow* window :
+         {static_cast<ProgramWindow*>(welcome_), static_cast<ProgramWindow*>(game_)})
+        if (window && window->surfaceView())
+            window->surfaceView()->surface().present();
+}
+
+} // namespace quiltaro

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "Clock.h"
+#include "FarewellWindow.h"
+#include "GameWindow.h"
+#include "Pacer.h"
+#include "Random.h"
+#include "ReactionGate.h"
+#include "RoundState.h"
+#include "WelcomeWindow.h"
+
+#include <QObject>
+#include <QPointer>
+
+#include <functional>
+
+class QWidget;
+
+namespace quiltaro {
+
+// The program: the round state, the three windows, and the one path by
+// which every event becomes a reaction.
+class Program : public QObject {
+    Q_OBJECT
+public:
+    // endProgram leaves the event loop; the program itself never exits the
+    // process from inside a reaction.
+    Program(Clock& clock, UniformSource& random, std::function<void()> endProgram);
+    ~Program() override;
+
+    // Creates the welcome window (its load reaction runs) and shows it.
+    void start();
+
+    void openGame();
+    void openFarewell();
+    // The farewell arrow: every window goes, nothing else runs.
+    void end();
+
+    // Runs a reaction, never inside another.
+    void react(std::function<void()> reaction) { gate_.run(std::move(reaction)); }
+
+    RoundState& state() { return state_; }
+    Clock& clock() { return clock_; }
+    UniformSource& random() { return random_; }
+    Pacer& pacer() { return pacer_; }
+    ReactionGate& gate() { return gate_; }
+    WelcomeWindow* welcome() const { return welcome_; }
+    GameWindow* game() const { return game_; }
+    FarewellWindow* farewell() const { return farewell_; }
+
+    // Called by each window when Qt makes it the active window.
+    void windowActivated(QWidget* window);
+
+protected:
+    // The windows see every key before their controls.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void presentAll();
+    static void bringToFront(QWidget* window);
+
+    Clock& clock_;
+    UniformSource& random_;
+    std::function<void()> endProgram_;
+    RoundState state_;
+    Pacer pacer_{clock_, state_};
+    ReactionGate gate_;
+    QPointer<WelcomeWindow> welcome_;
+    QPointer<GameWindow> game_;
+    QPointer<FarewellWindow> farewell_;
+    QPointer<QWidget> lastActive_;
+};
+
+} // namespace quiltaro
