@@ -7,6 +7,10 @@
 namespace quiltaro {
 
 void installFonts() {
+    static bool installed = false;
+    if (installed)
+        return;
+    installed = true;
     QFont::insertSubstitution(QStringLiteral("Times New Roman"),
                               QStringLiteral("Liberation Serif"));
     QFont::insertSubstitution(QStringLiteral("Arial"), QStringLiteral("Liberation Sans"));

@@ -2,6 +2,7 @@
 
 #include "Controls.h"
 #include "FarewellWindow.h"
+#include "Fonts.h"
 #include "GameWindow.h"
 #include "SurfaceView.h"
 #include "WelcomeWindow.h"
@@ -19,6 +20,7 @@ namespace quiltaro {
 Program::Program(Clock& clock, UniformSource& random, std::function<void()> endProgram)
     : clock_(clock), random_(random), endProgram_(std::move(endProgram)) {
     initPictures();
+    installFonts();
     // Whatever a reaction drew is on the screen when it returns, even if it
     // never waited.
     gate_.setAfterEachReaction([this] { presentAll(); });

@@ -1,11 +1,9 @@
-#include "Fonts.h"
 #include "Program.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    quiltaro::installFonts();
     quiltaro::SystemClock clock;
     quiltaro::SeededUniformSource random;
     quiltaro::Program program(clock, random, [] { QApplication::exit(0); });

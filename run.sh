@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and starts the game.
+set -euo pipefail
+source "$(dirname "$0")/scripts/setup.sh"
+install_packages
+build_tree "$ROOT/build"
+exec "$ROOT/build/windows/quiltaro"

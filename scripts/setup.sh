@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Shared by run.sh, test.sh and bench.sh: installs the Debian packages the
+# game needs to build, run and be tested, then configures and builds it.
+set -euo pipefail
+
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+
+PACKAGES=(
+    cmake g++ make pkg-config
+    qt6-base-dev qt6-svg-dev libqt6svg6 qt6-qpa-plugins
+    fonts-liberation2 fonts-dancingscript fonts-wine fonts-dejavu-core
+    xvfb xauth xdotool imagemagick openbox
+    desktop-file-utils appstream dpkg-dev file
+    at-spi2-core python3-pyatspi dbus-x11
+)
+
+install_packages() {
+    local missing=()
+    for package in "${PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+            missing+=("$package")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# build_tree DIR [cmake options...]: configures (once) and builds DIR.
+build_tree() {
+    local dir="$1"
+    shift
+    cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
+    cmake --build "$dir" -j"$(nproc)"
+}
