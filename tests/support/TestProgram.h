@@ -4,21 +4,49 @@
 #include "ScriptedSource.h"
 #include "VirtualClock.h"
 
+#include <QAbstractButton>
+
 #include <QApplication>
 #include <QTest>
 
 namespace quiltaro::test {
+
+// The production generator, counting its seedings: one per generated round.
+struct CountingSource final : UniformSource {
+    SeededUniformSource real;
+    int generations = 0;
+    void seed(std::uint64_t s) override { ++generations, real.seed(s); }
+    float next() override { return real.next(); }
+};
 
 // The real program with its real windows, on a virtual clock. Events are
 // delivered as Qt would deliver them; `settle` lets Qt deliver what is
 // pending (activations).
 struct TestProgram {
     VirtualClock clock;
-    SeededUniformSource random;
+    CountingSource random;
     int endCount = 0;
     Program program{clock, random, [this] { ++endCount; }};
 
-    TestProgram() { program.start(); settle(); }
+    TestProgram() {
+        quietPlatformWarnings();
+        program.start();
+        settle();
+    }
+
+    // The offscreen platform cannot raise windows and says so each time.
+    static void quietPlatformWarnings() {
+        static QtMessageHandler previous = nullptr;
+        static bool installed = false;
+        if (installed)
+            return;
+        installed = true;
+        previous = qInstallMessageHandler(
+            [](QtMsgType type, const QMessageLogContext& context, const QString& message) {
+                if (!message.contains(QLatin1String("does not support raise()")))
+                    previous(type, context, message);
+            });
+    }
 
     static void settle() {
         for (int i = 0; i < 5; ++i)
@@ -42,7 +70,8 @@ struct TestProgram {
             QTest::keyClick(window, c.toLatin1());
         settle();
     }
-    static void key(QWidget* window, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    static void key(QWidget* window, Qt::Key key,
+                    Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
         QTest::keyClick(window, key, modifiers);
         settle();
     }

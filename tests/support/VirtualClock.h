@@ -25,7 +25,9 @@ public:
         seconds -= 86400.0 * static_cast<std::int64_t>(seconds / 86400.0);
         return static_cast<float>(seconds);
     }
-    std::uint64_t timeSeed() override { return static_cast<std::uint64_t>(elapsed_.count()) + seed_; }
+    std::uint64_t timeSeed() override {
+        return static_cast<std::uint64_t>(elapsed_.count()) + seed_;
+    }
 
     void advance(Duration d) { elapsed_ += d; }
     void setSeedOffset(std::uint64_t seed) { seed_ = seed; }
