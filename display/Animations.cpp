@@ -76,6 +76,7 @@ void GameBoard::sweep(Side side) {
         drawNumberLine();
         pacer_.wait(surface_, sweepFrameSeconds);
     }
+    narration_.judgement = side == Side::High ? "Trop grand." : "Trop petit.";
     if (side == Side::High) {
         surface_.filledBox(s_.highX - 4, 90, 480, 60, palette::white);
         s_.highBound = s_.guessValue;
@@ -90,7 +91,6 @@ void GameBoard::showScorePictures() {
     for (int i = 1; i <= s_.score; ++i)
         controls_.setScorePictureShown(i - 1, true);
     drawScoreFrame();
-    notify();
 }
 
 void GameBoard::blinkOutOfInterval() {
@@ -101,6 +101,7 @@ void GameBoard::blinkOutOfInterval() {
     g.ellipse(240, 270, 200, palette::red, 0.15);
     g.setFontName(QStringLiteral("Arial"));
     g.setFontSize(18);
+    narration_.judgement = "Ta réponse est en dehors de l'intervalle";
     int colour = palette::red;
     for (int i = 0; i < blinkPrints; ++i) {
         g.setForeColor(colour);
@@ -122,6 +123,7 @@ void GameBoard::printAnswerOverMark() {
     const QString answer = QString::fromStdString(s_.shownAnswer);
     g.setPosition(s_.redX - g.textWidth(answer) / 2, 80);
     g.print(answer, Surface::LineEnd::End);
+    narration_.judgement = "Trouvé : " + s_.shownAnswer + ".";
 }
 
 void GameBoard::showSolution() {
@@ -137,7 +139,9 @@ void GameBoard::showSolution() {
     g.print(QStringLiteral(" :"), Surface::LineEnd::End);
     g.setForeColor(palette::lightRed);
     g.setPosition(240, 180);
-    g.print(QString::fromStdString(withDecimalComma(s_.solutionText)), Surface::LineEnd::Keep);
+    const std::string solution = withDecimalComma(s_.solutionText);
+    g.print(QString::fromStdString(solution), Surface::LineEnd::Keep);
+    narration_.judgement = "Solution :" + solution + ".";
 }
 
 } // namespace quiltaro

@@ -1,12 +1,13 @@
 #pragma once
 
 #include "GameWindowPort.h"
+#include "Narration.h"
 #include "Pacer.h"
 #include "Random.h"
 #include "RoundState.h"
 #include "Surface.h"
 
-#include <functional>
+#include <string>
 
 namespace quiltaro {
 
@@ -40,25 +41,21 @@ public:
     void printAnswerOverMark() override;
     void showSolution() override;
 
-    // Called after the state changes that a screen reader should hear of.
-    void setChangeListener(std::function<void()> listener) { changed_ = std::move(listener); }
+    // The picture in words, for screen readers.
+    std::string description() const { return narration_.describe(s_); }
 
     Surface& surface() { return surface_; }
 
 private:
     enum class Side { Low, High };
     void sweep(Side side);
-    void notify() {
-        if (changed_)
-            changed_();
-    }
 
     RoundState& s_;
     GameControls& controls_;
     Surface& surface_;
     Pacer& pacer_;
     UniformSource& random_;
-    std::function<void()> changed_;
+    Narration narration_;
 };
 
 } // namespace quiltaro

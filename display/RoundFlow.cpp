@@ -18,11 +18,12 @@ void GameBoard::startRound() {
     s_.pointTyped = 0;
     s_.lineY = 120;
     surface_.clear();
+    narration_.judgement.clear();
+    narration_.roundShown = s_.score != RoundState::maxScore;
     if (s_.score == RoundState::maxScore) {
         // The game is won: the window stays blank behind the farewell.
         surface_.present();
         controls_.openFarewell();
-        notify();
         return;
     }
     generateRound(s_, random_, pacer_.clock());
@@ -32,7 +33,6 @@ void GameBoard::startRound() {
     printPrompt();
     if (s_.score > 0)
         drawScoreFrame();
-    notify();
 }
 
 void GameBoard::drawScoreFrame() {
@@ -51,6 +51,7 @@ void GameBoard::continuePlay() {
 
 void GameBoard::beginNextTry(double bottom) {
     surface_.filledBox(0, 160, 450, bottom, palette::white);
+    narration_.judgement.clear();
     controls_.setShown(Image::Fleche, false);
     s_.typedAnswer.clear();
     s_.shownAnswer.clear();

@@ -23,7 +23,7 @@ void GameBoard::printTryLine() {
     g.setForeColor(palette::lightRed);
     g.setPosition(240, 180);
     g.print(QString::fromStdString(s_.shownAnswer), Surface::LineEnd::Keep);
-    notify();
+    narration_.shownTry = s_.tryNumber;
 }
 
 void GameBoard::printPrompt() {

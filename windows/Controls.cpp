@@ -64,7 +64,9 @@ void ImageControl::mouseReleaseEvent(QMouseEvent* event) {
     const bool click = pressed_ && event->button() == Qt::LeftButton &&
                        rect().contains(event->position().toPoint());
     pressed_ = false;
-    if (click && onClick)
+    // Events sent straight to the widget reach it even while it is hidden;
+    // a control the pupil cannot see must not act.
+    if (click && onClick && isVisible())
         onClick();
 }
 

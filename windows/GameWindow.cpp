@@ -5,6 +5,7 @@
 #include "Program.h"
 #include "SurfaceView.h"
 
+#include <QAccessible>
 #include <QLabel>
 
 namespace quiltaro {
@@ -62,6 +63,7 @@ GameWindow::GameWindow(Program& program)
 
     board_ =
         std::make_unique<GameBoard>(program.state(), *this, g, program.pacer(), program.random());
+    view_->setAccessibleName(QStringLiteral("Droite graduée"));
     load();
 }
 
@@ -116,6 +118,15 @@ void GameWindow::setScorePictureShown(int index, bool shown) {
 
 void GameWindow::openFarewell() {
     program_.openFarewell();
+}
+
+void GameWindow::updateDescription() {
+    const QString description = QString::fromStdString(board_->description());
+    if (description == view_->accessibleDescription())
+        return;
+    view_->setAccessibleDescription(description);
+    QAccessibleEvent event(view_, QAccessible::DescriptionChanged);
+    QAccessible::updateAccessibility(&event);
 }
 
 } // namespace quiltaro

@@ -31,6 +31,8 @@ public:
     void openFarewell() override;
 
     GameBoard& board() { return *board_; }
+    // Tells screen readers what the surface now shows, when it changed.
+    void updateDescription();
     ImageControl* image(Image which) const;
     const std::array<ImageControl*, 10>& picture1() const { return picture1_; }
 

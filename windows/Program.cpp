@@ -108,6 +108,8 @@ void Program::presentAll() {
          {static_cast<ProgramWindow*>(welcome_), static_cast<ProgramWindow*>(game_)})
         if (window && window->surfaceView())
             window->surfaceView()->surface().present();
+    if (game_)
+        game_->updateDescription();
 }
 
 } // namespace quiltaro

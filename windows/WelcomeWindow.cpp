@@ -22,6 +22,8 @@ WelcomeWindow::WelcomeWindow(Program& program)
     setWindowTitle(QStringLiteral("accueil"));
     setWindowIcon(QIcon(QStringLiteral(":/assets/emblem.svg")));
     Surface& g = addSurface(QSizeF(735, 426.75))->surface();
+    view_->setAccessibleName(QStringLiteral("Droite graduée"));
+    view_->setAccessibleDescription(QStringLiteral("Un nombre en rouge entre 0 et 999."));
     g.setForeColor(QColor(0, 0, 192));
     g.setFontName(QStringLiteral("Times New Roman"));
     g.setFontSize(18);

@@ -3,6 +3,7 @@
 #include "Clock.h"
 
 #include <cstdint>
+#include <functional>
 
 namespace quiltaro::test {
 
@@ -17,6 +18,8 @@ public:
     TimePoint now() override { return TimePoint(elapsed_); }
     void sleepUntil(TimePoint deadline) override {
         ++sleeps_;
+        if (onSleep)
+            onSleep(deadline.time_since_epoch() - elapsed_);
         if (deadline.time_since_epoch() > elapsed_)
             elapsed_ = deadline.time_since_epoch();
     }
@@ -32,6 +35,9 @@ public:
     void advance(Duration d) { elapsed_ += d; }
     void setSeedOffset(std::uint64_t seed) { seed_ = seed; }
     int sleeps() const { return sleeps_; }
+    // Called at every wait with its length, before time moves on.
+    std::function<void(Duration)> onSleep;
+
     double seconds() const { return std::chrono::duration<double>(elapsed_).count(); }
 
 private:

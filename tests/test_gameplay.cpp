@@ -1,0 +1,326 @@
+// Playing the game: the animations' frames and pauses, what a guess does to
+// the screen, input that arrives during an animation, and a whole game from
+// the welcome window to the farewell arrow.
+#include "Controls.h"
+#include "Generation.h"
+#include "NumberText.h"
+#include "Palette.h"
+#include "SurfaceView.h"
+#include "TestProgram.h"
+
+#include <QAccessible>
+#include <QKeyEvent>
+#include <QtTest>
+
+#include <cmath>
+#include <vector>
+
+using namespace quiltaro;
+using quiltaro::test::TestProgram;
+using Seconds = std::chrono::duration<double>;
+
+namespace {
+
+// Records the length of every wait, in seconds.
+struct WaitLog {
+    std::vector<double> waits;
+    explicit WaitLog(TestProgram& t) {
+        t.clock.onSleep = [this](Clock::Duration d) { waits.push_back(Seconds(d).count()); };
+    }
+    int count(double seconds) const {
+        int n = 0;
+        for (double w : waits)
+            n += std::abs(w - seconds) < 1e-9;
+        return n;
+    }
+};
+
+// A round at score 0 (always 0 to 1000) with a chosen red value.
+GameWindow* roundWithRedValue(TestProgram& t, float red) {
+    GameWindow* game = t.openGame();
+    RoundState& s = t.state();
+    s.redValue = red;
+    s.redX = redPosition(s);
+    s.solutionText = numberToText(red);
+    return game;
+}
+
+bool hasColour(const Surface& g, QRectF pointsArea, int colour) {
+    const QRect area(
+        QPoint(int(pointsArea.left() * g.scale()), int(pointsArea.top() * g.scale())),
+        QPoint(int(pointsArea.right() * g.scale()), int(pointsArea.bottom() * g.scale())));
+    const QRgb wanted = paletteColor(colour).rgb();
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            if (g.image().pixel(x, y) == wanted)
+                return true;
+    return false;
+}
+
+} // namespace
+
+class GameplayTest : public QObject {
+    Q_OBJECT
+private slots:
+    void zoomDescendsPausesAndAscends();
+    void sweepMovesOnePointPerFrame();
+    void guessOutsideBlinksAndCostsAPoint();
+    void rightValueClosesTheBracketsOnTheMark();
+    void givingUpShowsTheSolution();
+    void keysDuringAnAnimationWaitTheirTurn();
+    void wholeGameFromWelcomeToFarewell();
+    void screenReadersAreToldWhatIsDrawn();
+};
+
+void GameplayTest::zoomDescendsPausesAndAscends() {
+    TestProgram t;
+    GameWindow* game = roundWithRedValue(t, 700);
+    TestProgram::type(game, "600\r"); // too low: lower bracket to 600
+    TestProgram::type(game, "800\r"); // too high: brackets 152 points apart
+    QVERIFY(game->isShown(Image::Loupe));
+    const double lowX = t.state().lowX, highX = t.state().highX;
+    QVERIFY(highX - lowX < 200);
+
+    WaitLog log(t);
+    std::vector<float> lines;
+    t.clock.onSleep = [&](Clock::Duration d) {
+        log.waits.push_back(Seconds(d).count());
+        lines.push_back(t.state().lineY);
+    };
+    const double start = t.clock.seconds();
+    TestProgram::click(game->image(Image::Loupe));
+
+    QCOMPARE(log.waits.size(), size_t(151));
+    QCOMPARE(log.count(0.02), 70);
+    QCOMPARE(log.count(0.005), 80);
+    QVERIFY(log.waits[70] > 1.0); // the pause, strictly more than a second
+    QCOMPARE(lines.front(), 142.0f);
+    QCOMPARE(lines[69], 280.0f);
+    QCOMPARE(lines.back(), 120.0f);
+    QVERIFY(t.clock.seconds() - start > 70 * 0.02 + 1.0 + 80 * 0.005 - 1e-9);
+
+    const RoundState& s = t.state();
+    QCOMPARE(s.zoomStep, std::int16_t(-2));
+    QCOMPARE(s.lineY, 120.0f);
+    QCOMPARE(s.lowX, 50.0);
+    QCOMPARE(s.highX, 430.0);
+    QCOMPARE(s.scaleLow, 600.0);
+    QCOMPARE(s.scaleHigh, 800.0);
+    QCOMPARE(s.redX, 240.0); // 700 is the middle of 600..800
+    QVERIFY(!game->isShown(Image::Loupe));
+    // The enlarged line is back at rest with the full axis; the cone is gone.
+    Surface& g = game->surfaceView()->surface();
+    QCOMPARE(g.pixelAt(20, 120), paletteColor(palette::lightBlue));
+    QCOMPARE(g.pixelAt(100, 130), paletteColor(palette::lightCyan));
+    QCOMPARE(g.pixelAt(240, 250), paletteColor(palette::white));
+    // A new round keeps the magnifier; with the brackets at 50 and 430 the
+    // zoom moves nothing sideways but still plays all its frames.
+    game->setShown(Image::Loupe, true);
+    t.program.react([&] { game->board().startRound(); });
+    log.waits.clear();
+    TestProgram::key(game, Qt::Key_Return);
+    QCOMPARE(log.waits.size(), size_t(151));
+    QCOMPARE(t.state().lowX, 50.0);
+}
+
+void GameplayTest::sweepMovesOnePointPerFrame() {
+    TestProgram t;
+    GameWindow* game = roundWithRedValue(t, 700);
+    WaitLog log(t);
+    TestProgram::type(game, "500\r"); // lower bracket from 50 to 240
+    QCOMPARE(log.waits.size(), size_t(190));
+    QCOMPARE(log.count(0.004), 190);
+    QCOMPARE(t.state().lowX, 240.0);
+    QCOMPARE(t.state().lowBound, 500.0);
+    QCOMPARE(t.state().tryNumber, std::int16_t(2));
+    Surface& g = game->surfaceView()->surface();
+    QCOMPARE(g.pixelAt(240, 130), paletteColor(palette::blue));
+    QCOMPARE(g.pixelAt(100, 130), paletteColor(palette::white));   // the band left behind
+    QVERIFY(!hasColour(g, QRectF(0, 60, 200, 30), palette::blue)); // the old label "0" erased
+
+    // A guess on the bracket's own position: no frame, but the bound is set.
+    log.waits.clear();
+    TestProgram::type(game, "500\r");
+    QVERIFY(log.waits.empty());
+    QCOMPARE(t.state().tryNumber, std::int16_t(3));
+    // Too high, from the right: the upper bracket comes in.
+    TestProgram::type(game, "900\r");
+    QCOMPARE(log.count(0.004), 38);
+    QCOMPARE(t.state().highX, 392.0);
+    QCOMPARE(t.state().highBound, 900.0);
+}
+
+void GameplayTest::guessOutsideBlinksAndCostsAPoint() {
+    TestProgram t;
+    GameWindow* game = roundWithRedValue(t, 300);
+    t.state().score = 4;
+    WaitLog log(t);
+    TestProgram::type(game, "1001\r");
+    QCOMPARE(log.waits.size(), size_t(20));
+    for (double w : log.waits)
+        QVERIFY(w > 0.1);
+    QCOMPARE(t.state().score, std::int16_t(3));
+    QVERIFY(game->picture1()[2]->isVisibleTo(game) && !game->picture1()[3]->isVisibleTo(game));
+    QVERIFY(game->isShown(Image::Fleche) && !game->isShown(Image::Arret));
+    Surface& g = game->surfaceView()->surface();
+    QCOMPARE(g.pixelAt(240, 295), paletteColor(palette::red));
+    QVERIFY(hasColour(g, QRectF(70, 260, 300, 20), palette::yellow)); // last print yellow
+    QVERIFY(!hasColour(g, QRectF(70, 260, 300, 20), palette::lightRed));
+    QCOMPARE(t.state().tryNumber, std::int16_t(2));
+    // Enter: the next try; the message goes, the score row stays.
+    TestProgram::key(game, Qt::Key_Return);
+    QVERIFY(!hasColour(g, QRectF(0, 200, 450, 100), palette::red));
+    QCOMPARE(g.pixelAt(136, 412), paletteColor(palette::cyan));
+}
+
+void GameplayTest::rightValueClosesTheBracketsOnTheMark() {
+    TestProgram t;
+    GameWindow* game = roundWithRedValue(t, 375);
+    TestProgram::type(game, "0375\r");
+    const RoundState& s = t.state();
+    QCOMPARE(s.score, std::int16_t(2));
+    QCOMPARE(s.lowX, s.redX);
+    QCOMPARE(s.highX, s.redX);
+    QVERIFY(game->isShown(Image::Fleche) && game->isShown(Image::Arret));
+    QVERIFY(!game->picture1()[1]->isHidden() && game->picture1()[2]->isHidden());
+    // The answer over the mark, in light red, where the "?" was.
+    Surface& g = game->surfaceView()->surface();
+    QVERIFY(hasColour(g, QRectF(s.redX - 20, 80, 40, 14), palette::lightRed));
+    QVERIFY(!hasColour(g, QRectF(0, 60, 460, 15), palette::blue));
+    // Digits now do nothing; Enter starts the next round, in the band of the new score.
+    TestProgram::type(game, "12");
+    QCOMPARE(QString::fromStdString(s.typedAnswer), QStringLiteral("0375"));
+    TestProgram::key(game, Qt::Key_Return);
+    QVERIFY(!game->isShown(Image::Fleche));
+    QVERIFY(s.highBound <= 948 && s.lowBound < s.highBound);
+}
+
+void GameplayTest::givingUpShowsTheSolution() {
+    TestProgram t;
+    GameWindow* game = roundWithRedValue(t, 512);
+    t.state().score = 6;
+    TestProgram::type(game, "4");
+    TestProgram::key(game, Qt::Key_Escape);
+    QCOMPARE(t.state().score, std::int16_t(0));
+    QVERIFY(game->isShown(Image::Fleche) && game->isShown(Image::Arret));
+    Surface& g = game->surfaceView()->surface();
+    QVERIFY(hasColour(g, QRectF(140, 180, 60, 20), palette::red));      // "Solution :"
+    QVERIFY(hasColour(g, QRectF(240, 180, 60, 20), palette::lightRed)); // " 512"
+    // Escape again leaves for the farewell window; the round stays on screen.
+    const QImage before = g.image();
+    TestProgram::key(game, Qt::Key_Escape);
+    QVERIFY(t.program.farewell());
+    QCOMPARE(g.image(), before);
+}
+
+void GameplayTest::keysDuringAnAnimationWaitTheirTurn() {
+    TestProgram t;
+    GameWindow* game = roundWithRedValue(t, 700);
+    bool posted = false;
+    t.clock.onSleep = [&](Clock::Duration) {
+        if (posted)
+            return;
+        posted = true;
+        // Typed while the bracket slides: handled after, in the mode it leaves.
+        for (char c : {'6', '5', '0', '\r'})
+            QCoreApplication::postEvent(game, new QKeyEvent(QEvent::KeyPress,
+                                                            c == '\r' ? Qt::Key_Return : Qt::Key(c),
+                                                            Qt::NoModifier, QString(QChar(c))));
+        QVERIFY(t.state().typedAnswer == "500");
+    };
+    TestProgram::type(game, "500\r");
+    QCOMPARE(t.state().lowBound, 650.0);
+    QCOMPARE(t.state().tryNumber, std::int16_t(3));
+    QCOMPARE(t.program.gate().deepestNesting(), 1);
+}
+
+void GameplayTest::wholeGameFromWelcomeToFarewell() {
+    TestProgram t;
+    GameWindow* game = t.openGame();
+    const RoundState& s = t.state();
+    int wins = 0, outside = 0, narrowed = 0, zooms = 0, giveUps = 0, rounds = 0;
+    QElapsedTimer real;
+    real.start();
+    while (!t.program.farewell() && rounds < 200) {
+        ++rounds;
+        const double grid = bandFor(s.score).grid;
+        if (rounds == 2) { // one give-up, from a score above 0
+            TestProgram::key(game, Qt::Key_Escape);
+            ++giveUps;
+        }
+        while (!game->isShown(Image::Arret)) {
+            if (game->isShown(Image::Fleche)) {
+                TestProgram::click(game->image(Image::Fleche));
+                continue;
+            }
+            if (game->isShown(Image::Loupe) && zooms < 2) {
+                TestProgram::key(game, Qt::Key_Return); // nothing typed: zoom
+                ++zooms;
+                continue;
+            }
+            double guess = std::round((s.lowBound + s.highBound) / 2 * grid) / grid;
+            if (s.tryNumber == 1 && rounds % 3 == 0)
+                guess = s.highBound + 1, ++outside;
+            else if (std::abs(guess - s.redValue) > 1e-6)
+                ++narrowed;
+            TestProgram::type(game,
+                              QString::fromStdString(withDecimalComma(shortestDecimal(guess))));
+            TestProgram::key(game, Qt::Key_Enter);
+        }
+        wins += s.lowX == s.highX;
+        TestProgram::key(game, Qt::Key_Right); // next round, or the end of the game
+    }
+    QVERIFY(t.program.farewell() && t.program.farewell()->isActiveWindow());
+    QCOMPARE(s.score, std::int16_t(10));
+    QVERIFY(wins >= 5 && outside > 0 && narrowed > 0 && zooms > 0 && giveUps == 1);
+    QVERIFY(!game->isShown(Image::Fleche) && !game->isShown(Image::Arret));
+    QCOMPARE(game->surfaceView()->surface().pixelAt(240, 120), paletteColor(palette::white));
+    TestProgram::click(t.program.farewell()->findChild<QWidget*>(QStringLiteral("flèche")));
+    QCOMPARE(t.endCount, 1);
+    QCOMPARE(t.program.gate().deepestNesting(), 1);
+    qInfo("%d rounds, %d wins, %.0f s of play in %lld ms", rounds, wins, t.clock.seconds(),
+          real.elapsed());
+    QVERIFY(real.elapsed() < 20000);
+}
+
+void GameplayTest::screenReadersAreToldWhatIsDrawn() {
+    int changes = 0;
+    static int* counter = nullptr;
+    counter = &changes;
+    QAccessible::setActive(true); // as when a screen reader listens
+    QAccessible::installUpdateHandler([](QAccessibleEvent* event) {
+        if (event->type() == QAccessible::DescriptionChanged)
+            ++*counter;
+    });
+    TestProgram t;
+    GameWindow* game = roundWithRedValue(t, 305);
+    QAccessibleInterface* surface = QAccessible::queryAccessibleInterface(game->surfaceView());
+    auto described = [&] { return surface->text(QAccessible::Description); };
+    QCOMPARE(surface->text(QAccessible::Name), QStringLiteral("Droite graduée"));
+    QCOMPARE(described(), QStringLiteral("Le nombre en rouge est entre 0 et 1000.\nEssai n° 1 : \n"
+                                         "Score : 0 sur 10."));
+    const int before = changes;
+    TestProgram::type(game, "30,5");
+    QVERIFY(described().contains(QStringLiteral("Essai n° 1 : 30,5\n")));
+    // Events reach listeners only where the platform has an accessibility bridge.
+    if (QAccessible::isActive())
+        QVERIFY(changes > before);
+    TestProgram::key(game, Qt::Key_Return);
+    QCOMPARE(described(),
+             QStringLiteral("Le nombre en rouge est entre 30,5 et 1000.\nEssai n° 2 : \n"
+                            "Trop petit.\nScore : 0 sur 10."));
+    TestProgram::type(game, "2000\r");
+    QVERIFY(described().contains(QStringLiteral("Ta réponse est en dehors de l'intervalle")));
+    TestProgram::key(game, Qt::Key_Escape);
+    QVERIFY(described().contains(QStringLiteral("Solution : 305.")));
+    QCOMPARE(
+        QAccessible::queryAccessibleInterface(game->image(Image::Fleche))->text(QAccessible::Name),
+        QStringLiteral("Flèche : continuer"));
+    QCOMPARE(QAccessible::queryAccessibleInterface(game->image(Image::Loupe))
+                 ->text(QAccessible::Description),
+             QStringLiteral("Clique sur cette loupe pour agrandir l'intervalle"));
+    QAccessible::installUpdateHandler(nullptr);
+}
+
+QTEST_MAIN(GameplayTest)
+#include "test_gameplay.moc"
