@@ -3,5 +3,5 @@
 set -euo pipefail
 source "$(dirname "$0")/scripts/setup.sh"
 install_packages
-build_tree "$ROOT/build"
+BUILD_TARGETS=quiltaro build_tree "$ROOT/build"
 exec "$ROOT/build/windows/quiltaro"

@@ -9,7 +9,7 @@ PACKAGES=(
     cmake g++ make pkg-config
     qt6-base-dev qt6-svg-dev libqt6svg6 qt6-qpa-plugins
     fonts-liberation2 fonts-dancingscript fonts-wine fonts-dejavu-core
-    xvfb xauth xdotool imagemagick openbox
+    xvfb xauth xdotool imagemagick openbox libx11-dev
     desktop-file-utils appstream dpkg-dev file
     at-spi2-core python3-pyatspi dbus-x11
 )
@@ -28,10 +28,11 @@ install_packages() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-# build_tree DIR [cmake options...]: configures (once) and builds DIR.
+# build_tree DIR [cmake options...]: configures and builds DIR; only the
+# targets in BUILD_TARGETS when it is set.
 build_tree() {
     local dir="$1"
     shift
     cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
-    cmake --build "$dir" -j"$(nproc)"
+    cmake --build "$dir" -j"$(nproc)" ${BUILD_TARGETS:+--target $BUILD_TARGETS}
 }

@@ -1,5 +1,6 @@
 #include "Controls.h"
 
+#include <QAccessibleWidget>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QSvgRenderer>
@@ -68,6 +69,46 @@ void ImageControl::mouseReleaseEvent(QMouseEvent* event) {
     // a control the pupil cannot see must not act.
     if (click && onClick && isVisible())
         onClick();
+}
+
+namespace {
+
+class AccessibleImage final : public QAccessibleWidget {
+public:
+    explicit AccessibleImage(ImageControl* image) : QAccessibleWidget(image) {}
+    QAccessible::Role role() const override {
+        return control()->onClick ? QAccessible::Button : QAccessible::Graphic;
+    }
+    QStringList actionNames() const override {
+        return control()->onClick ? QStringList{pressAction()} : QStringList{};
+    }
+    void doAction(const QString& action) override {
+        if (action == pressAction() && control()->isVisible() && control()->onClick)
+            control()->onClick();
+    }
+
+private:
+    ImageControl* control() const { return static_cast<ImageControl*>(widget()); }
+};
+
+QAccessibleInterface* accessibleFor(const QString& className, QObject* object) {
+    if (className == QLatin1String("quiltaro::ImageControl") && object->isWidgetType())
+        return new AccessibleImage(static_cast<ImageControl*>(object));
+    // Qt asks again with each base class's name.
+    if (className == QLatin1String("quiltaro::ProgramWindow") && object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
+    if (className == QLatin1String("quiltaro::SurfaceView") && object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Graphic);
+    return nullptr;
+}
+
+} // namespace
+
+void installAccessibleControls() {
+    static bool installed = false;
+    if (!installed)
+        QAccessible::installFactory(accessibleFor);
+    installed = true;
 }
 
 QLabel* makeLabel(const QString& name, const QString& text, QRect geometry, const QFont& font,

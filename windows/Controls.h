@@ -47,6 +47,10 @@ QLabel* makeLabel(const QString& name, const QString& text, QRect geometry, cons
                   const QColor& textColour, const QColor& background, QWidget* parent,
                   Qt::Alignment alignment = Qt::AlignHCenter | Qt::AlignTop);
 
+// Screen readers hear a clickable picture as a button they can press, and the
+// others as pictures.
+void installAccessibleControls();
+
 QFont makeFont(const QString& family, double points, bool bold = false, bool italic = false);
 
 } // namespace quiltaro

@@ -16,6 +16,7 @@ FarewellWindow::FarewellWindow(Program& program)
     : ProgramWindow(program, QStringLiteral("Aurevoir"), twips(0, 0, 13305, 8640).size(),
                     QApplication::palette().color(QPalette::Base)) {
     setWindowTitle(QString());
+    setAccessibleName(QStringLiteral("Au revoir"));
     setFont(makeFont(QStringLiteral("Arial"), 15.75));
     const QColor background = QApplication::palette().color(QPalette::Base);
     const QColor text = QApplication::palette().color(QPalette::Text);

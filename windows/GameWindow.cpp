@@ -5,7 +5,6 @@
 #include "Program.h"
 #include "SurfaceView.h"
 
-#include <QAccessible>
 #include <QLabel>
 
 namespace quiltaro {
@@ -14,6 +13,8 @@ GameWindow::GameWindow(Program& program)
     : ProgramWindow(program, QStringLiteral("Quiltaro"), twips(0, 0, 12915, 8520).size(),
                     QColor(255, 255, 255)) {
     setWindowTitle(QString());
+    // The title bar stays empty; screen readers still name the window.
+    setAccessibleName(QStringLiteral("Quiltaro"));
     Surface& g = addSurface(QSizeF(645.75, 426))->surface();
     g.setForeColor(QColor(128, 0, 0));
     g.setFillColor(QColor(0, 0, 128));
@@ -124,9 +125,8 @@ void GameWindow::updateDescription() {
     const QString description = QString::fromStdString(board_->description());
     if (description == view_->accessibleDescription())
         return;
+    // Qt announces the change to screen readers itself.
     view_->setAccessibleDescription(description);
-    QAccessibleEvent event(view_, QAccessible::DescriptionChanged);
-    QAccessible::updateAccessibility(&event);
 }
 
 } // namespace quiltaro

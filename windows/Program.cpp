@@ -21,6 +21,7 @@ Program::Program(Clock& clock, UniformSource& random, std::function<void()> endP
     : clock_(clock), random_(random), endProgram_(std::move(endProgram)) {
     initPictures();
     installFonts();
+    installAccessibleControls();
     // Whatever a reaction drew is on the screen when it returns, even if it
     // never waited.
     gate_.setAfterEachReaction([this] { presentAll(); });

@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Re-makes the README's pictures: the game under its own Xvfb, driven with
+# xdotool like a pupil would, each window cut out of a screenshot.
+#   scripts/screenshots.sh        writes docs/*.png
+set -euo pipefail
+source "$(dirname "$0")/setup.sh"
+install_packages
+BUILD_TARGETS=quiltaro build_tree "$ROOT/build"
+
+OUT="$ROOT/docs"
+mkdir -p "$OUT"
+export DISPLAY=:91
+Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+XVFB=$!
+GAME=""
+cleanup() {
+    [ -n "$GAME" ] && kill "$GAME" 2>/dev/null || true
+    kill "$XVFB" 2>/dev/null || true
+}
+trap cleanup EXIT
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break || sleep 0.1; done
+
+"$ROOT/build/windows/quiltaro" >/dev/null 2>&1 &
+GAME=$!
+sleep 1.5
+
+# Without a window manager the client areas stand where the program puts
+# them: the welcome window at (72, 99), the game window at (82, 198).
+shot() { import -window root -crop "$2" +repage "$OUT/$1.png"; }
+shot welcome 980x569+72+99
+
+xdotool mousemove $((72 + 688 + 100)) $((99 + 520 + 16)) click 1 # "commencer"
+sleep 1
+shot game 861x568+82+198
+
+# A round in play: one guess that narrows the interval, one typed answer.
+xdotool type --delay 80 "250"
+xdotool key Return
+sleep 2
+xdotool type --delay 80 "400"
+xdotool key Return
+sleep 3
+xdotool type --delay 80 "3"
+sleep 0.3
+shot round 861x568+82+198
+
+xdotool key Escape # gives up: the solution
+sleep 0.5
+xdotool key Escape # the farewell window
+sleep 1
+eval "$(xdotool getwindowfocus getwindowgeometry --shell)"
+shot farewell "${WIDTH}x${HEIGHT}+${X}+${Y}"
+echo "Pictures written to $OUT"
