@@ -70,6 +70,8 @@ private slots:
     void keysDuringAnAnimationWaitTheirTurn();
     void wholeGameFromWelcomeToFarewell();
     void screenReadersAreToldWhatIsDrawn();
+    void paceIsTheSameAtAnyHour();
+    void realWaitsLastTheirTime();
 };
 
 void GameplayTest::zoomDescendsPausesAndAscends() {
@@ -320,6 +322,41 @@ void GameplayTest::screenReadersAreToldWhatIsDrawn() {
                  ->text(QAccessible::Description),
              QStringLiteral("Clique sur cette loupe pour agrandir l'intervalle"));
     QAccessible::installUpdateHandler(nullptr);
+}
+
+void GameplayTest::paceIsTheSameAtAnyHour() {
+    // The same sweep at nine in the morning and across midnight.
+    std::vector<double> durations;
+    for (double startOfDay : {9 * 3600.0, 86400.0 - 0.3}) {
+        TestProgram t(startOfDay);
+        GameWindow* game = roundWithRedValue(t, 700);
+        WaitLog log(t);
+        const double start = t.clock.seconds();
+        TestProgram::type(game, "500\r");
+        QCOMPARE(log.count(0.004), 190);
+        durations.push_back(t.clock.seconds() - start);
+        QVERIFY(t.state().timeMark < 86400.0f);
+    }
+    QCOMPARE(durations[0], durations[1]);
+    QVERIFY(durations[0] >= 190 * 0.004);
+}
+
+void GameplayTest::realWaitsLastTheirTime() {
+    // The production clock: a wait never ends early, and "more than" is strict.
+    SystemClock clock;
+    RoundState state;
+    Pacer pacer(clock, state);
+    Surface surface(QSizeF(10, 10), 1, Qt::white);
+    for (double seconds : {0.004, 0.02}) {
+        const auto start = clock.now();
+        pacer.wait(surface, seconds);
+        QVERIFY(clock.now() - start >= std::chrono::duration<double>(seconds));
+    }
+    const auto start = clock.now();
+    pacer.waitMoreThan(surface, 0.1);
+    QVERIFY(clock.now() - start > std::chrono::duration<double>(0.1));
+    const float timeOfDay = clock.secondsSinceMidnight();
+    QVERIFY(timeOfDay >= 0 && timeOfDay < 86400);
 }
 
 QTEST_MAIN(GameplayTest)

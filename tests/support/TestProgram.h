@@ -28,7 +28,8 @@ struct TestProgram {
     int endCount = 0;
     Program program{clock, random, [this] { ++endCount; }};
 
-    TestProgram() {
+    explicit TestProgram(double secondsSinceMidnightAtStart = 9 * 3600.0)
+        : clock(secondsSinceMidnightAtStart) {
         quietPlatformWarnings();
         program.start();
         settle();
