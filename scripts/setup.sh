@@ -6,7 +6,7 @@ set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 PACKAGES=(
-    cmake g++ make pkg-config
+    cmake g++ make pkg-config libxcb1-dev
     qt6-base-dev qt6-svg-dev libqt6svg6 qt6-qpa-plugins
     fonts-liberation2 fonts-dancingscript fonts-wine fonts-dejavu-core
     xvfb xauth xdotool imagemagick openbox libx11-dev

@@ -1,6 +1,7 @@
 #include "Program.h"
 
 #include "Controls.h"
+#include "EmptyTitle.h"
 #include "FarewellWindow.h"
 #include "Fonts.h"
 #include "GameWindow.h"
@@ -44,6 +45,7 @@ void Program::start() {
 
 void Program::bringToFront(QWidget* window) {
     window->show();
+    keepTitleEmpty(window);
     window->raise();
     window->activateWindow();
 }
