@@ -20,8 +20,11 @@ xcb_atom_t atom(xcb_connection_t* connection, const char* name) {
 } // namespace
 
 void keepTitleEmpty(QWidget* window) {
+    // The offscreen platform also answers as an X11 application, with no
+    // connection and windows that are no X windows.
     auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (!x11 || !window->windowTitle().isEmpty())
+    if (!x11 || QGuiApplication::platformName() != QLatin1String("xcb") ||
+        !window->windowTitle().isEmpty())
         return;
     xcb_connection_t* connection = x11->connection();
     const auto id = static_cast<xcb_window_t>(window->winId());
