@@ -72,8 +72,12 @@ public:
     double textWidth(const QString& text) const;
     double lineHeight() const;
 
-    // Sends what was drawn since the last presentation to the screen now.
+    // Sends to the screen now what was drawn since the last presentation,
+    // narrowed to the pixels that differ from what the screen shows: a sweep
+    // frame redraws the whole interval to move one bracket by one point.
     void present();
+    // What the view has painted from the image, in device pixels.
+    void markShown(const QRect& deviceRect);
     void setPresenter(std::function<void(const QRect& deviceRect)> presenter) {
         presenter_ = std::move(presenter);
     }
@@ -93,6 +97,7 @@ private:
     void fillDevice(QRect rect, const QColor& colour);
     void straightLine(double x1, double y1, double x2, double y2, const QColor& colour);
     void markDirty(const QRect& rect) { dirty_ |= rect.intersected(image_.rect()); }
+    QRect changedWithin(const QRect& area) const;
     static QString textOf(const PrintItem& item);
 
     QSizeF size_;
@@ -100,6 +105,8 @@ private:
     double scale_;
     QColor background_;
     QImage image_;
+    QImage shown_; // what the screen shows, as far as the view has told
+    int wholePresents_ = 0;
     QRect dirty_;
     std::function<void(const QRect&)> presenter_;
     int presentCount_ = 0;

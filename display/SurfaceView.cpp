@@ -38,6 +38,7 @@ void SurfaceView::paintEvent(QPaintEvent* event) {
                            static_cast<int>(std::ceil(rect.width() * r)),
                            static_cast<int>(std::ceil(rect.height() * r)));
         painter.drawImage(QRectF(rect), image, source);
+        surface_->markShown(source);
     }
 }
 

@@ -32,17 +32,17 @@ GameWindow::GameWindow(Program& program)
     loupe_->setToolTip(QStringLiteral("Clique sur cette loupe pour agrandir l'intervalle"));
     loupe_->setAccessibleName(QStringLiteral("Loupe : agrandir l'intervalle"));
     loupe_->setAccessibleDescription(loupe_->toolTip());
-    loupe_->onClick = [this] { program_.react([this] { board_->magnifierZoom(); }); };
+    onClickWhileShown(Image::Loupe, [this] { board_->magnifierZoom(); });
 
     fleche_ = new ImageControl(QStringLiteral("flèche"), QStringLiteral(":/assets/arrow.svg"),
                                twips(9360, 8040, 480, 480), this);
     fleche_->setAccessibleName(QStringLiteral("Flèche : continuer"));
-    fleche_->onClick = [this] { program_.react([this] { board_->continuePlay(); }); };
+    onClickWhileShown(Image::Fleche, [this] { board_->continuePlay(); });
 
     arret_ = new ImageControl(QStringLiteral("arret"), QStringLiteral(":/assets/stop.svg"),
                               twips(120, 8040, 480, 480), this);
     arret_->setAccessibleName(QStringLiteral("Arrêt : quitter"));
-    arret_->onClick = [this] { program_.react([this] { program_.openFarewell(); }); };
+    onClickWhileShown(Image::Arret, [this] { program_.openFarewell(); });
 
     struct Box {
         int left, width, height;
@@ -69,6 +69,18 @@ GameWindow::GameWindow(Program& program)
 }
 
 GameWindow::~GameWindow() = default;
+
+void GameWindow::onClickWhileShown(Image which, std::function<void()> action) {
+    // A click waits its turn like any reaction. If an earlier one hid the
+    // image meanwhile, the click was on nothing: a zoom of an interval that a
+    // won round has closed would divide by zero.
+    image(which)->onClick = [this, which, action = std::move(action)] {
+        program_.react([this, which, action] {
+            if (isShown(which))
+                action();
+        });
+    };
+}
 
 void GameWindow::load() {
     program_.state().loadGameWindow();

@@ -5,6 +5,7 @@
 #include "ProgramWindow.h"
 
 #include <array>
+#include <functional>
 #include <memory>
 
 class QLabel;
@@ -38,6 +39,7 @@ public:
 
 private:
     void load();
+    void onClickWhileShown(Image which, std::function<void()> action);
 
     std::unique_ptr<GameBoard> board_;
     QLabel* partie_ = nullptr;

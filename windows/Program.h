@@ -28,6 +28,10 @@ public:
     Program(Clock& clock, UniformSource& random, std::function<void()> endProgram);
     ~Program() override;
 
+    // Settings of Qt's platform that the windows are drawn best with; they
+    // take effect only if made before the QApplication exists.
+    static void configurePlatform();
+
     // Creates the welcome window (its load reaction runs) and shows it.
     void start();
 

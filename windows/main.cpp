@@ -3,6 +3,7 @@
 #include <QApplication>
 
 int main(int argc, char** argv) {
+    quiltaro::Program::configurePlatform();
     QApplication app(argc, argv);
     quiltaro::SystemClock clock;
     quiltaro::SeededUniformSource random;
