@@ -1,8 +1,5 @@
-// Random keys, clicks, window switches and closes on the real windows, with
-// what must always hold checked after every event. A run is fixed by its seed:
-// QUILTARO_FUZZ_SEED, and QUILTARO_FUZZ_EVENTS events (50000 by default).
+// Random events on the real windows, some amid an animation, each followed by what must hold.
 #include "AnswerEntry.h"
-#include "Controls.h"
 #include "Generation.h"
 #include "NumberText.h"
 #include "TestProgram.h"
@@ -10,356 +7,154 @@
 #include <QtTest>
 
 #include <cmath>
-#include <deque>
-#include <memory>
+#include <optional>
 #include <random>
 
 using namespace quiltaro;
-using quiltaro::test::TestProgram;
-
-namespace {
-
-QString nameOf(const QWidget* w) {
-    return w->objectName().isEmpty() ? QString::fromLatin1(w->metaObject()->className())
-                                     : w->objectName();
-}
-
-class Fuzzer {
-public:
-    explicit Fuzzer(std::uint32_t seed) : rng_(seed) {}
-
-    // One event, then the checks; returns what broke, or nothing.
-    QString step() {
-        if (!t_ || (ended_ && inertLeft_-- == 0) || windows().isEmpty())
-            startProgram();
-        const QString before = snapshot();
-        QPointer<GameWindow> game = t_->game();
-        const Mode modeBefore = game ? modeOf(*game) : Mode::RoundOver;
-        inert_ = ended_, arrowClicked_ = false;
-        during_.clear();
-        remember(act() + during_);
-        if (inert_ && snapshot() != before)
-            return QStringLiteral(
-                       "something reacted although nothing may:\n  before %1\n  after  %2")
-                .arg(before, snapshot());
-        if (arrowClicked_ && t_->endCount == 0)
-            return QStringLiteral("the farewell arrow did not end the program");
-        if (t_->endCount > 0 && !ended_) {
-            ended_ = true, inertLeft_ = int(below(4));
-            ++farewellEnds;
-            if (t_->endCount != 1 || !t_->program.gate().ended())
-                return QStringLiteral("the end ran %1 times").arg(t_->endCount);
-            for (QWidget* w : windows())
-                if (w->isVisible())
-                    return nameOf(w) + QStringLiteral(" still shown after the end");
-        }
-        if (game && game == t_->game() && modeBefore != Mode::RoundOver &&
-            modeOf(*game) == Mode::RoundOver)
-            ++(t_->state().typedAnswer.empty() ? giveUps : roundsWon);
-        maxScore = std::max<int>(maxScore, t_->state().score);
-        return broken();
-    }
-
-    std::deque<QString> recent;
-    int programs = 0, roundsWon = 0, maxScore = 0, zooms = 0, giveUps = 0, farewellEnds = 0;
-
-private:
-    std::uint32_t below(std::uint32_t n) { return rng_() % n; }
-
-    // The windows events may reach: the shown ones, or all of them once the
-    // program has ended (and none may react any more).
-    QList<QWidget*> windows() const {
-        QList<QWidget*> list;
-        for (QWidget* w : {static_cast<QWidget*>(t_->program.welcome()),
-                           static_cast<QWidget*>(t_->program.game()),
-                           static_cast<QWidget*>(t_->program.farewell())})
-            if (w && (ended_ || w->isVisible()))
-                list << w;
-        return list;
-    }
-    QWidget* anyWindow() {
-        const QList<QWidget*> list = windows();
-        return list[below(list.size())];
-    }
-    QWidget* keyTarget() {
-        QWidget* active = QApplication::activeWindow();
-        return active && windows().contains(active) && below(5) ? active : anyWindow();
-    }
-
-    void startProgram() {
-        t_.reset();
-        TestProgram::settle();
-        t_ = std::make_unique<TestProgram>();
-        t_->clock.onSleep = [this](Clock::Duration d) {
-            zooms += d >= std::chrono::milliseconds(500); // only the zoom pauses last a second
-            if (below(300) == 0)
-                during_ += QStringLiteral(" [amid it: %1]").arg(amidAReaction());
-        };
-        ended_ = false;
-        recent.push_back(QStringLiteral("-- program %1 starts").arg(++programs));
-    }
-
-    // Input delivered while a reaction runs, as showing or activating a
-    // window may do on some platforms: it must wait its turn.
-    QString amidAReaction() {
-        using Action = QString (Fuzzer::*)();
-        static constexpr Action actions[] = {
-            &Fuzzer::characterKey, &Fuzzer::characterKey, &Fuzzer::keyWithoutCharacter,
-            &Fuzzer::click,        &Fuzzer::clickImage,   &Fuzzer::clickImage,
-            &Fuzzer::activate,     &Fuzzer::close};
-        if (windows().isEmpty()) // all closed by reactions that came before
-            return QStringLiteral("no window left");
-        const bool inert = inert_, arrowClicked = arrowClicked_;
-        const QString what = (this->*actions[below(std::size(actions))])();
-        inert_ = inert, arrowClicked_ = arrowClicked || arrowClicked_;
-        return what;
-    }
-
-    // What an inert event may not change.
-    QString snapshot() const {
-        const RoundState& s = t_->state();
-        GameWindow* g = t_->game();
-        return QString::asprintf(
-            "score %d try %d typed '%s' shown '%s' point %d bounds [%g, %g] red %g x [%g, %g] "
-            "redX %g lineY %g scale [%g, %g] images %d%d%d rounds %d waits %d ends %d farewell %d",
-            s.score, s.tryNumber, s.typedAnswer.c_str(), s.shownAnswer.c_str(), s.pointTyped,
-            s.lowBound, s.highBound, double(s.redValue), s.lowX, s.highX, s.redX, double(s.lineY),
-            s.scaleLow, s.scaleHigh, g && g->isShown(Image::Fleche), g && g->isShown(Image::Arret),
-            g && g->isShown(Image::Loupe), t_->random.generations, t_->clock.sleeps(), t_->endCount,
-            !!t_->program.farewell());
-    }
-
-    QString key(QWidget* w, Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-        QTest::keyClick(w, k, mods);
-        return QStringLiteral("key %1 on %2").arg(QKeySequence(k | mods).toString(), nameOf(w));
-    }
-    QString key(QWidget* w, char c) {
-        QTest::keyClick(w, c);
-        return QStringLiteral("key '%1' on %2").arg(QChar::fromLatin1(c)).arg(nameOf(w));
-    }
-
-    QString act() {
-        using Action = QString (Fuzzer::*)();
-        static constexpr std::pair<std::uint32_t, Action> actions[] = {
-            {22, &Fuzzer::smart}, {40, &Fuzzer::characterKey}, {8, &Fuzzer::keyWithoutCharacter},
-            {18, &Fuzzer::click}, {7, &Fuzzer::activate},      {3, &Fuzzer::awayAndBack},
-            {2, &Fuzzer::close}}; // weights, out of 100
-        std::uint32_t roll = below(100);
-        auto a = std::begin(actions);
-        while (roll >= a->first)
-            roll -= a++->first;
-        // An ended program's windows stay, to be poked at.
-        const QString what = ended_ && a->second == &Fuzzer::close ? click() : (this->*a->second)();
-        TestProgram::settle();
-        return what;
-    }
-
-    // Digits, the point and Return most often, so that answers get judged.
-    QString characterKey() {
-        QWidget* w = keyTarget();
-        const std::uint32_t r = below(100);
-        if (r < 55)
-            return key(w, "0123456789,."[r < 45 ? below(10) : 10 + below(2)]);
-        if (r < 90) {
-            static constexpr Qt::Key keys[] = {Qt::Key_Backspace, Qt::Key_Return, Qt::Key_Return,
-                                               Qt::Key_Return,    Qt::Key_Enter,  Qt::Key_Escape,
-                                               Qt::Key_Space,     Qt::Key_Tab};
-            return key(w, keys[below(std::size(keys))]);
-        }
-        return key(w, char('a' + below(26)));
-    }
-    // The arrow continues whatever modifiers are held; other keys yield no character.
-    QString keyWithoutCharacter() {
-        static constexpr Qt::Key keys[] = {Qt::Key_F1,    Qt::Key_F2,      Qt::Key_F10,
-                                           Qt::Key_Shift, Qt::Key_Control, Qt::Key_Left,
-                                           Qt::Key_Up,    Qt::Key_Down,    Qt::Key_Home};
-        if (below(2))
-            return key(keyTarget(), Qt::Key_Right, Qt::KeyboardModifiers(below(16) << 25));
-        return key(keyTarget(), keys[below(std::size(keys))]);
-    }
-
-    QString click() {
-        QWidget* window = anyWindow();
-        QList<QWidget*> controls = window->findChildren<QWidget*>() << window;
-        QWidget* c = controls[below(controls.size())];
-        const bool arrow = window == t_->program.farewell() && c->objectName() == "flèche";
-        // The arrow ends everything: most games are let run on to ten points.
-        if (arrow && below(4))
-            c = window;
-        const bool hidden = !c->isVisible();
-        inert_ = inert_ || hidden;
-        arrowClicked_ = arrow && c != window && !hidden;
-        QTest::mouseClick(c, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
-        return QStringLiteral("click %1/%2%3")
-            .arg(nameOf(window), nameOf(c), hidden ? " (hidden)" : "");
-    }
-    // The arrow, stop or the magnifier, shown or not, as a pupil impatient
-    // with an animation clicks them.
-    QString clickImage() {
-        GameWindow* game = t_->game();
-        if (!game)
-            return click();
-        ImageControl* image = game->image(Image(below(3)));
-        QTest::mouseClick(image, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
-        return QStringLiteral("click Quiltaro/%1%2")
-            .arg(nameOf(image), image->isVisible() ? "" : " (hidden)");
-    }
-    QString activate() {
-        QWidget* w = anyWindow();
-        w->activateWindow();
-        QApplication::setActiveWindow(w);
-        return QStringLiteral("activate ") + nameOf(w);
-    }
-    QString awayAndBack() {
-        QWidget* w = QApplication::activeWindow();
-        if (!w || !windows().contains(w))
-            w = anyWindow();
-        QApplication::setActiveWindow(nullptr);
-        TestProgram::settle();
-        QApplication::setActiveWindow(w);
-        return QStringLiteral("to another program and back to ") + nameOf(w);
-    }
-    QString close() {
-        QWidget* w = anyWindow();
-        const QString what = QStringLiteral("close ") + nameOf(w);
-        w->close();
-        return what;
-    }
-
-    // What a pupil who plays does: mostly the red value, else a guess near it
-    // that narrows the brackets until the magnifier comes, sometimes one outside.
-    QString smart() {
-        GameWindow* game = t_->game();
-        if (!game && t_->program.welcome()) {
-            QTest::mouseClick(t_->program.welcome()->findChild<QWidget*>("Commande2"),
-                              Qt::LeftButton);
-            return QStringLiteral("click accueil/Commande2 to play");
-        }
-        if (!game)
-            return characterKey();
-        const RoundState& s = t_->state();
-        if (modeOf(*game) != Mode::Answering)
-            return key(game, below(2) ? Qt::Key_Return : Qt::Key_Right);
-        if (game->isShown(Image::Loupe) && below(3) == 0) {
-            QTest::mouseClick(game->image(Image::Loupe), Qt::LeftButton);
-            return QStringLiteral("click Quiltaro/Loupe to zoom");
-        }
-        const std::uint32_t r = below(10);
-        double value = r < 5 ? s.redValue : s.highBound + 1;
-        if (r >= 5 && r < 9) {
-            const double grid = bandFor(s.score).grid;
-            const double near =
-                s.redValue + (s.highBound - s.lowBound) * (below(1001) / 2500.0 - 0.2);
-            value = std::floor(std::clamp(near, s.lowBound, s.highBound) * grid) / grid;
-        }
-        QString text = QString::fromStdString(shortestDecimal(value));
-        if (below(2))
-            text.replace('.', ',');
-        for (size_t i = s.typedAnswer.size(); i > 0; --i)
-            QTest::keyClick(game, Qt::Key_Backspace);
-        for (QChar c : text + '\r')
-            QTest::keyClick(game, c.toLatin1());
-        return QStringLiteral("type '%1' and Return on Quiltaro").arg(text);
-    }
-
-    QString broken() const {
-        const RoundState& s = t_->state();
-        if (s.score < 0 || s.score > RoundState::maxScore)
-            return QStringLiteral("score out of 0..10");
-        for (double v : {s.lowX, s.highX, s.redX, double(s.lineY), s.lowBound, s.highBound,
-                         s.scaleLow, s.scaleHigh, double(s.redValue)})
-            if (!std::isfinite(v))
-                return QStringLiteral("a position or bound is not finite");
-        const std::string& a = s.typedAnswer;
-        const auto points = std::count(a.begin(), a.end(), '.');
-        const bool digitsAndPoint = std::all_of(
-            a.begin(), a.end(), [](char c) { return c == '.' || (c >= '0' && c <= '9'); });
-        if (a.size() > size_t(RoundState::maxAnswerLength) || points > 1 || !digitsAndPoint ||
-            (!a.empty() && a[0] == '.'))
-            return QStringLiteral("malformed answer");
-        if (t_->program.gate().deepestNesting() > 1)
-            return QStringLiteral("a reaction ran inside another");
-        GameWindow* game = t_->game();
-        if (!game || ended_)
-            return {};
-        if (game->isShown(Image::Arret) && !game->isShown(Image::Fleche))
-            return QStringLiteral("stop shown without the arrow: no such mode");
-        // A judged answer keeps its point while pointTyped is back to 0.
-        if (modeOf(*game) == Mode::Answering &&
-            (s.pointTyped != int(points) || s.shownAnswer != withDecimalComma(a)))
-            return QStringLiteral("typed, shown answer and point disagree");
-        // From the first round on; the blank window after ten points keeps the last.
-        if (t_->random.generations > 0 && !(s.lowBound <= s.redValue && s.redValue <= s.highBound &&
-                                            s.lowX <= s.redX && s.redX <= s.highX))
-            return QStringLiteral("red mark outside the brackets");
-        return {};
-    }
-
-    void remember(const QString& what) {
-        recent.push_back(QStringLiteral("#%1 %2").arg(++count_).arg(what));
-        while (recent.size() > 200)
-            recent.pop_front();
-    }
-
-    std::mt19937 rng_;
-    std::unique_ptr<TestProgram> t_;
-    bool ended_ = false, inert_ = false, arrowClicked_ = false;
-    int inertLeft_ = 0;
-    long count_ = 0;
-    QString during_;
-};
-
-// What a failure prints: enough to see it and to replay it exactly.
-QString replayReport(const Fuzzer& f, std::uint64_t seed, std::uint64_t event,
-                     const QString& what) {
-    QString report = QStringLiteral("event %1 of seed %2: %3\n").arg(event).arg(seed).arg(what);
-    for (const QString& line : f.recent)
-        report += QStringLiteral("  ") + line + '\n';
-    return report + QStringLiteral("replay: QUILTARO_FUZZ_SEED=%1 QUILTARO_FUZZ_EVENTS=%2 "
-                                   "QT_QPA_PLATFORM=offscreen tests/test_fuzz")
-                        .arg(seed)
-                        .arg(event);
-}
-
-} // namespace
 
 class FuzzTest : public QObject {
     Q_OBJECT
-private slots:
-    void randomEventsKeepTheGameConsistent();
-};
+    const qulonglong seed = qEnvironmentVariable("QUILTARO_FUZZ_SEED", "20261205").toULongLong();
+    std::mt19937 rng{std::uint32_t(seed)};
+    std::optional<test::TestProgram> t;
+    bool ended = false, inert = false, arrowClicked = false;
+    int inertLeft = 0, programs = 0, roundsWon = 0, maxScore = 0, zooms = 0, giveUps = 0, ends = 0;
+    QString amid;
+    QStringList recent;
 
-void FuzzTest::randomEventsKeepTheGameConsistent() {
-    auto fromEnvironment = [](const char* name, qulonglong fallback) {
-        bool ok = false;
-        const qulonglong value = qEnvironmentVariable(name).toULongLong(&ok);
-        return ok ? value : fallback;
-    };
-    const std::uint64_t seed = fromEnvironment("QUILTARO_FUZZ_SEED", 20261205);
-    const std::uint64_t events = fromEnvironment("QUILTARO_FUZZ_EVENTS", 50000);
-    // Clicks on labels and on a window itself are not taken, and QTest says
-    // so each time: thousands of lines that would hide a failure.
-    static QtMessageHandler previous = qInstallMessageHandler(
-        [](QtMsgType type, const QMessageLogContext& context, const QString& message) {
-            if (!message.contains(QLatin1String("not accepted by receiving widget")))
-                previous(type, context, message);
-        });
-    QElapsedTimer timer;
-    timer.start();
-    Fuzzer f(static_cast<std::uint32_t>(seed));
-    for (std::uint64_t i = 1; i <= events; ++i)
-        if (const QString broken = f.step(); !broken.isEmpty())
-            QFAIL(qPrintable(replayReport(f, seed, i, broken)));
-    qInfo("fuzz seed %llu: %llu events in %.1f s, %d programs, %d rounds won, max score %d, "
-          "%d zooms, %d give-ups, %d farewell ends",
-          qulonglong(seed), qulonglong(events), timer.elapsed() / 1000.0, f.programs, f.roundsWon,
-          f.maxScore, f.zooms, f.giveUps, f.farewellEnds);
-    // A long run must have played whole games, up to ten points and out.
-    if (events >= 50000) {
-        QCOMPARE(f.maxScore, int(RoundState::maxScore));
-        QVERIFY(f.farewellEnds >= 1);
+    std::uint32_t below(std::uint32_t n) { return rng() % n; }
+    QList<QWidget*> windows() const { // those events may reach: the shown ones, or all once ended
+        QList<QWidget*> list{t->program.welcome(), t->program.game(), t->program.farewell()};
+        list.removeIf([this](QWidget* w) { return !w || !(ended || w->isVisible()); });
+        return list;
     }
-}
+    QString key(QWidget* w, Qt::Key k, Qt::KeyboardModifiers mods = {}) {
+        QTest::keyClick(w, k, mods);
+        return QString("key %1 on %2").arg(QKeySequence(k | mods).toString(), w->objectName());
+    }
+    QString click(QWidget* c) { // hidden controls included: those must change nothing
+        const bool hidden = !c->isVisible();
+        inert = inert || (hidden && !t->program.gate().busy());
+        arrowClicked = arrowClicked || (!hidden && c->window() == t->program.farewell() &&
+                                        c->objectName() == "flèche");
+        QTest::mouseClick(c, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+        return "click " + c->window()->objectName() + '/' + c->metaObject()->className() + ' ' +
+               c->objectName() + (hidden ? " (hidden)" : "");
+    }
+
+    QString act(std::uint32_t r) { // r of 100: the smart move, a key, a click or a window switch
+        QWidget* w = windows()[below(windows().size())];
+        QWidget* active = windows().contains(qApp->activeWindow()) ? qApp->activeWindow() : w;
+        if (GameWindow* g = t->game(); r < 22) { // the red value or a guess narrowing the brackets
+            if (!g || !g->isVisible())
+                return click(w == t->program.welcome() ? w->findChild<QWidget*>("Commande2") : w);
+            if (modeOf(*g) != Mode::Answering)
+                return key(g, below(2) ? Qt::Key_Return : Qt::Key_Right);
+            if (g->isShown(Image::Loupe) && below(3) == 0)
+                return click(g->findChild<QWidget*>("Loupe"));
+            const RoundState& s = t->state();
+            const double grid = bandFor(s.score).grid; // near the red value, now and then outside
+            const double near = s.redValue + (s.highBound - s.lowBound) * (below(401) / 1e3 - 0.2);
+            const double value = below(2) ? s.redValue : std::floor(near * grid) / grid;
+            const QString text =
+                QString::fromStdString(shortestDecimal(value)).replace('.', ",."[below(2)]);
+            QTest::keyClicks(g, QString(s.typedAnswer.size(), '\b') + text + '\r');
+            return "type " + text + " and Return on Quiltaro";
+        }
+        if (r < 70) { // digits and Return most, to the active window mostly; Right with modifiers
+            static constexpr Qt::Key keys[] = {
+                Qt::Key_Return, Qt::Key_Return, Qt::Key_Backspace, Qt::Key_Escape, Qt::Key_Space,
+                Qt::Key_Comma,  Qt::Key_Period, Qt::Key_A,         Qt::Key_Q,      Qt::Key_F1,
+                Qt::Key_Shift,  Qt::Key_Right,  Qt::Key_Right};
+            const std::uint32_t n = below(22);
+            const Qt::Key k = n < 9 ? Qt::Key(Qt::Key_0 + below(10)) : keys[n - 9];
+            return key(below(5) ? active : w, k,
+                       Qt::KeyboardModifiers(k == Qt::Key_Right ? below(16) << 25 : 0));
+        }
+        if (r < 88) { // the farewell arrow ends everything: most games are let run to ten points
+            const QList<QWidget*> controls = w->findChildren<QWidget*>() << w;
+            QWidget* c = controls[below(controls.size())];
+            return click(c->objectName() == "flèche" && w == t->program.farewell() && below(4) ? w
+                                                                                               : c);
+        }
+        if (r < 90 && !ended) // through the window system
+            return w->close(), "close " + w->objectName();
+        const bool away = r < 93 && !t->program.gate().busy(); // to another program and back
+        if (away)
+            w = active, QApplication::setActiveWindow(nullptr), test::TestProgram::settle();
+        w->activateWindow(), QApplication::setActiveWindow(w);
+        return (away ? "away to another program and back to " : "activate ") + w->objectName();
+    }
+
+    QString snapshot() { // what may not change once the program has ended, nor at a hidden click
+        const RoundState& s = t->state();
+        return QString::asprintf(
+            "score %d try %d typed '%s' point %d red %g rounds %d waits %d ends %d farewell %d",
+            s.score, s.tryNumber, s.typedAnswer.c_str(), s.pointTyped, double(s.redValue),
+            t->random.generations, t->clock.sleeps(), t->endCount, !!t->program.farewell());
+    }
+
+    void step(qulonglong number) { // one event, then what must hold
+        if (!t || (ended && inertLeft-- == 0) || windows().isEmpty()) {
+            t.reset(), test::TestProgram::settle(), t.emplace(), ended = false;
+            t->clock.onSleep = [this](Clock::Duration d) { // input amid an animation waits its turn
+                zooms += d >= std::chrono::milliseconds(500); // only the zoom pauses last that long
+                if (below(300) == 0 && !windows().isEmpty())
+                    amid += " [amid it: " + act(22 + below(78)) + "]";
+            };
+            recent << QString("-- program %1 starts").arg(++programs);
+        }
+        const QString before = snapshot();
+        const bool wasPlaying = t->game() && modeOf(*t->game()) != Mode::RoundOver;
+        inert = ended, arrowClicked = false, amid.clear();
+        recent << QString("#%1 ").arg(number) + act(below(100));
+        test::TestProgram::settle(), recent.last() += amid;
+        recent = recent.mid(std::max<qsizetype>(recent.size() - 100, 0));
+        QCOMPARE(inert ? snapshot() : before, before); // nothing may react
+        const RoundState& s = t->state();
+        if (wasPlaying && t->game() && modeOf(*t->game()) == Mode::RoundOver)
+            ++(s.typedAnswer.empty() ? giveUps : roundsWon);
+        maxScore = std::max<int>(maxScore, s.score);
+        if (!ended && (arrowClicked || t->endCount > 0)) {
+            ended = true, inertLeft = int(below(4)), ++ends;
+            QCOMPARE(t->endCount, 1);
+            QVERIFY(t->program.gate().ended() &&
+                    !std::ranges::any_of(windows(), &QWidget::isVisible));
+        }
+        const std::string& a = s.typedAnswer;
+        const auto points = std::count(a.begin(), a.end(), '.');
+        GameWindow* g = ended ? nullptr : t->game();
+        QVERIFY(s.score >= 0 && s.score <= RoundState::maxScore);
+        QVERIFY(std::isfinite(s.lowX + s.highX + s.redX + s.lineY + s.lowBound + s.highBound));
+        QVERIFY(a.size() <= RoundState::maxAnswerLength && points <= 1 && a.find('.') != 0);
+        QVERIFY(a.find_first_not_of("0123456789.") == std::string::npos);
+        QVERIFY(t->program.gate().deepestNesting() <= 1); // no reaction inside another
+        QVERIFY(!g || !g->isShown(Image::Arret) || g->isShown(Image::Fleche));
+        QVERIFY(!g || g->isShown(Image::Fleche) ||
+                (s.pointTyped == points && s.shownAnswer == withDecimalComma(a)));
+        QVERIFY(!g || !t->random.generations || // from the first round on, kept on the blank window
+                (s.lowBound <= s.redValue && s.redValue <= s.highBound && s.lowX <= s.redX &&
+                 s.redX <= s.highX));
+    }
+
+private slots:
+    void randomEventsKeepTheGameConsistent() {
+        const auto events = qEnvironmentVariable("QUILTARO_FUZZ_EVENTS", "50000").toULongLong();
+        static QtMessageHandler previous = qInstallMessageHandler( // QTest's noise at each click
+            [](QtMsgType type, const QMessageLogContext& context, const QString& message) {
+                if (!message.contains(QLatin1String("not accepted by receiving widget")))
+                    previous(type, context, message);
+            });
+        for (qulonglong i = 1; i <= events; ++i)
+            if (step(i); QTest::currentTestFailed())
+                return qInfo("%s\nreplay: QUILTARO_FUZZ_SEED=%llu QUILTARO_FUZZ_EVENTS=%llu",
+                             qPrintable(recent.join('\n')), seed, i);
+        qInfo("seed %llu: %llu events, %d programs, %d rounds won, max score %d, %d zooms, %d "
+              "give-ups, %d farewell ends",
+              seed, events, programs, roundsWon, maxScore, zooms, giveUps, ends);
+        QVERIFY(events < 50000 || (maxScore == RoundState::maxScore && ends > 0)); // whole games
+    }
+};
 
 QTEST_MAIN(FuzzTest)
 #include "test_fuzz.moc"
