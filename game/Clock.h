@@ -35,6 +35,11 @@ public:
     void sleepUntil(TimePoint deadline) override;
     float secondsSinceMidnight() override;
     std::uint64_t timeSeed() override;
+
+private:
+    static constexpr Duration minimumMargin = std::chrono::microseconds(30);
+    static constexpr Duration maximumMargin = std::chrono::microseconds(400);
+    Duration wakeMargin_ = std::chrono::microseconds(100);
 };
 
 } // namespace quiltaro
