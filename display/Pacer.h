@@ -9,9 +9,11 @@ namespace quiltaro {
 // The waits of the animations. A wait first puts the frame on the screen,
 // then sleeps until its deadline on the monotonic clock. Sleeping rather than
 // reading the clock in a loop is deliberate: every minimum pause is kept (a
-// sleep never ends before its deadline, and "more than" stays strict), and
-// the animation leaves the processor free. No event is handled meanwhile:
-// keys and clicks wait in the queue until the reaction returns.
+// wait never ends before its deadline, and "more than" stays strict), and the
+// animation leaves the processor free; only the last fraction of a
+// millisecond, the kernel's usual wake-up lateness, is waited out on the
+// clock (see SystemClock). No event is handled meanwhile: keys and clicks
+// wait in the queue until the reaction returns.
 class Pacer {
 public:
     Pacer(Clock& clock, RoundState& state) : clock_(clock), state_(state) {}
