@@ -70,11 +70,6 @@ private slots:
         QVERIFY(game->isShown(Image::Loupe));
 
         WaitLog log(t);
-        std::vector<float> lines;
-        t.clock.onSleep = [&](Clock::Duration d) {
-            log.waits.push_back(Seconds(d).count());
-            lines.push_back(t.state().lineY);
-        };
         const double start = t.clock.seconds();
         TestProgram::click(game->image(Image::Loupe));
 
@@ -82,8 +77,7 @@ private slots:
         QCOMPARE(log.count(0.02), 70);
         QCOMPARE(log.count(0.005), 80);
         QVERIFY(log.waits[70] > 1.0); // the pause, strictly more than a second
-        QCOMPARE(lines[69], 280.0f);
-        QVERIFY(t.clock.seconds() - start > 70 * 0.02 + 1.0 + 80 * 0.005 - 1e-9);
+        QVERIFY(t.clock.seconds() - start > 70 * 0.02 + 1.0 + 80 * 0.005);
 
         const RoundState& s = t.state();
         QCOMPARE(s.zoomStep, std::int16_t(-2));
@@ -156,21 +150,6 @@ private slots:
         TestProgram::key(game, Qt::Key_Right, Qt::ShiftModifier | Qt::ControlModifier);
         QVERIFY(!game->isShown(Image::Fleche) && t.state().typedAnswer.empty());
         QVERIFY(!hasColour(g, QRectF(0, 200, 450, 199), palette::red));
-    }
-
-    void rightValueClosesTheBracketsOnTheMark() {
-        TestProgram t;
-        GameWindow* game = roundWithRedValue(t, 375);
-        TestProgram::type(game, "0375\r");
-        const RoundState& s = t.state();
-        QCOMPARE(s.score, std::int16_t(2));
-        QVERIFY(s.lowX == s.redX && s.highX == s.redX);
-        QVERIFY(game->isShown(Image::Fleche) && game->isShown(Image::Arret));
-        QVERIFY(!game->picture1()[1]->isHidden() && game->picture1()[2]->isHidden());
-        // The answer over the mark, in light red, where the "?" was.
-        Surface& g = game->surfaceView()->surface();
-        QVERIFY(hasColour(g, QRectF(s.redX - 20, 80, 40, 14), palette::lightRed));
-        QVERIFY(!hasColour(g, QRectF(0, 60, 460, 15), palette::blue));
     }
 
     void keysDuringAnAnimationWaitTheirTurn() {

@@ -4,8 +4,6 @@
 #include "ScriptedSource.h"
 #include "VirtualClock.h"
 
-#include <QAbstractButton>
-
 #include <QApplication>
 #include <QTest>
 
@@ -30,23 +28,14 @@ struct TestProgram {
 
     explicit TestProgram(double secondsSinceMidnightAtStart = 9 * 3600.0)
         : clock(secondsSinceMidnightAtStart) {
-        quietPlatformWarnings();
-        program.start();
-        settle();
-    }
-
-    // The offscreen platform cannot raise windows and says so each time.
-    static void quietPlatformWarnings() {
-        static QtMessageHandler previous = nullptr;
-        static bool installed = false;
-        if (installed)
-            return;
-        installed = true;
-        previous = qInstallMessageHandler(
+        // The offscreen platform cannot raise windows, and says so each time.
+        static const QtMessageHandler previous = qInstallMessageHandler(
             [](QtMsgType type, const QMessageLogContext& context, const QString& message) {
                 if (!message.contains(QLatin1String("does not support raise()")))
                     previous(type, context, message);
             });
+        program.start();
+        settle();
     }
 
     static void settle() {
