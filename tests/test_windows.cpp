@@ -34,10 +34,8 @@ private slots:
         QVERIFY(welcome->isActiveWindow());
         QCOMPARE(welcome->size(), QSize(980, 569));
         QCOMPARE(at(welcome, 100, 110), paletteColor(palette::lightCyan));
-        QCOMPARE(at(welcome, 300, 120), paletteColor(palette::lightBlue));
         QCOMPARE(at(welcome, 40, 130), paletteColor(palette::blue));
         QCOMPARE(at(welcome, 199, 115), paletteColor(palette::lightRed));
-        QCOMPARE(at(welcome, 35, 130), paletteColor(palette::white));
         const QImage before = welcome->surfaceView()->surface().image();
         welcome->drawWelcomeIllustration();
         QCOMPARE(welcome->surfaceView()->surface().image(), before);
@@ -53,12 +51,10 @@ private slots:
         };
         row(0, "titre", {1440, 480, 6495, 615}, true);
         row(0, "Commande2", {10320, 7800, 3135, 495}, true);
-        row(0, "Label4", {1800, 7680, 5535, 735}, true);
         row(0, "Image2", {11040, 2000, 870, 855}, true);
         row(1, "partie", {2505, 480, 4605, 390}, true);
         row(1, "Loupe", {9960, 2040, 870, 855}, false);
         row(1, "flèche", {9360, 8040, 480, 480}, false); // hidden by the first round
-        row(1, "arret", {120, 8040, 480, 480}, false);
         row(2, "Label2", {7440, 3960, 3015, 1095}, true);
         row(2, "flèche", {11280, 4200, 480, 480}, true);
     }
@@ -134,7 +130,6 @@ private slots:
         FarewellWindow* farewell = t.program.farewell();
         TestProgram::key(farewell, Qt::Key_Escape);
         TestProgram::click(child(farewell, "Label2"));
-        TestProgram::click(child(farewell, "mail"));
         QCOMPARE(t.endCount, 0);
         const int rounds = t.random.generations;
         t.program.react([&] { // a reaction queued behind the arrow never runs
@@ -145,19 +140,6 @@ private slots:
         QVERIFY(!farewell->isVisible() && !game->isVisible() && !t.program.welcome()->isVisible());
         activate(game);
         QCOMPARE(t.random.generations, rounds);
-    }
-
-    void tenPointsEndTheGameOnABlankWindow() {
-        TestProgram t;
-        GameWindow* game = t.openGame();
-        t.state().score = 10;
-        activate(t.program.welcome());
-        activate(game);
-        QVERIFY(t.program.farewell() && t.random.generations == 1);
-        QVERIFY(!game->isShown(Image::Fleche) && !game->isShown(Image::Arret));
-        QImage blank(game->surfaceView()->surface().image().size(), QImage::Format_RGB32);
-        blank.fill(Qt::white);
-        QCOMPARE(game->surfaceView()->surface().image(), blank);
     }
 };
 
