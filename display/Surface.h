@@ -85,7 +85,6 @@ public:
 
     const QImage& image() const { return image_; }
     qreal devicePixelRatio() const { return ratio_; }
-    QSizeF sizeInPoints() const { return size_; }
     // Device pixels per point.
     double scale() const { return scale_; }
     // The colour at a point, read back from the device pixels.

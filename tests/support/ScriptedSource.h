@@ -21,9 +21,6 @@ public:
         values_.pop_front();
         return v;
     }
-    void push(std::vector<float> values) {
-        values_.insert(values_.end(), values.begin(), values.end());
-    }
 
     std::vector<std::uint64_t> seeds;
     int draws = 0;

@@ -32,7 +32,6 @@ public:
         return static_cast<std::uint64_t>(elapsed_.count()) + seed_;
     }
 
-    void advance(Duration d) { elapsed_ += d; }
     void setSeedOffset(std::uint64_t seed) { seed_ = seed; }
     int sleeps() const { return sleeps_; }
     // Called at every wait with its length, before time moves on.
