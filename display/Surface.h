@@ -99,7 +99,6 @@ private:
     QRect changedWithin(const QRect& area) const;
     static QString textOf(const PrintItem& item);
 
-    QSizeF size_;
     qreal ratio_;
     double scale_;
     QColor background_;
