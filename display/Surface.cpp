@@ -18,8 +18,8 @@ constexpr double pixelsPerPoint = 96.0 / 72.0;
 }
 
 Surface::Surface(QSizeF sizeInPoints, qreal devicePixelRatio, QColor background)
-    : ratio_(devicePixelRatio > 0 ? devicePixelRatio : 1.0),
-      scale_(pixelsPerPoint * ratio_), background_(background),
+    : ratio_(devicePixelRatio > 0 ? devicePixelRatio : 1.0), scale_(pixelsPerPoint * ratio_),
+      background_(background),
       image_(static_cast<int>(std::ceil(sizeInPoints.width() * scale_)),
              static_cast<int>(std::ceil(sizeInPoints.height() * scale_)), QImage::Format_RGB32) {
     image_.fill(background_);
