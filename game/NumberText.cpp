@@ -1,8 +1,8 @@
 #include "NumberText.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 
 namespace quiltaro {
 
@@ -15,9 +15,15 @@ std::string shortestDecimal(double value) {
     // Fixed notation keeps numbers like 1e-05 readable for a pupil.
     int exponent = value == 0 ? 0 : static_cast<int>(std::floor(std::log10(std::fabs(value))));
     int decimals = std::max(0, 6 - exponent);
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
-    std::string text = buffer;
+    // to_chars, unlike printf, ignores the C library's locale: the program
+    // runs on French desktops, where printf would write "1,000000" and leave
+    // its zeros untrimmed.
+    char buffer[400]; // room for any double in fixed notation
+    const auto written =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+    std::string text(buffer, written.ec == std::errc() ? written.ptr : buffer);
+    if (text.empty())
+        return "0";
     // Rounding may have carried into a new digit (9.9999996 -> 10.000000);
     // the surplus decimals are zeros and go below.
     if (text.find('.') != std::string::npos) {

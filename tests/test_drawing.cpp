@@ -1,4 +1,5 @@
 // The surface and the game board's drawings, read back pixel by pixel at ratios 1 and 2.
+#include "DesktopLocale.h"
 #include "Fonts.h"
 #include "GameBoard.h"
 #include "Palette.h"
@@ -55,7 +56,10 @@ static QRectF ink(const Surface& g, QRectF region, int colour, bool other = fals
 class DrawingTest : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() { installFonts(); }
+    void initTestCase() {
+        QUILTARO_ADOPT_DESKTOP_LOCALE();
+        installFonts();
+    }
     void initTestCase_data() {
         QTest::addColumn<qreal>("ratio");
         QTest::newRow("@1x") << 1.0;

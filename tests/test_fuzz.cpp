@@ -1,5 +1,6 @@
 // Random events on the real windows, some amid an animation, each followed by what must hold.
 #include "AnswerEntry.h"
+#include "DesktopLocale.h"
 #include "Generation.h"
 #include "NumberText.h"
 #include "TestProgram.h"
@@ -138,6 +139,7 @@ class FuzzTest : public QObject {
     }
 
 private slots:
+    void initTestCase() { QUILTARO_ADOPT_DESKTOP_LOCALE(); }
     void randomEventsKeepTheGameConsistent() {
         const auto events = qEnvironmentVariable("QUILTARO_FUZZ_EVENTS", "50000").toULongLong();
         static QtMessageHandler previous = qInstallMessageHandler( // QTest's noise at each click

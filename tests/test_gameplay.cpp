@@ -2,6 +2,7 @@
 // the screen, input that arrives during an animation, and a whole game from
 // the welcome window to the farewell arrow.
 #include "Controls.h"
+#include "DesktopLocale.h"
 #include "Generation.h"
 #include "NumberText.h"
 #include "Palette.h"
@@ -62,6 +63,7 @@ bool hasColour(const Surface& g, QRectF pointsArea, int colour) {
 class GameplayTest : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase() { QUILTARO_ADOPT_DESKTOP_LOCALE(); }
     void zoomDescendsPausesAndAscends() {
         TestProgram t;
         GameWindow* game = roundWithRedValue(t, 700);

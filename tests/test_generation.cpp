@@ -1,4 +1,5 @@
 // Drawing a round: bands, bounds, red value, its place on the line and its text.
+#include "DesktopLocale.h"
 #include "Generation.h"
 #include "ScriptedSource.h"
 #include "VirtualClock.h"
@@ -48,6 +49,7 @@ class GenerationTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase() { QUILTARO_ADOPT_DESKTOP_LOCALE(); }
     void rounds_data() {
         QTest::addColumn<int>("score");
         QTest::addColumn<QList<float>>("draws"); // then 0 for ever

@@ -1,5 +1,6 @@
 // Number forms, and keys played on a round: editing, the keys of each mode, judging.
 #include "AnswerEntry.h"
+#include "DesktopLocale.h"
 #include "Judging.h"
 #include "NumberText.h"
 
@@ -48,6 +49,7 @@ class RulesTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase() { QUILTARO_ADOPT_DESKTOP_LOCALE(); }
     void numberForms() {
         const std::pair<double, const char*> forms[] = {
             {30.3f, " 30,3 "}, {0.89f, " 0,89 "},         {1000, " 1000 "}, {99.99999997, " 100 "},

@@ -1,6 +1,7 @@
 // The three windows as a pupil meets them: layout, visits, keys seen before
 // the controls, the farewell and the end of the program.
 #include "Controls.h"
+#include "DesktopLocale.h"
 #include "Palette.h"
 #include "SurfaceView.h"
 #include "TestProgram.h"
@@ -27,6 +28,7 @@ void activate(QWidget* window) {
 class WindowsTest : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase() { QUILTARO_ADOPT_DESKTOP_LOCALE(); }
     void startupShowsTheWelcomeIllustration() {
         TestProgram t;
         WelcomeWindow* welcome = t.program.welcome();
