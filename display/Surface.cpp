@@ -198,15 +198,20 @@ void Surface::print(std::initializer_list<PrintItem> items, LineEnd end) {
 
 void Surface::present() {
     ++presentCount_;
-    if (dirty_.isEmpty())
+    if (dirty_.isEmpty()) {
+        // Nothing drawn, but controls may have been shown or hidden: they
+        // belong to the frame too.
+        if (presenter_)
+            presenter_(QRect());
         return;
+    }
     // Until the surface has been presented twice, what was drawn goes out
     // whole. Then a copy of the image, which the screen now shows, is kept,
     // and later presentations send only the pixels that differ from it. A
     // surface presented once, like the welcome window's, never pays for it.
     const QRect rect = shown_.isNull() ? dirty_ : changedWithin(dirty_);
     dirty_ = QRect();
-    if (!rect.isEmpty() && presenter_)
+    if (presenter_)
         presenter_(rect);
     if (shown_.isNull() && ++wholePresents_ == 2)
         shown_ = image_.copy();

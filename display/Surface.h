@@ -75,6 +75,9 @@ public:
     // Sends to the screen now what was drawn since the last presentation,
     // narrowed to the pixels that differ from what the screen shows: a sweep
     // frame redraws the whole interval to move one bracket by one point.
+    // The presenter is called at every presentation, with an empty
+    // rectangle when no pixel of the surface changed, so that it can bring
+    // the window's controls up to date as well.
     void present();
     // What the view has painted from the image, in device pixels.
     void markShown(const QRect& deviceRect);

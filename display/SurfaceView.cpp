@@ -1,5 +1,6 @@
 #include "SurfaceView.h"
 
+#include <QCoreApplication>
 #include <QPaintEvent>
 #include <QPainter>
 
@@ -19,6 +20,16 @@ SurfaceView::SurfaceView(QSizeF sizeInPoints, QColor background, QWidget* parent
     surface_->setPresenter([this](const QRect& deviceRect) {
         if (!isVisible())
             return;
+        // A control shown since the last frame is part of this frame, but Qt
+        // only marks it for painting from the event loop, which an animation
+        // does not run until it ends: the arrow of a point lost would appear
+        // after the blink. Those marks are delivered now, and the repaint
+        // below paints every marked control along with the surface.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateLater);
+        if (deviceRect.isEmpty()) {
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+            return;
+        }
         const qreal r = surface_->devicePixelRatio();
         const QRect logical(QPoint(static_cast<int>(std::floor(deviceRect.left() / r)),
                                    static_cast<int>(std::floor(deviceRect.top() / r))),

@@ -12,7 +12,7 @@ PACKAGES=(
     xvfb xauth xdotool imagemagick openbox libx11-dev
     desktop-file-utils appstream dpkg-dev file
     at-spi2-core python3-pyatspi dbus-x11
-    locales
+    locales x11-utils
 )
 
 install_packages() {

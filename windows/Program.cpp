@@ -53,6 +53,13 @@ void Program::start() {
 }
 
 void Program::bringToFront(QWidget* window) {
+    // A window the pupil minimized must come back too: the window manager
+    // neither raises nor activates an iconified window, and without the
+    // activation its reaction (a new round, the illustration) never runs.
+    // Only the minimized state goes; a maximized or full-screen window
+    // stays so.
+    if (window->windowState() & Qt::WindowMinimized)
+        window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
     window->show();
     keepTitleEmpty(window);
     window->raise();
