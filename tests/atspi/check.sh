@@ -11,6 +11,11 @@ for tool in Xvfb xdotool dbus-run-session /usr/libexec/at-spi-bus-launcher; do
     command -v "$tool" >/dev/null || [ -x "$tool" ] || { echo "missing: $tool" >&2; exit 1; }
 done
 /usr/bin/python3 -c 'import pyatspi' || { echo "missing: python3-pyatspi" >&2; exit 1; }
+# A run meant for a French desktop proves nothing if the locale is missing.
+if [ -n "${QUILTARO_TEST_DECIMAL_POINT:-}" ]; then
+    point="$(/usr/bin/python3 -c 'import locale; locale.setlocale(locale.LC_ALL, ""); print(locale.localeconv()["decimal_point"])')"
+    [ "$point" = "$QUILTARO_TEST_DECIMAL_POINT" ] || { echo "the locale ${LC_ALL:-$LANG} is not installed" >&2; exit 1; }
+fi
 
 exec dbus-run-session -- bash -s "$GAME" "$HERE" <<'SESSION'
 set -euo pipefail
@@ -41,6 +46,7 @@ expect "push button | Flèche : continuer |"
 expect "push button | Arrêt : quitter |"
 expect "image | Point gagné |"
 expect "image | Droite graduée | Le nombre en rouge est entre "
+expect "last: Le nombre en rouge est entre 0 et 1000. / Essai n° 1 : 200 /"
 expect "Essai n° 2 : 5"
 expect "Score : 0 sur 10."
 grep -qE '^announced: ([3-9]|[1-9][0-9]+)$' "$WORK/seen" || { echo "too few announcements"; fail=1; }
