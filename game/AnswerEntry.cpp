@@ -3,8 +3,6 @@
 #include "Judging.h"
 #include "NumberText.h"
 
-#include <charconv>
-
 namespace quiltaro {
 
 Mode modeOf(const GameControls& controls) {
@@ -14,14 +12,9 @@ Mode modeOf(const GameControls& controls) {
 }
 
 float answerValue(const std::string& typedAnswer) {
-    // from_chars reads '.' whatever the locale; strtod would follow the
-    // desktop's locale (set by Qt from the environment) and stop at the point
-    // on a French desktop, judging 37.1 as 37. The text holds only digits and
-    // at most one point; it is read in double precision, then rounded once to
-    // single precision, like the red value it is compared with.
-    double value = 0;
-    std::from_chars(typedAnswer.data(), typedAnswer.data() + typedAnswer.size(), value);
-    return static_cast<float>(value);
+    // Read in double precision, then rounded once to single precision, like
+    // the red value it is compared with.
+    return static_cast<float>(decimalValue(typedAnswer));
 }
 
 void keyPress(RoundState& s, GameControls& controls, GameDisplay& display, char16_t keyCode) {

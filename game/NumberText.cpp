@@ -52,4 +52,13 @@ std::string withDecimalComma(std::string text) {
     return text;
 }
 
+double decimalValue(const std::string& text) {
+    // from_chars reads '.' whatever the locale; strtod would follow the
+    // desktop's locale (set by Qt from the environment) and stop at the point
+    // on a French desktop, reading 37.1 as 37.
+    double value = 0;
+    std::from_chars(text.data(), text.data() + text.size(), value);
+    return value;
+}
+
 } // namespace quiltaro

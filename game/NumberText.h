@@ -18,6 +18,10 @@ std::string numberToText(double value);
 // negative, decimal comma, trailing space.
 std::string printedNumber(double value);
 
+// The value of a text of digits with at most one '.' as decimal point, on
+// any locale; 0 when it does not start with a digit.
+double decimalValue(const std::string& text);
+
 // Replaces the first '.' by a ','.
 std::string withDecimalComma(std::string text);
 
