@@ -25,7 +25,7 @@ BUS=$!
 sleep 0.5
 QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "$GAME" >/dev/null 2>&1 &
 PID=$!
-trap 'kill $PID $BUS $XVFB 2>/dev/null || true; rm -rf "$WORK"' EXIT
+trap 'kill $PID $BUS $XVFB 2>/dev/null || true; wait $PID $BUS $XVFB 2>/dev/null || true; rm -rf "$WORK"' EXIT
 sleep 1.5
 # "commencer", then an answer and its judgement.
 xdotool mousemove $((72 + 688 + 100)) $((99 + 520 + 16)) click 1
