@@ -30,12 +30,18 @@ unset QT_QPA_PLATFORM
 # Everything started here ends with the script, whichever way it ends: no
 # `exec` below, which would replace the shell that holds this trap.
 xvfb_pid=""
-stop_xvfb() {
-    [ -n "$xvfb_pid" ] || return 0
-    kill "$xvfb_pid" 2>/dev/null || true
-    wait "$xvfb_pid" 2>/dev/null || true
+# The games the bench plays are no pupil's: what they record goes to a
+# scratch data folder, removed at the end.
+XDG_DATA_HOME="$(mktemp -d)"
+export XDG_DATA_HOME
+finish() {
+    if [ -n "$xvfb_pid" ]; then
+        kill "$xvfb_pid" 2>/dev/null || true
+        wait "$xvfb_pid" 2>/dev/null || true
+    fi
+    rm -rf "$XDG_DATA_HOME"
 }
-trap stop_xvfb EXIT
+trap finish EXIT
 
 if [ -z "${DISPLAY:-}" ]; then
     # Xvfb picks a free display number itself and writes it once it listens.

@@ -39,7 +39,7 @@ echo "Depends: $depends"
 # Qt loads at run time are declared by hand.
 names=$(tr ',|' '\n\n' <<<"$depends" | sed 's/^ *//; s/[ (].*//')
 for dep in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6svg6 libxcb1 \
-           qt6-qpa-plugins qt6-wayland fonts-liberation2 fonts-dancingscript fonts-wine; do
+           qt6-qpa-plugins qt6-wayland libqt6sql6-sqlite fonts-liberation2 fonts-dancingscript fonts-wine; do
     grep -qxF "$dep" <<<"$names" || fail "Depends lacks $dep"
 done
 

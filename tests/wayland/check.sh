@@ -18,6 +18,8 @@ compgen -G "/usr/lib/*/qt6/plugins/platforms/libqwayland-generic.so" >/dev/null 
 WORK="$(mktemp -d)"
 export XDG_RUNTIME_DIR="$WORK/run"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
+# Nor is a pupil's record: the game keeps its data in a folder of this run.
+export XDG_DATA_HOME="$WORK/data"
 SOCKET="quiltaro-check-$$"
 WESTON="" GAME_PID=""
 cleanup() {
