@@ -17,7 +17,7 @@ BUILD_PACKAGES=(
 # Testing, measuring and packaging it: X and Wayland servers, a window manager,
 # input and screenshot tools, the screen-reader stack, the package checkers.
 TEST_PACKAGES=(
-    xvfb xauth x11-utils xdotool imagemagick openbox procps weston
+    xvfb xauth x11-utils xdotool imagemagick openbox procps weston locales
     at-spi2-core python3-pyatspi dbus dbus-x11
     desktop-file-utils appstream file lintian man-db
 )
