@@ -5,33 +5,65 @@
 # that the windows sit where the game places them.
 #   ./bench.sh                 builds in build/
 #   BUILD_DIR=dir ./bench.sh   builds in dir instead
+#   ./bench.sh --frames        only the sweep frame figures, in a few seconds
+#   ./bench.sh --no-build      measures the tree as it is (installs nothing)
 set -euo pipefail
 source "$(dirname "$0")/scripts/setup.sh"
 
-install_packages
 BUILD="${BUILD_DIR:-$ROOT/build}"
-build_tree "$BUILD"
+build=1 bench_args=("$BUILD/windows/quiltaro")
+while [ $# -gt 0 ]; do
+    case "$1" in
+        --frames) bench_args=(--frames); shift ;;
+        --no-build) build=0; shift ;;
+        *) echo "usage: $0 [--frames] [--no-build]" >&2; exit 2 ;;
+    esac
+done
+if [ "$build" = 1 ]; then
+    with_test_packages
+    install_packages
+    build_tree "$BUILD"
+fi
 # The bench forces the X platform itself; a headless export must not leak in.
 unset QT_QPA_PLATFORM
 
+# Everything started here ends with the script, whichever way it ends: no
+# `exec` below, which would replace the shell that holds this trap.
+xvfb_pid=""
+# The games the bench plays are no pupil's: what they record goes to a
+# scratch data folder, removed at the end.
+XDG_DATA_HOME="$(mktemp -d)"
+export XDG_DATA_HOME
+finish() {
+    if [ -n "$xvfb_pid" ]; then
+        kill "$xvfb_pid" 2>/dev/null || true
+        wait "$xvfb_pid" 2>/dev/null || true
+    fi
+    rm -rf "$XDG_DATA_HOME"
+}
+trap finish EXIT
+
 if [ -z "${DISPLAY:-}" ]; then
-    display=87
-    while [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
+    # Xvfb picks a free display number itself and writes it once it listens.
+    display_file="$(mktemp)"
     # Large enough for the game window at device pixel ratio 2.
-    Xvfb ":$display" -screen 0 2560x1600x24 -nolisten tcp >/dev/null 2>&1 &
+    Xvfb -displayfd 3 -screen 0 2560x1600x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
     xvfb_pid=$!
-    trap 'kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true' EXIT
-    export DISPLAY=":$display"
     for _ in $(seq 100); do
-        xdotool getdisplaygeometry >/dev/null 2>&1 && break
+        [ -s "$display_file" ] && break
         kill -0 "$xvfb_pid" 2>/dev/null || { echo "Xvfb did not start" >&2; exit 1; }
         sleep 0.1
     done
+    export DISPLAY=":$(cat "$display_file")"
+    rm -f "$display_file"
+    [ "$DISPLAY" != ":" ] || { echo "Xvfb gave no display number" >&2; exit 1; }
 fi
 
 # A desktop session has a session bus, which Qt's screen-reader bridge talks
 # to at start-up; without one, every start would also launch a bus.
+# dbus-run-session ends its bus, and what the bus started, when the bench ends.
 if [ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ]; then
-    exec dbus-run-session -- "$BUILD/bench/quiltaro_bench" "$BUILD/windows/quiltaro"
+    dbus-run-session -- "$BUILD/bench/quiltaro_bench" "${bench_args[@]}"
+else
+    "$BUILD/bench/quiltaro_bench" "${bench_args[@]}"
 fi
-exec "$BUILD/bench/quiltaro_bench" "$BUILD/windows/quiltaro"

@@ -14,6 +14,7 @@ while [ $# -gt 0 ]; do
     esac
 done
 
+with_test_packages
 install_packages
 export QT_QPA_PLATFORM=offscreen
 export QUILTARO_FUZZ_EVENTS="$FUZZ_EVENTS"

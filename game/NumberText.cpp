@@ -32,8 +32,11 @@ std::string shortestDecimal(double value) {
         if (text.back() == '.')
             text.pop_back();
     }
+    // A fresh string rather than an assignment over the old one: GCC 12
+    // sees a possible overlap in that copy (a false -Wrestrict under -O2
+    // with sanitizers).
     if (text == "-0")
-        text = "0";
+        return "0";
     return text;
 }
 

@@ -4,6 +4,7 @@
 #   scripts/screenshots.sh        writes docs/*.png
 set -euo pipefail
 source "$(dirname "$0")/setup.sh"
+with_test_packages
 install_packages
 BUILD_TARGETS=quiltaro build_tree "$ROOT/build"
 
@@ -13,9 +14,12 @@ export DISPLAY=:91
 Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
 XVFB=$!
 GAME=""
+# The game, then its X server, each gone before the script ends; a bus the
+# game may have started for its display ends with that display.
 cleanup() {
-    [ -n "$GAME" ] && kill "$GAME" 2>/dev/null || true
+    [ -n "$GAME" ] && { kill "$GAME" 2>/dev/null; wait "$GAME" 2>/dev/null; } || true
     kill "$XVFB" 2>/dev/null || true
+    wait "$XVFB" 2>/dev/null || true
 }
 trap cleanup EXIT
 for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break || sleep 0.1; done

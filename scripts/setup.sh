@@ -1,19 +1,29 @@
 #!/usr/bin/env bash
-# Shared by run.sh, test.sh and bench.sh: installs the Debian packages the
-# game needs to build, run and be tested, then configures and builds it.
+# Shared by run.sh, test.sh, bench.sh and the screenshot script: installs the
+# Debian packages the game needs, then configures and builds it.
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
-PACKAGES=(
-    cmake g++ make pkg-config libxcb1-dev
-    qt6-base-dev qt6-svg-dev libqt6svg6 qt6-qpa-plugins
+# Building and running the game: the compiler and Qt, the platform plugins
+# for X11 and Wayland, and the fonts it draws with. libx11-dev is for the
+# benchmark program, configured with the rest; dpkg-dev gives a Release build
+# Debian's hardening flags.
+BUILD_PACKAGES=(
+    cmake g++ make pkg-config dpkg-dev libxcb1-dev libx11-dev
+    qt6-base-dev qt6-svg-dev libqt6svg6 qt6-qpa-plugins qt6-wayland
     fonts-liberation2 fonts-dancingscript fonts-wine fonts-dejavu-core
-    xvfb xauth xdotool imagemagick openbox libx11-dev
-    desktop-file-utils appstream dpkg-dev file
-    at-spi2-core python3-pyatspi dbus-x11
-    locales x11-utils
 )
+# Testing, measuring and packaging it: X and Wayland servers, a window manager,
+# input and screenshot tools, the screen-reader stack, the package checkers.
+TEST_PACKAGES=(
+    xvfb xauth x11-utils xdotool imagemagick openbox procps weston locales
+    at-spi2-core python3-pyatspi dbus dbus-x11
+    desktop-file-utils appstream file lintian man-db
+)
+# The tools that run the game for a person (run.sh) take only the first list.
+PACKAGES=("${BUILD_PACKAGES[@]}")
+with_test_packages() { PACKAGES=("${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"); }
 
 install_packages() {
     local missing=()

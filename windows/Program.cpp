@@ -18,8 +18,21 @@ static void initPictures() {
 
 namespace quiltaro {
 
+namespace {
+const char* const noSharedMemory = "QT_XCB_NO_MITSHM";
+// Whether configurePlatform asked X11 for no shared memory, so that the
+// request can be taken back on any other platform.
+bool askedNoSharedMemory = false;
+} // namespace
+
 Program::Program(Clock& clock, UniformSource& random, std::function<void()> endProgram)
     : clock_(clock), random_(random), endProgram_(std::move(endProgram)) {
+    // An X11 setting has no business elsewhere, not even in the environment
+    // of the programs the game's own children would start.
+    if (askedNoSharedMemory && QGuiApplication::platformName() != QLatin1String("xcb")) {
+        qunsetenv(noSharedMemory);
+        askedNoSharedMemory = false;
+    }
     initPictures();
     installFonts();
     installAccessibleControls();
@@ -37,12 +50,19 @@ Program::~Program() {
 }
 
 void Program::configurePlatform() {
+    // The Wayland app id, and the name desktops match the windows with: the
+    // desktop entry's, so that docks and task bars show the game's icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("fr.quiltaro.Quiltaro"));
     // An animation presents a few changed pixels, synchronously, up to 250
     // times a second. Through X shared memory, Qt waits for the server to
     // have read the last frame before painting over it again: a round trip
-    // that costs more than sending those pixels down the socket.
-    if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM"))
-        qputenv("QT_XCB_NO_MITSHM", "1");
+    // that costs more than sending those pixels down the socket. Only the X11
+    // platform reads this, and which platform Qt picks is known only once the
+    // QApplication exists: the constructor takes it back elsewhere.
+    if (!qEnvironmentVariableIsSet(noSharedMemory)) {
+        qputenv(noSharedMemory, "1");
+        askedNoSharedMemory = true;
+    }
 }
 
 void Program::start() {
