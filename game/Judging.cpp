@@ -5,6 +5,7 @@
 namespace quiltaro {
 
 void judgeAnswer(RoundState& s, GameControls& controls, GameDisplay& display) {
+    const std::string answer = s.typedAnswer;
     s.pointTyped = 0;
     display.printTryLine();
     s.guessValue = answerValue(s.typedAnswer);
@@ -17,6 +18,9 @@ void judgeAnswer(RoundState& s, GameControls& controls, GameDisplay& display) {
             --s.score;
             display.showScorePictures();
         }
+        ++s.tryNumber;
+        controls.roundObserver().guessJudged(s, answer, Verdict::Outside);
+        return;
     } else if (s.guessValue != s.redValue) {
         if (s.guessValue > s.redValue)
             display.sweepHighBound();
@@ -30,6 +34,8 @@ void judgeAnswer(RoundState& s, GameControls& controls, GameDisplay& display) {
         ++s.tryNumber;
         display.printTryLine();
         display.printPrompt();
+        controls.roundObserver().guessJudged(
+            s, answer, s.guessValue > s.redValue ? Verdict::TooHigh : Verdict::TooLow);
         return;
     } else {
         display.eraseLabelsAboveLine();
@@ -45,6 +51,7 @@ void judgeAnswer(RoundState& s, GameControls& controls, GameDisplay& display) {
         controls.setShown(Image::Fleche, true);
     }
     ++s.tryNumber;
+    controls.roundObserver().guessJudged(s, answer, Verdict::Right);
 }
 
 } // namespace quiltaro

@@ -8,6 +8,7 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 PACKAGES=(
     cmake g++ make pkg-config libxcb1-dev
     qt6-base-dev qt6-svg-dev libqt6svg6 qt6-qpa-plugins
+    libqt6sql6-sqlite qt6-charts-dev libqt6opengl6-dev
     fonts-liberation2 fonts-dancingscript fonts-wine fonts-dejavu-core
     xvfb xauth xdotool imagemagick openbox libx11-dev
     desktop-file-utils appstream dpkg-dev file
