@@ -281,34 +281,58 @@ bool RecordStore::open() {
     if (file.exists() && !looksLikeSqlite(path_) && !setAsideCorruptFile())
         return false;
     for (int attempt = 0; attempt < 2; ++attempt) {
-        if (!openConnection()) {
-            disabled_ = true;
-            return false;
-        }
-        QSqlQuery q(QSqlDatabase::database(connection_));
-        if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL"))) {
-            const Problem problem = classify(sqliteCode(q.lastError()));
-            q.finish();
-            if (problem == Problem::Corrupt && attempt == 0 && setAsideCorruptFile())
-                continue;
-            closeConnection();
-            fail(problem, q.lastError().databaseText());
-            if (problem != Problem::Locked && problem != Problem::DiskFull)
-                disabled_ = true;
-            return false;
-        }
-        q.finish();
-        q.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
-        q.exec(QStringLiteral("PRAGMA foreign_keys=ON"));
-        opened_ = true;
-        if (migrate())
+        switch (openOnce()) {
+        case Opening::Done:
             return true;
-        if (!opened_ && !setAside_.isEmpty() && attempt == 0 && !disabled_)
-            continue; // set aside as corrupt: start afresh
-        closeConnection();
-        return false;
+        case Opening::Failed:
+            closeConnection();
+            return false;
+        case Opening::Corrupt:
+            // Found only once the connection is gone, so that the file can move.
+            closeConnection();
+            if (attempt > 0 || !setAsideCorruptFile())
+                return false;
+            break;
+        }
     }
     return false;
+}
+
+RecordStore::Opening RecordStore::openOnce() {
+    if (!openConnection()) {
+        disabled_ = true;
+        return Opening::Failed;
+    }
+    QSqlQuery q(QSqlDatabase::database(connection_));
+    // A newer program's record is not touched at all, not even its journal mode.
+    if (q.exec(QStringLiteral("PRAGMA user_version")) && q.next() &&
+        q.value(0).toInt() > schemaVersion) {
+        fail(Problem::NewerSchema, QString());
+        disabled_ = true;
+        return Opening::Failed;
+    }
+    q.finish();
+    if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL"))) {
+        const Problem problem = classify(sqliteCode(q.lastError()));
+        if (problem == Problem::Corrupt)
+            return Opening::Corrupt;
+        fail(problem, q.lastError().databaseText());
+        if (problem != Problem::Locked && problem != Problem::DiskFull)
+            disabled_ = true;
+        return Opening::Failed;
+    }
+    q.finish();
+    q.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+    q.exec(QStringLiteral("PRAGMA foreign_keys=ON"));
+    if (migrate()) {
+        opened_ = true;
+        return Opening::Done;
+    }
+    if (corruptSeen_) {
+        corruptSeen_ = false;
+        return Opening::Corrupt;
+    }
+    return Opening::Failed;
 }
 
 bool RecordStore::migrate() {
@@ -318,7 +342,7 @@ bool RecordStore::migrate() {
         const Problem problem = classify(sqliteCode(error));
         QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
         if (problem == Problem::Corrupt) {
-            setAsideCorruptFile();
+            corruptSeen_ = true;
             return false;
         }
         fail(problem, error.databaseText());
@@ -407,6 +431,18 @@ bool RecordStore::writeMany(const std::vector<RoundRecord>& rounds) {
 bool RecordStore::writeRounds(const RoundRecord* first, size_t count) {
     if (!open())
         return false;
+    if (writeInTransaction(first, count))
+        return true;
+    if (corruptSeen_) {
+        // The rounds are not lost: the caller keeps them, and the next write
+        // goes to a fresh file.
+        corruptSeen_ = false;
+        setAsideCorruptFile();
+    }
+    return false;
+}
+
+bool RecordStore::writeInTransaction(const RoundRecord* first, size_t count) {
     QSqlDatabase db = QSqlDatabase::database(connection_);
     QSqlQuery q(db);
     auto failWith = [&](const QSqlError& error) {
@@ -414,9 +450,7 @@ bool RecordStore::writeRounds(const RoundRecord* first, size_t count) {
         q.finish();
         QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
         if (problem == Problem::Corrupt) {
-            // The round is not lost: the caller keeps it, and the next write
-            // goes to a fresh file.
-            setAsideCorruptFile();
+            corruptSeen_ = true;
             return false;
         }
         fail(problem, error.databaseText());

@@ -22,6 +22,7 @@ enum class Ending { Won, GaveUp, NewRound, ProgramEnd };
 struct Guess {
     std::string answer; // as typed, with a decimal point
     Verdict verdict;
+    bool operator==(const Guess&) const = default;
 };
 
 // One finished round, as it is written.
@@ -106,6 +107,9 @@ public:
     QString connectionName() const { return connection_; }
 
 private:
+    enum class Opening { Done, Failed, Corrupt };
+    Opening openOnce();
+    bool writeInTransaction(const RoundRecord* first, size_t count);
     bool openConnection();
     void closeConnection();
     bool setAsideCorruptFile();
@@ -121,6 +125,7 @@ private:
     QString setAside_;
     bool opened_ = false;
     bool disabled_ = false;
+    bool corruptSeen_ = false; // by a statement; acted on once it is finished
 };
 
 // Whether a file begins as an SQLite database does.

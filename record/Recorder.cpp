@@ -13,7 +13,9 @@ void Recorder::beginGame() {
 void Recorder::gameStarted() {
     if (ended_)
         return;
-    endRound(Ending::NewRound);
+    // A round still on the line (the pupil went back to the welcome window
+    // and pressed "commencer" again) goes on, in the game it began in; the
+    // rounds after it belong to the new game.
     beginGame();
 }
 
