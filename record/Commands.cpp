@@ -10,6 +10,9 @@
 #include <QTextStream>
 
 #include <cstdio>
+#include <vector>
+
+#include <unistd.h>
 
 namespace quiltaro {
 
@@ -68,6 +71,28 @@ QString usage() {
                "                       confirmation\n"
                "  -h, --help           affiche cette aide\n")
         .arg(QDir::toNativeSeparators(RecordStore::defaultPath()));
+}
+
+int showResults(int argc, char** argv) {
+    const QString dir =
+        QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget()).absolutePath();
+    QStringList candidates = {dir + QStringLiteral("/../record/quiltaro-results"),
+                              QStringLiteral(QUILTARO_LIBEXEC_DIR "/quiltaro-results")};
+    for (const QString& candidate : candidates) {
+        const QByteArray path = QFileInfo(candidate).absoluteFilePath().toLocal8Bit();
+        if (!QFileInfo(candidate).isExecutable())
+            continue;
+        // Qt's own options (-display, -platform...) go along; ours stay behind.
+        std::vector<char*> args = {const_cast<char*>(path.constData())};
+        for (int i = 1; i < argc; ++i)
+            if (std::string(argv[i]) != "--results")
+                args.push_back(argv[i]);
+        args.push_back(nullptr);
+        execv(path.constData(), args.data());
+    }
+    std::fprintf(stderr, "quiltaro : la fenêtre des résultats ne peut pas s'ouvrir : le "
+                         "programme quiltaro-results est introuvable.\n");
+    return 1;
 }
 
 int exportCsv(const QString& recordPath, const QString& file, QTextStream& err) {

@@ -19,6 +19,11 @@ Options parseOptions(const QStringList& arguments); // without the program's nam
 
 QString usage();
 
+// --results: replaces this process by the results window's program, found
+// beside the game in a build tree or where it is installed. Returns only if
+// that failed.
+int showResults(int argc, char** argv);
+
 // --export-csv: every round of the record at recordPath, as CSV, to file.
 int exportCsv(const QString& recordPath, const QString& file, QTextStream& err);
 

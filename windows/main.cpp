@@ -2,8 +2,6 @@
 #include "Program.h"
 #include "RecordStore.h"
 #include "Recorder.h"
-#include "Results.h"
-#include "ResultsWindow.h"
 
 #include <QApplication>
 #include <QTextStream>
@@ -36,12 +34,8 @@ int main(int argc, char** argv) {
         QTextStream in(stdin);
         return forget(RecordStore::defaultPath(), in, out);
     }
-    case Options::Mode::Results: {
-        QApplication app(argc, argv);
-        ResultsWindow window(loadResults(RecordStore::defaultPath(), ResultsWindow::recentGames));
-        window.show();
-        return app.exec();
-    }
+    case Options::Mode::Results:
+        return showResults(argc, argv);
     case Options::Mode::Play:
         break;
     }
