@@ -22,5 +22,15 @@ int main(int argc, char** argv) {
     first.setTime(QTime(9, 0));
     quiltaro::ProblemReport report;
     quiltaro::RecordStore store(args[1], report);
-    return store.writeMany(quiltaro::sampleRecord(games, first, 12)) ? 0 : 1;
+    auto rounds = quiltaro::sampleRecord(games, first, 12);
+    // Weekends skipped may push the last games past today: the whole record
+    // moves back by whole weeks, so that it stays on school days.
+    const QDateTime now = QDateTime::currentDateTime();
+    if (!rounds.empty() && rounds.back().ended > now) {
+        const qint64 weeks = rounds.back().ended.daysTo(now) / -7 + 1;
+        for (auto& r : rounds)
+            for (QDateTime* t : {&r.gameStarted, &r.started, &r.ended})
+                *t = t->addDays(-7 * weeks);
+    }
+    return store.writeMany(rounds) ? 0 : 1;
 }
