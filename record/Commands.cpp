@@ -76,8 +76,10 @@ QString usage() {
 int showResults(int argc, char** argv) {
     const QString dir =
         QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget()).absolutePath();
-    QStringList candidates = {dir + QStringLiteral("/../record/quiltaro-results"),
-                              QStringLiteral(QUILTARO_LIBEXEC_DIR "/quiltaro-results")};
+    // Installed, then in a build tree.
+    const QStringList candidates = {
+        dir + QStringLiteral("/" QUILTARO_BIN_TO_LIBEXEC "/quiltaro-results"),
+        dir + QStringLiteral("/../record/quiltaro-results")};
     for (const QString& candidate : candidates) {
         const QByteArray path = QFileInfo(candidate).absoluteFilePath().toLocal8Bit();
         if (!QFileInfo(candidate).isExecutable())
