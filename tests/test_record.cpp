@@ -19,6 +19,8 @@
 #include <cstdlib>
 #include <ctime>
 
+#include <unistd.h>
+
 using namespace quiltaro;
 using quiltaro::test::TestProgram;
 
@@ -213,6 +215,16 @@ private slots:
         QCOMPARE(reports.texts.size(), 1);
         QVERIFY(reports.texts[0].contains("ne peuvent pas être enregistrées"));
         QVERIFY(reports.texts[0].contains("not-a-folder"));
+
+        // A folder without the right to write in it; root may write anywhere.
+        if (geteuid() != 0) {
+            QVERIFY(QDir().mkpath(file("read-only")));
+            QFile::setPermissions(file("read-only"), QFile::ReadOwner | QFile::ExeOwner);
+            Reports denied;
+            RecordStore readOnly(file("read-only/record.sqlite"), denied.report);
+            QVERIFY(!readOnly.write(knownRounds()[0]));
+            QCOMPARE(denied.texts.size(), 1);
+        }
     }
 
     void aFullDiskKeepsTheRoundsUntilThereIsRoom() {
