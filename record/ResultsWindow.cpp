@@ -23,6 +23,10 @@ namespace {
 
 const QLocale french(QLocale::French, QLocale::France);
 
+// The time line keeps room for ten games at least: the first games of a pupil
+// stand on the left, as they will once more follow, not stretched across.
+constexpr int shortestTimeLine = 10;
+
 struct BandStyle {
     const char* name;
     QColor colour;
@@ -56,7 +60,8 @@ QChartView* triesChart(const ResultsData& data) {
     QChart* chart = newChart(QStringLiteral("Essais pour trouver le nombre rouge, en moyenne "
                                             "par partie (moins il y en a, mieux c'est)"));
     const double firstGame = static_cast<double>(data.recent.front().number);
-    const double lastGame = static_cast<double>(data.recent.back().number);
+    const double lastGame =
+        std::max(static_cast<double>(data.recent.back().number), firstGame + shortestTimeLine - 1);
     double highest = 10;
     for (int band = 0; band < 3; ++band) {
         auto* series = new QLineSeries;
@@ -90,6 +95,7 @@ QChartView* triesChart(const ResultsData& data) {
     x->setTickType(QValueAxis::TicksDynamic);
     x->setTickAnchor(firstGame);
     x->setTickInterval(data.recent.size() > 15 ? 5 : 1);
+    x->setMinorTickCount(0);
     x->setGridLineVisible(false);
     auto* y = new QValueAxis;
     y->setTitleText(QStringLiteral("Essais"));
@@ -126,7 +132,8 @@ QChartView* pointsChart(const ResultsData& data) {
     // Labelled like the chart above: every game, or every fifth when they are many.
     auto* x = new QCategoryAxis;
     x->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
-    x->setRange(-0.5, static_cast<double>(data.recent.size()) - 0.5);
+    x->setRange(-0.5,
+                static_cast<double>(std::max<size_t>(data.recent.size(), shortestTimeLine)) - 0.5);
     const qint64 firstGame = data.recent.front().number;
     const int every = data.recent.size() > 15 ? 5 : 1;
     for (size_t i = 0; i < data.recent.size(); ++i)
