@@ -6,11 +6,13 @@ namespace quiltaro {
 
 void judgeAnswer(RoundState& s, GameControls& controls, GameDisplay& display) {
     const std::string answer = s.typedAnswer;
+    Verdict verdict = Verdict::Right;
     s.pointTyped = 0;
     display.printTryLine();
     s.guessValue = answerValue(s.typedAnswer);
 
     if (s.guessValue > s.highBound || s.guessValue < s.lowBound) {
+        verdict = Verdict::Outside;
         controls.setShown(Image::Fleche, true);
         display.blinkOutOfInterval();
         if (s.score > 0) {
@@ -18,9 +20,6 @@ void judgeAnswer(RoundState& s, GameControls& controls, GameDisplay& display) {
             --s.score;
             display.showScorePictures();
         }
-        ++s.tryNumber;
-        controls.roundObserver().guessJudged(s, answer, Verdict::Outside);
-        return;
     } else if (s.guessValue != s.redValue) {
         if (s.guessValue > s.redValue)
             display.sweepHighBound();
@@ -51,7 +50,7 @@ void judgeAnswer(RoundState& s, GameControls& controls, GameDisplay& display) {
         controls.setShown(Image::Fleche, true);
     }
     ++s.tryNumber;
-    controls.roundObserver().guessJudged(s, answer, Verdict::Right);
+    controls.roundObserver().guessJudged(s, answer, verdict);
 }
 
 } // namespace quiltaro
