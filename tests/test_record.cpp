@@ -16,6 +16,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
 #include <cstdlib>
 #include <ctime>
 
@@ -104,6 +105,24 @@ int secondCopy(const QString& path, int rounds) {
                 round("second", i, 0, 2, 0, 1000, 500, {{"500", Verdict::Right}}, Ending::Won)))
             return 1;
     return 0;
+}
+
+// A game killed in the middle of its sixth round, after five were written.
+int killedCopy(const QString& path) {
+    ProblemReport report;
+    RecordStore store(path, report);
+    Recorder recorder(store);
+    RoundState s;
+    s.lowBound = 0, s.highBound = 1000, s.redValue = 500;
+    for (int i = 0; i < 6; ++i) {
+        recorder.roundGenerated(s);
+        recorder.guessJudged(s, "250", Verdict::TooLow);
+        if (i < 5)
+            recorder.guessJudged(s, "500", Verdict::Right);
+        recorder.betweenReactions();
+    }
+    raise(SIGKILL);
+    return 1;
 }
 
 } // namespace
@@ -393,6 +412,30 @@ private slots:
         QCOMPARE(count(path, "games"), 2);
     }
 
+    void aKilledGameLosesOnlyTheRoundInProgress() {
+        const QString path = file("killed.sqlite");
+        QProcess killed;
+        killed.start(QCoreApplication::applicationFilePath(), {"--killed", path});
+        QVERIFY(killed.waitForFinished(30000));
+        QCOMPARE(killed.exitStatus(), QProcess::CrashExit);
+        Reports reports;
+        RecordStore store(path, reports.report);
+        const auto rounds = store.readAll();
+        QCOMPARE(rounds.size(), size_t(5));
+        for (const RoundRecord& r : rounds)
+            QCOMPARE(r.tries(), 2);
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "integrity");
+            db.setDatabaseName(path);
+            QVERIFY(db.open());
+            QSqlQuery q(db);
+            QVERIFY(q.exec("PRAGMA integrity_check") && q.next());
+            QCOMPARE(q.value(0).toString(), QString("ok"));
+        }
+        QSqlDatabase::removeDatabase("integrity");
+        QVERIFY(reports.texts.isEmpty());
+    }
+
     void csvOfAKnownRecord() {
         const QString path = file("known.sqlite");
         Reports reports;
@@ -523,6 +566,10 @@ int main(int argc, char** argv) {
     if (argc == 4 && std::string(argv[1]) == "--second-copy") {
         QCoreApplication app(argc, argv);
         return secondCopy(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]));
+    }
+    if (argc == 3 && std::string(argv[1]) == "--killed") {
+        QCoreApplication app(argc, argv);
+        return killedCopy(QString::fromLocal8Bit(argv[2]));
     }
     QApplication app(argc, argv);
     RecordTest test;
