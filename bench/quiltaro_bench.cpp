@@ -13,9 +13,13 @@
 #include "Generation.h"
 #include "Palette.h"
 #include "Program.h"
+#include "RecordStore.h"
+#include "Recorder.h"
+#include "SampleRecord.h"
 #include "SurfaceView.h"
 
 #include <QApplication>
+#include <QTemporaryDir>
 #include <QWindow>
 
 #include <X11/Xlib.h>
@@ -508,6 +512,60 @@ Animations measureAnimations(LiveGame& live) {
     return a;
 }
 
+// ---- The record ------------------------------------------------------------
+
+// What one finished round costs to write, between two reactions: a round of
+// eight guesses, in its own transaction, to a record that already holds a
+// few hundred rounds.
+double measureRecordWrite(const QString& path) {
+    ProblemReport report;
+    RecordStore store(path, report);
+    Recorder recorder(store);
+    RoundState s;
+    s.lowBound = 0, s.highBound = 1000, s.redValue = 371;
+    std::vector<double> us;
+    for (int i = 0; i < 400; ++i) {
+        recorder.roundGenerated(s);
+        for (const char* guess : {"500", "250", "375", "312", "343", "359", "367", "371"})
+            recorder.guessJudged(s, guess,
+                                 std::string(guess) == "371" ? Verdict::Right
+                                 : std::atoi(guess) > 371    ? Verdict::TooHigh
+                                                             : Verdict::TooLow);
+        const auto start = Steady::now();
+        recorder.betweenReactions();
+        us.push_back(msSince(start) * 1000);
+        if (recorder.waiting() != 0)
+            return NAN;
+    }
+    // The first 100 fill the caches and the log.
+    return median(std::vector<double>(us.begin() + 100, us.end()));
+}
+
+// From `quiltaro --results` started to the results window painted, on a
+// record of `games` generated games; median of 5.
+double measureResultsOpen(const std::string& game, const QString& dataHome, int games) {
+    ProblemReport report;
+    setenv("XDG_DATA_HOME", dataHome.toLocal8Bit().constData(), 1);
+    setenv("QUILTARO_REPORT_PAINTED", "1", 1);
+    {
+        RecordStore store(dataHome + "/quiltaro/record.sqlite", report);
+        QDateTime first = QDateTime::currentDateTime().addDays(-games / 2 * 7 / 5);
+        if (!store.writeMany(sampleRecord(games, first, 1)))
+            return NAN;
+    }
+    std::vector<double> ms;
+    for (int i = 0; i < 6; ++i) {
+        const auto start = Steady::now();
+        std::istringstream out(capture({game, "--results"}));
+        std::string name;
+        long long painted = 0;
+        if (out >> name >> painted && name == "painted_ns" && i > 0) // the first fills the caches
+            ms.push_back(static_cast<double>(painted - start.time_since_epoch().count()) / 1e6);
+    }
+    unsetenv("QUILTARO_REPORT_PAINTED");
+    return median(ms);
+}
+
 // ---- Output ----------------------------------------------------------------
 
 struct Figure {
@@ -556,6 +614,10 @@ int main(int argc, char** argv) {
     }
     if (argc > 1 && std::string(argv[1]) == "--frames")
         return framesOnly(argc, argv);
+
+    // The games played here keep their record in a folder of the bench's own.
+    QTemporaryDir benchData;
+    setenv("XDG_DATA_HOME", benchData.path().toLocal8Bit().constData(), 1);
 
     const std::string game = findGame(argc, argv);
     if (access(game.c_str(), X_OK) != 0) {
@@ -626,6 +688,13 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "animations...\n");
     const Animations anim = measureAnimations(live);
 
+    // 4. The record, once the animations are measured: nothing else runs.
+    std::fprintf(stderr, "the record...\n");
+    QTemporaryDir recordDir;
+    const double recordWriteUs = measureRecordWrite(recordDir.filePath("write.sqlite"));
+    constexpr int resultsGames = 10000;
+    const double resultsOpenMs = measureResultsOpen(game, recordDir.filePath("home"), resultsGames);
+
     const std::vector<Figure> figures = {
         {"frame_median_us", frames.medianUs, "us", 250, 1},
         {"frame_p99_us", frames.p99Us, "us", NAN, 1},
@@ -637,6 +706,8 @@ int main(int argc, char** argv) {
         {"anim_cpu_ratio", anim.cpuRatio, "ratio", 0.10, 4},
         {"startup_ms", median(startups), "ms", 150, 1},
         {"startup_rss_kb", static_cast<double>(play.maxRssKb), "kB", 50000, 0},
+        {"record_write_us", recordWriteUs, "us", NAN, 1},
+        {"results_open_ms", resultsOpenMs, "ms", 300, 1},
     };
     for (const Figure& f : figures)
         std::printf("%s %s %s\n", f.name.c_str(), fixed(f.value, f.decimals).c_str(),
@@ -666,6 +737,9 @@ int main(int argc, char** argv) {
                 startups.empty() ? NAN : *std::min_element(startups.begin(), startups.end()),
                 startups.empty() ? NAN : *std::max_element(startups.begin(), startups.end()),
                 screenW, screenH);
+    std::printf("record: one round of 8 guesses in its own transaction, median of 300; results"
+                " window from `quiltaro --results` to painted, %d generated games, median of 5\n",
+                resultsGames);
     std::printf("memory: ru_maxrss %ld kB, VmHWM %ld kB, %s\n", play.maxRssKb, play.vmHwmKb,
                 play.ended ? "ended by the farewell arrow" : "ended by SIGTERM");
     for (const std::string& note : notes)

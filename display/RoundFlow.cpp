@@ -27,6 +27,7 @@ void GameBoard::startRound() {
         return;
     }
     generateRound(s_, random_, pacer_.clock());
+    controls_.roundObserver().roundGenerated(s_);
     drawNumberLine();
     printBoundLabels();
     printTryLine();

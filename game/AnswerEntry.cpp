@@ -87,6 +87,7 @@ void giveUp(RoundState& s, GameControls& controls, GameDisplay& display) {
     // gave up should not see smileys that no longer count.
     for (int i = 0; i < RoundState::maxScore; ++i)
         controls.setScorePictureShown(i, false);
+    controls.roundObserver().gaveUp(s);
 }
 
 } // namespace quiltaro

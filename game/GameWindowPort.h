@@ -1,5 +1,7 @@
 #pragma once
 
+#include "RoundObserver.h"
+
 namespace quiltaro {
 
 // The images of the game window whose visibility is the window's mode.
@@ -14,6 +16,8 @@ public:
     virtual void setShown(Image image, bool shown) = 0;
     virtual void setScorePictureShown(int index, bool shown) = 0;
     virtual void openFarewell() = 0;
+    // Who is told what happens in the rounds; by default, nobody.
+    virtual RoundObserver& roundObserver() { return RoundObserver::none(); }
 };
 
 // The drawing and animation operations of the game window that the rules

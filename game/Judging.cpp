@@ -5,11 +5,14 @@
 namespace quiltaro {
 
 void judgeAnswer(RoundState& s, GameControls& controls, GameDisplay& display) {
+    const std::string answer = s.typedAnswer;
+    Verdict verdict = Verdict::Right;
     s.pointTyped = 0;
     display.printTryLine();
     s.guessValue = answerValue(s.typedAnswer);
 
     if (s.guessValue > s.highBound || s.guessValue < s.lowBound) {
+        verdict = Verdict::Outside;
         controls.setShown(Image::Fleche, true);
         display.blinkOutOfInterval();
         if (s.score > 0) {
@@ -30,6 +33,8 @@ void judgeAnswer(RoundState& s, GameControls& controls, GameDisplay& display) {
         ++s.tryNumber;
         display.printTryLine();
         display.printPrompt();
+        controls.roundObserver().guessJudged(
+            s, answer, s.guessValue > s.redValue ? Verdict::TooHigh : Verdict::TooLow);
         return;
     } else {
         display.eraseLabelsAboveLine();
@@ -45,6 +50,7 @@ void judgeAnswer(RoundState& s, GameControls& controls, GameDisplay& display) {
         controls.setShown(Image::Fleche, true);
     }
     ++s.tryNumber;
+    controls.roundObserver().guessJudged(s, answer, verdict);
 }
 
 } // namespace quiltaro

@@ -6,11 +6,15 @@ set -euo pipefail
 source "$(dirname "$0")/setup.sh"
 with_test_packages
 install_packages
-BUILD_TARGETS=quiltaro build_tree "$ROOT/build"
+BUILD_TARGETS="quiltaro quiltaro_record_sample" build_tree "$ROOT/build"
 
 OUT="$ROOT/docs"
 mkdir -p "$OUT"
-export DISPLAY=:91
+export DISPLAY="${SCREENSHOT_DISPLAY:-:91}"
+# The game played here keeps its record in a folder of its own, never in the
+# user's; the results window is shown from a generated record.
+DATA=$(mktemp -d)
+export XDG_DATA_HOME="$DATA/played"
 Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
 XVFB=$!
 GAME=""
@@ -20,6 +24,7 @@ cleanup() {
     [ -n "$GAME" ] && { kill "$GAME" 2>/dev/null; wait "$GAME" 2>/dev/null; } || true
     kill "$XVFB" 2>/dev/null || true
     wait "$XVFB" 2>/dev/null || true
+    rm -rf "$DATA"
 }
 trap cleanup EXIT
 for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break || sleep 0.1; done
@@ -54,4 +59,16 @@ xdotool key Escape # the farewell window
 sleep 1
 eval "$(xdotool getwindowfocus getwindowgeometry --shell)"
 shot farewell "${WIDTH}x${HEIGHT}+${X}+${Y}"
+kill "$GAME" 2>/dev/null || true
+wait "$GAME" 2>/dev/null || true
+
+# The results window, on the record of 24 games of an imagined pupil.
+export XDG_DATA_HOME="$DATA/sample"
+"$ROOT/build/record/quiltaro_record_sample" "$XDG_DATA_HOME/quiltaro/record.sqlite" 24
+"$ROOT/build/windows/quiltaro" --results >/dev/null 2>&1 &
+GAME=$!
+window=$(xdotool search --sync --name "^Quiltaro : r")
+sleep 1
+eval "$(xdotool getwindowgeometry --shell "$window")"
+shot results "${WIDTH}x${HEIGHT}+${X}+${Y}"
 echo "Pictures written to $OUT"

@@ -12,6 +12,7 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD_PACKAGES=(
     cmake g++ make pkg-config dpkg-dev libxcb1-dev libx11-dev
     qt6-base-dev qt6-svg-dev libqt6svg6 qt6-qpa-plugins qt6-wayland
+    libqt6sql6-sqlite qt6-charts-dev libqt6opengl6-dev
     fonts-liberation2 fonts-dancingscript fonts-wine fonts-dejavu-core
 )
 # Testing, measuring and packaging it: X and Wayland servers, a window manager,

@@ -133,6 +133,10 @@ void GameWindow::openFarewell() {
     program_.openFarewell();
 }
 
+RoundObserver& GameWindow::roundObserver() {
+    return program_.roundObserver();
+}
+
 void GameWindow::updateDescription() {
     const QString description = QString::fromStdString(board_->description());
     if (description == view_->accessibleDescription())

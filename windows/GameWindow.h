@@ -30,6 +30,7 @@ public:
     void setShown(Image image, bool shown) override;
     void setScorePictureShown(int index, bool shown) override;
     void openFarewell() override;
+    RoundObserver& roundObserver() override;
 
     GameBoard& board() { return *board_; }
     // Tells screen readers what the surface now shows, when it changed.

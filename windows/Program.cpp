@@ -38,7 +38,12 @@ Program::Program(Clock& clock, UniformSource& random, std::function<void()> endP
     installAccessibleControls();
     // Whatever a reaction drew is on the screen when it returns, even if it
     // never waited.
-    gate_.setAfterEachReaction([this] { presentAll(); });
+    // The record is written only then too: after the frame is on the screen,
+    // outside every animation and every wait.
+    gate_.setAfterEachReaction([this] {
+        presentAll();
+        observer_->betweenReactions();
+    });
     qApp->installEventFilter(this);
 }
 
@@ -87,6 +92,7 @@ void Program::bringToFront(QWidget* window) {
 }
 
 void Program::openGame() {
+    observer_->gameStarted();
     if (!game_) {
         game_ = new GameWindow(*this);
         game_->setGeometry(
@@ -96,6 +102,7 @@ void Program::openGame() {
 }
 
 void Program::openFarewell() {
+    observer_->gameEnded();
     if (!farewell_)
         farewell_ = new FarewellWindow(*this);
     bringToFront(farewell_);
@@ -107,6 +114,7 @@ void Program::end() {
                             static_cast<QWidget*>(welcome_)})
         if (window)
             window->hide();
+    observer_->programEnding();
     if (endProgram_)
         endProgram_();
 }

@@ -6,6 +6,7 @@
 #include "Pacer.h"
 #include "Random.h"
 #include "ReactionGate.h"
+#include "RoundObserver.h"
 #include "RoundState.h"
 #include "WelcomeWindow.h"
 
@@ -40,6 +41,10 @@ public:
     // The farewell arrow: every window goes, nothing else runs.
     void end();
 
+    // Who keeps the record of the games; nobody until this is called.
+    void setRoundObserver(RoundObserver& observer) { observer_ = &observer; }
+    RoundObserver& roundObserver() { return *observer_; }
+
     // Runs a reaction, never inside another.
     void react(std::function<void()> reaction) { gate_.run(std::move(reaction)); }
 
@@ -69,6 +74,7 @@ private:
     RoundState state_;
     Pacer pacer_{clock_, state_};
     ReactionGate gate_;
+    RoundObserver* observer_ = &RoundObserver::none();
     QPointer<WelcomeWindow> welcome_;
     QPointer<GameWindow> game_;
     QPointer<FarewellWindow> farewell_;

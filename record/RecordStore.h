@@ -1,0 +1,144 @@
+#pragma once
+
+#include "RoundObserver.h"
+
+#include <QDateTime>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+class QSqlQuery;
+
+namespace quiltaro {
+
+// How a round ended.
+enum class Ending { Won, GaveUp, NewRound, ProgramEnd };
+
+struct Guess {
+    std::string answer; // as typed, with a decimal point
+    Verdict verdict;
+    bool operator==(const Guess&) const = default;
+};
+
+// One finished round, as it is written.
+struct RoundRecord {
+    QString gameToken; // the game it belongs to; unique across copies of the program
+    QDateTime gameStarted;
+    QDateTime started;
+    QDateTime ended;
+    int scoreBefore = 0;
+    int scoreAfter = 0;
+    double lowBound = 0;
+    double highBound = 0;
+    float redValue = 0;
+    std::vector<Guess> guesses;
+    Ending ending = Ending::ProgramEnd;
+
+    int tries() const { return static_cast<int>(guesses.size()); }
+    int points() const { return scoreAfter - scoreBefore; }
+    bool operator==(const RoundRecord&) const = default;
+};
+
+// What goes wrong with the record. Each kind is told once per run.
+enum class Problem { Unwritable, DiskFull, Locked, Corrupt, NewerSchema, Other };
+
+// Tells the person at the terminal what went wrong, in plain words, once for
+// each kind of problem. The game goes on whatever it says.
+class ProblemReport {
+public:
+    using Sink = std::function<void(const QString&)>;
+    ProblemReport(); // to standard error
+    explicit ProblemReport(Sink sink) : sink_(std::move(sink)) {}
+
+    void tell(Problem problem, const QString& text);
+    bool told(Problem problem) const { return told_.count(problem) > 0; }
+
+private:
+    Sink sink_;
+    std::set<Problem> told_;
+};
+
+// The pupil's record: an SQLite database of games and their rounds, with
+// every guess. Opened on first use, so that the game starts without waiting
+// for the disk. Every failure is reported through the ProblemReport and
+// answered by "not written"; it never throws and never stops the game.
+class RecordStore {
+public:
+    // The schema this program writes. Version 1 kept the guesses of a round in
+    // one text column; version 2 gives each guess a row with its verdict.
+    static constexpr int schemaVersion = 2;
+
+    RecordStore(QString path, ProblemReport& report);
+    ~RecordStore();
+    RecordStore(const RecordStore&) = delete;
+    RecordStore& operator=(const RecordStore&) = delete;
+
+    // Where the program keeps the record: the user's data folder.
+    static QString defaultPath();
+
+    // Opens (creating, migrating or setting aside a corrupt file as needed).
+    // False when the record cannot be written this run.
+    bool open();
+    // Writes one round in one transaction. False when it was not written; a
+    // locked or full database may take it later.
+    bool write(const RoundRecord& round);
+    // Writes many rounds in one transaction: for generated records.
+    bool writeMany(const std::vector<RoundRecord>& rounds);
+    // Whether a later write can succeed (false after a newer schema, say).
+    bool usable() const { return !disabled_; }
+
+    // Every round, oldest first, with its guesses.
+    std::vector<RoundRecord> readAll();
+    // Erases every game; false when it could not.
+    bool forget();
+
+    const QString& path() const { return path_; }
+    // The file a corrupt record was moved to, when that happened.
+    const QString& setAside() const { return setAside_; }
+
+    // Test hook: the database may grow to this many pages at most, as if the
+    // disk were full beyond them.
+    void limitPagesForTest(int pages);
+    QString connectionName() const { return connection_; }
+
+private:
+    enum class Opening { Done, Failed, Corrupt };
+    Opening openOnce();
+    bool writeInTransaction(const RoundRecord* first, size_t count);
+    bool openConnection();
+    void closeConnection();
+    bool setAsideCorruptFile();
+    bool migrate();
+    bool writeRounds(const RoundRecord* first, size_t count);
+    static bool insertRound(QSqlQuery& query, const RoundRecord& round);
+    Problem classify(int sqliteCode) const;
+    void fail(Problem problem, const QString& detail);
+
+    QString path_;
+    ProblemReport& report_;
+    QString connection_;
+    QString setAside_;
+    bool opened_ = false;
+    bool disabled_ = false;
+    bool corruptSeen_ = false; // by a statement; acted on once it is finished
+};
+
+// Whether a file begins as an SQLite database does.
+bool looksLikeSqlite(const QString& path);
+
+// The single-precision reading of an answer, as the rules judge it, and the
+// verdicts of a round's guesses replayed on its interval.
+std::vector<Verdict> replayVerdicts(double lowBound, double highBound, float redValue,
+                                    const std::vector<std::string>& answers);
+
+const char* endingName(Ending ending);
+std::optional<Ending> endingFromName(const QString& name);
+const char* verdictName(Verdict verdict);
+std::optional<Verdict> verdictFromName(const QString& name);
+
+} // namespace quiltaro

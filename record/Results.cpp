@@ -1,0 +1,200 @@
+#include "Results.h"
+
+#include "Generation.h"
+#include "NumberText.h"
+
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTextStream>
+#include <QUuid>
+#include <QVariant>
+
+#include <map>
+
+namespace quiltaro {
+
+ScoreBand scoreBandOf(int scoreBefore) {
+    const double grid = bandFor(scoreBefore).grid;
+    return grid < 10 ? ScoreBand::Integers : grid < 100 ? ScoreBand::Tenths : ScoreBand::Hundredths;
+}
+
+double GameSummary::meanTriesFound() const {
+    return found > 0 ? static_cast<double>(triesFound) / found : -1;
+}
+
+namespace {
+
+ResultsData query(QSqlDatabase& db, int recentGames) {
+    ResultsData data;
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    auto unreadable = [&](const QSqlQuery& failed) {
+        data.state = ResultsData::State::Unreadable;
+        data.problem = failed.lastError().databaseText();
+        return data;
+    };
+    if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next())
+        return unreadable(q);
+    const int version = q.value(0).toInt();
+    if (version > RecordStore::schemaVersion) {
+        data.state = ResultsData::State::Newer;
+        return data;
+    }
+    if (version == 0)
+        return data;
+    if (!q.exec(QStringLiteral("SELECT COUNT(*), MIN(started_at), MAX(started_at) FROM games")) ||
+        !q.next())
+        return unreadable(q);
+    data.games = q.value(0).toLongLong();
+    if (data.games == 0)
+        return data;
+    data.first = QDateTime::fromMSecsSinceEpoch(q.value(1).toLongLong());
+    data.last = QDateTime::fromMSecsSinceEpoch(q.value(2).toLongLong());
+    if (!q.exec(QStringLiteral("SELECT COUNT(*) FROM rounds")) || !q.next())
+        return unreadable(q);
+    data.rounds = q.value(0).toLongLong();
+
+    q.prepare(QStringLiteral("SELECT id, started_at FROM games ORDER BY id DESC LIMIT ?"));
+    q.addBindValue(recentGames);
+    if (!q.exec())
+        return unreadable(q);
+    std::map<qint64, GameSummary> games;
+    while (q.next()) {
+        GameSummary& g = games[q.value(0).toLongLong()];
+        g.number = q.value(0).toLongLong();
+        g.started = QDateTime::fromMSecsSinceEpoch(q.value(1).toLongLong());
+    }
+    if (games.empty())
+        return data;
+    q.prepare(QStringLiteral("SELECT game_id, score_before, score_after, tries, ending"
+                             " FROM rounds WHERE game_id >= ? ORDER BY id"));
+    q.addBindValue(games.begin()->first);
+    if (!q.exec())
+        return unreadable(q);
+    std::map<qint64, std::array<std::pair<int, int>, 3>> bandTries; // game: (tries, rounds)
+    while (q.next()) {
+        const auto found = games.find(q.value(0).toLongLong());
+        if (found == games.end())
+            continue;
+        GameSummary& g = found->second;
+        ++g.rounds;
+        g.finalScore = q.value(2).toInt();
+        const QString ending = q.value(4).toString();
+        if (ending == QLatin1String(endingName(Ending::Won))) {
+            const int tries = q.value(3).toInt();
+            ++g.found;
+            g.triesFound += tries;
+            auto& band = bandTries[g.number][static_cast<int>(scoreBandOf(q.value(1).toInt()))];
+            band.first += tries;
+            ++band.second;
+        } else if (ending == QLatin1String(endingName(Ending::GaveUp))) {
+            ++g.gaveUp;
+        }
+    }
+    for (auto& [number, g] : games) {
+        for (int b = 0; b < 3; ++b) {
+            const auto [tries, rounds] = bandTries[number][b];
+            g.meanTries[b] = rounds > 0 ? static_cast<double>(tries) / rounds : -1;
+        }
+        data.recent.push_back(g);
+    }
+    data.state = ResultsData::State::Ready;
+    return data;
+}
+
+} // namespace
+
+ResultsData loadResults(const QString& path, int recentGames) {
+    ResultsData data;
+    if (!QFileInfo::exists(path))
+        return data;
+    if (!looksLikeSqlite(path)) {
+        data.state = ResultsData::State::Unreadable;
+        data.problem = QStringLiteral("ce n'est pas une base de données");
+        return data;
+    }
+    const QString connection =
+        QStringLiteral("quiltaro-results-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        db.setDatabaseName(path);
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=200"));
+        if (db.open()) {
+            data = query(db, recentGames);
+        } else {
+            data.state = ResultsData::State::Unreadable;
+            data.problem = db.lastError().databaseText();
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(connection);
+    return data;
+}
+
+namespace {
+
+QString csvField(QString text) {
+    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
+        !text.contains(QLatin1Char('\n')))
+        return text;
+    text.replace(QLatin1String("\""), QLatin1String("\"\""));
+    return QLatin1Char('"') + text + QLatin1Char('"');
+}
+
+QString number(double value) {
+    return QString::fromStdString(shortestDecimal(value));
+}
+
+QString endingText(Ending ending) {
+    switch (ending) {
+    case Ending::Won:
+        return QStringLiteral("trouvé");
+    case Ending::GaveUp:
+        return QStringLiteral("abandon");
+    case Ending::NewRound:
+        return QStringLiteral("nouvelle manche");
+    case Ending::ProgramEnd:
+        return QStringLiteral("fin du programme");
+    }
+    return {};
+}
+
+} // namespace
+
+void writeCsv(const std::vector<RoundRecord>& rounds, QTextStream& out) {
+    out.setEncoding(QStringConverter::Utf8);
+    out << "partie,manche,debut,fin,score_avant,score_apres,borne_basse,borne_haute,"
+           "nombre_rouge,essais,points,fin_de_manche,reponses\n";
+    std::map<QString, std::pair<int, int>> games; // token: (number, rounds so far)
+    for (const RoundRecord& r : rounds) {
+        auto [found, added] = games.try_emplace(r.gameToken, static_cast<int>(games.size()) + 1, 0);
+        const int game = found->second.first;
+        const int round = ++found->second.second;
+        QStringList answers;
+        for (const Guess& g : r.guesses)
+            answers << QString::fromStdString(g.answer);
+        const QStringList fields = {
+            QString::number(game),
+            QString::number(round),
+            r.started.toOffsetFromUtc(r.started.offsetFromUtc()).toString(Qt::ISODate),
+            r.ended.toOffsetFromUtc(r.ended.offsetFromUtc()).toString(Qt::ISODate),
+            QString::number(r.scoreBefore),
+            QString::number(r.scoreAfter),
+            number(r.lowBound),
+            number(r.highBound),
+            number(r.redValue),
+            QString::number(r.tries()),
+            QString::number(r.points()),
+            endingText(r.ending),
+            answers.join(QLatin1Char(' '))};
+        QStringList escaped;
+        for (const QString& f : fields)
+            escaped << csvField(f);
+        out << escaped.join(QLatin1Char(',')) << '\n';
+    }
+    out.flush();
+}
+
+} // namespace quiltaro

@@ -1,0 +1,118 @@
+#include "SampleRecord.h"
+
+#include "Generation.h"
+#include "Judging.h"
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+
+namespace quiltaro {
+
+namespace {
+
+// Generation reads the time only for its seed.
+class SeedClock final : public Clock {
+public:
+    explicit SeedClock(std::mt19937_64& engine) : engine_(engine) {}
+    TimePoint now() override { return {}; }
+    void sleepUntil(TimePoint) override {}
+    float secondsSinceMidnight() override { return 0; }
+    std::uint64_t timeSeed() override { return engine_(); }
+
+private:
+    std::mt19937_64& engine_;
+};
+
+std::string typed(double value, double grid) {
+    const int decimals = grid >= 100 ? 2 : grid >= 10 ? 1 : 0;
+    char text[32];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return text;
+}
+
+} // namespace
+
+std::vector<RoundRecord> sampleRecord(int games, const QDateTime& firstGame, std::uint64_t seed) {
+    std::mt19937_64 engine(seed);
+    std::uniform_real_distribution<double> uniform(0, 1);
+    SeedClock clock(engine);
+    SeededUniformSource random;
+    std::vector<RoundRecord> rounds;
+    QDateTime day = firstGame;
+    while (day.date().dayOfWeek() >= 6)
+        day = day.addDays(1);
+    for (int game = 0; game < games; ++game) {
+        const double skill = std::min(1.0, 0.15 + 0.85 * game / std::max(1, games - 1)) *
+                             (0.85 + 0.15 * uniform(engine));
+        // Two games a school day, one in the morning and one in the afternoon.
+        if (game > 0 && game % 2 == 0) {
+            day = day.addDays(1);
+            while (day.date().dayOfWeek() >= 6)
+                day = day.addDays(1);
+        }
+        QDateTime t = day.addSecs(game % 2 ? 5 * 3600 : 0)
+                          .addSecs(static_cast<qint64>(uniform(engine) * 1800));
+        const QString token = QStringLiteral("sample-%1").arg(game + 1);
+        const QDateTime started = t;
+        RoundState s;
+        s.score = 0;
+        const int patience = 6 + static_cast<int>(uniform(engine) * 10);
+        for (int round = 0; round < patience && s.score < RoundState::maxScore; ++round) {
+            generateRound(s, random, clock);
+            RoundRecord r;
+            r.gameToken = token;
+            r.gameStarted = started;
+            r.started = t;
+            r.scoreBefore = s.score;
+            r.lowBound = s.lowBound;
+            r.highBound = s.highBound;
+            r.redValue = s.redValue;
+            const double grid = bandFor(s.score).grid;
+            double low = s.lowBound, high = s.highBound;
+            r.ending = Ending::ProgramEnd;
+            for (int tryNumber = 1; tryNumber < 40; ++tryNumber) {
+                if (tryNumber > 6 && uniform(engine) < 0.06 * (1.2 - skill)) {
+                    r.ending = Ending::GaveUp;
+                    s.score = 0;
+                    break;
+                }
+                double guess;
+                if (uniform(engine) < 0.12 * (1 - skill)) {
+                    guess =
+                        high + std::max(1.0 / grid, std::floor((high - low) * 0.3 * grid) / grid);
+                } else {
+                    const double spread = 0.45 * (1 - skill) + 0.05;
+                    const double where = 0.5 + spread * (2 * uniform(engine) - 1);
+                    guess = std::round((low + (high - low) * where) * grid) / grid;
+                }
+                const std::string answer = typed(guess, grid);
+                const Verdict v = replayVerdicts(low, high, s.redValue, {answer}).front();
+                r.guesses.push_back({answer, v});
+                const float g = static_cast<float>(std::strtod(answer.c_str(), nullptr));
+                if (v == Verdict::Outside) {
+                    s.score = static_cast<std::int16_t>(std::max(0, s.score - 1));
+                } else if (v == Verdict::TooHigh) {
+                    high = g;
+                } else if (v == Verdict::TooLow) {
+                    low = g;
+                } else {
+                    if (tryNumber <= scoring::lastTryForOnePoint)
+                        ++s.score;
+                    if (tryNumber <= scoring::lastTryForTwoPoints)
+                        ++s.score;
+                    s.score = std::min<std::int16_t>(s.score, RoundState::maxScore);
+                    r.ending = Ending::Won;
+                    break;
+                }
+            }
+            t = t.addSecs(15 + 7 * r.tries());
+            r.ended = t;
+            r.scoreAfter = s.score;
+            rounds.push_back(std::move(r));
+        }
+    }
+    return rounds;
+}
+
+} // namespace quiltaro

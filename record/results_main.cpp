@@ -1,0 +1,35 @@
+// The results window, a program of its own so that the game itself never
+// loads Qt Charts: `quiltaro --results` hands over to it.
+#include "RecordStore.h"
+#include "Results.h"
+#include "ResultsWindow.h"
+
+#include <QApplication>
+#include <QTimer>
+#include <QWindow>
+
+#include <chrono>
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    QCoreApplication::setApplicationName(QStringLiteral("quiltaro"));
+    // The game's desktop entry opens this window too ("Résultats"): the same
+    // app id, so that the dock shows the game's icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("fr.quiltaro.Quiltaro"));
+    QApplication app(argc, argv);
+    quiltaro::ResultsWindow window(quiltaro::loadResults(quiltaro::RecordStore::defaultPath(),
+                                                         quiltaro::ResultsWindow::recentGames));
+    window.show();
+    // For the benchmark: says when the window is on the screen, then leaves.
+    if (qEnvironmentVariableIsSet("QUILTARO_REPORT_PAINTED")) {
+        while (!window.windowHandle() || !window.windowHandle()->isExposed())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        window.repaint();
+        QCoreApplication::processEvents();
+        std::printf(
+            "painted_ns %lld\n",
+            static_cast<long long>(std::chrono::steady_clock::now().time_since_epoch().count()));
+        return 0;
+    }
+    return app.exec();
+}

@@ -1,0 +1,579 @@
+// The pupil's record: a real game read back exactly, every failure the game
+// must shrug off, two copies of the game at once, the CSV, the migration of
+// an older record, forgetting, and the command line.
+#include "Commands.h"
+#include "Controls.h"
+#include "NumberText.h"
+#include "RecordStore.h"
+#include "Recorder.h"
+#include "Results.h"
+#include "TestProgram.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <cstdlib>
+#include <ctime>
+
+#include <unistd.h>
+
+using namespace quiltaro;
+using quiltaro::test::TestProgram;
+
+namespace {
+
+const QDateTime base(QDate(2026, 12, 1), QTime(9, 0), Qt::UTC);
+
+// Everything the store reports, instead of standard error.
+struct Reports {
+    QStringList texts;
+    ProblemReport report{[this](const QString& text) { texts << text; }};
+};
+
+RoundRecord round(const QString& token, int minute, int scoreBefore, int scoreAfter, double low,
+                  double high, float red, std::vector<Guess> guesses, Ending ending) {
+    RoundRecord r;
+    r.gameToken = token;
+    r.gameStarted = base.addSecs(60 * (minute / 100 * 100));
+    r.started = base.addSecs(60 * minute);
+    r.ended = r.started.addSecs(45);
+    r.scoreBefore = scoreBefore, r.scoreAfter = scoreAfter;
+    r.lowBound = low, r.highBound = high, r.redValue = red;
+    r.guesses = std::move(guesses);
+    r.ending = ending;
+    return r;
+}
+
+// Three rounds of two games, with a decimal red value, a give-up and a guess
+// typed with leading zeros.
+std::vector<RoundRecord> knownRounds() {
+    return {
+        round("a", 0, 0, 2, 0, 1000, 371, {{"500", Verdict::TooHigh}, {"371", Verdict::Right}},
+              Ending::Won),
+        round("a", 2, 2, 0, 120, 480, 300, {{"007", Verdict::Outside}}, Ending::GaveUp),
+        round("b", 100, 3, 3, 12, 40, 37.1f,
+              {{"30.5", Verdict::TooLow}, {"38", Verdict::TooHigh}, {"37.1", Verdict::Right}},
+              Ending::Won),
+    };
+}
+
+qint64 count(const QString& path, const QString& table) {
+    const QString name = QStringLiteral("count-") + table;
+    qint64 n = -1;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        if (db.open()) {
+            QSqlQuery q(db);
+            if (q.exec(QStringLiteral("SELECT COUNT(*) FROM ") + table) && q.next())
+                n = q.value(0).toLongLong();
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    return n;
+}
+
+void execAll(const QString& path, const QStringList& statements) {
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "exec");
+        db.setDatabaseName(path);
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        for (const QString& s : statements)
+            QVERIFY2(q.exec(s), qPrintable(s));
+    }
+    QSqlDatabase::removeDatabase("exec");
+}
+
+QByteArray contents(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// The second copy of the game, in a process of its own: writes `rounds`
+// rounds of its own game, one transaction each, as fast as it can.
+int secondCopy(const QString& path, int rounds) {
+    ProblemReport report;
+    RecordStore store(path, report);
+    for (int i = 0; i < rounds; ++i)
+        if (!store.write(
+                round("second", i, 0, 2, 0, 1000, 500, {{"500", Verdict::Right}}, Ending::Won)))
+            return 1;
+    return 0;
+}
+
+// A game killed in the middle of its sixth round, after five were written.
+int killedCopy(const QString& path) {
+    ProblemReport report;
+    RecordStore store(path, report);
+    Recorder recorder(store);
+    RoundState s;
+    s.lowBound = 0, s.highBound = 1000, s.redValue = 500;
+    for (int i = 0; i < 6; ++i) {
+        recorder.roundGenerated(s);
+        recorder.guessJudged(s, "250", Verdict::TooLow);
+        if (i < 5)
+            recorder.guessJudged(s, "500", Verdict::Right);
+        recorder.betweenReactions();
+    }
+    raise(SIGKILL);
+    return 1;
+}
+
+} // namespace
+
+class RecordTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    QString file(const QString& name) const { return dir.filePath(name); }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(dir.isValid());
+        // The real user's data folder stays out of reach.
+        QStandardPaths::setTestModeEnabled(true);
+        QVERIFY(!RecordStore::defaultPath().startsWith(QDir::homePath() + "/.local"));
+    }
+
+    void aRealGameIsReadBackExactly() {
+        TestProgram t;
+        Reports reports;
+        RecordStore store(file("game.sqlite"), reports.report);
+        Recorder recorder(store, [&] { return base.addMSecs(qint64(t.clock.seconds() * 1000)); });
+        t.program.setRoundObserver(recorder);
+        auto now = [&] { return base.addMSecs(qint64(t.clock.seconds() * 1000)); };
+        RoundState& s = t.state();
+        std::vector<RoundRecord> expected;
+        auto generated = [&](const QDateTime& gameStarted) {
+            RoundRecord r;
+            r.gameStarted = gameStarted;
+            r.started = now();
+            r.scoreBefore = s.score;
+            r.lowBound = s.lowBound, r.highBound = s.highBound, r.redValue = s.redValue;
+            expected.push_back(r);
+        };
+        auto text = [](double v) { return QString::fromStdString(shortestDecimal(v)); };
+
+        const QDateTime game1 = now();
+        GameWindow* game = t.openGame();
+        generated(game1);
+        // Round 1: outside, too low, right at try 3: two points.
+        TestProgram::type(game, "1001\r\r0\r" + text(s.redValue) + "\r");
+        expected.back().guesses = {{"1001", Verdict::Outside},
+                                   {"0", Verdict::TooLow},
+                                   {shortestDecimal(s.redValue), Verdict::Right}};
+        expected.back().scoreAfter = 2, expected.back().ending = Ending::Won;
+        expected.back().ended = now();
+        QCOMPARE(s.score, 2);
+
+        // Round 2: one guess, then given up.
+        TestProgram::type(game, "\r");
+        generated(game1);
+        const std::string low = shortestDecimal(s.lowBound);
+        TestProgram::type(game, QString::fromStdString(low) + "\r");
+        TestProgram::key(game, Qt::Key_Escape);
+        expected.back().guesses = {{low, Verdict::TooLow}};
+        expected.back().scoreAfter = 0, expected.back().ending = Ending::GaveUp;
+        expected.back().ended = now();
+
+        // Round 3: left for a new game from the welcome window.
+        TestProgram::type(game, "\r");
+        generated(game1);
+        TestProgram::type(game, "1000\r");
+        expected.back().guesses = {{"1000", Verdict::TooHigh}};
+        expected.back().ending = Ending::NewRound;
+        QApplication::setActiveWindow(t.program.welcome());
+        TestProgram::settle();
+        const QDateTime game2 = now();
+        t.openGame();
+        expected.back().ended = now();
+        generated(game2);
+
+        // Round 4: on the line when the pupil leaves by the farewell arrow.
+        TestProgram::type(game, "1001\r");
+        expected.back().guesses = {{"1001", Verdict::Outside}};
+        expected.back().ending = Ending::ProgramEnd;
+        QCOMPARE(count(store.path(), "rounds"), 3); // written as each ended
+        t.program.react([&] { t.program.openFarewell(); });
+        TestProgram::settle();
+        TestProgram::click(t.program.farewell()->findChild<ImageControl*>("flèche"));
+        QCOMPARE(t.endCount, 1);
+        expected.back().ended = now();
+
+        std::vector<RoundRecord> read = store.readAll();
+        QCOMPARE(read.size(), expected.size());
+        for (size_t i = 0; i < read.size(); ++i) {
+            QCOMPARE(read[i].gameToken, read[i < 3 ? 0 : 3].gameToken);
+            expected[i].gameToken = read[i].gameToken;
+            QVERIFY2(read[i] == expected[i], qPrintable(QString("round %1").arg(i + 1)));
+        }
+        QVERIFY(read[0].gameToken != read[3].gameToken);
+        QVERIFY(reports.texts.isEmpty());
+    }
+
+    void anUnwritableFolderLeavesTheGamePlaying() {
+        QFile blocker(file("not-a-folder"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        TestProgram t;
+        Reports reports;
+        RecordStore store(file("not-a-folder/quiltaro/record.sqlite"), reports.report);
+        Recorder recorder(store);
+        t.program.setRoundObserver(recorder);
+        GameWindow* game = t.openGame();
+        for (int i = 0; i < 3; ++i)
+            TestProgram::key(game, Qt::Key_Escape), TestProgram::type(game, "\r");
+        QVERIFY(game->isVisible());
+        QCOMPARE(recorder.waiting(), size_t(0)); // nothing piles up that will never be written
+        QCOMPARE(reports.texts.size(), 1);
+        QVERIFY(reports.texts[0].contains("ne peuvent pas être enregistrées"));
+        QVERIFY(reports.texts[0].contains("not-a-folder"));
+
+        // A folder without the right to write in it; root may write anywhere.
+        if (geteuid() != 0) {
+            QVERIFY(QDir().mkpath(file("read-only")));
+            QFile::setPermissions(file("read-only"), QFile::ReadOwner | QFile::ExeOwner);
+            Reports denied;
+            RecordStore readOnly(file("read-only/record.sqlite"), denied.report);
+            QVERIFY(!readOnly.write(knownRounds()[0]));
+            QCOMPARE(denied.texts.size(), 1);
+        }
+    }
+
+    void aFullDiskKeepsTheRoundsUntilThereIsRoom() {
+        Reports reports;
+        RecordStore store(file("full.sqlite"), reports.report);
+        Recorder recorder(store);
+        RoundState s;
+        s.lowBound = 0, s.highBound = 1000, s.redValue = 500;
+        auto playRound = [&] {
+            recorder.roundGenerated(s);
+            for (int i = 0; i < 30; ++i)
+                recorder.guessJudged(s, "1234567", Verdict::Outside);
+            recorder.gaveUp(s);
+            recorder.betweenReactions();
+        };
+        playRound();
+        QCOMPARE(count(store.path(), "rounds"), 1);
+        store.limitPagesForTest(int(QFileInfo(store.path()).size() / 4096) + 1);
+        for (int i = 0; i < 20; ++i)
+            playRound();
+        QVERIFY(recorder.waiting() > 0);
+        QCOMPARE(reports.texts.size(), 1);
+        QVERIFY(reports.texts[0].contains("disque est plein"));
+        store.limitPagesForTest(1000000);
+        playRound();
+        QCOMPARE(recorder.waiting(), size_t(0));
+        QCOMPARE(count(store.path(), "rounds"), 22);
+        QCOMPARE(count(store.path(), "guesses"), 22 * 30);
+    }
+
+    void aLockedRecordIsWrittenOnceFree() {
+        Reports reports;
+        const QString path = file("locked.sqlite");
+        RecordStore store(path, reports.report);
+        QVERIFY(store.open());
+        Recorder recorder(store);
+        RoundState s;
+        s.lowBound = 0, s.highBound = 1000, s.redValue = 500;
+        auto playRound = [&] {
+            recorder.roundGenerated(s);
+            recorder.guessJudged(s, "500", Verdict::Right);
+            recorder.betweenReactions();
+        };
+        {
+            QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "other");
+            other.setDatabaseName(path);
+            QVERIFY(other.open());
+            QSqlQuery q(other);
+            QVERIFY(q.exec("BEGIN EXCLUSIVE"));
+            QElapsedTimer waited;
+            waited.start();
+            playRound();
+            playRound();
+            QVERIFY(waited.elapsed() < 1000); // a short wait, never a hang
+            QCOMPARE(recorder.waiting(), size_t(2));
+            QVERIFY(q.exec("COMMIT"));
+        }
+        QSqlDatabase::removeDatabase("other");
+        recorder.betweenReactions(); // no new round: no new attempt yet
+        QCOMPARE(recorder.waiting(), size_t(2));
+        playRound();
+        QCOMPARE(recorder.waiting(), size_t(0));
+        QCOMPARE(count(path, "rounds"), 3);
+        QCOMPARE(reports.texts.size(), 1);
+        QVERIFY(reports.texts[0].contains("autre Quiltaro"));
+    }
+
+    void aCorruptFileIsSetAsideNeverOverwritten() {
+        const QString path = file("corrupt.sqlite");
+        const QByteArray garbage = QByteArray("not a database at all ").repeated(200);
+        QStringList setAside;
+        Reports reports;
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(garbage + QByteArray::number(attempt));
+            f.close();
+            RecordStore store(path, reports.report);
+            QVERIFY(store.write(knownRounds()[0]));
+            QCOMPARE(store.readAll().size(), size_t(1));
+            setAside << store.setAside();
+        }
+        // Twice in the same second: two names, both contents kept.
+        QVERIFY(setAside[0] != setAside[1]);
+        for (int attempt = 0; attempt < 2; ++attempt)
+            QCOMPARE(contents(setAside[attempt]), garbage + QByteArray::number(attempt));
+        QCOMPARE(reports.texts.size(), 1); // reported once per run
+        QVERIFY(reports.texts[0].contains("mis de côté"));
+        QVERIFY(reports.texts[0].contains(setAside[0]));
+    }
+
+    void aRecordDamagedInsideIsSetAsideWhenWritten() {
+        const QString path = file("damaged.sqlite");
+        Reports reports;
+        {
+            RecordStore store(path, reports.report);
+            QVERIFY(store.writeMany(std::vector<RoundRecord>(200, knownRounds()[2])));
+        }
+        execAll(path, {"PRAGMA journal_mode=DELETE"});
+        // The header stays, the pages behind it go.
+        QByteArray bytes = contents(path);
+        for (qsizetype i = 4096; i < bytes.size(); ++i)
+            bytes[i] = char(0x5a);
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        f.close();
+        RecordStore store(path, reports.report);
+        Recorder recorder(store);
+        RoundState s;
+        s.lowBound = 0, s.highBound = 1000, s.redValue = 500;
+        recorder.roundGenerated(s);
+        recorder.guessJudged(s, "500", Verdict::Right);
+        recorder.betweenReactions();
+        QCOMPARE(recorder.waiting(), size_t(0));
+        QCOMPARE(store.readAll().size(), size_t(1));
+        // All but the header, where the journal mode was set on opening.
+        QCOMPARE(contents(store.setAside()).mid(100), bytes.mid(100));
+        QCOMPARE(reports.texts.size(), 1);
+    }
+
+    void aNewerSchemaIsLeftAlone() {
+        const QString path = file("newer.sqlite");
+        execAll(path, {"CREATE TABLE future (x)", "PRAGMA user_version = 9"});
+        const QByteArray before = contents(path);
+        TestProgram t;
+        Reports reports;
+        RecordStore store(path, reports.report);
+        Recorder recorder(store);
+        t.program.setRoundObserver(recorder);
+        GameWindow* game = t.openGame();
+        TestProgram::key(game, Qt::Key_Escape);
+        TestProgram::type(game, "\r");
+        TestProgram::key(game, Qt::Key_Escape);
+        QVERIFY(game->isVisible());
+        QCOMPARE(contents(path), before);
+        QCOMPARE(reports.texts.size(), 1);
+        QVERIFY(reports.texts[0].contains("version plus récente"));
+        QCOMPARE(loadResults(path).state, ResultsData::State::Newer);
+    }
+
+    void twoCopiesAtOnce() {
+        const QString path = file("two.sqlite");
+        QProcess other;
+        other.setProcessChannelMode(QProcess::ForwardedChannels);
+        other.start(QCoreApplication::applicationFilePath(), {"--second-copy", path, "150"});
+        QVERIFY(other.waitForStarted());
+        Reports reports;
+        RecordStore store(path, reports.report);
+        const RoundRecord mine = knownRounds()[2];
+        int written = 0;
+        for (int i = 0; i < 150; ++i)
+            written += store.write(mine);
+        QVERIFY(other.waitForFinished(30000));
+        QCOMPARE(other.exitCode(), 0);
+        QCOMPARE(written, 150);
+        QVERIFY(reports.texts.isEmpty());
+        const auto rounds = store.readAll();
+        QCOMPARE(rounds.size(), size_t(300));
+        int theirs = 0;
+        for (const RoundRecord& r : rounds) {
+            theirs += r.gameToken == "second";
+            QCOMPARE(r.tries(), r.gameToken == "second" ? 1 : 3);
+        }
+        QCOMPARE(theirs, 150);
+        QCOMPARE(count(path, "games"), 2);
+    }
+
+    void aKilledGameLosesOnlyTheRoundInProgress() {
+        const QString path = file("killed.sqlite");
+        QProcess killed;
+        killed.start(QCoreApplication::applicationFilePath(), {"--killed", path});
+        QVERIFY(killed.waitForFinished(30000));
+        QCOMPARE(killed.exitStatus(), QProcess::CrashExit);
+        Reports reports;
+        RecordStore store(path, reports.report);
+        const auto rounds = store.readAll();
+        QCOMPARE(rounds.size(), size_t(5));
+        for (const RoundRecord& r : rounds)
+            QCOMPARE(r.tries(), 2);
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "integrity");
+            db.setDatabaseName(path);
+            QVERIFY(db.open());
+            QSqlQuery q(db);
+            QVERIFY(q.exec("PRAGMA integrity_check") && q.next());
+            QCOMPARE(q.value(0).toString(), QString("ok"));
+        }
+        QSqlDatabase::removeDatabase("integrity");
+        QVERIFY(reports.texts.isEmpty());
+    }
+
+    void csvOfAKnownRecord() {
+        const QString path = file("known.sqlite");
+        Reports reports;
+        {
+            RecordStore store(path, reports.report);
+            QVERIFY(store.writeMany(knownRounds()));
+        }
+        QTextStream err(stderr);
+        const QString csv = file("known.csv");
+        QCOMPARE(exportCsv(path, csv, err), 0);
+        QCOMPARE(QString::fromUtf8(contents(csv)),
+                 QString("partie,manche,debut,fin,score_avant,score_apres,borne_basse,borne_haute,"
+                         "nombre_rouge,essais,points,fin_de_manche,reponses\n"
+                         "1,1,2026-12-01T09:00:00Z,2026-12-01T09:00:45Z,0,2,0,1000,371,2,2,"
+                         "trouvé,500 371\n"
+                         "1,2,2026-12-01T09:02:00Z,2026-12-01T09:02:45Z,2,0,120,480,300,1,-2,"
+                         "abandon,007\n"
+                         "2,1,2026-12-01T10:40:00Z,2026-12-01T10:40:45Z,3,3,12,40,37.1,3,0,"
+                         "trouvé,30.5 38 37.1\n"));
+        // No record at all: the header alone, and no database made.
+        QCOMPARE(exportCsv(file("none.sqlite"), csv, err), 0);
+        QCOMPARE(contents(csv).count('\n'), 1);
+        QVERIFY(!QFile::exists(file("none.sqlite")));
+    }
+
+    void anOlderSchemaIsMigrated() {
+        const QString path = file("v1.sqlite");
+        // A record as the first version wrote it: the guesses in one column.
+        execAll(path,
+                {"CREATE TABLE games (id INTEGER PRIMARY KEY, token TEXT NOT NULL UNIQUE,"
+                 " started_at INTEGER NOT NULL)",
+                 "CREATE TABLE rounds (id INTEGER PRIMARY KEY, game_id INTEGER NOT NULL"
+                 " REFERENCES games(id) ON DELETE CASCADE, started_at INTEGER NOT NULL,"
+                 " ended_at INTEGER NOT NULL, score_before INTEGER NOT NULL,"
+                 " score_after INTEGER NOT NULL, low_bound REAL NOT NULL,"
+                 " high_bound REAL NOT NULL, red_value REAL NOT NULL, tries INTEGER NOT NULL,"
+                 " points INTEGER NOT NULL, ending TEXT NOT NULL, guesses TEXT NOT NULL)",
+                 "INSERT INTO games VALUES (1, 'a', 1796115600000)",
+                 "INSERT INTO games VALUES (2, 'b', 1796121600000)",
+                 "INSERT INTO rounds VALUES (1, 1, 1796115600000, 1796115645000, 0, 2, 0, 1000,"
+                 " 371, 2, 2, 'won', '500 371')",
+                 "INSERT INTO rounds VALUES (2, 1, 1796115720000, 1796115765000, 2, 0, 120, 480,"
+                 " 300, 1, -2, 'gave_up', '007')",
+                 "INSERT INTO rounds VALUES (3, 2, 1796121600000, 1796121645000, 3, 3, 12, 40,"
+                 " 37.099998474121094, 3, 0, 'won', '30.5 38 37.1')",
+                 "PRAGMA user_version = 1"});
+        Reports reports;
+        RecordStore store(path, reports.report);
+        QVERIFY(store.readAll() == knownRounds());
+        execAll(path, {});
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "check");
+        db.setDatabaseName(path);
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        QVERIFY(q.exec("PRAGMA user_version") && q.next());
+        QCOMPARE(q.value(0).toInt(), RecordStore::schemaVersion);
+        QVERIFY(!q.exec("SELECT guesses FROM rounds")); // the old column is gone
+        q.finish();
+        db.close();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase("check");
+        // And it takes new rounds like any record.
+        QVERIFY(store.write(knownRounds()[0]));
+        QCOMPARE(store.readAll().size(), size_t(4));
+        QVERIFY(reports.texts.isEmpty());
+    }
+
+    void forgettingAsksFirst() {
+        const QString path = file("forget/record.sqlite");
+        Reports reports;
+        {
+            RecordStore store(path, reports.report);
+            QVERIFY(store.writeMany(knownRounds()));
+        }
+        QFile aside(path + ".abime-20261201-090000");
+        QVERIFY(aside.open(QIODevice::WriteOnly));
+        aside.close();
+        for (QString answer : {"", "non\n", "o\n"}) {
+            QString typed = answer, shown;
+            QTextStream in(&typed), out(&shown);
+            QCOMPARE(forget(path, in, out), 1);
+            QVERIFY(shown.contains("Rien n'a été effacé"));
+        }
+        QCOMPARE(count(path, "rounds"), 3);
+        QString typed = " Oui \n", shown;
+        QTextStream in(&typed), out(&shown);
+        QCOMPARE(forget(path, in, out), 0);
+        QCOMPARE(count(path, "rounds"), 0);
+        QCOMPARE(count(path, "guesses"), 0);
+        QVERIFY(!aside.exists());
+        QVERIFY(!contents(path).contains("37.1"));
+    }
+
+    void commandLine_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("file");
+        using M = Options::Mode;
+        QTest::newRow("none") << QStringList{} << int(M::Play) << "";
+        QTest::newRow("Qt's own") << QStringList{"-platform", "xcb"} << int(M::Play) << "";
+        QTest::newRow("results") << QStringList{"--results"} << int(M::Results) << "";
+        QTest::newRow("export") << QStringList{"--export-csv", "a.csv"} << int(M::ExportCsv)
+                                << "a.csv";
+        QTest::newRow("export=") << QStringList{"--export-csv=-"} << int(M::ExportCsv) << "-";
+        QTest::newRow("no file") << QStringList{"--export-csv"} << int(M::Wrong) << "";
+        QTest::newRow("two") << QStringList{"--forget", "--results"} << int(M::Wrong) << "";
+        QTest::newRow("help wins") << QStringList{"--forget", "-h"} << int(M::Help) << "";
+    }
+    void commandLine() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, mode);
+        QFETCH(QString, file);
+        const Options o = parseOptions(arguments);
+        QCOMPARE(int(o.mode), mode);
+        if (o.mode == Options::Mode::ExportCsv)
+            QCOMPARE(o.file, file);
+        if (o.mode == Options::Mode::Wrong)
+            QVERIFY(!o.error.isEmpty());
+        for (const char* option : {"--results", "--export-csv", "--forget", "--help"})
+            QVERIFY(usage().contains(option));
+    }
+};
+
+int main(int argc, char** argv) {
+    // Dates in the CSV are local; the expected text is written in UTC.
+    setenv("TZ", "UTC", 1);
+    tzset();
+    if (argc == 4 && std::string(argv[1]) == "--second-copy") {
+        QCoreApplication app(argc, argv);
+        return secondCopy(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]));
+    }
+    if (argc == 3 && std::string(argv[1]) == "--killed") {
+        QCoreApplication app(argc, argv);
+        return killedCopy(QString::fromLocal8Bit(argv[2]));
+    }
+    QApplication app(argc, argv);
+    RecordTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_record.moc"
