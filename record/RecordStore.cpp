@@ -1,5 +1,7 @@
 #include "RecordStore.h"
 
+#include "AnswerEntry.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -79,7 +81,9 @@ std::vector<Verdict> replayVerdicts(double low, double high, float red,
                                     const std::vector<std::string>& answers) {
     std::vector<Verdict> verdicts;
     for (const std::string& answer : answers) {
-        const float guess = static_cast<float>(std::strtod(answer.c_str(), nullptr));
+        // Read as the game reads an answer: on a French desktop strtod
+        // would stop at the decimal point.
+        const float guess = answerValue(answer);
         if (guess > high || guess < low) {
             verdicts.push_back(Verdict::Outside);
         } else if (guess > red) {
