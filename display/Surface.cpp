@@ -108,8 +108,8 @@ int Surface::dev(double points) const {
 }
 
 int Surface::pixelWidth(int widthInPixels) const {
-    return std::max(1, static_cast<int>(std::lround(std::max(1, widthInPixels) * ratio_ *
-                                                    contentScale_)));
+    return std::max(
+        1, static_cast<int>(std::lround(std::max(1, widthInPixels) * ratio_ * contentScale_)));
 }
 
 void Surface::fillDevice(QRect rect, QRgb rgb) {
@@ -181,10 +181,9 @@ void Surface::perform(const Operation& op) {
             fillDevice(boxRect(op), op.fill);
         Operation side = op;
         side.kind = Operation::Kind::Line;
-        for (auto [x1, y1, x2, y2] : {std::array{op.x1, op.y1, op.x2, op.y1},
-                                      std::array{op.x2, op.y1, op.x2, op.y2},
-                                      std::array{op.x1, op.y2, op.x2, op.y2},
-                                      std::array{op.x1, op.y1, op.x1, op.y2}}) {
+        for (auto [x1, y1, x2, y2] :
+             {std::array{op.x1, op.y1, op.x2, op.y1}, std::array{op.x2, op.y1, op.x2, op.y2},
+              std::array{op.x1, op.y2, op.x2, op.y2}, std::array{op.x1, op.y1, op.x1, op.y2}}) {
             side.x1 = x1, side.y1 = y1, side.x2 = x2, side.y2 = y2;
             fillDevice(straightLineRect(side), op.colour);
         }
@@ -261,8 +260,8 @@ bool Surface::covers(const Operation& later, const Operation& earlier) {
                            later.x1 == earlier.x1 && later.y1 == earlier.y1 &&
                            later.x2 == earlier.x2 && later.y2 == earlier.y2 &&
                            later.solid == earlier.solid;
-    if (sameShape && (later.kind != Kind::Text ||
-                      (later.font == earlier.font && later.text == earlier.text)))
+    if (sameShape &&
+        (later.kind != Kind::Text || (later.font == earlier.font && later.text == earlier.text)))
         return true;
     auto straight = [](const Operation& op) {
         return op.kind == Kind::Line && (op.x1 == op.x2 || op.y1 == op.y2);
@@ -302,9 +301,7 @@ void Surface::compact() {
     // Each operation against the boxes painted after it, the largest few.
     constexpr std::size_t coverCount = 16;
     std::vector<const Operation*> later;
-    auto area = [](const Operation* op) {
-        return std::abs((op->x2 - op->x1) * (op->y2 - op->y1));
-    };
+    auto area = [](const Operation* op) { return std::abs((op->x2 - op->x1) * (op->y2 - op->y1)); };
     for (auto it = kept_.rbegin(); it != kept_.rend(); ++it) {
         if (!it->live)
             continue;

@@ -65,8 +65,7 @@ double ProgramWindow::fittingScale(QSize design, QSize room) {
                      static_cast<double>(room.height()) / design.height()});
 }
 
-QRect ProgramWindow::fittedGeometry(QSize design, QPoint topLeft, QRect available,
-                                    QMargins frame) {
+QRect ProgramWindow::fittedGeometry(QSize design, QPoint topLeft, QRect available, QMargins frame) {
     const QRect room = available.marginsRemoved(frame);
     const double scale = std::max(minimumScale, fittingScale(design, room.size()));
     const QSize size(scaled(design.width(), scale), scaled(design.height(), scale));
@@ -86,12 +85,11 @@ void ProgramWindow::fitToScreen(std::optional<QPoint> topLeft) {
         return;
     }
     const QRect frameRect = frameGeometry(), client = geometry();
-    const QMargins frame = frameRect == client
-                               ? assumedFrame
-                               : QMargins(client.left() - frameRect.left(),
-                                          client.top() - frameRect.top(),
-                                          frameRect.right() - client.right(),
-                                          frameRect.bottom() - client.bottom());
+    const QMargins frame =
+        frameRect == client
+            ? assumedFrame
+            : QMargins(client.left() - frameRect.left(), client.top() - frameRect.top(),
+                       frameRect.right() - client.right(), frameRect.bottom() - client.bottom());
     const QRect place = fittedGeometry(designSize_, topLeft.value_or(client.topLeft()),
                                        screen->availableGeometry(), frame);
     if (topLeft)
@@ -111,9 +109,9 @@ void ProgramWindow::adopt(QWidget* child) {
         return;
     // Controls are placed in design coordinates; what they are given before
     // the window first scales them is their design.
-    placed_.push_back({child, child->geometry(),
-                       child->testAttribute(Qt::WA_SetFont) ? std::optional(child->font())
-                                                            : std::nullopt});
+    placed_.push_back(
+        {child, child->geometry(),
+         child->testAttribute(Qt::WA_SetFont) ? std::optional(child->font()) : std::nullopt});
 }
 
 void ProgramWindow::layOut() {
@@ -124,7 +122,7 @@ void ProgramWindow::layOut() {
         designFont_ = font();
     const double scale =
         std::max(leastScale(), std::min(static_cast<double>(width()) / designSize_.width(),
-                                         static_cast<double>(height()) / designSize_.height()));
+                                        static_cast<double>(height()) / designSize_.height()));
     scale_ = scale;
     const QPoint origin((width() - scaled(designSize_.width(), scale)) / 2,
                         (height() - scaled(designSize_.height(), scale)) / 2);
@@ -136,9 +134,9 @@ void ProgramWindow::layOut() {
             continue;
         // Edges are scaled, not widths, so that neighbours stay edge to edge.
         const QRect& r = placed.designRect;
-        const QRect target(origin + QPoint(scaled(r.left(), scale), scaled(r.top(), scale)),
-                           origin + QPoint(scaled(r.right() + 1, scale) - 1,
-                                           scaled(r.bottom() + 1, scale) - 1));
+        const QRect target(
+            origin + QPoint(scaled(r.left(), scale), scaled(r.top(), scale)),
+            origin + QPoint(scaled(r.right() + 1, scale) - 1, scaled(r.bottom() + 1, scale) - 1));
         if (control->geometry() != target)
             control->setGeometry(target);
         if (placed.designFont) {
