@@ -143,8 +143,8 @@ private slots:
             const QRect r = c.twipRect;
             QCOMPARE(w->geometry(),
                      scaledRect(twips(r.x(), r.y(), r.width(), r.height()), k, origin));
-            if (c.points > 0)
-                QCOMPARE(w->font().pointSizeF(), c.points * k);
+            if (c.points > 0) // in whole pixels, never larger than the scaled design
+                QCOMPARE(QFontInfo(w->font()).pixelSize(), qFloor(c.points * 96 / 72 * k + 1e-9));
         }
         QCOMPARE(welcome->surfaceView()->geometry(), scaledRect(QRect(0, 0, 980, 569), k, origin));
         QCOMPARE(g.scale(), 96.0 / 72 * welcome->devicePixelRatioF() * k);
@@ -173,8 +173,19 @@ private slots:
     void clicksReachWhatIsDrawnThere() {
         TestProgram t;
         WelcomeWindow* welcome = t.program.welcome();
+        // Scaled text takes no larger share of its label than at design size: it wraps
+        // into as many lines as designed, none of them cut off.
+        auto lines = [](QLabel* label) {
+            return qRound(label->heightForWidth(label->width()) /
+                          double(QFontMetrics(label->font()).lineSpacing()));
+        };
+        QMap<QLabel*, int> designLines;
+        for (QLabel* label : welcome->findChildren<QLabel*>())
+            designLines[label] = lines(label);
         resizeTo(welcome, QSize(1470, 854)); // 1.5
         const QRect commencer = scaledRect(twips(10320, 7800, 3135, 495), 1.5);
+        for (auto [label, count] : designLines.asKeyValueRange())
+            QVERIFY2(lines(label) == count, qPrintable(label->objectName()));
         QVERIFY(welcome->childAt(twips(10320, 7800, 3135, 495).center()) !=
                 child(welcome, "Commande2"));
         clickAt(welcome, commencer.center());
@@ -183,6 +194,10 @@ private slots:
         resizeTo(game, QSize(1920, 1080));
         const double k = 1080 / 568.0;
         const QPoint origin((1920 - int(std::lround(861 * k))) / 2, 0);
+        QLabel* partie = game->findChild<QLabel*>(QStringLiteral("partie"));
+        designLines[partie] = 1;
+        for (auto [label, count] : designLines.asKeyValueRange())
+            QVERIFY2(lines(label) == count, qPrintable(label->objectName()));
         game->setShown(Image::Loupe, true);
         RoundState& s = t.state();
         clickAt(game, scaledRect(twips(9960, 2040, 870, 855), k, origin).center());

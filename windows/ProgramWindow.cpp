@@ -5,6 +5,7 @@
 #include "SurfaceView.h"
 
 #include <QCloseEvent>
+#include <QFontInfo>
 #include <QGuiApplication>
 #include <QScreen>
 
@@ -18,11 +19,14 @@ int scaled(int length, double scale) {
     return static_cast<int>(std::lround(length * scale));
 }
 
+// Text is drawn at whole pixel sizes. Rounded down, a scaled text never
+// takes a larger share of its label than at design size, so that it wraps
+// (or fits) as designed.
 QFont scaledFont(QFont font, double scale) {
-    if (font.pointSizeF() > 0)
-        font.setPointSizeF(font.pointSizeF() * scale);
-    else if (font.pixelSize() > 0)
-        font.setPixelSize(std::max(1, scaled(font.pixelSize(), scale)));
+    if (scale == 1)
+        return font;
+    const double pixels = font.pixelSize() > 0 ? font.pixelSize() : QFontInfo(font).pixelSize();
+    font.setPixelSize(std::max(1, static_cast<int>(std::floor(pixels * scale + 1e-9))));
     return font;
 }
 
