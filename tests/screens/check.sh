@@ -54,7 +54,13 @@ colour() { # colour WINDOW DESIGN_W DESIGN_H TWIP_X TWIP_Y: the screen's colour 
 }
 points() { echo $(($1 * 20)) $(($2 * 20)); } # points to twips
 
-welcome=$(xdotool search --sync --name '^accueil$' | head -1)
+welcome=""
+for _ in $(seq 50); do
+    welcome=$(xdotool search --name '^accueil$' 2>/dev/null | head -1) && [ -n "$welcome" ] && break
+    kill -0 "$GAME_PID" 2>/dev/null || break
+    sleep 0.1
+done
+[ -n "$welcome" ] || { echo "FAILED: no welcome window"; cat "$WORK/log"; exit 1; }
 read -r _ _ w h < <(geometry "$welcome")
 check "the welcome window opens whole on the screen ($w x $h)" \
     test "$w" -le 1920 -a "$h" -le 1080 -a "$w" -gt 1500
