@@ -18,7 +18,7 @@ namespace {
 constexpr double pixelsPerPoint = 96.0 / 72.0;
 // How many of the latest operations a new one is checked against: a sweep
 // frame draws about a dozen, most of them over the same in the frame before.
-constexpr int lookBack = 24;
+constexpr int lookBack = 16;
 constexpr std::size_t firstCompaction = 4096;
 
 QRectF pointBox(double x1, double y1, double x2, double y2) {
@@ -256,29 +256,26 @@ QRectF Surface::reach(const Operation& op) {
 // its pixels opaque: no blending, no antialiasing.
 bool Surface::covers(const Operation& later, const Operation& earlier) {
     using Kind = Operation::Kind;
-    const bool sameShape = later.kind == earlier.kind && later.lineWidth == earlier.lineWidth &&
-                           later.x1 == earlier.x1 && later.y1 == earlier.y1 &&
-                           later.x2 == earlier.x2 && later.y2 == earlier.y2 &&
-                           later.solid == earlier.solid;
-    if (sameShape &&
+    if (later.kind == earlier.kind && later.x1 == earlier.x1 && later.y1 == earlier.y1 &&
+        later.x2 == earlier.x2 && later.y2 == earlier.y2 && later.lineWidth == earlier.lineWidth &&
+        later.solid == earlier.solid &&
         (later.kind != Kind::Text || (later.font == earlier.font && later.text == earlier.text)))
         return true;
     auto straight = [](const Operation& op) {
         return op.kind == Kind::Line && (op.x1 == op.x2 || op.y1 == op.y2);
     };
+    const bool paintsBox =
+        later.kind == Kind::FilledBox || (later.kind == Kind::Box && later.solid);
+    if (!paintsBox && !straight(later))
+        return false;
     const QRectF box = pointBox(later.x1, later.y1, later.x2, later.y2);
-    const QRectF earlierBox = pointBox(earlier.x1, earlier.y1, earlier.x2, earlier.y2);
     // Straight lines and box outlines of one width: their device pixels
     // follow the points' order, whatever the scale.
     const bool outlined = straight(earlier) || earlier.kind == Kind::Box;
-    if (straight(later) && straight(earlier))
-        return later.lineWidth == earlier.lineWidth && within(earlierBox, box);
-    if (later.kind == Kind::Box && later.solid && outlined &&
-        later.lineWidth == earlier.lineWidth && within(earlierBox, box))
-        return true;
-    if (later.kind == Kind::FilledBox || (later.kind == Kind::Box && later.solid))
-        return within(reach(earlier), box);
-    return false;
+    if (outlined && later.kind != Kind::FilledBox && later.lineWidth == earlier.lineWidth &&
+        within(pointBox(earlier.x1, earlier.y1, earlier.x2, earlier.y2), box))
+        return paintsBox || straight(earlier);
+    return paintsBox && within(reach(earlier), box);
 }
 
 void Surface::keep(Operation&& op) {
