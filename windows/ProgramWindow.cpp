@@ -163,6 +163,10 @@ void ProgramWindow::resizeEvent(QResizeEvent* event) {
 bool ProgramWindow::event(QEvent* event) {
     if (event->type() == QEvent::WindowActivate)
         program_.windowActivated(this);
+    // On a screen of another device pixel ratio, everything is drawn again
+    // at the new resolution.
+    if (event->type() == QEvent::ScreenChangeInternal && !placed_.empty())
+        layOut();
     // A control added once the window is shown joins the layout at once.
     if (event->type() == QEvent::ChildPolished && !placed_.empty())
         if (auto* child = qobject_cast<QWidget*>(static_cast<QChildEvent*>(event)->child());
