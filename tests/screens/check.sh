@@ -23,7 +23,8 @@ export DISPLAY=":$(cat "$WORK/display")"
 openbox >/dev/null 2>&1 &
 PIDS+=($!)
 sleep 0.5
-QT_SCALE_FACTOR=2 "$GAME" >"$WORK/log" 2>&1 &
+RATIO=2 # device pixels to a logical one
+QT_SCALE_FACTOR=$RATIO "$GAME" >"$WORK/log" 2>&1 &
 GAME_PID=$!
 PIDS=("$GAME_PID" "${PIDS[@]}")
 sleep 2
@@ -43,9 +44,10 @@ geometry() {
 at() { # at WINDOW DESIGN_W DESIGN_H TWIP_X TWIP_Y
     read -r x y w h < <(geometry "$1")
     python3 -c "
-x, y, w, h, dw, dh, tx, ty = $x, $y, $w, $h, $2 * 2, $3 * 2, $4, $5
+x, y, w, h, dw, dh, tx, ty = $x, $y, $w, $h, $2 * $RATIO, $3 * $RATIO, $4, $5
 k = min(w / dw, h / dh)
-print(round(x + (w - dw * k) / 2 + tx / 15 * 2 * k), round(y + (h - dh * k) / 2 + ty / 15 * 2 * k))"
+print(round(x + (w - dw * k) / 2 + tx / 15 * $RATIO * k),
+      round(y + (h - dh * k) / 2 + ty / 15 * $RATIO * k))"
 }
 click() { read -r px py < <(at "$@"); xdotool mousemove "$px" "$py" click 1; }
 colour() { # colour WINDOW DESIGN_W DESIGN_H TWIP_X TWIP_Y: the screen's colour there
@@ -107,4 +109,32 @@ click "$farewell" 887 576 11520 4440 # the farewell arrow
 sleep 1.5
 check "the farewell arrow ends the game" bash -c "! kill -0 $GAME_PID 2>/dev/null"
 check "nothing on stderr" test -z "$(grep -v XDG_RUNTIME_DIR "$WORK/log")"
+
+# A 1366 x 768 laptop with a panel of 40 pixels at the bottom (openbox keeps
+# that margin out of the work area): the game window moves up to stay whole.
+cleanup
+PIDS=()
+WORK="$(mktemp -d)"
+sed 's|<bottom>0</bottom>|<bottom>40</bottom>|' /etc/xdg/openbox/rc.xml >"$WORK/rc.xml"
+Xvfb -displayfd 3 -screen 0 1366x768x24 -nolisten tcp 3>"$WORK/display" >/dev/null 2>&1 &
+PIDS+=($!)
+for _ in $(seq 100); do [ -s "$WORK/display" ] && break; sleep 0.05; done
+export DISPLAY=":$(cat "$WORK/display")"
+openbox --config-file "$WORK/rc.xml" >/dev/null 2>&1 &
+PIDS+=($!)
+sleep 0.5
+RATIO=1
+"$GAME" >"$WORK/log" 2>&1 &
+PIDS=($! "${PIDS[@]}")
+sleep 2
+welcome=$(xdotool search --name '^accueil$' | head -1)
+read -r x y w h < <(geometry "$welcome")
+check "the welcome window opens at its design place and size ($x, $y, $w x $h)" \
+    test "$x $y $w $h" = "72 99 980 569"
+click "$welcome" 980 569 11880 8040 # "commencer"
+sleep 1.5
+game=$(xdotool getactivewindow 2>/dev/null || true)
+read -r x y w h < <(geometry "${game:-$welcome}")
+check "the game window stays above the panel ($x, $y, $w x $h)" \
+    test "$w $h" = "861 568" -a $((y + h)) -le 728
 exit $fail
