@@ -7,9 +7,11 @@
 #include <QSizeF>
 #include <QString>
 
+#include <cstdint>
 #include <functional>
 #include <initializer_list>
 #include <variant>
+#include <vector>
 
 namespace quiltaro {
 
@@ -18,8 +20,13 @@ namespace quiltaro {
 // drawing state stays as the last operation left it.
 //
 // Points are mapped to device pixels here and nowhere else: one point is
-// 96/72 logical pixels, times the device pixel ratio. Line widths are in
-// pixels of 1/96 inch, so they scale with the ratio like the text does.
+// 96/72 logical pixels, times the device pixel ratio, times the content
+// scale of a window shown larger or smaller than its design. Line widths are
+// in pixels of 1/96 inch, so they scale with both like the text does.
+//
+// Every drawing operation since the last clear is kept with the drawing
+// state it used, so that a change of scale draws the same picture again at
+// the new resolution instead of stretching pixels.
 class Surface {
 public:
     enum class FillStyle { Solid, Transparent };
@@ -86,26 +93,64 @@ public:
     }
     int presentCount() const { return presentCount_; }
 
+    // Makes the image again at another resolution, with the same picture.
+    // The ratio times the content scale is kept at minimumDeviceScale or more.
+    void setScale(qreal devicePixelRatio, double contentScale);
+    static constexpr double minimumDeviceScale = 0.5;
+
     const QImage& image() const { return image_; }
     qreal devicePixelRatio() const { return ratio_; }
+    double contentScale() const { return contentScale_; }
     // Device pixels per point.
     double scale() const { return scale_; }
     // The colour at a point, read back from the device pixels.
     QColor pixelAt(double x, double y) const;
+    // How many drawing operations are kept for drawing the picture again.
+    int keptOperations() const { return static_cast<int>(kept_.size()) - dead_; }
 
 private:
+    // One drawing operation with the state it used; what it paints depends
+    // on nothing else, so that it paints the same again at any scale.
+    struct Operation {
+        enum class Kind : std::uint8_t { Line, FilledBox, Box, Ellipse, Text };
+        Kind kind;
+        bool solid = false; // a box's or ellipse's inside in `fill`
+        bool live = true;
+        std::int16_t font = -1; // Text: index in fonts_
+        int lineWidth = 1;
+        QRgb colour = 0, fill = 0;
+        double x1 = 0, y1 = 0, x2 = 0, y2 = 0; // Ellipse: centre, radii; Text: position
+        QString text = {};
+        QRectF ink = {}; // Text: where its glyphs lie, in points
+    };
+
     int dev(double points) const;
     int pixelWidth(int widthInPixels) const;
-    void fillDevice(QRect rect, const QColor& colour);
-    void straightLine(double x1, double y1, double x2, double y2, const QColor& colour);
+    void fillDevice(QRect rect, QRgb colour);
+    QRect straightLineRect(const Operation& op) const;
+    QRect boxRect(const Operation& op) const;
+    void lineOperation(double x1, double y1, double x2, double y2, QRgb colour);
+    void perform(const Operation& op);
+    void keep(Operation&& op);
+    void compact();
     void markDirty(const QRect& rect) { dirty_ |= rect.intersected(image_.rect()); }
     QRect changedWithin(const QRect& area) const;
+    int fontIndex();
     static QString textOf(const PrintItem& item);
+    static bool covers(const Operation& later, const Operation& earlier);
+    static QRectF reach(const Operation& op);
 
+    QSizeF size_;
     qreal ratio_;
+    double contentScale_ = 1;
     double scale_;
     QColor background_;
     QImage image_;
+    std::vector<Operation> kept_;
+    int dead_ = 0;
+    std::size_t compactAt_;
+    std::vector<QFont> fonts_;
+    int fontIndex_ = -1;
     QImage shown_; // what the screen shows, as far as the view has told
     int wholePresents_ = 0;
     QRect dirty_;

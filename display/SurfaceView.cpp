@@ -12,8 +12,8 @@ SurfaceView::SurfaceView(QSizeF sizeInPoints, QColor background, QWidget* parent
     : QWidget(parent) {
     const qreal ratio = parent ? parent->devicePixelRatioF() : devicePixelRatioF();
     surface_ = std::make_unique<Surface>(sizeInPoints, ratio, background);
-    setFixedSize(static_cast<int>(std::lround(sizeInPoints.width() * 96.0 / 72.0)),
-                 static_cast<int>(std::lround(sizeInPoints.height() * 96.0 / 72.0)));
+    resize(static_cast<int>(std::lround(sizeInPoints.width() * 96.0 / 72.0)),
+           static_cast<int>(std::lround(sizeInPoints.height() * 96.0 / 72.0)));
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
     setFocusPolicy(Qt::NoFocus);
@@ -37,6 +37,13 @@ SurfaceView::SurfaceView(QSizeF sizeInPoints, QColor background, QWidget* parent
                                    static_cast<int>(std::ceil((deviceRect.bottom() + 1) / r))));
         repaint(logical);
     });
+}
+
+void SurfaceView::setContentScale(double scale) {
+    const qint64 before = surface_->image().cacheKey();
+    surface_->setScale(devicePixelRatioF(), scale);
+    if (surface_->image().cacheKey() != before)
+        update();
 }
 
 void SurfaceView::paintEvent(QPaintEvent* event) {

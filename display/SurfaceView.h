@@ -17,6 +17,9 @@ public:
     SurfaceView(QSizeF sizeInPoints, QColor background, QWidget* parent);
 
     Surface& surface() { return *surface_; }
+    // Draws the surface again at the window's content scale and the screen's
+    // device pixel ratio.
+    void setContentScale(double scale);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

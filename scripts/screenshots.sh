@@ -1,56 +1,74 @@
 #!/usr/bin/env bash
-# Re-makes the README's pictures: the game under its own Xvfb, driven with
-# xdotool like a pupil would, each window cut out of a screenshot.
+# Re-makes the README's pictures: the game under X servers of its own (Xvfb,
+# with openbox where the screen matters), driven with xdotool like a pupil
+# would, each window cut out of a screenshot.
 #   scripts/screenshots.sh        writes docs/*.png
 set -euo pipefail
 source "$(dirname "$0")/setup.sh"
 with_test_packages
 install_packages
-BUILD_TARGETS="quiltaro quiltaro_record_sample" build_tree "$ROOT/build"
+BUILD_TARGETS="quiltaro quiltaro-results quiltaro_record_sample" build_tree "$ROOT/build"
 
 OUT="$ROOT/docs"
 mkdir -p "$OUT"
-export DISPLAY="${SCREENSHOT_DISPLAY:-:91}"
-# The game played here keeps its record in a folder of its own, never in the
-# user's; the results window is shown from a generated record.
+# The games played here keep their record in a folder of their own, never in
+# the user's; the results window is shown from a generated record.
 DATA=$(mktemp -d)
 export XDG_DATA_HOME="$DATA/played"
-Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-XVFB=$!
-GAME=""
-# The game, then its X server, each gone before the script ends; a bus the
-# game may have started for its display ends with that display.
+PIDS=()
+# The game, then its window manager and X server, each gone before the next
+# session and before the script ends.
 cleanup() {
-    [ -n "$GAME" ] && { kill "$GAME" 2>/dev/null; wait "$GAME" 2>/dev/null; } || true
-    kill "$XVFB" 2>/dev/null || true
-    wait "$XVFB" 2>/dev/null || true
-    rm -rf "$DATA"
+    local pid
+    for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
+    for pid in "${PIDS[@]}"; do wait "$pid" 2>/dev/null || true; done
+    PIDS=()
 }
-trap cleanup EXIT
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break || sleep 0.1; done
-
-"$ROOT/build/windows/quiltaro" >/dev/null 2>&1 &
-GAME=$!
-sleep 1.5
-
-# Without a window manager the client areas stand where the program puts
-# them: the welcome window at (72, 99), the game window at (82, 198).
+trap 'cleanup; rm -rf "$DATA"' EXIT
+# session WxH [wm] [VAR=value...]: a fresh X server of that size on a free
+# display, openbox on it when asked, and the game.
+session() {
+    cleanup
+    local size="$1" wm="${2:-}" fd
+    shift 2 || shift $#
+    fd="$(mktemp)"
+    Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp 3>"$fd" >/dev/null 2>&1 &
+    PIDS+=($!)
+    for _ in $(seq 100); do [ -s "$fd" ] && break; sleep 0.05; done
+    export DISPLAY=":$(cat "$fd")"
+    rm -f "$fd"
+    if [ -n "$wm" ]; then
+        openbox >/dev/null 2>&1 &
+        PIDS+=($!)
+        sleep 0.5
+    fi
+    env "$@" "$ROOT/build/windows/quiltaro" >/dev/null 2>&1 &
+    PIDS+=($!)
+    sleep 1.5
+}
 shot() { import -window root -crop "$2" +repage "$OUT/$1.png"; }
+# A round in play: one guess that narrows the interval, one typed answer.
+play() {
+    xdotool type --delay 80 "250"
+    xdotool key Return
+    sleep 2
+    xdotool type --delay 80 "400"
+    xdotool key Return
+    sleep 3
+    xdotool type --delay 80 "3"
+    sleep 0.3
+}
+
+# The windows at their design size, without a window manager: the client
+# areas stand where the program puts them, the welcome window at (72, 99),
+# the game window at (82, 198).
+session 1280x1024
 shot welcome 980x569+72+99
 
 xdotool mousemove $((72 + 688 + 100)) $((99 + 520 + 16)) click 1 # "commencer"
 sleep 1
 shot game 861x568+82+198
-
-# A round in play: one guess that narrows the interval, one typed answer.
-xdotool type --delay 80 "250"
-xdotool key Return
-sleep 2
-xdotool type --delay 80 "400"
-xdotool key Return
-sleep 3
-xdotool type --delay 80 "3"
-sleep 0.3
+play
 shot round 861x568+82+198
 
 xdotool key Escape # gives up: the solution
@@ -59,14 +77,28 @@ xdotool key Escape # the farewell window
 sleep 1
 eval "$(xdotool getwindowfocus getwindowgeometry --shell)"
 shot farewell "${WIDTH}x${HEIGHT}+${X}+${Y}"
-kill "$GAME" 2>/dev/null || true
-wait "$GAME" 2>/dev/null || true
+
+# A projector: the game window full screen at 1920 x 1080, by F11.
+session 1920x1080 wm
+xdotool mousemove $((72 + 688 + 100)) $((99 + 520 + 16)) click 1 # "commencer"
+sleep 1
+xdotool key F11
+sleep 1
+play
+shot fullscreen 1920x1080+0+0
+
+# 1920 x 1080 at 200 %: the welcome window, 980 x 569 points of 2 pixels at
+# its design size, is scaled down to fit the screen whole.
+session 1920x1080 wm QT_SCALE_FACTOR=2
+shot welcome-200 1920x1080+0+0
 
 # The results window, on the record of 24 games of an imagined pupil.
+session 1280x1024
+kill "${PIDS[-1]}" 2>/dev/null || true # not the game this time
 export XDG_DATA_HOME="$DATA/sample"
 "$ROOT/build/record/quiltaro_record_sample" "$XDG_DATA_HOME/quiltaro/record.sqlite" 24
 "$ROOT/build/windows/quiltaro" --results >/dev/null 2>&1 &
-GAME=$!
+PIDS+=($!)
 window=$(xdotool search --sync --name "^Quiltaro : r")
 sleep 1
 eval "$(xdotool getwindowgeometry --shell "$window")"

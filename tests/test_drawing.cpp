@@ -1,4 +1,5 @@
-// The surface and the game board's drawings, read back pixel by pixel at ratios 1 and 2.
+// The surface and the game board's drawings, read back pixel by pixel at ratios 1 and 2,
+// and drawn again at another scale.
 #include "DesktopLocale.h"
 #include "Fonts.h"
 #include "GameBoard.h"
@@ -181,6 +182,80 @@ private slots:
             b.board.printPrompt();
             QCOMPARE(b.g.image(), once);
         }
+    }
+
+    // A round's drawings made at one scale, then the window resized: the picture drawn
+    // again is the one drawn directly at the new scale, and back at the first scale it
+    // is the first picture, pixel for pixel.
+    void scaleChangeDrawsTheSamePicture_data() {
+        QTest::addColumn<double>("from");
+        QTest::addColumn<double>("to");
+        QTest::newRow("1 to 1.9") << 1.0 << 1.9;
+        QTest::newRow("1.9 to 0.6") << 1.9 << 0.6;
+        QTest::newRow("0.9 to 1.37") << 0.9 << 1.37;
+    }
+    void scaleChangeDrawsTheSamePicture() {
+        QFETCH(double, from);
+        QFETCH(double, to);
+        Board resized, direct;
+        resized.g.setScale(Board::ratio(), from);
+        direct.g.setScale(Board::ratio(), to);
+        for (Board* b : {&resized, &direct})
+            playARound(*b);
+        const QImage first = resized.g.image();
+        resized.g.setScale(Board::ratio(), to);
+        QCOMPARE(resized.g.image().size(), direct.g.image().size());
+        QVERIFY(resized.g.image() == direct.g.image());
+        resized.g.setScale(Board::ratio(), from);
+        QVERIFY(resized.g.image() == first);
+        // What later drawing covers whole is not kept: a sweep frame adds a few
+        // operations, not its dozen, and reprinted try lines add none.
+        QVERIFY2(resized.g.keptOperations() < 600,
+                 qPrintable(QString::number(resized.g.keptOperations())));
+        // The drawing state is the surface's, untouched by drawing again.
+        QCOMPARE(std::tuple(resized.g.x(), resized.g.y(), resized.g.fontSize()),
+                 std::tuple(direct.g.x(), direct.g.y(), direct.g.fontSize()));
+        // A clear forgets the round.
+        resized.g.clear();
+        QCOMPARE(resized.g.keptOperations(), 0);
+    }
+
+private:
+    // A round with what each animation draws: a sweep from each side, a blinking
+    // message, a zoom, two hundred typed keys, a solution and a score frame.
+    static void playARound(Board& b) {
+        // Right of the game's drawing: a line and a text, each half under a later box.
+        b.g.setLineWidth(3);
+        b.g.line(500, 300, 600, 300, red);
+        b.g.filledBox(490, 300, 640, 340, green);
+        b.g.setFontSize(18);
+        const QFontMetricsF metrics(b.g.font());
+        b.g.setPosition(500, 360 - metrics.ascent() - metrics.boundingRect("Ag").top());
+        b.g.print(QStringLiteral("Ag"), Surface::LineEnd::Keep); // its ink from 360 down
+        b.g.filledBox(490, 360, 640, 400, green);
+        RoundState& s = b.state;
+        s.lowBound = 0, s.highBound = 1000, s.scaleLow = 0, s.scaleHigh = 1000;
+        s.lowX = 50, s.highX = 430, s.redX = 240, s.lineY = 120, s.tryNumber = 1;
+        b.board.drawNumberLine();
+        b.board.printBoundLabels();
+        b.board.printTryLine();
+        b.board.printPrompt();
+        for (const char* guess : {"300", "800"}) {
+            s.typedAnswer = s.shownAnswer = guess;
+            std::string(guess) == "300" ? b.board.sweepLowBound() : b.board.sweepHighBound();
+            b.board.printBoundLabels();
+        }
+        b.board.blinkOutOfInterval();
+        b.board.beginNextTry(400);
+        for (int key = 0; key < 200; ++key) {
+            s.shownAnswer = std::to_string(key * 37 % 1000);
+            b.board.printTryLine();
+            b.board.printPrompt();
+        }
+        b.board.magnifierZoom();
+        b.board.showSolution();
+        s.score = 3;
+        b.board.drawScoreFrame();
     }
 };
 

@@ -78,8 +78,18 @@ class FuzzTest : public QObject {
             return click(c->objectName() == "flèche" && w == t->program.farewell() && below(4) ? w
                                                                                                : c);
         }
-        if (r < 90 && !ended) // through the window system
+        if (r < 89 && !ended) // through the window system
             return w->close(), "close " + w->objectName();
+        if (r < 90) { // F11, or any size the window system gives, tiny to huge
+            if (below(3) == 0)
+                return key(w, Qt::Key_F11);
+            const QSize size(int(below(2400)) + 1, int(below(1400)) + 1);
+            w->resize(size);
+            return QString("resize %1 to %2 x %3")
+                .arg(w->objectName())
+                .arg(size.width())
+                .arg(size.height());
+        }
         const bool away = r < 93 && !t->program.gate().busy(); // to another program and back
         if (away)
             w = active, QApplication::setActiveWindow(nullptr), test::TestProgram::settle();

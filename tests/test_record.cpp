@@ -3,6 +3,7 @@
 // an older record, forgetting, and the command line.
 #include "Commands.h"
 #include "Controls.h"
+#include "DesktopLocale.h"
 #include "NumberText.h"
 #include "RecordStore.h"
 #include "Recorder.h"
@@ -135,6 +136,7 @@ class RecordTest : public QObject {
 
 private slots:
     void initTestCase() {
+        QUILTARO_ADOPT_DESKTOP_LOCALE();
         QVERIFY(dir.isValid());
         // The real user's data folder stays out of reach.
         QStandardPaths::setTestModeEnabled(true);

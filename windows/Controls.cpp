@@ -18,9 +18,9 @@ QRect twips(int left, int top, int width, int height) {
     return QRect(QPoint(px(left), px(top)), QPoint(px(left + width) - 1, px(top + height) - 1));
 }
 
-QPixmap renderPicture(const QString& asset, QSize logicalSize, qreal ratio) {
+QPixmap renderPicture(const QString& asset, QSizeF logicalSize, qreal ratio) {
     QSvgRenderer renderer(asset);
-    QPixmap pixmap(logicalSize * ratio);
+    QPixmap pixmap((logicalSize * ratio).toSize());
     pixmap.fill(Qt::transparent);
     {
         QPainter painter(&pixmap);
@@ -46,14 +46,22 @@ void ImageControl::setBackground(const QColor& colour) {
     update();
 }
 
+void ImageControl::setScale(double scale) {
+    if (scale == scale_)
+        return;
+    scale_ = scale;
+    cache_ = QPixmap();
+    update();
+}
+
 void ImageControl::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     if (background_.isValid())
         painter.fillRect(rect(), background_);
-    // Rendered again when the ratio changes: crisp on any screen the window
-    // moves to.
+    // Rendered again when the ratio or the scale changes: crisp on any
+    // screen the window moves to, at any size.
     if (cache_.isNull() || cache_.devicePixelRatio() != devicePixelRatioF())
-        cache_ = renderPicture(asset_, pictureSize_, devicePixelRatioF());
+        cache_ = renderPicture(asset_, QSizeF(pictureSize_) * scale_, devicePixelRatioF());
     painter.drawPixmap(0, 0, cache_);
 }
 

@@ -17,7 +17,7 @@ int twipsToPixels(int twips);
 
 // One of the six pictures, drawn from its SVG at the widget's device pixel
 // ratio, never from a scaled bitmap.
-QPixmap renderPicture(const QString& asset, QSize logicalSize, qreal devicePixelRatio);
+QPixmap renderPicture(const QString& asset, QSizeF logicalSize, qreal devicePixelRatio);
 
 // A picture drawn at the top left of its rectangle, with no background of
 // its own; it can be clicked and never takes the focus.
@@ -26,6 +26,8 @@ class ImageControl : public QWidget {
 public:
     ImageControl(const QString& name, const QString& asset, QRect geometry, QWidget* parent);
     void setBackground(const QColor& colour); // for picture boxes
+    // The picture's size relative to its design, as its window's content.
+    void setScale(double scale);
     std::function<void()> onClick;
 
 protected:
@@ -36,6 +38,7 @@ protected:
 private:
     QString asset_;
     QSize pictureSize_;
+    double scale_ = 1;
     QColor background_;
     QPixmap cache_;
     bool pressed_ = false;

@@ -72,8 +72,7 @@ void Program::configurePlatform() {
 
 void Program::start() {
     welcome_ = new WelcomeWindow(*this);
-    welcome_->setGeometry(
-        QRect(twipsToPixels(1080), twipsToPixels(1485), welcome_->width(), welcome_->height()));
+    welcome_->fitToScreen(QPoint(twipsToPixels(1080), twipsToPixels(1485)));
     bringToFront(welcome_);
 }
 
@@ -95,16 +94,17 @@ void Program::openGame() {
     observer_->gameStarted();
     if (!game_) {
         game_ = new GameWindow(*this);
-        game_->setGeometry(
-            QRect(twipsToPixels(1230), twipsToPixels(2970), game_->width(), game_->height()));
+        game_->fitToScreen(QPoint(twipsToPixels(1230), twipsToPixels(2970)));
     }
     bringToFront(game_);
 }
 
 void Program::openFarewell() {
     observer_->gameEnded();
-    if (!farewell_)
+    if (!farewell_) {
         farewell_ = new FarewellWindow(*this);
+        farewell_->fitToScreen(std::nullopt);
+    }
     bringToFront(farewell_);
 }
 
@@ -140,6 +140,17 @@ bool Program::eventFilter(QObject* watched, QEvent* event) {
     if (!window)
         return false;
     auto* key = static_cast<QKeyEvent*>(event);
+    // F11 yields no character: it is the window's, never the game's.
+    if (key->key() == Qt::Key_F11) {
+        if (!key->isAutoRepeat()) {
+            QPointer<ProgramWindow> target(window);
+            react([target] {
+                if (target)
+                    target->toggleFullScreen();
+            });
+        }
+        return true;
+    }
     if (!window->takesKey(key->key(), key->text()))
         return false;
     QPointer<ProgramWindow> target(window);
