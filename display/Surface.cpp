@@ -325,16 +325,27 @@ void Surface::compact() {
     compactAt_ = std::max(firstCompaction, 2 * kept_.size());
 }
 
-void Surface::lineOperation(double x1, double y1, double x2, double y2, QRgb colour) {
-    Operation op{.kind = Operation::Kind::Line,
-                 .lineWidth = lineWidth_,
-                 .colour = colour,
-                 .x1 = x1,
-                 .y1 = y1,
-                 .x2 = x2,
-                 .y2 = y2};
+void Surface::draw(Operation&& op) {
     perform(op);
     keep(std::move(op));
+}
+
+Surface::Operation Surface::outlined(Operation::Kind kind, int outlineColour) const {
+    return {.kind = kind,
+            .solid = fillStyle_ == FillStyle::Solid,
+            .lineWidth = lineWidth_,
+            .colour = paletteColor(outlineColour).rgb(),
+            .fill = fillColor_.rgb()};
+}
+
+void Surface::lineOperation(double x1, double y1, double x2, double y2, QRgb colour) {
+    draw({.kind = Operation::Kind::Line,
+          .lineWidth = lineWidth_,
+          .colour = colour,
+          .x1 = x1,
+          .y1 = y1,
+          .x2 = x2,
+          .y2 = y2});
     setPosition(x2, y2);
 }
 
@@ -347,44 +358,26 @@ void Surface::line(double x1, double y1, double x2, double y2, int colour) {
 }
 
 void Surface::filledBox(double x1, double y1, double x2, double y2, int colour) {
-    Operation op{.kind = Operation::Kind::FilledBox,
-                 .colour = paletteColor(colour).rgb(),
-                 .x1 = x1,
-                 .y1 = y1,
-                 .x2 = x2,
-                 .y2 = y2};
-    perform(op);
-    keep(std::move(op));
+    draw({.kind = Operation::Kind::FilledBox,
+          .colour = paletteColor(colour).rgb(),
+          .x1 = x1,
+          .y1 = y1,
+          .x2 = x2,
+          .y2 = y2});
     setPosition(x2, y2);
 }
 
 void Surface::box(double x1, double y1, double x2, double y2, int outlineColour) {
-    Operation op{.kind = Operation::Kind::Box,
-                 .solid = fillStyle_ == FillStyle::Solid,
-                 .lineWidth = lineWidth_,
-                 .colour = paletteColor(outlineColour).rgb(),
-                 .fill = fillColor_.rgb(),
-                 .x1 = x1,
-                 .y1 = y1,
-                 .x2 = x2,
-                 .y2 = y2};
-    perform(op);
-    keep(std::move(op));
+    Operation op = outlined(Operation::Kind::Box, outlineColour);
+    op.x1 = x1, op.y1 = y1, op.x2 = x2, op.y2 = y2;
+    draw(std::move(op));
     setPosition(x2, y2);
 }
 
 void Surface::ellipse(double cx, double cy, double radius, int colour, double aspect) {
-    Operation op{.kind = Operation::Kind::Ellipse,
-                 .solid = fillStyle_ == FillStyle::Solid,
-                 .lineWidth = lineWidth_,
-                 .colour = paletteColor(colour).rgb(),
-                 .fill = fillColor_.rgb(),
-                 .x1 = cx,
-                 .y1 = cy,
-                 .x2 = radius,
-                 .y2 = radius * aspect};
-    perform(op);
-    keep(std::move(op));
+    Operation op = outlined(Operation::Kind::Ellipse, colour);
+    op.x1 = cx, op.y1 = cy, op.x2 = radius, op.y2 = radius * aspect;
+    draw(std::move(op));
     setPosition(cx, cy);
 }
 
@@ -416,8 +409,7 @@ void Surface::print(std::initializer_list<PrintItem> items, LineEnd end) {
                      .y1 = y_,
                      .text = std::move(text)};
         op.ink = metrics.boundingRect(op.text).translated(x_, y_ + metrics.ascent());
-        perform(op);
-        keep(std::move(op));
+        draw(std::move(op));
         x_ += width;
     }
     if (end == LineEnd::End) {

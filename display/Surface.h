@@ -130,6 +130,10 @@ private:
     QRect straightLineRect(const Operation& op) const;
     QRect boxRect(const Operation& op) const;
     void lineOperation(double x1, double y1, double x2, double y2, QRgb colour);
+    // Draws an operation and keeps it, to draw it again at another scale.
+    void draw(Operation&& op);
+    // A box or an ellipse in the current fill and line width.
+    Operation outlined(Operation::Kind kind, int outlineColour) const;
     void perform(const Operation& op);
     void keep(Operation&& op);
     void compact();
