@@ -6,23 +6,19 @@
 set -euo pipefail
 GAME="$1"
 unset QT_QPA_PLATFORM
-for tool in Xvfb openbox xdotool xwininfo import python3; do
+source "$(dirname "$0")/../support/desktop.sh"
+for tool in Xvfb openbox xprop xdotool xwininfo import python3; do
     command -v "$tool" >/dev/null || { echo "missing: $tool" >&2; exit 1; }
 done
 WORK="$(mktemp -d)"
 PIDS=()
 cleanup() {
     for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
+    for pid in "${PIDS[@]}"; do wait "$pid" 2>/dev/null || true; done
     rm -rf "$WORK"
 }
 trap cleanup EXIT
-Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$WORK/display" >/dev/null 2>&1 &
-PIDS+=($!)
-for _ in $(seq 100); do [ -s "$WORK/display" ] && break; sleep 0.05; done
-export DISPLAY=":$(cat "$WORK/display")"
-openbox >/dev/null 2>&1 &
-PIDS+=($!)
-sleep 0.5
+start_desktop 1920x1080
 RATIO=2 # device pixels to a logical one
 QT_SCALE_FACTOR=$RATIO "$GAME" >"$WORK/log" 2>&1 &
 GAME_PID=$!
@@ -116,13 +112,7 @@ cleanup
 PIDS=()
 WORK="$(mktemp -d)"
 sed 's|<bottom>0</bottom>|<bottom>40</bottom>|' /etc/xdg/openbox/rc.xml >"$WORK/rc.xml"
-Xvfb -displayfd 3 -screen 0 1366x768x24 -nolisten tcp 3>"$WORK/display" >/dev/null 2>&1 &
-PIDS+=($!)
-for _ in $(seq 100); do [ -s "$WORK/display" ] && break; sleep 0.05; done
-export DISPLAY=":$(cat "$WORK/display")"
-openbox --config-file "$WORK/rc.xml" >/dev/null 2>&1 &
-PIDS+=($!)
-sleep 0.5
+start_desktop 1366x768 "$WORK/rc.xml"
 RATIO=1
 "$GAME" >"$WORK/log" 2>&1 &
 PIDS=($! "${PIDS[@]}")
