@@ -12,9 +12,11 @@
 #include <QUuid>
 #include <QVariant>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <thread>
 
 namespace quiltaro {
 
@@ -316,7 +318,7 @@ RecordStore::Opening RecordStore::openOnce() {
         return Opening::Failed;
     }
     q.finish();
-    if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL"))) {
+    if (!switchToWal(q)) {
         const Problem problem = classify(sqliteCode(q.lastError()));
         if (problem == Problem::Corrupt)
             return Opening::Corrupt;
@@ -337,6 +339,25 @@ RecordStore::Opening RecordStore::openOnce() {
         return Opening::Corrupt;
     }
     return Opening::Failed;
+}
+
+bool RecordStore::switchToWal(QSqlQuery& q) const {
+    // Changing the journal of a record that is not yet in WAL mode (a new
+    // one) needs the write lock while this connection already reads the file.
+    // When another copy holds that lock, SQLite fails at once rather than wait
+    // its busy timeout, since two readers waiting for each other would never
+    // end. Letting go of the read and trying again lets the other copy finish;
+    // that takes milliseconds, so the game waits a little, never long.
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(300);
+    for (;;) {
+        if (q.exec(QStringLiteral("PRAGMA journal_mode=WAL")))
+            return true;
+        if (Clock::now() >= deadline || classify(sqliteCode(q.lastError())) != Problem::Locked)
+            return false;
+        q.finish();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
 }
 
 bool RecordStore::migrate() {

@@ -113,6 +113,7 @@ private:
     bool openConnection();
     void closeConnection();
     bool setAsideCorruptFile();
+    bool switchToWal(QSqlQuery& query) const;
     bool migrate();
     bool writeRounds(const RoundRecord* first, size_t count);
     static bool insertRound(QSqlQuery& query, const RoundRecord& round);

@@ -17,9 +17,12 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <thread>
 
 #include <unistd.h>
 
@@ -96,16 +99,57 @@ QByteArray contents(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+// Writes `round` as a game does when another copy holds the record: a round
+// that finds it busy is kept and written later, and nothing else may go
+// wrong meanwhile. False when something else went wrong or it took too long.
+bool writeEventually(RecordStore& store, const ProblemReport& report, const RoundRecord& round) {
+    const auto anythingButBusy = [&] {
+        for (Problem p : {Problem::Unwritable, Problem::DiskFull, Problem::Corrupt,
+                          Problem::NewerSchema, Problem::Other})
+            if (report.told(p))
+                return true;
+        return false;
+    };
+    QElapsedTimer waited;
+    waited.start();
+    while (!store.write(round))
+        if (anythingButBusy() || waited.elapsed() > 20000)
+            return false;
+    return true;
+}
+
 // The second copy of the game, in a process of its own: writes `rounds`
 // rounds of its own game, one transaction each, as fast as it can.
 int secondCopy(const QString& path, int rounds) {
-    ProblemReport report;
+    ProblemReport report{[](const QString&) {}};
     RecordStore store(path, report);
     for (int i = 0; i < rounds; ++i)
-        if (!store.write(
+        if (!writeEventually(
+                store, report,
                 round("second", i, 0, 2, 0, 1000, 500, {{"500", Verdict::Right}}, Ending::Won)))
             return 1;
     return 0;
+}
+
+// Another copy in the middle of creating a new record: holds its write lock
+// for `ms` milliseconds, once it has said so on its standard output.
+int copyCreatingTheRecord(const QString& path, int ms) {
+    int result = 1;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "creating");
+        db.setDatabaseName(path);
+        if (db.open()) {
+            QSqlQuery q(db);
+            if (q.exec("BEGIN IMMEDIATE")) {
+                std::fputs("held\n", stdout);
+                std::fflush(stdout);
+                std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+                result = q.exec("ROLLBACK") ? 0 : 1;
+            }
+        }
+    }
+    QSqlDatabase::removeDatabase("creating");
+    return result;
 }
 
 // A game killed in the middle of its sixth round, after five were written.
@@ -396,13 +440,10 @@ private slots:
         Reports reports;
         RecordStore store(path, reports.report);
         const RoundRecord mine = knownRounds()[2];
-        int written = 0;
         for (int i = 0; i < 150; ++i)
-            written += store.write(mine);
+            QVERIFY(writeEventually(store, reports.report, mine));
         QVERIFY(other.waitForFinished(30000));
         QCOMPARE(other.exitCode(), 0);
-        QCOMPARE(written, 150);
-        QVERIFY(reports.texts.isEmpty());
         const auto rounds = store.readAll();
         QCOMPARE(rounds.size(), size_t(300));
         int theirs = 0;
@@ -412,6 +453,23 @@ private slots:
         }
         QCOMPARE(theirs, 150);
         QCOMPARE(count(path, "games"), 2);
+    }
+
+    // SQLite refuses a new record's change of journal at once, without
+    // waiting, while another copy holds the write lock.
+    void aNewRecordBeingCreatedByAnotherCopyIsWaitedFor() {
+        const QString path = file("new.sqlite");
+        QProcess other;
+        other.start(QCoreApplication::applicationFilePath(), {"--creating", path, "60"});
+        QVERIFY(other.waitForReadyRead(30000));
+        QCOMPARE(other.readLine(), QByteArray("held\n"));
+        Reports reports;
+        RecordStore store(path, reports.report);
+        QVERIFY(store.write(knownRounds()[0]));
+        QCOMPARE(reports.texts, QStringList());
+        QVERIFY(other.waitForFinished(30000));
+        QCOMPARE(other.exitCode(), 0);
+        QCOMPARE(store.readAll().size(), size_t(1));
     }
 
     void aKilledGameLosesOnlyTheRoundInProgress() {
@@ -568,6 +626,10 @@ int main(int argc, char** argv) {
     if (argc == 4 && std::string(argv[1]) == "--second-copy") {
         QCoreApplication app(argc, argv);
         return secondCopy(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]));
+    }
+    if (argc == 4 && std::string(argv[1]) == "--creating") {
+        QCoreApplication app(argc, argv);
+        return copyCreatingTheRecord(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]));
     }
     if (argc == 3 && std::string(argv[1]) == "--killed") {
         QCoreApplication app(argc, argv);
