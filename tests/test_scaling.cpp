@@ -233,6 +233,43 @@ private slots:
         QVERIFY(t.program.welcome()->isFullScreen());
     }
 
+    // Full screen (or maximized) for the class, the next windows open the same
+    // way; from a window at its design size they open at theirs.
+    void windowsOpenAsLargeAsTheirOpener() {
+        {
+            TestProgram t;
+            TestProgram::key(t.program.welcome(), Qt::Key_F11);
+            GameWindow* game = t.openGame();
+            QVERIFY(game->isFullScreen());
+            QCOMPARE(game->size(), QSize(1920, 1080));
+            TestProgram::key(game, Qt::Key_Escape);
+            TestProgram::click(child(game, "arret"));
+            QVERIFY(t.program.farewell()->isFullScreen());
+        }
+        {
+            TestProgram t;
+            t.program.welcome()->showMaximized();
+            TestProgram::settle();
+            GameWindow* game = t.openGame();
+            QVERIFY(game->isMaximized() && !game->isFullScreen());
+            // Back to design size, the game window keeps the size it was given.
+            TestProgram::key(game, Qt::Key_F11);
+            t.program.welcome()->showNormal();
+            TestProgram::settle();
+            t.program.welcome()->activateWindow();
+            TestProgram::settle();
+            TestProgram::key(t.program.welcome(), Qt::Key_A);
+            QVERIFY(!t.program.farewell()->isMaximized() && !t.program.farewell()->isFullScreen());
+            QVERIFY(game->isFullScreen());
+        }
+        {
+            TestProgram t;
+            GameWindow* game = t.openGame();
+            QVERIFY(!game->isMaximized() && !game->isFullScreen());
+            QCOMPARE(game->size(), QSize(861, 568));
+        }
+    }
+
 private:
     static int braced(int width, int design, double k) {
         return (width - int(std::lround(design * k))) / 2;

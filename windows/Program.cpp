@@ -96,6 +96,7 @@ void Program::openGame() {
         game_ = new GameWindow(*this);
         game_->fitToScreen(QPoint(twipsToPixels(1230), twipsToPixels(2970)));
     }
+    takeSizeOfOpener(game_);
     bringToFront(game_);
 }
 
@@ -105,7 +106,23 @@ void Program::openFarewell() {
         farewell_ = new FarewellWindow(*this);
         farewell_->fitToScreen(std::nullopt);
     }
+    takeSizeOfOpener(farewell_);
     bringToFront(farewell_);
+}
+
+void Program::takeSizeOfOpener(QWidget* window) const {
+    // On a projector or a whiteboard the teacher makes the first window full
+    // screen; the next one opening small in a corner would have to be
+    // enlarged again in front of the class. A window opened from a full-screen
+    // or maximized one opens the same way. One the pupil opens from a window
+    // of design size keeps whatever size it had.
+    const QWidget* opener = lastActive_;
+    if (!opener || opener == window || !opener->isVisible())
+        return;
+    const Qt::WindowStates carried =
+        opener->windowState() & (Qt::WindowFullScreen | Qt::WindowMaximized);
+    if (carried && (window->windowState() & carried) != carried)
+        window->setWindowState((window->windowState() & ~Qt::WindowMinimized) | carried);
 }
 
 void Program::end() {

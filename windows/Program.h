@@ -67,6 +67,7 @@ protected:
 private:
     void presentAll();
     static void bringToFront(QWidget* window);
+    void takeSizeOfOpener(QWidget* window) const;
 
     Clock& clock_;
     UniformSource& random_;

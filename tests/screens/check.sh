@@ -73,10 +73,19 @@ check "F11 again gives it back its size ($w x $h)" test "$w" -lt 1920 -a "$h" -l
 check "F11 is no key that leaves for the farewell" \
     test "$(xdotool search --onlyvisible --pid "$GAME_PID" | wc -l)" = 1
 
+xdotool key F11 # full screen again, for the class
+sleep 1
 click "$welcome" 980 569 11880 8040 # "commencer"
 sleep 1.5
 game=$(xdotool getactivewindow)
 check "commencer opens the game window" test "$game" != "$welcome"
+read -r _ _ w h < <(geometry "$game")
+check "from the full-screen welcome, the game window opens full screen ($w x $h)" \
+    test "$w" = 1920 -a "$h" = 1080
+xdotool key F11
+sleep 1.5
+read -r _ _ w h < <(geometry "$game")
+check "F11 gives the game window its size ($w x $h)" test "$w" -lt 1920 -a "$h" -lt 1080
 xdotool key F11
 sleep 1.5
 read -r _ _ w h < <(geometry "$game")
@@ -101,6 +110,9 @@ click "$game" 861 568 360 8280 # arret
 sleep 1.5
 farewell=$(xdotool getactivewindow)
 check "arret opens the farewell window" test "$farewell" != "$game" -a "$farewell" != "$welcome"
+read -r _ _ w h < <(geometry "$farewell")
+check "from the full-screen game, the farewell window opens full screen ($w x $h)" \
+    test "$w" = 1920 -a "$h" = 1080
 click "$farewell" 887 576 11520 4440 # the farewell arrow
 sleep 1.5
 check "the farewell arrow ends the game" bash -c "! kill -0 $GAME_PID 2>/dev/null"
