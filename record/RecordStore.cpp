@@ -165,6 +165,7 @@ QString RecordStore::defaultPath() {
 }
 
 void RecordStore::fail(Problem problem, const QString& detail) {
+    busy_ = problem == Problem::Locked;
     const QString where = QDir::toNativeSeparators(path_);
     QString text;
     switch (problem) {
@@ -454,6 +455,7 @@ bool RecordStore::writeMany(const std::vector<RoundRecord>& rounds) {
 }
 
 bool RecordStore::writeRounds(const RoundRecord* first, size_t count) {
+    busy_ = false;
     if (!open())
         return false;
     if (writeInTransaction(first, count))

@@ -91,6 +91,8 @@ public:
     bool writeMany(const std::vector<RoundRecord>& rounds);
     // Whether a later write can succeed (false after a newer schema, say).
     bool usable() const { return !disabled_; }
+    // Whether the last write failed only because another copy held the record.
+    bool foundBusy() const { return busy_; }
 
     // Every round, oldest first, with its guesses.
     std::vector<RoundRecord> readAll();
@@ -127,6 +129,7 @@ private:
     bool opened_ = false;
     bool disabled_ = false;
     bool corruptSeen_ = false; // by a statement; acted on once it is finished
+    bool busy_ = false;
 };
 
 // Whether a file begins as an SQLite database does.

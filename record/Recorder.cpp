@@ -2,6 +2,9 @@
 
 #include <QUuid>
 
+#include <chrono>
+#include <thread>
+
 namespace quiltaro {
 
 Recorder::Recorder(RecordStore& store, Now now) : store_(store), now_(std::move(now)) {}
@@ -66,6 +69,15 @@ void Recorder::programEnding() {
     endRound(Ending::ProgramEnd);
     ended_ = true;
     flush();
+    // There is no next round to try again on. Another copy of the game holds
+    // the record only for a moment, and the windows are already gone, so the
+    // last rounds may wait a little for it rather than be lost.
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(2);
+    while (!waiting_.empty() && store_.foundBusy() && Clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        flush();
+    }
 }
 
 void Recorder::endRound(Ending ending) {

@@ -131,12 +131,13 @@ int secondCopy(const QString& path, int rounds) {
     return 0;
 }
 
-// Another copy in the middle of creating a new record: holds its write lock
-// for `ms` milliseconds, once it has said so on its standard output.
-int copyCreatingTheRecord(const QString& path, int ms) {
+// Another copy in the middle of a write (or of creating a new record): holds
+// the write lock for `ms` milliseconds, once it has said so on its standard
+// output.
+int copyHoldingTheRecord(const QString& path, int ms) {
     int result = 1;
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "creating");
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "holding");
         db.setDatabaseName(path);
         if (db.open()) {
             QSqlQuery q(db);
@@ -148,7 +149,7 @@ int copyCreatingTheRecord(const QString& path, int ms) {
             }
         }
     }
-    QSqlDatabase::removeDatabase("creating");
+    QSqlDatabase::removeDatabase("holding");
     return result;
 }
 
@@ -177,6 +178,14 @@ class RecordTest : public QObject {
 
     QTemporaryDir dir;
     QString file(const QString& name) const { return dir.filePath(name); }
+
+    // Starts another copy that holds the record's write lock for `ms`
+    // milliseconds, and returns once it holds it.
+    static bool anotherCopyHolds(QProcess& other, const QString& path, int ms) {
+        other.start(QCoreApplication::applicationFilePath(),
+                    {"--holding", path, QString::number(ms)});
+        return other.waitForReadyRead(30000) && other.readLine() == "held\n";
+    }
 
 private slots:
     void initTestCase() {
@@ -460,9 +469,7 @@ private slots:
     void aNewRecordBeingCreatedByAnotherCopyIsWaitedFor() {
         const QString path = file("new.sqlite");
         QProcess other;
-        other.start(QCoreApplication::applicationFilePath(), {"--creating", path, "60"});
-        QVERIFY(other.waitForReadyRead(30000));
-        QCOMPARE(other.readLine(), QByteArray("held\n"));
+        QVERIFY(anotherCopyHolds(other, path, 60));
         Reports reports;
         RecordStore store(path, reports.report);
         QVERIFY(store.write(knownRounds()[0]));
@@ -470,6 +477,33 @@ private slots:
         QVERIFY(other.waitForFinished(30000));
         QCOMPARE(other.exitCode(), 0);
         QCOMPARE(store.readAll().size(), size_t(1));
+    }
+
+    // At the end there is no next round to try again on: the last round waits
+    // a little for a busy record, but never keeps the program from ending.
+    void theLastRoundWaitsAMomentForABusyRecord() {
+        const QString path = file("last.sqlite");
+        Reports reports;
+        RecordStore store(path, reports.report);
+        QVERIFY(store.open());
+        RoundState s;
+        s.lowBound = 0, s.highBound = 1000, s.redValue = 500;
+        for (int holdMs : {400, 3000}) {
+            Recorder recorder(store);
+            recorder.roundGenerated(s);
+            recorder.guessJudged(s, "500", Verdict::Right);
+            QProcess other;
+            QVERIFY(anotherCopyHolds(other, path, holdMs));
+            QElapsedTimer waited;
+            waited.start();
+            recorder.programEnding();
+            QVERIFY(waited.elapsed() < 2600);
+            QCOMPARE(recorder.waiting(), size_t(holdMs < 2000 ? 0 : 1));
+            QVERIFY(other.waitForFinished(30000));
+        }
+        QCOMPARE(count(path, "rounds"), 1);
+        QCOMPARE(reports.texts.size(), 1);
+        QVERIFY(reports.texts[0].contains("autre Quiltaro"));
     }
 
     void aKilledGameLosesOnlyTheRoundInProgress() {
@@ -627,9 +661,9 @@ int main(int argc, char** argv) {
         QCoreApplication app(argc, argv);
         return secondCopy(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]));
     }
-    if (argc == 4 && std::string(argv[1]) == "--creating") {
+    if (argc == 4 && std::string(argv[1]) == "--holding") {
         QCoreApplication app(argc, argv);
-        return copyCreatingTheRecord(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]));
+        return copyHoldingTheRecord(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]));
     }
     if (argc == 3 && std::string(argv[1]) == "--killed") {
         QCoreApplication app(argc, argv);
