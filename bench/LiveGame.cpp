@@ -1,0 +1,71 @@
+#include "LiveGame.h"
+
+#include "BenchSupport.h"
+#include "Generation.h"
+
+#include <QApplication>
+#include <QWindow>
+
+namespace quiltaro::bench {
+
+void settle(double ms) {
+    const auto start = Steady::now();
+    while (msSince(start) < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+bool settleUntil(double timeoutMs, const std::function<bool()>& done) {
+    const auto start = Steady::now();
+    while (!done()) {
+        if (msSince(start) > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return true;
+}
+
+void WatchedClock::sleepUntil(TimePoint deadline) {
+    const TimePoint entered = real_.now();
+    busy += entered - awake_;
+    real_.sleepUntil(deadline);
+    awake_ = real_.now();
+    late += awake_ - std::max(deadline, entered);
+    ++sleeps;
+}
+
+void WatchedClock::restart() {
+    busy = late = Duration::zero(), sleeps = 0;
+    awake_ = real_.now();
+}
+
+LiveGame::LiveGame() {
+    program.start();
+    settleUntil(5000, [&] {
+        return program.welcome()->windowHandle() && program.welcome()->windowHandle()->isExposed();
+    });
+    program.react([&] { program.openGame(); });
+    window = program.game();
+    settleUntil(5000, [&] {
+        return window->windowHandle() && window->windowHandle()->isExposed() &&
+               window->isActiveWindow();
+    });
+    settle(200);
+}
+
+void LiveGame::drawRound(double lowBound, double highBound, float red, double lowX, double highX) {
+    RoundState& st = s();
+    st.scaleLow = 0, st.scaleHigh = 1000;
+    st.lowBound = lowBound, st.highBound = highBound, st.redValue = red;
+    st.lowX = lowX, st.highX = highX, st.lineY = 120, st.zoomStep = 0;
+    st.redX = redPosition(st);
+    st.typedAnswer.clear(), st.shownAnswer.clear();
+    surface().clear();
+    board().drawNumberLine();
+    board().printBoundLabels();
+    board().printTryLine();
+    board().printPrompt();
+    surface().present();
+    settle(20);
+}
+
+} // namespace quiltaro::bench

@@ -1,0 +1,20 @@
+#pragma once
+
+// What the pupil's record costs: writing a round, opening the results.
+
+#include <QString>
+
+#include <string>
+
+namespace quiltaro::bench {
+
+// What one finished round costs to write, between two reactions: a round of
+// eight guesses, in its own transaction, to a record that already holds a
+// few hundred rounds.
+double measureRecordWrite(const QString& path);
+
+// From `quiltaro --results` started to the results window painted, on a
+// record of `games` generated games; median of 5.
+double measureResultsOpen(const std::string& game, const QString& dataHome, int games);
+
+} // namespace quiltaro::bench
