@@ -1,6 +1,7 @@
 #include "Clock.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <ctime>
 #include <thread>
 
@@ -9,6 +10,27 @@
 #endif
 
 namespace quiltaro {
+
+namespace {
+
+// Sleeps until `wake` on the monotonic clock, through any signal.
+void sleepTo(Clock::TimePoint wake) {
+#ifdef __linux__
+    // An absolute deadline on the clock steady_clock reads: no drift between
+    // computing the pause and starting it.
+    const auto since = wake.time_since_epoch();
+    const auto seconds = std::chrono::floor<std::chrono::seconds>(since);
+    timespec at{};
+    at.tv_sec = static_cast<time_t>(seconds.count());
+    at.tv_nsec = static_cast<long>((since - seconds).count());
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr) == EINTR) {
+    }
+#else
+    std::this_thread::sleep_until(wake);
+#endif
+}
+
+} // namespace
 
 Clock::TimePoint SystemClock::now() {
     return std::chrono::time_point_cast<Duration>(std::chrono::steady_clock::now());
@@ -21,24 +43,25 @@ void SystemClock::sleepUntil(TimePoint deadline) {
     static const bool slackSet = [] { return prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0) == 0; }();
     (void)slackSet;
 #endif
-    // The kernel wakes a sleeper late: some 50 us on an idle machine, 200 us
-    // and more on a busy one, and 380 such delays stretch a sweep by 5 %.
-    // So the sleep ends a little early, by about how late the last ones
-    // woke, and the rest, a fraction of a millisecond, is waited out
-    // reading the clock. The processor stays free for all but that
-    // fraction of each frame.
+    // The kernel wakes a sleeper late, some 50 us on an idle machine, and 380
+    // such delays stretch a sweep by 2 %. So the sleep ends a little early,
+    // by about how late the last ones woke, and the rest is waited out
+    // reading the clock. That rest is short (at most maximumMargin) and never
+    // gives the processor away: on a machine whose cores are busy, a thread
+    // that yields waits a whole time slice, several milliseconds, before it
+    // runs again, while one that has just woken from a sleep runs at once.
     const TimePoint wake = deadline - wakeMargin_;
     if (now() < wake) {
-        std::this_thread::sleep_until(wake);
+        sleepTo(wake);
         const Duration late = std::max(Duration::zero(), now() - wake);
         // Follows the lateness seen, rising fast and settling slowly, within
         // bounds that keep the reading of the clock short.
         const Duration target = std::clamp(late + late / 2, minimumMargin, maximumMargin);
         wakeMargin_ = target > wakeMargin_ ? target : (wakeMargin_ * 7 + target) / 8;
     }
-    // Never shorter than asked, even if a signal woke the sleep early.
-    while (now() < deadline)
-        std::this_thread::yield();
+    // Never shorter than asked.
+    while (now() < deadline) {
+    }
 }
 
 float SystemClock::secondsSinceMidnight() {

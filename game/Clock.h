@@ -38,7 +38,7 @@ public:
 
 private:
     static constexpr Duration minimumMargin = std::chrono::microseconds(30);
-    static constexpr Duration maximumMargin = std::chrono::microseconds(400);
+    static constexpr Duration maximumMargin = std::chrono::microseconds(100);
     Duration wakeMargin_ = std::chrono::microseconds(100);
 };
 

@@ -1,0 +1,125 @@
+// The real clock's waits: never early, however they are woken, and on time
+// when another program keeps the processor busy.
+#include "Clock.h"
+
+#include <QtTest>
+
+#include <pthread.h>
+#include <sched.h>
+#include <signal.h>
+#include <sys/time.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <ctime>
+#include <thread>
+#include <vector>
+
+using namespace quiltaro;
+using namespace std::chrono_literals;
+
+namespace {
+
+double threadCpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) * 1e-6;
+}
+
+// Keeps the calling thread on one processor for as long as it lives.
+class PinnedToOneCpu {
+public:
+    PinnedToOneCpu() {
+        pthread_getaffinity_np(pthread_self(), sizeof saved_, &saved_);
+        for (cpu_ = 0; cpu_ < CPU_SETSIZE && !CPU_ISSET(cpu_, &saved_); ++cpu_) {
+        }
+        cpu_set_t one;
+        CPU_ZERO(&one);
+        CPU_SET(cpu_, &one);
+        pthread_setaffinity_np(pthread_self(), sizeof one, &one);
+    }
+    ~PinnedToOneCpu() { pthread_setaffinity_np(pthread_self(), sizeof saved_, &saved_); }
+    PinnedToOneCpu(const PinnedToOneCpu&) = delete;
+    PinnedToOneCpu& operator=(const PinnedToOneCpu&) = delete;
+
+private:
+    cpu_set_t saved_{};
+    int cpu_ = 0;
+};
+
+} // namespace
+
+class ClockTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void waitsNeverEndEarly() {
+        SystemClock clock;
+        // Past, present and deadlines shorter and longer than the part of a
+        // wait spent reading the clock; twice, once the margin has adapted.
+        for (int round = 0; round < 2; ++round)
+            for (Clock::Duration ahead : std::vector<Clock::Duration>{
+                     -1ms, 0ns, 1ns, 1us, 50us, 99us, 101us, 150us, 400us, 2ms, 4ms, 20ms}) {
+                const Clock::TimePoint deadline = clock.now() + ahead;
+                clock.sleepUntil(deadline);
+                QVERIFY2(clock.now() >= deadline, qPrintable(QString("%1 ns").arg(ahead.count())));
+            }
+    }
+
+    void signalsNeitherShortenAWaitNorTurnItIntoASpin() {
+        // A handler installed without SA_RESTART interrupts every sleep.
+        struct sigaction action {
+        }, saved{};
+        action.sa_handler = [](int) {};
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGALRM, &action, &saved);
+        itimerval every{{0, 500}, {0, 500}}, off{};
+        setitimer(ITIMER_REAL, &every, nullptr);
+        SystemClock clock;
+        const double cpu = threadCpuMs();
+        for (int i = 0; i < 3; ++i) {
+            const Clock::TimePoint deadline = clock.now() + 30ms;
+            clock.sleepUntil(deadline);
+            QVERIFY(clock.now() >= deadline);
+        }
+        const double spent = threadCpuMs() - cpu;
+        setitimer(ITIMER_REAL, &off, nullptr);
+        sigaction(SIGALRM, &saved, nullptr);
+        // Some 180 wake-ups for the signals, and the clock read for a tenth of
+        // a millisecond a wait: far from the 90 ms of reading it throughout.
+        QVERIFY2(spent < 30, qPrintable(QString("%1 ms of processor").arg(spent)));
+    }
+
+    void aWaitBesideABusyProgramEndsOnTime() {
+        // A thread that computes without pause shares the one processor with
+        // the wait. A wait that hands the processor over while it reads the
+        // clock gets it back only after the other's time slice, milliseconds
+        // late; one that keeps it is on time.
+        PinnedToOneCpu pinned;
+        std::atomic<bool> stop{false};
+        std::thread busy([&] {
+            PinnedToOneCpu alsoPinned;
+            volatile unsigned long n = 0;
+            while (!stop.load(std::memory_order_relaxed))
+                n = n + 1;
+        });
+        SystemClock clock;
+        clock.sleepUntil(clock.now() + 20ms);
+        std::vector<double> lateUs;
+        for (int i = 0; i < 40; ++i) {
+            const Clock::TimePoint deadline = clock.now() + 2ms;
+            clock.sleepUntil(deadline);
+            lateUs.push_back(
+                std::chrono::duration<double, std::micro>(clock.now() - deadline).count());
+        }
+        stop = true;
+        busy.join();
+        std::sort(lateUs.begin(), lateUs.end());
+        const double median = lateUs[lateUs.size() / 2];
+        QVERIFY2(median < 1000, qPrintable(QString("median %1 us late").arg(median)));
+    }
+};
+
+QTEST_MAIN(ClockTest)
+#include "test_clock.moc"
