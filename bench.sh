@@ -6,6 +6,7 @@
 #   ./bench.sh                 builds in build/
 #   BUILD_DIR=dir ./bench.sh   builds in dir instead
 #   ./bench.sh --frames        only the sweep frame figures, in a few seconds
+#   ./bench.sh --pace          only the animations' pace, quiet then loaded
 #   ./bench.sh --no-build      measures the tree as it is (installs nothing)
 set -euo pipefail
 source "$(dirname "$0")/scripts/setup.sh"
@@ -14,9 +15,9 @@ BUILD="${BUILD_DIR:-$ROOT/build}"
 build=1 bench_args=("$BUILD/windows/quiltaro")
 while [ $# -gt 0 ]; do
     case "$1" in
-        --frames) bench_args=(--frames); shift ;;
+        --frames | --pace) bench_args=("$1"); shift ;;
         --no-build) build=0; shift ;;
-        *) echo "usage: $0 [--frames] [--no-build]" >&2; exit 2 ;;
+        *) echo "usage: $0 [--frames | --pace] [--no-build]" >&2; exit 2 ;;
     esac
 done
 if [ "$build" = 1 ]; then

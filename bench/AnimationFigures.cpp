@@ -1,6 +1,11 @@
 #include "AnimationFigures.h"
 
 #include "BenchSupport.h"
+#include "BusyCores.h"
+
+#include <QApplication>
+
+#include <cstdio>
 
 namespace quiltaro::bench {
 
@@ -43,6 +48,31 @@ Animations measureAnimations(LiveGame& live) {
     }
     a.cpuRatio = cpu / wall;
     return a;
+}
+
+void printPaceDetails(const Animations& run, const char* label) {
+    for (const Animation* a : {&run.sweep, &run.zoom, &run.blink})
+        std::printf("  %-5s %.3f s / %.2f s, %d waits: %.0f us work, %.0f us late%s\n", a->name,
+                    median(a->walls), a->nominal, a->waits / 3, a->perWaitUs(a->busy),
+                    a->perWaitUs(a->late), label);
+}
+
+int paceOnly(int argc, char** argv) {
+    QApplication app(argc, argv);
+    LiveGame live;
+    const Animations quiet = measureAnimations(live);
+    const Animations loaded = [&] {
+        BusyCores busy;
+        return measureAnimations(live);
+    }();
+    for (const auto& [a, suffix] : {std::pair(&quiet, ""), std::pair(&loaded, "_loaded")})
+        std::printf("sweep_ratio%s %.4f ratio\nzoom_ratio%s %.4f ratio\nblink_ratio%s %.4f ratio\n",
+                    suffix, median(a->sweep.walls) / a->sweep.nominal, suffix,
+                    median(a->zoom.walls) / a->zoom.nominal, suffix,
+                    median(a->blink.walls) / a->blink.nominal);
+    printPaceDetails(quiet, "");
+    printPaceDetails(loaded, ", loaded");
+    return 0;
 }
 
 } // namespace quiltaro::bench

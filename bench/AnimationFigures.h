@@ -32,4 +32,12 @@ struct Animations {
 // Each animation three times, on the real clock, from a freshly drawn round.
 Animations measureAnimations(LiveGame& live);
 
+// One line an animation: median wall / nominal, and per wait the work
+// (drawing, presenting) and the late wake-up.
+void printPaceDetails(const Animations& a, const char* label);
+
+// `quiltaro_bench --pace`: the three ratios alone, quiet then with every core
+// busy, one a line.
+int paceOnly(int argc, char** argv);
+
 } // namespace quiltaro::bench

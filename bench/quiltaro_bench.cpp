@@ -3,6 +3,7 @@
 // shows and how much memory a short game takes.
 //
 //   quiltaro_bench [path/to/quiltaro]
+//   quiltaro_bench --frames | --pace     the frame figures or the pace alone
 //
 // Prints one figure a line ("name value unit"), then a table. The start-up and
 // memory figures come from the real executable, watched from outside through
@@ -13,6 +14,7 @@
 
 #include "AnimationFigures.h"
 #include "BenchSupport.h"
+#include "BusyCores.h"
 #include "FrameFigures.h"
 #include "RecordFigures.h"
 #include "StartupFigures.h"
@@ -62,7 +64,7 @@ void printFigures(const std::vector<Figure>& figures) {
 }
 
 std::string findGame(int argc, char** argv) {
-    if (argc > 1 && std::string(argv[1]) != "--frames")
+    if (argc > 1 && std::string(argv[1]).rfind("--", 0) != 0)
         return argv[1];
     std::error_code error;
     const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
@@ -72,6 +74,8 @@ std::string findGame(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 1 && std::string(argv[1]) == "--busy")
+        keepOneCoreBusy();
     // The figures are about the real X display, whatever the shell exported.
     setenv("QT_QPA_PLATFORM", "xcb", 1);
     // The windows below are drawn as the game's own main sets Qt up; the
@@ -83,6 +87,8 @@ int main(int argc, char** argv) {
     }
     if (argc > 1 && std::string(argv[1]) == "--frames")
         return framesOnly(argc, argv);
+    if (argc > 1 && std::string(argv[1]) == "--pace")
+        return paceOnly(argc, argv);
 
     // The games played here keep their record in a folder of the bench's own.
     QTemporaryDir benchData;
@@ -143,6 +149,14 @@ int main(int argc, char** argv) {
 
     std::fprintf(stderr, "animations...\n");
     const Animations anim = measureAnimations(live);
+    std::fprintf(stderr, "animations with every core busy...\n");
+    Animations loaded;
+    int busyCores = 0;
+    {
+        BusyCores busy;
+        busyCores = busy.count();
+        loaded = measureAnimations(live);
+    }
 
     // 4. The record, once the animations are measured: nothing else runs.
     std::fprintf(stderr, "the record...\n");
@@ -161,6 +175,9 @@ int main(int argc, char** argv) {
         {"sweep_ratio", median(anim.sweep.walls) / anim.sweep.nominal, "ratio", 1.03, 4},
         {"zoom_ratio", median(anim.zoom.walls) / anim.zoom.nominal, "ratio", 1.03, 4},
         {"blink_ratio", median(anim.blink.walls) / anim.blink.nominal, "ratio", 1.03, 4},
+        {"sweep_ratio_loaded", median(loaded.sweep.walls) / loaded.sweep.nominal, "ratio", 1.06, 4},
+        {"zoom_ratio_loaded", median(loaded.zoom.walls) / loaded.zoom.nominal, "ratio", 1.06, 4},
+        {"blink_ratio_loaded", median(loaded.blink.walls) / loaded.blink.nominal, "ratio", 1.06, 4},
         {"anim_cpu_ratio", anim.cpuRatio, "ratio", 0.10, 4},
         {"startup_ms", median(startups), "ms", 150, 1},
         {"startup_rss_kb", static_cast<double>(play.maxRssKb), "kB", 50000, 0},
@@ -173,12 +190,13 @@ int main(int argc, char** argv) {
                 frames.widthPx, frames.heightPx, frames.drawingUs, frames.ratio,
                 frame2x["frame_drawing_us"], frame2x["frame_p99_us"]);
     std::printf("animations, 3 runs each: median wall / nominal, and per wait the work"
-                " (drawing, presenting) and the late wake-up");
-    for (const Animation* a : {&anim.sweep, &anim.zoom, &anim.blink})
-        std::printf("\n  %-5s %.3f s / %.2f s, %d waits: %.0f us work, %.0f us late", a->name,
-                    median(a->walls), a->nominal, a->waits / 3, a->perWaitUs(a->busy),
-                    a->perWaitUs(a->late));
-    std::printf("\nstart-up: %zu runs, min %.1f ms, max %.1f ms, screen %d x %d\n", startups.size(),
+                " (drawing, presenting) and the late wake-up; quiet, then with %d CPU-bound"
+                " processes",
+                busyCores);
+    std::printf("\n");
+    printPaceDetails(anim, "");
+    printPaceDetails(loaded, ", loaded");
+    std::printf("start-up: %zu runs, min %.1f ms, max %.1f ms, screen %d x %d\n", startups.size(),
                 startups.empty() ? NAN : *std::min_element(startups.begin(), startups.end()),
                 startups.empty() ? NAN : *std::max_element(startups.begin(), startups.end()),
                 screenW, screenH);
