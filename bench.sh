@@ -7,6 +7,7 @@
 #   BUILD_DIR=dir ./bench.sh   builds in dir instead
 #   ./bench.sh --frames        only the sweep frame figures, in a few seconds
 #   ./bench.sh --pace          only the animations' pace, quiet then loaded
+#   ./bench.sh --memory        only the peak memory, at design size and full screen
 #   ./bench.sh --no-build      measures the tree as it is (installs nothing)
 set -euo pipefail
 source "$(dirname "$0")/scripts/setup.sh"
@@ -15,9 +16,9 @@ BUILD="${BUILD_DIR:-$ROOT/build}"
 build=1 bench_args=("$BUILD/windows/quiltaro")
 while [ $# -gt 0 ]; do
     case "$1" in
-        --frames | --pace) bench_args=("$1"); shift ;;
+        --frames | --pace | --memory) bench_args=("$1"); shift ;;
         --no-build) build=0; shift ;;
-        *) echo "usage: $0 [--frames | --pace] [--no-build]" >&2; exit 2 ;;
+        *) echo "usage: $0 [--frames | --pace | --memory] [--no-build]" >&2; exit 2 ;;
     esac
 done
 if [ "$build" = 1 ]; then
@@ -63,8 +64,28 @@ fi
 # A desktop session has a session bus, which Qt's screen-reader bridge talks
 # to at start-up; without one, every start would also launch a bus.
 # dbus-run-session ends its bus, and what the bus started, when the bench ends.
-if [ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ]; then
-    dbus-run-session -- "$BUILD/bench/quiltaro_bench" "${bench_args[@]}"
-else
-    "$BUILD/bench/quiltaro_bench" "${bench_args[@]}"
-fi
+bench() {
+    if [ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ]; then
+        dbus-run-session -- "$BUILD/bench/quiltaro_bench" "$@"
+    else
+        "$BUILD/bench/quiltaro_bench" "$@"
+    fi
+}
+bench "${bench_args[@]}"
+
+# Full screen needs a window manager: a desktop of that size of its own, with
+# openbox, for each, ended before the next.
+full_screen_memory() (
+    source "$ROOT/tests/support/desktop.sh"
+    PIDS=()
+    trap 'for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; done' EXIT
+    start_desktop "$1"
+    bench --memory --full-screen
+)
+case "${bench_args[0]}" in
+    --frames | --pace) ;;
+    *)
+        full_screen_memory 1920x1080
+        full_screen_memory 3840x2160
+        ;;
+esac
