@@ -4,6 +4,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 
 namespace quiltaro {
@@ -35,8 +36,21 @@ SurfaceView::SurfaceView(QSizeF sizeInPoints, QColor background, QWidget* parent
                                    static_cast<int>(std::floor(deviceRect.top() / r))),
                             QPoint(static_cast<int>(std::ceil((deviceRect.right() + 1) / r)),
                                    static_cast<int>(std::ceil((deviceRect.bottom() + 1) / r))));
-        repaint(logical);
+        repaintInBands(logical);
     });
+}
+
+void SurfaceView::repaintInBands(const QRect& rect) {
+    // Without shared memory, Qt's X backing store copies each rectangle it
+    // flushes into a staging buffer of the window's, which grows to the
+    // largest rectangle flushed and never shrinks: a whole surface repainted
+    // at once would keep megabytes for the rest of the game. Bands of rows
+    // keep it small, at the cost of a few more requests to the X server.
+    const qreal r = devicePixelRatioF();
+    const qreal bytesPerRow = std::ceil(rect.width() * r) * std::ceil(r) * 4;
+    const int rows = std::max(1, static_cast<int>(bandBytes / bytesPerRow));
+    for (int top = rect.top(); top <= rect.bottom(); top += rows)
+        repaint(QRect(rect.left(), top, rect.width(), std::min(rows, rect.bottom() + 1 - top)));
 }
 
 void SurfaceView::setContentScale(double scale) {

@@ -25,6 +25,10 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    // Repaints now, a band of rows at a time, none larger than bandBytes.
+    void repaintInBands(const QRect& rect);
+    static constexpr int bandBytes = 64 * 1024;
+
     std::unique_ptr<Surface> surface_;
 };
 
