@@ -19,7 +19,7 @@ constexpr double pixelsPerPoint = 96.0 / 72.0;
 // How many of the latest operations a new one is checked against: a sweep
 // frame draws about a dozen, most of them over the same in the frame before.
 constexpr int lookBack = 16;
-constexpr std::size_t firstCompaction = 4096;
+constexpr std::size_t firstCompaction = 1024;
 
 QRectF pointBox(double x1, double y1, double x2, double y2) {
     return QRectF(QPointF(std::min(x1, x2), std::min(y1, y2)),
@@ -64,7 +64,7 @@ void Surface::setScale(qreal devicePixelRatio, double contentScale) {
         if (op.live)
             perform(op);
     // The screen shows nothing of the new image yet.
-    shown_ = QImage();
+    shownTiles_.clear();
     wholePresents_ = 0;
     dirty_ = image_.rect();
 }
@@ -428,59 +428,60 @@ void Surface::present() {
         return;
     }
     // Until the surface has been presented twice, what was drawn goes out
-    // whole. Then a copy of the image, which the screen now shows, is kept,
-    // and later presentations send only the pixels that differ from it. A
-    // surface presented once, like the welcome window's, never pays for it.
-    const QRect rect = shown_.isNull() ? dirty_ : changedWithin(dirty_);
+    // whole. Then what the screen now shows is noted, and later
+    // presentations send only the tiles that differ from it. A surface
+    // presented once, like the welcome window's, never pays for it.
+    const QRect rect = shownTiles_.empty() ? dirty_ : changedWithin(dirty_);
     dirty_ = QRect();
     if (presenter_)
         presenter_(rect);
-    if (shown_.isNull() && ++wholePresents_ == 2)
-        shown_ = image_.copy();
+    if (shownTiles_.empty() && ++wholePresents_ == 2) {
+        const int columns = tileColumns(), rows = (image_.height() + tileHeight - 1) / tileHeight;
+        shownTiles_.resize(static_cast<std::size_t>(columns) * rows);
+        for (int row = 0; row < rows; ++row)
+            for (int column = 0; column < columns; ++column)
+                shownTiles_[row * columns + column] = tileHash(column, row);
+    }
+}
+
+std::size_t Surface::tileHash(int column, int row) const {
+    const QRect tile = QRect(column * tileWidth, row * tileHeight, tileWidth, tileHeight)
+                           .intersected(image_.rect());
+    std::size_t hash = 0;
+    for (int y = tile.top(); y <= tile.bottom(); ++y)
+        hash = qHashBits(reinterpret_cast<const QRgb*>(image_.constScanLine(y)) + tile.left(),
+                         tile.width() * sizeof(QRgb), hash);
+    return hash | 1; // never unknownTile
 }
 
 QRect Surface::changedWithin(const QRect& area) const {
-    // Whole rows and the parts of rows outside the columns already known to
-    // have changed are compared with memcmp; a pixel loop only runs where a
-    // new change lies.
-    const int width = area.width();
-    auto now = [&](int row) {
-        return reinterpret_cast<const QRgb*>(image_.constScanLine(row)) + area.left();
-    };
-    auto was = [&](int row) {
-        return reinterpret_cast<const QRgb*>(shown_.constScanLine(row)) + area.left();
-    };
-    auto same = [&](int row, int from, int to) {
-        return from >= to ||
-               std::memcmp(now(row) + from, was(row) + from, (to - from) * sizeof(QRgb)) == 0;
-    };
-    int top = area.top(), bottom = area.bottom();
-    while (top <= bottom && same(top, 0, width))
-        ++top;
-    while (bottom > top && same(bottom, 0, width))
-        --bottom;
-    if (top > bottom)
-        return QRect();
-    int left = width, right = -1;
-    for (int row = top; row <= bottom; ++row) {
-        const QRgb *a = now(row), *b = was(row);
-        if (!same(row, 0, left))
-            for (left = 0; a[left] == b[left];)
-                ++left;
-        if (!same(row, right + 1, width))
-            for (right = width - 1; a[right] == b[right];)
-                --right;
-    }
-    return QRect(QPoint(area.left() + left, top), QPoint(area.left() + right, bottom));
+    // The pixels outside the area are those the screen already shows, so a
+    // tile that differs only counts within the area.
+    const int columns = tileColumns();
+    QRect changed;
+    for (int row = area.top() / tileHeight; row <= area.bottom() / tileHeight; ++row)
+        for (int column = area.left() / tileWidth; column <= area.right() / tileWidth; ++column)
+            if (tileHash(column, row) != shownTiles_[row * columns + column])
+                changed |= QRect(column * tileWidth, row * tileHeight, tileWidth, tileHeight);
+    return changed.intersected(area);
 }
 
 void Surface::markShown(const QRect& deviceRect) {
-    const QRect rect = shown_.isNull() ? QRect() : deviceRect.intersected(image_.rect());
-    for (int row = rect.top(); row <= rect.bottom(); ++row) {
-        const auto* from = reinterpret_cast<const QRgb*>(image_.constScanLine(row));
-        std::copy(from + rect.left(), from + rect.right() + 1,
-                  reinterpret_cast<QRgb*>(shown_.scanLine(row)) + rect.left());
-    }
+    const QRect rect = shownTiles_.empty() ? QRect() : deviceRect.intersected(image_.rect());
+    if (rect.isEmpty())
+        return;
+    // The rest of a tile partly painted is what the screen showed already,
+    // unless something drawn and not yet presented lies there (the view
+    // painted between two presentations): then the tile is not known, and
+    // the next presentation sends it again.
+    const int columns = tileColumns();
+    for (int row = rect.top() / tileHeight; row <= rect.bottom() / tileHeight; ++row)
+        for (int column = rect.left() / tileWidth; column <= rect.right() / tileWidth; ++column) {
+            const QRect tile(column * tileWidth, row * tileHeight, tileWidth, tileHeight);
+            const bool known =
+                rect.contains(tile.intersected(image_.rect())) || !dirty_.intersects(tile);
+            shownTiles_[row * columns + column] = known ? tileHash(column, row) : unknownTile;
+        }
 }
 
 QColor Surface::pixelAt(double x, double y) const {

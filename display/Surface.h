@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <initializer_list>
 #include <variant>
@@ -150,12 +151,19 @@ private:
     double scale_;
     QColor background_;
     QImage image_;
-    std::vector<Operation> kept_;
+    std::deque<Operation> kept_;
     int dead_ = 0;
     std::size_t compactAt_;
     std::vector<QFont> fonts_;
     int fontIndex_ = -1;
-    QImage shown_; // what the screen shows, as far as the view has told
+    // What the screen shows, as far as the view has told: a hash of each tile
+    // of it rather than a copy, which would double the image's memory (28 MB
+    // full screen on a 4K screen). Empty until the screen shows the image.
+    static constexpr int tileWidth = 32, tileHeight = 8;
+    std::vector<std::size_t> shownTiles_;
+    static constexpr std::size_t unknownTile = 0;
+    int tileColumns() const { return (image_.width() + tileWidth - 1) / tileWidth; }
+    std::size_t tileHash(int column, int row) const;
     int wholePresents_ = 0;
     QRect dirty_;
     std::function<void(const QRect&)> presenter_;

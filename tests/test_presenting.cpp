@@ -1,0 +1,163 @@
+// What a surface sends to the screen: every pixel that changed, however the
+// view paints meanwhile, little more for a small change, and a large change
+// in bands that keep Qt's staging buffers small.
+#include "Palette.h"
+#include "SurfaceView.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+#include <QRandomGenerator>
+#include <QtTest>
+
+#include <vector>
+
+using namespace quiltaro;
+using namespace quiltaro::palette;
+
+namespace {
+
+// A view without a window: what it paints is copied from the image to a
+// screen of its own, and the surface is told, as the real view does.
+struct FakeScreen {
+    Surface g;
+    QImage screen;
+    std::vector<QRect> presented;
+
+    explicit FakeScreen(qreal ratio) : g(QSizeF(480, 300), ratio, Qt::white) {
+        screen = QImage(g.image().size(), QImage::Format_RGB32);
+        screen.fill(Qt::black);
+        g.setPresenter([this](const QRect& rect) {
+            presented.push_back(rect);
+            paint(rect);
+        });
+    }
+    void paint(const QRect& rect) {
+        QPainter(&screen).drawImage(rect.topLeft(), g.image(), rect);
+        g.markShown(rect);
+    }
+};
+
+} // namespace
+
+class PresentingTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void theScreenShowsEveryChange_data() {
+        QTest::addColumn<qreal>("ratio");
+        QTest::newRow("1") << qreal(1);
+        QTest::newRow("1.5") << qreal(1.5);
+    }
+    void theScreenShowsEveryChange() {
+        // Small and large drawings, often drawn back to what the screen
+        // showed two frames before (a blink, a bracket that moves on), and
+        // paints of the view between presentations (a control shown, a
+        // window uncovered) over what is drawn but not yet presented.
+        QFETCH(qreal, ratio);
+        FakeScreen f(ratio);
+        QRandomGenerator random(19);
+        auto at = [&](double limit) { return random.bounded(limit); };
+        f.g.present(), f.g.present();
+        for (int frame = 0; frame < 600; ++frame) {
+            for (int n = random.bounded(1, 5); n > 0; --n) {
+                const double x = at(470), y = at(290);
+                switch (random.bounded(5)) {
+                case 0:
+                    f.g.line(x, y, x, y + at(60), random.bounded(count));
+                    break;
+                case 1:
+                    f.g.filledBox(x, y, x + at(40), y + at(20), random.bounded(count));
+                    break;
+                case 2:
+                    f.g.filledBox(0, 60, 480, 300, frame % 2 ? white : lightCyan);
+                    break;
+                case 3:
+                    f.g.setForeColor(random.bounded(count));
+                    f.g.setPosition(x, y);
+                    f.g.print(QString::number(frame), Surface::LineEnd::Keep);
+                    break;
+                default:
+                    f.g.ellipse(x, y, at(20), random.bounded(count), 1);
+                }
+                if (random.bounded(8) == 0) {
+                    const QRect image = f.g.image().rect();
+                    f.paint(QRect(random.bounded(image.width()), random.bounded(image.height()),
+                                  random.bounded(1, 50), random.bounded(1, 50))
+                                .intersected(image));
+                }
+            }
+            f.g.present();
+            if (f.screen != f.g.image()) {
+                const QImage diff = f.screen;
+                QRect wrong;
+                for (int y = 0; y < diff.height(); ++y)
+                    for (int x = 0; x < diff.width(); ++x)
+                        if (diff.pixel(x, y) != f.g.image().pixel(x, y))
+                            wrong |= QRect(x, y, 1, 1);
+                QFAIL(qPrintable(
+                    QStringLiteral("frame %1: the screen differs within (%2, %3) %4 x %5")
+                        .arg(frame)
+                        .arg(wrong.x())
+                        .arg(wrong.y())
+                        .arg(wrong.width())
+                        .arg(wrong.height())));
+            }
+        }
+    }
+
+    void aSweepFrameSendsLittle() {
+        // A sweep frame draws the whole interval again to move one bracket
+        // by one point; the screen is sent a few tiles around it, not the
+        // interval.
+        FakeScreen f(1);
+        for (int whole = 0; whole < 2; ++whole) // until then, the surface goes out whole
+            f.g.filledBox(0, 60, 480, 300, lightCyan), f.g.present();
+        for (int x = 100; x < 140; ++x) {
+            f.presented.clear();
+            f.g.filledBox(0, 60, 480, 300, lightCyan);
+            f.g.line(x, 99, x, 140, red);
+            f.g.present();
+            QCOMPARE(f.presented.size(), size_t(1));
+            const QRect sent = f.presented.front();
+            QVERIFY2(sent.width() <= 64 && sent.height() <= 41 * 96 / 72 + 16,
+                     qPrintable(QStringLiteral("%1 x %2").arg(sent.width()).arg(sent.height())));
+        }
+        f.presented.clear();
+        f.g.present();
+        QCOMPARE(f.presented, std::vector<QRect>{QRect()});
+    }
+
+    void aLargeChangeIsPaintedInBands() {
+        // Qt's X backing store keeps a buffer as large as the largest
+        // rectangle it has flushed, for the life of the window.
+        QWidget window;
+        window.resize(700, 450);
+        auto* view = new SurfaceView(QSizeF(480, 300), Qt::white, &window);
+        std::vector<QRect> painted;
+        struct Spy : QObject {
+            std::vector<QRect>* painted;
+            bool eventFilter(QObject*, QEvent* e) override {
+                if (e->type() == QEvent::Paint)
+                    painted->push_back(static_cast<QPaintEvent*>(e)->rect());
+                return false;
+            }
+        } spy;
+        spy.painted = &painted;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        view->installEventFilter(&spy);
+        view->surface().filledBox(0, 0, 480, 300, blue);
+        view->surface().present();
+        QRegion covered;
+        const qreal r = view->devicePixelRatioF();
+        for (const QRect& rect : painted) {
+            QVERIFY2(rect.width() * rect.height() * r * r * 4 <= 64 * 1024,
+                     qPrintable(QStringLiteral("%1 x %2").arg(rect.width()).arg(rect.height())));
+            covered += rect;
+        }
+        QCOMPARE(covered, QRegion(view->rect()));
+    }
+};
+
+QTEST_MAIN(PresentingTest)
+#include "test_presenting.moc"
