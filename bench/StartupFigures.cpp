@@ -1,6 +1,7 @@
 #include "StartupFigures.h"
 
 #include "BenchSupport.h"
+#include "FloorFigures.h"
 
 #include <signal.h>
 #include <sys/resource.h>
@@ -9,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 
 namespace quiltaro::bench {
@@ -148,6 +150,8 @@ int memoryOnly(int argc, char** argv) {
     std::printf("%s %ld kB\n", name.c_str(), play.vmHwmKb);
     std::fprintf(stderr, "%s: ru_maxrss %ld kB, VmHWM %ld kB%s%s\n", name.c_str(), play.maxRssKb,
                  play.vmHwmKb, play.note.empty() ? "" : "; ", play.note.c_str());
+    std::printf("floor_rss_kb%s %ld kB\n", name.c_str() + std::strlen("startup_rss_kb"),
+                floorPeakKb(fullScreen));
     return 0;
 }
 

@@ -16,6 +16,7 @@
 #include "AnimationFigures.h"
 #include "BenchSupport.h"
 #include "BusyCores.h"
+#include "FloorFigures.h"
 #include "FrameFigures.h"
 #include "RecordFigures.h"
 #include "StartupFigures.h"
@@ -108,6 +109,7 @@ int main(int argc, char** argv) {
     //    child's ru_maxrss starts from what its parent had when it was spawned.
     std::vector<double> startups;
     Playthrough play;
+    long floorKb = 0;
     int screenW = 0, screenH = 0;
     {
         XScreen screen;
@@ -128,6 +130,8 @@ int main(int argc, char** argv) {
         play = playOneRound(screen, game);
         if (!play.note.empty())
             notes.push_back(play.note);
+        std::fprintf(stderr, "the floor: Qt with the same windows, fonts and pictures...\n");
+        floorKb = floorPeakKb(false);
     }
 
     // 2. Frames at device pixel ratio 2, in a process of their own.
@@ -184,6 +188,7 @@ int main(int argc, char** argv) {
         {"anim_cpu_ratio", anim.cpuRatio, "ratio", 0.10, 4},
         {"startup_ms", median(startups), "ms", 150, 1},
         {"startup_rss_kb", static_cast<double>(play.vmHwmKb), "kB", 46000, 0},
+        {"floor_rss_kb", static_cast<double>(floorKb), "kB", NAN, 0},
         {"record_write_us", recordWriteUs, "us", NAN, 1},
         {"results_open_ms", resultsOpenMs, "ms", 300, 1},
     });
