@@ -65,6 +65,8 @@ void Surface::setScale(qreal devicePixelRatio, double contentScale) {
             perform(op);
     // The screen shows nothing of the new image yet.
     shownTiles_.clear();
+    freshTiles_.clear();
+    freshRange_ = QRect();
     wholePresents_ = 0;
     dirty_ = image_.rect();
 }
@@ -435,9 +437,11 @@ void Surface::present() {
     dirty_ = QRect();
     if (presenter_)
         presenter_(rect);
+    freshRange_ = QRect();
     if (shownTiles_.empty() && ++wholePresents_ == 2) {
         const int columns = tileColumns(), rows = (image_.height() + tileHeight - 1) / tileHeight;
         shownTiles_.resize(static_cast<std::size_t>(columns) * rows);
+        freshTiles_.resize(shownTiles_.size());
         for (int row = 0; row < rows; ++row)
             for (int column = 0; column < columns; ++column)
                 shownTiles_[row * columns + column] = tileHash(column, row);
@@ -454,15 +458,20 @@ std::size_t Surface::tileHash(int column, int row) const {
     return hash | 1; // never unknownTile
 }
 
-QRect Surface::changedWithin(const QRect& area) const {
+QRect Surface::changedWithin(const QRect& area) {
     // The pixels outside the area are those the screen already shows, so a
     // tile that differs only counts within the area.
     const int columns = tileColumns();
+    freshRange_ = QRect(QPoint(area.left() / tileWidth, area.top() / tileHeight),
+                        QPoint(area.right() / tileWidth, area.bottom() / tileHeight));
     QRect changed;
-    for (int row = area.top() / tileHeight; row <= area.bottom() / tileHeight; ++row)
-        for (int column = area.left() / tileWidth; column <= area.right() / tileWidth; ++column)
-            if (tileHash(column, row) != shownTiles_[row * columns + column])
+    for (int row = freshRange_.top(); row <= freshRange_.bottom(); ++row)
+        for (int column = freshRange_.left(); column <= freshRange_.right(); ++column) {
+            const std::size_t index = row * columns + column;
+            freshTiles_[index] = tileHash(column, row);
+            if (freshTiles_[index] != shownTiles_[index])
                 changed |= QRect(column * tileWidth, row * tileHeight, tileWidth, tileHeight);
+        }
     return changed.intersected(area);
 }
 
@@ -477,10 +486,15 @@ void Surface::markShown(const QRect& deviceRect) {
     const int columns = tileColumns();
     for (int row = rect.top() / tileHeight; row <= rect.bottom() / tileHeight; ++row)
         for (int column = rect.left() / tileWidth; column <= rect.right() / tileWidth; ++column) {
+            const std::size_t index = row * columns + column;
+            if (freshRange_.contains(column, row)) {
+                shownTiles_[index] = freshTiles_[index];
+                continue;
+            }
             const QRect tile(column * tileWidth, row * tileHeight, tileWidth, tileHeight);
             const bool known =
                 rect.contains(tile.intersected(image_.rect())) || !dirty_.intersects(tile);
-            shownTiles_[row * columns + column] = known ? tileHash(column, row) : unknownTile;
+            shownTiles_[index] = known ? tileHash(column, row) : unknownTile;
         }
 }
 

@@ -139,7 +139,7 @@ private:
     void keep(Operation&& op);
     void compact();
     void markDirty(const QRect& rect) { dirty_ |= rect.intersected(image_.rect()); }
-    QRect changedWithin(const QRect& area) const;
+    QRect changedWithin(const QRect& area);
     int fontIndex();
     static QString textOf(const PrintItem& item);
     static bool covers(const Operation& later, const Operation& earlier);
@@ -162,6 +162,10 @@ private:
     static constexpr int tileWidth = 32, tileHeight = 8;
     std::vector<std::size_t> shownTiles_;
     static constexpr std::size_t unknownTile = 0;
+    // The hashes of the presentation under way, over the tiles it compared:
+    // what the view paints meanwhile is not hashed twice.
+    std::vector<std::size_t> freshTiles_;
+    QRect freshRange_; // in tiles
     int tileColumns() const { return (image_.width() + tileWidth - 1) / tileWidth; }
     std::size_t tileHash(int column, int row) const;
     int wholePresents_ = 0;
