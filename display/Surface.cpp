@@ -449,13 +449,39 @@ void Surface::present() {
 }
 
 std::size_t Surface::tileHash(int column, int row) const {
+    // Eight independent lanes, each step a bijection of the lane, so that a
+    // tile's hash changes with any one of its pixels; the processor runs the
+    // lanes side by side, faster than a general-purpose hash, which matters
+    // at ratio 2 where a sweep frame compares 800 kB.
+    constexpr std::uint64_t odd = 0x9E3779B97F4A7C15ULL;
+    auto step = [](std::uint64_t h, std::uint64_t word) {
+        h = (h ^ word) * odd;
+        return h ^ (h >> 29);
+    };
     const QRect tile = QRect(column * tileWidth, row * tileHeight, tileWidth, tileHeight)
                            .intersected(image_.rect());
-    std::size_t hash = 0;
-    for (int y = tile.top(); y <= tile.bottom(); ++y)
-        hash = qHashBits(reinterpret_cast<const QRgb*>(image_.constScanLine(y)) + tile.left(),
-                         tile.width() * sizeof(QRgb), hash);
-    return hash | 1; // never unknownTile
+    constexpr int lanes = 8;
+    std::uint64_t lane[lanes] = {1, 2, 3, 4, 5, 6, 7, 8};
+    const std::size_t bytes = static_cast<std::size_t>(tile.width()) * sizeof(QRgb);
+    for (int y = tile.top(); y <= tile.bottom(); ++y) {
+        const uchar* p = image_.constScanLine(y) + tile.left() * sizeof(QRgb);
+        std::size_t i = 0;
+        for (; i + 8 * lanes <= bytes; i += 8 * lanes)
+            for (int k = 0; k < lanes; ++k) {
+                std::uint64_t word;
+                std::memcpy(&word, p + i + 8 * k, 8);
+                lane[k] = step(lane[k], word);
+            }
+        for (int k = 0; i < bytes; i += sizeof(QRgb), k = (k + 1) % lanes) {
+            std::uint32_t pixel;
+            std::memcpy(&pixel, p + i, sizeof pixel);
+            lane[k] = step(lane[k], pixel);
+        }
+    }
+    std::uint64_t hash = lane[0];
+    for (int k = 1; k < lanes; ++k)
+        hash = step(hash, lane[k]);
+    return static_cast<std::size_t>(step(hash, odd)) | 1; // never unknownTile
 }
 
 QRect Surface::changedWithin(const QRect& area) {
