@@ -49,7 +49,8 @@ void SystemClock::sleepUntil(TimePoint deadline) {
     // reading the clock. That rest is short (at most maximumMargin) and never
     // gives the processor away: on a machine whose cores are busy, a thread
     // that yields waits a whole time slice, several milliseconds, before it
-    // runs again, while one that has just woken from a sleep runs at once.
+    // runs again, while one that has just woken from a sleep usually runs
+    // at once.
     const TimePoint wake = deadline - wakeMargin_;
     if (now() < wake) {
         sleepTo(wake);
