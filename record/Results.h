@@ -35,6 +35,10 @@ struct ResultsData {
     enum class State { Empty, Ready, Unreadable, Newer };
     State state = State::Empty;
     QString problem; // why it is unreadable
+    // The file is damaged: what is shown is what could be read of it, and
+    // the warning says how much that is.
+    bool damaged = false;
+    QString warning;
     qint64 games = 0;
     qint64 rounds = 0;
     QDateTime first;

@@ -1,5 +1,6 @@
 // The results window, a program of its own so that the game itself never
 // loads Qt Charts: `quiltaro --results` hands over to it.
+#include "Commands.h"
 #include "RecordStore.h"
 #include "Results.h"
 #include "ResultsWindow.h"
@@ -17,8 +18,14 @@ int main(int argc, char** argv) {
     // app id, so that the dock shows the game's icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("fr.quiltaro.Quiltaro"));
     QApplication app(argc, argv);
-    quiltaro::ResultsWindow window(quiltaro::loadResults(quiltaro::RecordStore::defaultPath(),
-                                                         quiltaro::ResultsWindow::recentGames));
+    const quiltaro::ResultsData data = quiltaro::loadResults(quiltaro::RecordStore::defaultPath(),
+                                                             quiltaro::ResultsWindow::recentGames);
+    // Told on the terminal too, for a teacher who reads the results from a script.
+    if (data.damaged)
+        std::fprintf(stderr, "%s\n",
+                     qPrintable(quiltaro::damagedRecordText(quiltaro::RecordStore::defaultPath(),
+                                                            size_t(data.rounds), -1)));
+    quiltaro::ResultsWindow window(data);
     window.show();
     // For the benchmark: says when the window is on the screen, then leaves.
     if (qEnvironmentVariableIsSet("QUILTARO_REPORT_PAINTED")) {
@@ -31,5 +38,7 @@ int main(int argc, char** argv) {
             static_cast<long long>(std::chrono::steady_clock::now().time_since_epoch().count()));
         return 0;
     }
-    return app.exec();
+    const int status = app.exec();
+    // What was shown was not the whole record.
+    return status == 0 && data.damaged ? 1 : status;
 }
