@@ -4,28 +4,7 @@
 
 #include <QFile>
 
-#include <cstdio>
-
 namespace quiltaro {
-
-// ---- Reporting -----------------------------------------------------------------
-
-ProblemReport::ProblemReport()
-    : sink_([](const QString& text) {
-          std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
-          std::fflush(stderr);
-      }) {}
-
-void ProblemReport::tell(Problem problem, const QString& text) {
-    // The record is written on a thread of its own; the tests read what it told.
-    const std::lock_guard lock(mutex_);
-    if (!told_.insert(problem).second)
-        return;
-    if (sink_)
-        sink_(text);
-}
-
-// ---- Names stored in the database ------------------------------------------------
 
 const char* endingName(Ending ending) {
     switch (ending) {

@@ -71,15 +71,21 @@ private:
     int failures_ = 0;
 };
 
-// The smallest and largest key of a table, read from the edges of its tree.
+// The smallest and largest key of a table, read from the edges of its tree:
+// one query each, since together they would scan the whole table.
 bool keyRange(const QSqlDatabase& db, const QString& table, qint64& first, qint64& last) {
     QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("SELECT MIN(id), MAX(id) FROM ") + table) || !q.next())
+    if (!q.exec(QStringLiteral("SELECT MIN(id) FROM ") + table) || !q.next())
         return false;
-    if (q.value(0).isNull())
+    if (q.value(0).isNull()) {
         first = 1, last = 0; // empty
-    else
-        first = q.value(0).toLongLong(), last = q.value(1).toLongLong();
+        return true;
+    }
+    first = q.value(0).toLongLong();
+    q.finish();
+    if (!q.exec(QStringLiteral("SELECT MAX(id) FROM ") + table) || !q.next())
+        return false;
+    last = q.value(0).toLongLong();
     return true;
 }
 
