@@ -2,8 +2,6 @@
 
 #include "AnswerEntry.h"
 
-#include <QFile>
-
 namespace quiltaro {
 
 const char* endingName(Ending ending) {
@@ -68,15 +66,6 @@ std::vector<Verdict> replayVerdicts(double low, double high, float red,
         }
     }
     return verdicts;
-}
-
-bool looksLikeSqlite(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return true; // not ours to judge: opening it will say what is wrong
-    if (file.size() == 0)
-        return true; // SQLite takes an empty file as an empty database
-    return file.read(16) == QByteArray("SQLite format 3\0", 16);
 }
 
 } // namespace quiltaro

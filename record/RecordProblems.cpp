@@ -82,6 +82,8 @@ bool RecordStore::failed(const QSqlError& error) {
     case Cause::Corrupt:
         corruptSeen_ = true;
         return true;
+    case Cause::Interrupted:
+        return true;
     case Cause::Moved:
         // Another copy set the file aside: the next attempt opens the new one.
         closeConnection();

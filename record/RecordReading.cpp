@@ -218,11 +218,6 @@ RecordContents readRecord(const QString& path) {
         contents.problem = QStringLiteral("le fichier ne peut pas être lu");
         return contents;
     }
-    if (!looksLikeSqlite(path)) {
-        contents.state = RecordContents::State::Damaged;
-        contents.roundsClaimed = -1;
-        return contents;
-    }
     const QString connection =
         QStringLiteral("quiltaro-reading-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
     {

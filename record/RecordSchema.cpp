@@ -36,7 +36,7 @@ const char* const schemaVersion1[] = {
 } // namespace
 
 bool RecordStore::migrate() {
-    QSqlDatabase db = QSqlDatabase::database(connection_);
+    QSqlDatabase db = QSqlDatabase::database(connection());
     QSqlQuery q(db);
     auto failWith = [&](const QSqlError& error) {
         q.finish();

@@ -10,6 +10,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
+#include <QThread>
 #include <QUuid>
 #include <QVariant>
 
@@ -17,6 +18,7 @@
 #include <thread>
 
 #include <fcntl.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -60,30 +62,35 @@ QString RecordStore::defaultPath() {
 }
 
 bool RecordStore::openConnection() {
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection());
     db.setDatabaseName(path_);
     // Another copy of the game commits in well under a millisecond; waiting a
     // little for it is better than reporting it.
     db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=100"));
     fileId_ = fileIdOf(path_);
+    appliedPageLimit_ = 0;
     if (!db.open()) {
         const QSqlError error = db.lastError();
         closeConnection();
         failed(error);
         return false;
     }
-    sqliteHandle(db);
+    if (sqlite3* handle = sqliteHandle(db); handle && interrupt_)
+        sqlite3_progress_handler(
+            handle, 1000,
+            [](void* flag) { return static_cast<const std::atomic<bool>*>(flag)->load() ? 1 : 0; },
+            const_cast<std::atomic<bool>*>(interrupt_));
     return true;
 }
 
 void RecordStore::closeConnection() {
-    if (!QSqlDatabase::contains(connection_))
+    if (!QSqlDatabase::contains(connection()))
         return;
     {
-        QSqlDatabase db = QSqlDatabase::database(connection_, false);
+        QSqlDatabase db = QSqlDatabase::database(connection(), false);
         db.close();
     }
-    QSqlDatabase::removeDatabase(connection_);
+    QSqlDatabase::removeDatabase(connection());
     opened_ = false;
 }
 
@@ -104,21 +111,39 @@ bool RecordStore::makePrivateFile() {
     return true;
 }
 
+QString RecordStore::connection() const {
+    // Qt's connections belong to the thread that made them: one per thread.
+    return connection_ + QLatin1Char('-') +
+           QString::number(reinterpret_cast<quintptr>(QThread::currentThreadId()));
+}
+
+bool RecordStore::isOpen() const {
+    return opened_ && openedIn_ == std::this_thread::get_id();
+}
+
+void RecordStore::release() {
+    closeConnection();
+}
+
 bool RecordStore::open() {
-    if (opened_)
+    if (isOpen())
         return true;
+    // Opened last by another thread: this thread's own connection, if it
+    // kept one, may be stale.
+    closeConnection();
     if (disabled_)
         return false;
+    // The file is never opened here but by SQLite: closing any other
+    // descriptor of it would drop the locks SQLite holds on it in this
+    // process, and another copy would take the log away from under them.
+    // SQLite tells a file that is no database by itself.
     if (!makePrivateFile())
         return false;
-    if (!looksLikeSqlite(path_)) {
-        setAsideDamagedFile();
-        return opened_;
-    }
     for (int attempt = 0; attempt < 3; ++attempt) {
         switch (openOnce()) {
         case Opening::Done:
             opened_ = true;
+            openedIn_ = std::this_thread::get_id();
             return true;
         case Opening::Failed:
             closeConnection();
@@ -154,7 +179,7 @@ RecordStore::Opening RecordStore::openingFailed(const QSqlError& error) {
 RecordStore::Opening RecordStore::openOnce() {
     if (!openConnection())
         return Opening::Failed;
-    QSqlDatabase db = QSqlDatabase::database(connection_);
+    QSqlDatabase db = QSqlDatabase::database(connection());
     QSqlQuery q(db);
     // Without shared memory, a file left in write-ahead mode can only be read
     // by a connection that keeps it to itself, just long enough to leave that mode.
@@ -174,12 +199,23 @@ RecordStore::Opening RecordStore::openOnce() {
         return openingFailed(q.lastError());
     q.finish();
     // Damage anywhere stops all writing into the file, even where the next
-    // round would not have gone.
-    if (!q.exec(QStringLiteral("PRAGMA quick_check(1)")) || !q.next())
+    // round would not have gone. The check lists its findings under a first
+    // line naming the database; a check that failed itself (another copy
+    // holds the file) found nothing.
+    if (!q.exec(QStringLiteral("PRAGMA quick_check(2)")) || !q.next())
         return openingFailed(q.lastError());
-    if (q.value(0).toString() != QLatin1String("ok"))
-        return Opening::Corrupt;
+    QStringList findings{q.value(0).toString()};
+    while (q.next())
+        findings << q.value(0).toString();
+    if (q.lastError().isValid())
+        return openingFailed(q.lastError());
     q.finish();
+    if (findings != QStringList{QStringLiteral("ok")}) {
+        // A check stopped because the program ends lists that as a finding.
+        if (interrupt_ && *interrupt_)
+            return Opening::Failed;
+        return Opening::Corrupt;
+    }
     q.exec(noWal_ ? QStringLiteral("PRAGMA synchronous=FULL")
                   : QStringLiteral("PRAGMA synchronous=NORMAL"));
     q.exec(QStringLiteral("PRAGMA foreign_keys=ON"));
@@ -230,9 +266,9 @@ void RecordStore::setAsideDamagedFile() {
     // What can still be read goes to the new file; the damaged one is moved,
     // never written.
     std::vector<RoundRecord> readable;
-    if (QSqlDatabase::contains(connection_)) {
+    if (QSqlDatabase::contains(connection())) {
         bool damaged = false;
-        readable = readRounds(QSqlDatabase::database(connection_), version_, damaged);
+        readable = readRounds(QSqlDatabase::database(connection()), version_, damaged);
     }
     const std::uint64_t opened = fileId_;
     closeConnection();

@@ -5,12 +5,14 @@
 #include <QDateTime>
 #include <QString>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <mutex>
 #include <optional>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 class QSqlError;
@@ -101,6 +103,15 @@ public:
     bool usable() const { return !disabled_; }
     // Whether the last write failed only because another copy held the record.
     bool foundBusy() const { return busy_; }
+    // Whether this thread has the record open.
+    bool isOpen() const;
+    // Closes this thread's connection, before the thread ends.
+    void release();
+    // Long work (a migration) stops, rolled back, once *flag is true.
+    void interruptWhen(const std::atomic<bool>* flag) { interrupt_ = flag; }
+    // Writes rounds that may already be in the record (another copy's, kept
+    // aside when it could not write them), each once.
+    bool writeRecovered(const std::vector<RoundRecord>& rounds);
     // Whether the record lives with a rollback journal, the filesystem giving
     // the write-ahead log no shared memory.
     bool rollbackJournal() const { return noWal_; }
@@ -119,7 +130,7 @@ public:
     // Test hook: the database may grow to this many pages at most, as if the
     // disk were full beyond them.
     void limitPagesForTest(int pages);
-    QString connectionName() const { return connection_; }
+    QString connectionName() const { return connection(); }
 
 private:
     enum class Opening { Done, Failed, Retry, Corrupt };
@@ -133,8 +144,9 @@ private:
     bool migrate();
     void setAsideDamagedFile();
     bool writeRounds(const RoundRecord* first, size_t count);
-    bool writeInTransaction(const RoundRecord* first, size_t count);
-    static bool insertRound(QSqlQuery& query, const RoundRecord& round);
+    bool writeInTransaction(const RoundRecord* first, size_t count, bool skipPresent = false);
+    static bool insertRound(QSqlQuery& query, const RoundRecord& round, bool skipPresent);
+    QString connection() const;
     // Reports a failed statement; true when the record can be written later.
     bool failed(const QSqlError& error);
     void fail(Problem problem, const QString& detail);
@@ -149,14 +161,15 @@ private:
     int version_ = 0;          // of the file opened, before any migration
     std::uint64_t fileId_ = 0; // the opened file's device and inode, mixed
     bool opened_ = false;
+    std::thread::id openedIn_;
+    const std::atomic<bool>* interrupt_ = nullptr;
+    std::atomic<int> pageLimit_{0};
+    int appliedPageLimit_ = 0;
     bool disabled_ = false;
     bool corruptSeen_ = false; // by a statement; acted on once it is finished
     bool busy_ = false;
     bool noWal_ = false;
 };
-
-// Whether a file begins as an SQLite database does.
-bool looksLikeSqlite(const QString& path);
 
 // The single-precision reading of an answer, as the rules judge it, and the
 // verdicts of a round's guesses replayed on its interval.

@@ -46,8 +46,13 @@ bool RecordStore::writeRounds(const RoundRecord* first, size_t count) {
     return false;
 }
 
-bool RecordStore::writeInTransaction(const RoundRecord* first, size_t count) {
-    QSqlDatabase db = QSqlDatabase::database(connection_);
+bool RecordStore::writeRecovered(const std::vector<RoundRecord>& rounds) {
+    busy_ = false;
+    return open() && writeInTransaction(rounds.data(), rounds.size(), true);
+}
+
+bool RecordStore::writeInTransaction(const RoundRecord* first, size_t count, bool skipPresent) {
+    QSqlDatabase db = QSqlDatabase::database(connection());
     QSqlQuery q(db);
     auto failWith = [&](const QSqlError& error) {
         q.finish();
@@ -55,17 +60,21 @@ bool RecordStore::writeInTransaction(const RoundRecord* first, size_t count) {
         failed(error);
         return false;
     };
+    if (const int limit = pageLimit_; limit != appliedPageLimit_) {
+        q.exec(QStringLiteral("PRAGMA max_page_count = %1").arg(limit > 0 ? limit : 1073741823));
+        appliedPageLimit_ = limit;
+    }
     if (!q.exec(QStringLiteral("BEGIN IMMEDIATE")))
         return failWith(q.lastError());
     for (const RoundRecord* round = first; round != first + count; ++round)
-        if (!insertRound(q, *round))
+        if (!insertRound(q, *round, skipPresent))
             return failWith(q.lastError());
     if (!q.exec(QStringLiteral("COMMIT")))
         return failWith(q.lastError());
     return true;
 }
 
-bool RecordStore::insertRound(QSqlQuery& q, const RoundRecord& r) {
+bool RecordStore::insertRound(QSqlQuery& q, const RoundRecord& r, bool skipPresent) {
     q.prepare(QStringLiteral("INSERT OR IGNORE INTO games (token, started_at) VALUES (?, ?)"));
     q.addBindValue(r.gameToken);
     q.addBindValue(ms(r.gameStarted));
@@ -77,6 +86,20 @@ bool RecordStore::insertRound(QSqlQuery& q, const RoundRecord& r) {
         return false;
     const qint64 gameId = q.value(0).toLongLong();
     q.finish();
+    if (skipPresent) {
+        // Two rounds of one game never end in the same millisecond they began.
+        q.prepare(QStringLiteral(
+            "SELECT 1 FROM rounds WHERE game_id = ? AND started_at = ? AND ended_at = ?"));
+        q.addBindValue(gameId);
+        q.addBindValue(ms(r.started));
+        q.addBindValue(ms(r.ended));
+        if (!q.exec())
+            return false;
+        const bool present = q.next();
+        q.finish();
+        if (present)
+            return true;
+    }
     q.prepare(QStringLiteral(
         "INSERT INTO rounds (game_id, started_at, ended_at, score_before, score_after, low_bound,"
         " high_bound, red_value, tries, points, ending) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
@@ -105,13 +128,13 @@ std::vector<RoundRecord> RecordStore::readAll() {
     if (!open())
         return {};
     bool damaged = false;
-    return readRounds(QSqlDatabase::database(connection_), schemaVersion, damaged);
+    return readRounds(QSqlDatabase::database(connection()), schemaVersion, damaged);
 }
 
 bool RecordStore::forget() {
     if (!open())
         return false;
-    QSqlDatabase db = QSqlDatabase::database(connection_);
+    QSqlDatabase db = QSqlDatabase::database(connection());
     QSqlQuery q(db);
     for (const char* statement : {"BEGIN IMMEDIATE", "DELETE FROM guesses", "DELETE FROM rounds",
                                   "DELETE FROM games", "COMMIT"})
@@ -130,9 +153,7 @@ bool RecordStore::forget() {
 }
 
 void RecordStore::limitPagesForTest(int pages) {
-    if (open())
-        QSqlQuery(QSqlDatabase::database(connection_))
-            .exec(QStringLiteral("PRAGMA max_page_count = %1").arg(pages));
+    pageLimit_ = pages; // applied by the thread that writes, on its connection
 }
 
 } // namespace quiltaro

@@ -166,10 +166,7 @@ ResultsData loadResults(const QString& path, int recentGames) {
         QStringLiteral("quiltaro-results-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
-        if (!looksLikeSqlite(path)) {
-            data.state = ResultsData::State::Unreadable;
-            data.damaged = true;
-        } else if (openReadOnly(db, path)) {
+        if (openReadOnly(db, path)) {
             data = query(db, recentGames);
         } else {
             data.state = ResultsData::State::Unreadable;

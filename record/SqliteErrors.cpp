@@ -39,8 +39,6 @@ Cause causeOf(const QSqlError& error, const QString& path) {
         return noRoomLeft(path) ? Cause::NoRoom : Cause::SharedMemory;
     case SQLITE_READONLY_DBMOVED:
         return Cause::Moved;
-    case SQLITE_IOERR_SHORT_READ:
-        return Cause::Corrupt;
     default:
         break;
     }
@@ -52,6 +50,8 @@ Cause causeOf(const QSqlError& error, const QString& path) {
         return Cause::Busy;
     case SQLITE_FULL:
         return Cause::NoRoom;
+    case SQLITE_INTERRUPT:
+        return Cause::Interrupted;
     case SQLITE_CORRUPT:
     case SQLITE_NOTADB:
         return Cause::Corrupt;

@@ -18,6 +18,7 @@ enum class Cause {
     Moved,        // the file was renamed or deleted under the connection
     Corrupt,      // the file is damaged
     Unwritable,   // permissions, a read-only file or folder
+    Interrupted,  // stopped on purpose: the program is ending
     Io,           // any other input or output error: may pass
     Other,
 };

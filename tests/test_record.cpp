@@ -9,6 +9,7 @@
 #include "RecordTesting.h"
 #include "Recorder.h"
 #include "Results.h"
+#include "Spill.h"
 #include "TestProgram.h"
 
 #include <QElapsedTimer>
@@ -93,6 +94,7 @@ int killedCopy(const QString& path) {
             recorder.guessJudged(s, "500", Verdict::Right);
         recorder.betweenReactions();
     }
+    recorder.waiting(); // a moment after the fifth round ended
     raise(SIGKILL);
     return 1;
 }
@@ -108,6 +110,7 @@ class RecordTest : public QObject {
     // Starts another copy that holds the record's write lock for `ms`
     // milliseconds, and returns once it holds it.
     static bool anotherCopyHolds(QProcess& other, const QString& path, int ms) {
+        other.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         other.start(QCoreApplication::applicationFilePath(),
                     {"--holding", path, QString::number(ms)});
         return other.waitForReadyRead(30000) && other.readLine() == "held\n";
@@ -180,6 +183,7 @@ private slots:
         TestProgram::type(game, "1001\r");
         expected.back().guesses = {{"1001", Verdict::Outside}};
         expected.back().ending = Ending::ProgramEnd;
+        recorder.waiting();
         QCOMPARE(count(store.path(), "rounds"), 3); // written as each ended
         t.program.react([&] { t.program.openFarewell(); });
         TestProgram::settle();
@@ -241,6 +245,7 @@ private slots:
             recorder.betweenReactions();
         };
         playRound();
+        recorder.waiting();
         QCOMPARE(count(store.path(), "rounds"), 1);
         store.limitPagesForTest(int(QFileInfo(store.path()).size() / 4096) + 1);
         for (int i = 0; i < 20; ++i)
@@ -283,8 +288,8 @@ private slots:
             QVERIFY(q.exec("COMMIT"));
         }
         QSqlDatabase::removeDatabase("other");
-        recorder.betweenReactions(); // no new round: no new attempt yet
-        QCOMPARE(recorder.waiting(), size_t(2));
+        // Tried again soon, without waiting for another round to end.
+        QTRY_COMPARE_WITH_TIMEOUT(recorder.waiting(), size_t(0), 1000);
         playRound();
         QCOMPARE(recorder.waiting(), size_t(0));
         QCOMPARE(count(path, "rounds"), 3);
@@ -360,6 +365,7 @@ private slots:
         TestProgram::type(game, "\r");
         TestProgram::key(game, Qt::Key_Escape);
         QVERIFY(game->isVisible());
+        recorder.waiting();
         QCOMPARE(contents(path), before);
         QCOMPARE(reports.texts.size(), 1);
         QVERIFY(reports.texts[0].contains("version plus récente"));
@@ -417,17 +423,21 @@ private slots:
         for (int holdMs : {400, 3000}) {
             Recorder recorder(store);
             recorder.roundGenerated(s);
-            recorder.guessJudged(s, "500", Verdict::Right);
             QProcess other;
             QVERIFY(anotherCopyHolds(other, path, holdMs));
+            recorder.guessJudged(s, "500", Verdict::Right);
             QElapsedTimer waited;
             waited.start();
             recorder.programEnding();
             QVERIFY(waited.elapsed() < 2600);
-            QCOMPARE(recorder.waiting(), size_t(holdMs < 2000 ? 0 : 1));
+            QCOMPARE(recorder.waiting(), size_t(holdMs < 1500 ? 0 : 1));
             QVERIFY(other.waitForFinished(30000));
         }
         QCOMPARE(count(path, "rounds"), 1);
+        // The other is kept beside the record, for the next copy to write in.
+        const QStringList aside = QDir(dir.path()).entryList({"last.sqlite.attente-*"});
+        QCOMPARE(aside.size(), 1);
+        QCOMPARE(Spill::read(file(aside[0])).size(), size_t(1));
         QCOMPARE(reports.texts.size(), 1);
         QVERIFY(reports.texts[0].contains("autre Quiltaro"));
     }
