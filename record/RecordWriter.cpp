@@ -158,8 +158,11 @@ void RecordWriter::spillLoop() {
             changed_.notify_all();
         if (stopping)
             return;
-        changed_.wait_until(lock, std::min(nextDue, Clock::now() + std::chrono::seconds(1)),
-                            [&] { return stopping_ || !writtenSpilled_.empty(); });
+        // A round handed over meanwhile has a time of its own to be kept aside by.
+        const std::uint64_t seen = handed_;
+        changed_.wait_until(lock, std::min(nextDue, Clock::now() + std::chrono::seconds(1)), [&] {
+            return stopping_ || !writtenSpilled_.empty() || handed_ != seen;
+        });
     }
 }
 

@@ -87,7 +87,8 @@ bool RecordStore::insertRound(QSqlQuery& q, const RoundRecord& r, bool skipPrese
     const qint64 gameId = q.value(0).toLongLong();
     q.finish();
     if (skipPresent) {
-        // Two rounds of one game never end in the same millisecond they began.
+        // A pupil never plays two rounds of a game that begin and end in the
+        // same milliseconds: such a round is one already written.
         q.prepare(QStringLiteral(
             "SELECT 1 FROM rounds WHERE game_id = ? AND started_at = ? AND ended_at = ?"));
         q.addBindValue(gameId);
