@@ -13,6 +13,7 @@
 #include "Generation.h"
 #include "Palette.h"
 #include "Program.h"
+#include "RecordStall.h"
 #include "RecordStore.h"
 #include "Recorder.h"
 #include "SampleRecord.h"
@@ -694,6 +695,7 @@ int main(int argc, char** argv) {
     const double recordWriteUs = measureRecordWrite(recordDir.filePath("write.sqlite"));
     constexpr int resultsGames = 10000;
     const double resultsOpenMs = measureResultsOpen(game, recordDir.filePath("home"), resultsGames);
+    const double recordStallMs = measureRecordStall(recordDir.path(), 100000);
 
     const std::vector<Figure> figures = {
         {"frame_median_us", frames.medianUs, "us", 250, 1},
@@ -708,6 +710,7 @@ int main(int argc, char** argv) {
         {"startup_rss_kb", static_cast<double>(play.maxRssKb), "kB", 50000, 0},
         {"record_write_us", recordWriteUs, "us", NAN, 1},
         {"results_open_ms", resultsOpenMs, "ms", 300, 1},
+        {"record_stall_max_ms", recordStallMs, "ms", 20, 2},
     };
     for (const Figure& f : figures)
         std::printf("%s %s %s\n", f.name.c_str(), fixed(f.value, f.decimals).c_str(),

@@ -186,7 +186,9 @@ int exportCsv(const QString& recordPath, const QString& file, QTextStream& err) 
 int forget(const QString& recordPath, QTextStream& in, QTextStream& out) {
     const QFileInfo record(recordPath);
     const QStringList setAside =
-        record.dir().entryList({record.fileName() + QStringLiteral(".abime-*")}, QDir::Files);
+        record.dir().entryList({record.fileName() + QStringLiteral(".abime-*"),
+                                record.fileName() + QStringLiteral(".attente-*")},
+                               QDir::Files);
     if (!record.exists() && setAside.isEmpty()) {
         out << "Aucun résultat n'est enregistré : il n'y a rien à effacer." << Qt::endl;
         return 0;
@@ -214,7 +216,9 @@ int forget(const QString& recordPath, QTextStream& in, QTextStream& out) {
         erased = store.forget();
     }
     for (const QString& name :
-         record.dir().entryList({record.fileName() + QStringLiteral(".abime-*")}, QDir::Files))
+         record.dir().entryList({record.fileName() + QStringLiteral(".abime-*"),
+                                 record.fileName() + QStringLiteral(".attente-*")},
+                                QDir::Files))
         erased = record.dir().remove(name) && erased;
     out << (erased ? "Les résultats ont été effacés." : "Les résultats n'ont pas pu être effacés.")
         << Qt::endl;

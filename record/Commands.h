@@ -33,8 +33,8 @@ int exportCsv(const QString& recordPath, const QString& file, QTextStream& err);
 // What the teacher is told of a record that could not be read whole.
 QString damagedRecordText(const QString& recordPath, size_t roundsRead, qint64 roundsClaimed);
 
-// --forget: erases the record at recordPath, and the damaged copies set aside
-// beside it, once the person at the terminal has typed "oui".
+// --forget: erases the record at recordPath, with the damaged copies and the
+// rounds kept aside beside it, once the person at the terminal has typed "oui".
 int forget(const QString& recordPath, QTextStream& in, QTextStream& out);
 
 } // namespace quiltaro

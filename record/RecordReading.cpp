@@ -1,5 +1,6 @@
 #include "RecordReading.h"
 
+#include "Spill.h"
 #include "SqliteErrors.h"
 
 #include <QDir>
@@ -13,6 +14,8 @@
 
 #include <functional>
 #include <map>
+#include <set>
+#include <tuple>
 
 namespace quiltaro {
 
@@ -208,6 +211,31 @@ bool openReadOnly(QSqlDatabase& db, const QString& path) {
     return true;
 }
 
+namespace {
+
+// Rounds a copy kept beside the record because it could not write them in
+// (another copy held it): they ended on screen, and the next game writes
+// them in. Those already in are left out.
+void addKeptAside(const QString& path, std::vector<RoundRecord>& rounds) {
+    const QFileInfo record(path);
+    const QStringList files =
+        record.dir().entryList({record.fileName() + QStringLiteral(".attente-*")}, QDir::Files);
+    if (files.isEmpty())
+        return;
+    std::set<std::tuple<QString, qint64, qint64>> present;
+    for (const RoundRecord& r : rounds)
+        present.emplace(r.gameToken, r.started.toMSecsSinceEpoch(), r.ended.toMSecsSinceEpoch());
+    for (const QString& name : files)
+        for (RoundRecord& r : Spill::read(record.dir().filePath(name)))
+            if (present
+                    .emplace(r.gameToken, r.started.toMSecsSinceEpoch(),
+                             r.ended.toMSecsSinceEpoch())
+                    .second)
+                rounds.push_back(std::move(r));
+}
+
+} // namespace
+
 RecordContents readRecord(const QString& path) {
     RecordContents contents;
     const QFileInfo file(path);
@@ -242,6 +270,7 @@ RecordContents readRecord(const QString& path) {
                 q.finish();
                 bool damaged = false;
                 contents.rounds = readRounds(db, version, damaged);
+                addKeptAside(path, contents.rounds);
                 contents.state =
                     damaged ? RecordContents::State::Damaged : RecordContents::State::Whole;
             } else {

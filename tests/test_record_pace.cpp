@@ -178,6 +178,7 @@ private slots:
         QVERIFY(killed.waitForFinished(30000));
         QCOMPARE(killed.exitStatus(), QProcess::CrashExit);
         QCOMPARE(keptAside(path), size_t(5));
+        QCOMPARE(readRecord(path).rounds.size(), size_t(3 + 5)); // the export sees them already
         other.kill();
         QVERIFY(other.waitForFinished(30000));
 
