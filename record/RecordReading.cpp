@@ -66,7 +66,7 @@ public:
 private:
     // A damaged root or interior page makes every range fail: give up on the
     // table rather than halve forever.
-    static constexpr int maxFailures = 4096;
+    static constexpr int maxFailures = 100000;
     const QSqlDatabase& db_;
     QString sql_;
     std::function<void(const QSqlQuery&)> take_;
@@ -98,6 +98,12 @@ QDateTime fromMs(const QVariant& v) {
 
 } // namespace
 
+bool wholeFile(const QSqlDatabase& db) {
+    QSqlQuery q(db);
+    return q.exec(QStringLiteral("PRAGMA quick_check(1)")) && q.next() &&
+           q.value(0).toString() == QLatin1String("ok");
+}
+
 std::vector<RoundRecord> readRounds(const QSqlDatabase& db, int version, bool& damaged) {
     std::vector<RoundRecord> rounds;
     struct Game {
@@ -105,6 +111,8 @@ std::vector<RoundRecord> readRounds(const QSqlDatabase& db, int version, bool& d
         QDateTime started;
     };
     std::map<qint64, Game> games;
+    // Keys looked for one by one in a damaged table, at most.
+    constexpr qint64 maxLookups = 4'000'000;
     qint64 first = 0, last = 0;
     if (keyRange(db, QStringLiteral("games"), first, last)) {
         RangeReader reader(
@@ -115,6 +123,12 @@ std::vector<RoundRecord> readRounds(const QSqlDatabase& db, int version, bool& d
                 games[q.value(0).toLongLong()] = {q.value(1).toString(), fromMs(q.value(2))};
             });
         reader.read(first, last);
+        // A damaged inner page can also hide keys without an error: each
+        // one not seen is looked for on its own.
+        if (damaged || reader.damaged())
+            for (qint64 id = first; id <= last && id - first < maxLookups; ++id)
+                if (!games.count(id))
+                    reader.read(id, id);
         damaged = damaged || reader.damaged();
     } else {
         damaged = true;
@@ -161,6 +175,10 @@ std::vector<RoundRecord> readRounds(const QSqlDatabase& db, int version, bool& d
             rounds.push_back(std::move(r));
         });
     roundReader.read(first, last);
+    if (damaged || roundReader.damaged())
+        for (qint64 id = first; id <= last && id - first < maxLookups; ++id)
+            if (!byId.count(id))
+                roundReader.read(id, id);
     damaged = damaged || roundReader.damaged();
     if (version < 2 || rounds.empty())
         return rounds;
@@ -177,6 +195,10 @@ std::vector<RoundRecord> readRounds(const QSqlDatabase& db, int version, bool& d
                      verdictFromName(q.value(2).toString()).value_or(Verdict::Outside)});
         });
     guessReader.read(first, last);
+    if (damaged || guessReader.damaged())
+        for (const auto& [id, index] : byId)
+            if (rounds[index].guesses.empty())
+                guessReader.read(id, id);
     damaged = damaged || guessReader.damaged();
     return rounds;
 }
@@ -268,7 +290,9 @@ RecordContents readRecord(const QString& path) {
                 if (q.exec(QStringLiteral("SELECT COUNT(*) FROM rounds")) && q.next())
                     contents.roundsClaimed = q.value(0).toLongLong();
                 q.finish();
-                bool damaged = false;
+                // Damage can make a scan end early without an error: the
+                // check tells, and what is read is then read around it.
+                bool damaged = !wholeFile(db);
                 contents.rounds = readRounds(db, version, damaged);
                 addKeptAside(path, contents.rounds);
                 contents.state =

@@ -29,6 +29,9 @@ RecordContents readRecord(const QString& path);
 // and after a damaged page is still read.
 std::vector<RoundRecord> readRounds(const QSqlDatabase& db, int version, bool& damaged);
 
+// Whether SQLite's quick check finds the file whole.
+bool wholeFile(const QSqlDatabase& db);
+
 // Opens `db` on `path` read-only. A record whose write-ahead log no other
 // connection has open is read as an immutable file, so that not even the
 // log's index is created beside it.

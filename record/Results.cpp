@@ -168,6 +168,9 @@ ResultsData loadResults(const QString& path, int recentGames) {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
         if (openReadOnly(db, path)) {
             data = query(db, recentGames);
+            // Damage can make a count or a scan come out short without an error.
+            if (data.state != ResultsData::State::Newer && !data.damaged && !wholeFile(db))
+                data.damaged = true;
         } else {
             data.state = ResultsData::State::Unreadable;
             data.problem = QStringLiteral("le fichier ne peut pas être ouvert");
