@@ -158,7 +158,23 @@ ResultsData summarise(const std::vector<RoundRecord>& rounds, int recentGames) {
 
 } // namespace
 
-ResultsData loadResults(const QString& path, int recentGames) {
+bool recordIsWhole(const QString& path) {
+    if (!QFileInfo::exists(path))
+        return true;
+    const QString connection =
+        QStringLiteral("quiltaro-check-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    bool whole = true;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        if (openReadOnly(db, path))
+            whole = wholeFile(db);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(connection);
+    return whole;
+}
+
+ResultsData loadResults(const QString& path, int recentGames, bool checkWhole) {
     ResultsData data;
     if (!QFileInfo::exists(path))
         return data;
@@ -169,7 +185,8 @@ ResultsData loadResults(const QString& path, int recentGames) {
         if (openReadOnly(db, path)) {
             data = query(db, recentGames);
             // Damage can make a count or a scan come out short without an error.
-            if (data.state != ResultsData::State::Newer && !data.damaged && !wholeFile(db))
+            if (checkWhole && data.state != ResultsData::State::Newer && !data.damaged &&
+                !wholeFile(db))
                 data.damaged = true;
         } else {
             data.state = ResultsData::State::Unreadable;

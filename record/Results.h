@@ -46,7 +46,11 @@ struct ResultsData {
     std::vector<GameSummary> recent; // the last games, oldest first
 };
 
-ResultsData loadResults(const QString& path, int recentGames = 30);
+// With `checkWhole`, the whole file is checked for damage first, which reads
+// all of it; without, damage is found only where the queries run into it,
+// and recordIsWhole tells the rest later.
+ResultsData loadResults(const QString& path, int recentGames = 30, bool checkWhole = true);
+bool recordIsWhole(const QString& path);
 
 // Every round as CSV, UTF-8 with a header line. Dates are local ISO 8601
 // with their offset, numbers have a decimal point.
