@@ -55,9 +55,12 @@ void RecordWriter::finish(Clock::duration patience) {
     const Clock::time_point deadline = Clock::now() + patience;
     {
         std::unique_lock lock(mutex_);
-        // Everything in the record, if it comes in time; what does not is
-        // kept aside when the threads stop.
-        changed_.wait_until(lock, deadline, [&] { return queue_.empty(); });
+        // Everything in the record, or at least on disk beside it, if that
+        // comes in time; what does not is kept aside when the threads stop.
+        changed_.wait_until(lock, deadline, [&] {
+            return std::all_of(queue_.begin(), queue_.end(),
+                               [](const Pending& p) { return p.spilled; });
+        });
         stopping_ = true;
     }
     interrupt_ = true; // a migration under way is rolled back, to be done next time

@@ -34,9 +34,9 @@ public:
     // of them at least once: for tests and the benchmark.
     size_t waiting();
     bool roundInProgress() const { return round_.has_value(); }
-    // How long the program's end waits for the last rounds to go into the
-    // record; what does not is kept beside it for the next run.
-    static constexpr std::chrono::milliseconds patienceAtEnd{1500};
+    // How long the program's end waits at most for the last rounds to be on
+    // disk, in the record or beside it for the next run.
+    static constexpr std::chrono::milliseconds patienceAtEnd{1000};
 
 private:
     struct Game {
