@@ -19,6 +19,7 @@
 #include "FloorFigures.h"
 #include "FrameFigures.h"
 #include "RecordFigures.h"
+#include "RecordStall.h"
 #include "StartupFigures.h"
 #include "XScreen.h"
 
@@ -171,6 +172,7 @@ int main(int argc, char** argv) {
     const double recordWriteUs = measureRecordWrite(recordDir.filePath("write.sqlite"));
     constexpr int resultsGames = 10000;
     const double resultsOpenMs = measureResultsOpen(game, recordDir.filePath("home"), resultsGames);
+    const double recordStallMs = measureRecordStall(recordDir.path(), 100000);
 
     // One line a figure: name, value, unit, target (NAN when only reported),
     // decimals.
@@ -191,6 +193,7 @@ int main(int argc, char** argv) {
         {"floor_rss_kb", static_cast<double>(floorKb), "kB", NAN, 0},
         {"record_write_us", recordWriteUs, "us", NAN, 1},
         {"results_open_ms", resultsOpenMs, "ms", 300, 1},
+        {"record_stall_max_ms", recordStallMs, "ms", 20, 2},
     });
 
     std::printf("\nframes: 2000 after 200 of warm-up, 4 ms apart, %d x %d window; median of the"

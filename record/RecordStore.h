@@ -5,13 +5,17 @@
 #include <QDateTime>
 #include <QString>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
+class QSqlError;
 class QSqlQuery;
 
 namespace quiltaro {
@@ -56,17 +60,22 @@ public:
     explicit ProblemReport(Sink sink) : sink_(std::move(sink)) {}
 
     void tell(Problem problem, const QString& text);
-    bool told(Problem problem) const { return told_.count(problem) > 0; }
+    bool told(Problem problem) const {
+        const std::lock_guard lock(mutex_);
+        return told_.count(problem) > 0;
+    }
 
 private:
     Sink sink_;
     std::set<Problem> told_;
+    mutable std::mutex mutex_;
 };
 
 // The pupil's record: an SQLite database of games and their rounds, with
 // every guess. Opened on first use, so that the game starts without waiting
 // for the disk. Every failure is reported through the ProblemReport and
-// answered by "not written"; it never throws and never stops the game.
+// answered by "not written"; it never throws and never stops the game. A
+// store is used by one thread at a time: the one that opened it.
 class RecordStore {
 public:
     // The schema this program writes. Version 1 kept the guesses of a round in
@@ -81,8 +90,9 @@ public:
     // Where the program keeps the record: the user's data folder.
     static QString defaultPath();
 
-    // Opens (creating, migrating or setting aside a corrupt file as needed).
-    // False when the record cannot be written this run.
+    // Opens (creating, migrating, or setting a damaged file aside and carrying
+    // over what can be read of it, as needed). False when the record cannot
+    // be written now; usable() tells whether it may be later.
     bool open();
     // Writes one round in one transaction. False when it was not written; a
     // locked or full database may take it later.
@@ -93,6 +103,18 @@ public:
     bool usable() const { return !disabled_; }
     // Whether the last write failed only because another copy held the record.
     bool foundBusy() const { return busy_; }
+    // Whether this thread has the record open.
+    bool isOpen() const;
+    // Closes this thread's connection, before the thread ends.
+    void release();
+    // Long work (a migration) stops, rolled back, once *flag is true.
+    void interruptWhen(const std::atomic<bool>* flag) { interrupt_ = flag; }
+    // Writes rounds that may already be in the record (another copy's, kept
+    // aside when it could not write them), each once.
+    bool writeRecovered(const std::vector<RoundRecord>& rounds);
+    // Whether the record lives with a rollback journal, the filesystem giving
+    // the write-ahead log no shared memory.
+    bool rollbackJournal() const { return noWal_; }
 
     // Every round, oldest first, with its guesses.
     std::vector<RoundRecord> readAll();
@@ -100,40 +122,54 @@ public:
     bool forget();
 
     const QString& path() const { return path_; }
-    // The file a corrupt record was moved to, when that happened.
+    // The file a damaged record was moved to, when that happened, and how many
+    // of its rounds were carried over to the new one.
     const QString& setAside() const { return setAside_; }
+    size_t carriedOver() const { return carriedOver_; }
 
     // Test hook: the database may grow to this many pages at most, as if the
     // disk were full beyond them.
     void limitPagesForTest(int pages);
-    QString connectionName() const { return connection_; }
+    QString connectionName() const { return connection(); }
 
 private:
-    enum class Opening { Done, Failed, Corrupt };
+    enum class Opening { Done, Failed, Retry, Corrupt };
     Opening openOnce();
-    bool writeInTransaction(const RoundRecord* first, size_t count);
+    Opening openingFailed(const QSqlError& error);
     bool openConnection();
     void closeConnection();
-    bool setAsideCorruptFile();
+    bool makePrivateFile();
+    bool chooseJournal(QSqlQuery& query);
     bool switchToWal(QSqlQuery& query) const;
     bool migrate();
+    void setAsideDamagedFile();
     bool writeRounds(const RoundRecord* first, size_t count);
-    static bool insertRound(QSqlQuery& query, const RoundRecord& round);
-    Problem classify(int sqliteCode) const;
+    bool writeInTransaction(const RoundRecord* first, size_t count, bool skipPresent = false);
+    static bool insertRound(QSqlQuery& query, const RoundRecord& round, bool skipPresent);
+    QString connection() const;
+    // Reports a failed statement; true when the record can be written later.
+    bool failed(const QSqlError& error);
     void fail(Problem problem, const QString& detail);
 
     QString path_;
     ProblemReport& report_;
     QString connection_;
     QString setAside_;
+    size_t carriedOver_ = 0;
+    // Rounds read from a damaged file, written to the new one before anything else.
+    std::vector<RoundRecord> toCarryOver_;
+    int version_ = 0;          // of the file opened, before any migration
+    std::uint64_t fileId_ = 0; // the opened file's device and inode, mixed
     bool opened_ = false;
+    std::thread::id openedIn_;
+    const std::atomic<bool>* interrupt_ = nullptr;
+    std::atomic<int> pageLimit_{0};
+    int appliedPageLimit_ = 0;
     bool disabled_ = false;
     bool corruptSeen_ = false; // by a statement; acted on once it is finished
     bool busy_ = false;
+    bool noWal_ = false;
 };
-
-// Whether a file begins as an SQLite database does.
-bool looksLikeSqlite(const QString& path);
 
 // The single-precision reading of an answer, as the rules judge it, and the
 // verdicts of a round's guesses replayed on its interval.

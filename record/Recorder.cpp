@@ -2,12 +2,11 @@
 
 #include <QUuid>
 
-#include <chrono>
-#include <thread>
-
 namespace quiltaro {
 
 Recorder::Recorder(RecordStore& store, Now now) : store_(store), now_(std::move(now)) {}
+
+Recorder::~Recorder() = default; // the writer stops, keeping aside what it could not write
 
 void Recorder::beginGame() {
     game_ = Game{QUuid::createUuid().toString(QUuid::WithoutBraces), now_()};
@@ -68,16 +67,10 @@ void Recorder::programEnding() {
         return;
     endRound(Ending::ProgramEnd);
     ended_ = true;
-    flush();
-    // There is no next round to try again on. Another copy of the game holds
-    // the record only for a moment, and the windows are already gone, so the
-    // last rounds may wait a little for it rather than be lost.
-    using Clock = std::chrono::steady_clock;
-    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(2);
-    while (!waiting_.empty() && store_.foundBusy() && Clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        flush();
-    }
+    // The windows are gone already: the last rounds may wait a moment for
+    // the record; those it cannot take by then are kept beside it.
+    if (writer_)
+        writer_->finish(patienceAtEnd);
 }
 
 void Recorder::endRound(Ending ending) {
@@ -85,40 +78,18 @@ void Recorder::endRound(Ending ending) {
         return;
     round_->ending = ending;
     round_->ended = now_();
-    waiting_.push_back(std::move(*round_));
-    ++roundsEnded_;
+    if (!writer_)
+        writer_.emplace(store_);
+    writer_->add(std::move(*round_));
     round_.reset();
-    while (waiting_.size() > maxWaiting)
-        waiting_.pop_front();
 }
 
 void Recorder::betweenReactions() {
-    if (waiting_.empty())
-        return;
-    if (retryOnNextRound_ && roundsEnded_ == roundsEndedAtFailure_)
-        return;
-    flush();
+    // Nothing: the writer took every round as it ended.
 }
 
-void Recorder::flush() {
-    bool freshStart = false;
-    while (!waiting_.empty()) {
-        const QString setAsideBefore = store_.setAside();
-        if (!store_.write(waiting_.front())) {
-            // A corrupt file was just set aside: the round goes to the new one.
-            if (!freshStart && store_.setAside() != setAsideBefore) {
-                freshStart = true;
-                continue;
-            }
-            retryOnNextRound_ = true;
-            roundsEndedAtFailure_ = roundsEnded_;
-            if (!store_.usable())
-                waiting_.clear(); // nothing will ever take them this run
-            return;
-        }
-        waiting_.pop_front();
-    }
-    retryOnNextRound_ = false;
+size_t Recorder::waiting() {
+    return writer_ ? writer_->waiting() : 0;
 }
 
 } // namespace quiltaro

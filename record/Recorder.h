@@ -1,23 +1,26 @@
 #pragma once
 
 #include "RecordStore.h"
+#include "RecordWriter.h"
 #include "RoundObserver.h"
 
 #include <QDateTime>
 
-#include <deque>
+#include <chrono>
 #include <functional>
 #include <optional>
 
 namespace quiltaro {
 
 // Follows the game as the rules and the windows tell it, and hands every
-// round that ends to the store. Nothing touches the disk while a reaction
-// runs: finished rounds wait in memory until betweenReactions.
+// round that ends to a RecordWriter, which writes it on a thread of its own:
+// nothing the record does can be seen in the game's pace. The store is used
+// by that thread only, from the first round that ends until the program ends.
 class Recorder final : public RoundObserver {
 public:
     using Now = std::function<QDateTime()>;
     explicit Recorder(RecordStore& store, Now now = &QDateTime::currentDateTime);
+    ~Recorder() override;
 
     void gameStarted() override;
     void roundGenerated(const RoundState& state) override;
@@ -27,14 +30,13 @@ public:
     void programEnding() override;
     void betweenReactions() override;
 
-    // Writes what waits, each round in its own transaction.
-    void flush();
-    size_t waiting() const { return waiting_.size(); }
+    // Rounds ended and not yet in the record, once the writer has tried each
+    // of them at least once: for tests and the benchmark.
+    size_t waiting();
     bool roundInProgress() const { return round_.has_value(); }
-
-    // More than this many unwritten rounds (a disk full for a whole day of
-    // games): the oldest go, so that memory stays bounded.
-    static constexpr size_t maxWaiting = 2000;
+    // How long the program's end waits at most for the last rounds to be on
+    // disk, in the record or beside it for the next run.
+    static constexpr std::chrono::milliseconds patienceAtEnd{1000};
 
 private:
     struct Game {
@@ -48,12 +50,7 @@ private:
     Now now_;
     std::optional<Game> game_;
     std::optional<RoundRecord> round_;
-    std::deque<RoundRecord> waiting_;
-    // After a failed write, the next attempt waits for a new round to end, so
-    // that a locked or full disk is not tried after every key.
-    bool retryOnNextRound_ = false;
-    long roundsEnded_ = 0;
-    long roundsEndedAtFailure_ = 0;
+    std::optional<RecordWriter> writer_; // from the first round that ends
     bool ended_ = false;
 };
 

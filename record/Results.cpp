@@ -1,7 +1,10 @@
 #include "Results.h"
 
+#include "Commands.h"
 #include "Generation.h"
 #include "NumberText.h"
+#include "RecordReading.h"
+#include "SqliteErrors.h"
 
 #include <QFileInfo>
 #include <QSqlDatabase>
@@ -32,7 +35,8 @@ ResultsData query(QSqlDatabase& db, int recentGames) {
     q.setForwardOnly(true);
     auto unreadable = [&](const QSqlQuery& failed) {
         data.state = ResultsData::State::Unreadable;
-        data.problem = failed.lastError().databaseText();
+        data.damaged = causeOf(failed.lastError(), db.databaseName()) == Cause::Corrupt;
+        data.problem = QStringLiteral("erreur de lecture");
         return data;
     };
     if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next())
@@ -66,6 +70,9 @@ ResultsData query(QSqlDatabase& db, int recentGames) {
         g.number = q.value(0).toLongLong();
         g.started = QDateTime::fromMSecsSinceEpoch(q.value(1).toLongLong());
     }
+    // A scan stopped by a damaged page ends as one that is done: ask.
+    if (q.lastError().isValid())
+        return unreadable(q);
     if (games.empty())
         return data;
     q.prepare(QStringLiteral("SELECT game_id, score_before, score_after, tries, ending"
@@ -93,6 +100,8 @@ ResultsData query(QSqlDatabase& db, int recentGames) {
             ++g.gaveUp;
         }
     }
+    if (q.lastError().isValid())
+        return unreadable(q);
     for (auto& [number, g] : games) {
         for (int b = 0; b < 3; ++b) {
             const auto [tries, rounds] = bandTries[number][b];
@@ -104,32 +113,96 @@ ResultsData query(QSqlDatabase& db, int recentGames) {
     return data;
 }
 
+// The same summary from the rounds that could be read of a damaged file.
+ResultsData summarise(const std::vector<RoundRecord>& rounds, int recentGames) {
+    ResultsData data;
+    std::map<QString, GameSummary> byToken;
+    std::vector<QString> order;
+    std::map<QString, std::array<std::pair<int, int>, 3>> bandTries;
+    for (const RoundRecord& r : rounds) {
+        auto [found, added] = byToken.try_emplace(r.gameToken);
+        GameSummary& g = found->second;
+        if (added) {
+            order.push_back(r.gameToken);
+            g.number = static_cast<qint64>(order.size());
+            g.started = r.gameStarted;
+        }
+        ++g.rounds;
+        g.finalScore = r.scoreAfter;
+        if (r.ending == Ending::Won) {
+            ++g.found;
+            g.triesFound += r.tries();
+            auto& band = bandTries[r.gameToken][static_cast<int>(scoreBandOf(r.scoreBefore))];
+            band.first += r.tries();
+            ++band.second;
+        } else if (r.ending == Ending::GaveUp) {
+            ++g.gaveUp;
+        }
+        data.first = data.first.isValid() ? std::min(data.first, r.gameStarted) : r.gameStarted;
+        data.last = data.last.isValid() ? std::max(data.last, r.gameStarted) : r.gameStarted;
+    }
+    data.games = static_cast<qint64>(order.size());
+    data.rounds = static_cast<qint64>(rounds.size());
+    for (size_t i = order.size() > size_t(recentGames) ? order.size() - recentGames : 0;
+         i < order.size(); ++i) {
+        GameSummary g = byToken[order[i]];
+        for (int b = 0; b < 3; ++b) {
+            const auto [tries, count] = bandTries[order[i]][b];
+            g.meanTries[b] = count > 0 ? static_cast<double>(tries) / count : -1;
+        }
+        data.recent.push_back(g);
+    }
+    data.state = data.games > 0 ? ResultsData::State::Ready : ResultsData::State::Empty;
+    return data;
+}
+
 } // namespace
 
-ResultsData loadResults(const QString& path, int recentGames) {
+bool recordIsWhole(const QString& path) {
+    if (!QFileInfo::exists(path))
+        return true;
+    const QString connection =
+        QStringLiteral("quiltaro-check-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    bool whole = true;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        if (openReadOnly(db, path))
+            whole = wholeFile(db);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(connection);
+    return whole;
+}
+
+ResultsData loadResults(const QString& path, int recentGames, bool checkWhole) {
     ResultsData data;
     if (!QFileInfo::exists(path))
         return data;
-    if (!looksLikeSqlite(path)) {
-        data.state = ResultsData::State::Unreadable;
-        data.problem = QStringLiteral("ce n'est pas une base de données");
-        return data;
-    }
     const QString connection =
         QStringLiteral("quiltaro-results-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
-        db.setDatabaseName(path);
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=200"));
-        if (db.open()) {
+        if (openReadOnly(db, path)) {
             data = query(db, recentGames);
+            // Damage can make a count or a scan come out short without an error.
+            if (checkWhole && data.state != ResultsData::State::Newer && !data.damaged &&
+                !wholeFile(db))
+                data.damaged = true;
         } else {
             data.state = ResultsData::State::Unreadable;
-            data.problem = db.lastError().databaseText();
+            data.problem = QStringLiteral("le fichier ne peut pas être ouvert");
         }
         db.close();
     }
     QSqlDatabase::removeDatabase(connection);
+    if (data.damaged) {
+        // Whatever can still be read is shown, and how much that is.
+        const RecordContents contents = readRecord(path);
+        data = summarise(contents.rounds, recentGames);
+        data.damaged = true;
+        data.warning = damagedRecordText(path, contents.rounds.size(), contents.roundsClaimed)
+                           .section(QStringLiteral(" : "), 1);
+    }
     return data;
 }
 

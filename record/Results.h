@@ -35,6 +35,10 @@ struct ResultsData {
     enum class State { Empty, Ready, Unreadable, Newer };
     State state = State::Empty;
     QString problem; // why it is unreadable
+    // The file is damaged: what is shown is what could be read of it, and
+    // the warning says how much that is.
+    bool damaged = false;
+    QString warning;
     qint64 games = 0;
     qint64 rounds = 0;
     QDateTime first;
@@ -42,7 +46,11 @@ struct ResultsData {
     std::vector<GameSummary> recent; // the last games, oldest first
 };
 
-ResultsData loadResults(const QString& path, int recentGames = 30);
+// With `checkWhole`, the whole file is checked for damage first, which reads
+// all of it; without, damage is found only where the queries run into it,
+// and recordIsWhole tells the rest later.
+ResultsData loadResults(const QString& path, int recentGames = 30, bool checkWhole = true);
+bool recordIsWhole(const QString& path);
 
 // Every round as CSV, UTF-8 with a header line. Dates are local ISO 8601
 // with their offset, numbers have a decimal point.

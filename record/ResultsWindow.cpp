@@ -238,10 +238,8 @@ ResultsWindow::ResultsWindow(const ResultsData& data, QWidget* parent) : QWidget
                                      "jouée s'inscrit ici, dès qu'elle est finie."));
         break;
     case ResultsData::State::Unreadable:
-        text->setText(QStringLiteral("Les résultats ne peuvent pas être lus (%1). Au prochain "
-                                     "lancement du jeu, ce fichier sera mis de côté et un "
-                                     "nouveau commencé.")
-                          .arg(data.problem));
+        text->setText(
+            QStringLiteral("Les résultats ne peuvent pas être lus (%1).").arg(data.problem));
         break;
     case ResultsData::State::Newer:
         text->setText(QStringLiteral("Ces résultats ont été enregistrés par une version plus "
@@ -250,6 +248,12 @@ ResultsWindow::ResultsWindow(const ResultsData& data, QWidget* parent) : QWidget
     case ResultsData::State::Ready:
         text->setText(summary(data));
         break;
+    }
+    if (data.damaged) {
+        auto* warning = new QLabel(QStringLiteral("Attention : ") + data.warning);
+        warning->setWordWrap(true);
+        warning->setStyleSheet(QStringLiteral("color: #a00000"));
+        layout->insertWidget(1, warning);
     }
     if (data.state == ResultsData::State::Ready && !data.recent.empty()) {
         layout->addWidget(triesChart(data), 5);

@@ -3,6 +3,10 @@
 #include "Generation.h"
 #include "Judging.h"
 
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QUuid>
+
 #include <algorithm>
 #include <cmath>
 #include <random>
@@ -113,6 +117,47 @@ std::vector<RoundRecord> sampleRecord(int games, const QDateTime& firstGame, std
         }
     }
     return rounds;
+}
+
+bool writeVersion1Record(const QString& path, int games) {
+    const QString connection =
+        QStringLiteral("quiltaro-v1-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    bool ok = true;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        db.setDatabaseName(path);
+        ok = db.open();
+        QSqlQuery q(db);
+        // Round n belongs to game (n - 1) / 8 + 1; each was found at the third
+        // guess (500 too high, 250 too low, 371), and the scores climb in twos.
+        const QStringList statements = {
+            "CREATE TABLE games (id INTEGER PRIMARY KEY, token TEXT NOT NULL UNIQUE,"
+            " started_at INTEGER NOT NULL)",
+            "CREATE TABLE rounds (id INTEGER PRIMARY KEY, game_id INTEGER NOT NULL"
+            " REFERENCES games(id) ON DELETE CASCADE, started_at INTEGER NOT NULL,"
+            " ended_at INTEGER NOT NULL, score_before INTEGER NOT NULL,"
+            " score_after INTEGER NOT NULL, low_bound REAL NOT NULL, high_bound REAL NOT NULL,"
+            " red_value REAL NOT NULL, tries INTEGER NOT NULL, points INTEGER NOT NULL,"
+            " ending TEXT NOT NULL, guesses TEXT NOT NULL)",
+            "BEGIN",
+            QStringLiteral("WITH RECURSIVE g(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM g"
+                           " WHERE n < %1) INSERT INTO games"
+                           " SELECT n, 'v1-' || n, 1700000000000 + n * 3600000 FROM g")
+                .arg(games),
+            QStringLiteral("WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM r"
+                           " WHERE n < %1) INSERT INTO rounds"
+                           " SELECT n, (n - 1) / 8 + 1, 1700000000000 + n * 60000,"
+                           " 1700000000000 + n * 60000 + 45000, (n - 1) % 5 * 2,"
+                           " (n - 1) % 5 * 2 + 2, 0, 1000, 371, 3, 2, 'won', '500 250 371'"
+                           " FROM r")
+                .arg(qint64(games) * 8),
+            "COMMIT",
+            "PRAGMA user_version = 1"};
+        for (const QString& statement : statements)
+            ok = ok && q.exec(statement);
+    }
+    QSqlDatabase::removeDatabase(connection);
+    return ok;
 }
 
 } // namespace quiltaro

@@ -15,4 +15,9 @@ namespace quiltaro {
 // the middle, fewer guesses outside the interval, fewer give-ups.
 std::vector<RoundRecord> sampleRecord(int games, const QDateTime& firstGame, std::uint64_t seed);
 
+// A record as the first version of the schema kept it, of `games` games of
+// eight rounds, made by SQLite itself in a moment however large: for the
+// migration's tests and the benchmark. False when it could not be written.
+bool writeVersion1Record(const QString& path, int games);
+
 } // namespace quiltaro

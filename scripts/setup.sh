@@ -12,15 +12,16 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD_PACKAGES=(
     cmake g++ make pkg-config dpkg-dev libxcb1-dev libx11-dev
     qt6-base-dev qt6-svg-dev libqt6svg6 qt6-qpa-plugins qt6-wayland
-    libqt6sql6-sqlite qt6-charts-dev libqt6opengl6-dev
+    libqt6sql6-sqlite libsqlite3-dev qt6-charts-dev libqt6opengl6-dev
     fonts-liberation2 fonts-dancingscript fonts-wine fonts-dejavu-core
 )
 # Testing, measuring and packaging it: X and Wayland servers, a window manager,
-# input and screenshot tools, the screen-reader stack, the package checkers.
+# input and screenshot tools, the screen-reader stack, the package checkers,
+# and a FUSE mount without shared memory for the record (fuse3 gives fusermount).
 TEST_PACKAGES=(
     xvfb xauth x11-utils xdotool imagemagick openbox procps weston locales
     at-spi2-core python3-pyatspi dbus dbus-x11
-    desktop-file-utils appstream file lintian man-db
+    desktop-file-utils appstream file lintian man-db bindfs fuse3
 )
 # The tools that run the game for a person (run.sh) take only the first list.
 PACKAGES=("${BUILD_PACKAGES[@]}")

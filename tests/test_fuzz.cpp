@@ -3,6 +3,8 @@
 #include "DesktopLocale.h"
 #include "Generation.h"
 #include "NumberText.h"
+#include "RecordReading.h"
+#include "Recorder.h"
 #include "TestProgram.h"
 
 #include <QtTest>
@@ -13,11 +15,73 @@
 
 using namespace quiltaro;
 
+namespace {
+
+// What the rules told the record, kept apart from it: the rounds that ended,
+// each with its interval, its guesses and how it ended. Passes it all on to
+// the real record.
+struct Tally final : RoundObserver {
+    RoundObserver& next;
+    std::vector<RoundRecord> ended;
+    std::optional<RoundRecord> open;
+    bool over = false;
+    explicit Tally(RoundObserver& n) : next(n) {}
+    void end(Ending ending) {
+        if (open)
+            open->ending = ending, ended.push_back(*open), open.reset();
+    }
+    void gameStarted() override { next.gameStarted(); }
+    void roundGenerated(const RoundState& s) override {
+        if (!over) {
+            end(Ending::NewRound);
+            open = RoundRecord{};
+            open->scoreBefore = open->scoreAfter = s.score;
+            open->lowBound = s.lowBound, open->highBound = s.highBound, open->redValue = s.redValue;
+        }
+        next.roundGenerated(s);
+    }
+    void guessJudged(const RoundState& s, const std::string& answer, Verdict verdict) override {
+        if (open) {
+            open->guesses.push_back({answer, verdict}), open->scoreAfter = s.score;
+            if (verdict == Verdict::Right)
+                end(Ending::Won);
+        }
+        next.guessJudged(s, answer, verdict);
+    }
+    void gaveUp(const RoundState& s) override {
+        if (open)
+            open->scoreAfter = s.score, end(Ending::GaveUp);
+        next.gaveUp(s);
+    }
+    void gameEnded() override { next.gameEnded(); }
+    void programEnding() override {
+        if (!over)
+            end(Ending::ProgramEnd), over = true;
+        next.programEnding();
+    }
+    void betweenReactions() override { next.betweenReactions(); }
+};
+
+// One program's record, written by the real recorder into a file of its own.
+struct Record {
+    ProblemReport report{[this](const QString& text) { problems << text; }};
+    QStringList problems;
+    RecordStore store;
+    Recorder recorder{store};
+    Tally tally{recorder};
+    explicit Record(const QString& path) : store(path, report) {}
+};
+
+} // namespace
+
 class FuzzTest : public QObject {
     Q_OBJECT
     const qulonglong seed = qEnvironmentVariable("QUILTARO_FUZZ_SEED", "20261205").toULongLong();
     std::mt19937 rng{std::uint32_t(seed)};
     std::optional<test::TestProgram> t;
+    QTemporaryDir records;
+    std::optional<Record> record;
+    int roundsRecorded = 0;
     bool ended = false, inert = false, arrowClicked = false;
     int inertLeft = 0, programs = 0, roundsWon = 0, maxScore = 0, zooms = 0, giveUps = 0, ends = 0;
     QString amid;
@@ -97,6 +161,32 @@ class FuzzTest : public QObject {
         return (away ? "away to another program and back to " : "activate ") + w->objectName();
     }
 
+    // The record of the program that just went holds exactly the rounds that
+    // ended, each once, as the rules told them.
+    void checkRecord() {
+        if (!record)
+            return;
+        const QString path = record->store.path();
+        const std::vector<RoundRecord> expected = record->tally.ended;
+        const QStringList problems = (record->recorder.waiting(), record->problems);
+        record.reset(); // the writer ends; nothing may be left aside
+        const RecordContents read = readRecord(path);
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
+        QCOMPARE(int(read.state),
+                 int(expected.empty() ? read.state : RecordContents::State::Whole));
+        QCOMPARE(read.rounds.size(), expected.size());
+        for (size_t i = 0; i < expected.size(); ++i) {
+            const RoundRecord &r = read.rounds[i], &e = expected[i];
+            QVERIFY2(r.guesses == e.guesses && r.ending == e.ending && r.lowBound == e.lowBound &&
+                         r.highBound == e.highBound && r.redValue == e.redValue &&
+                         r.scoreBefore == e.scoreBefore && r.scoreAfter == e.scoreAfter,
+                     qPrintable(QString("round %1 of program %2").arg(i + 1).arg(programs)));
+        }
+        QVERIFY(QFileInfo(path).dir().entryList({"*.attente-*"}).isEmpty());
+        roundsRecorded += int(expected.size());
+        QFile::remove(path);
+    }
+
     QString snapshot() { // what may not change once the program has ended, nor at a hidden click
         const RoundState& s = t->state();
         return QString::asprintf(
@@ -107,7 +197,12 @@ class FuzzTest : public QObject {
 
     void step(qulonglong number) { // one event, then what must hold
         if (!t || (ended && inertLeft-- == 0) || windows().isEmpty()) {
-            t.reset(), test::TestProgram::settle(), t.emplace(), ended = false;
+            t.reset(), test::TestProgram::settle();
+            if (checkRecord(); QTest::currentTestFailed())
+                return;
+            t.emplace(), ended = false;
+            record.emplace(records.filePath(QString("program-%1.sqlite").arg(programs + 1)));
+            t->program.setRoundObserver(record->tally);
             t->clock.onSleep = [this](Clock::Duration d) { // input amid an animation waits its turn
                 zooms += d >= std::chrono::milliseconds(500); // only the zoom pauses last that long
                 if (below(300) == 0 && !windows().isEmpty())
@@ -149,7 +244,10 @@ class FuzzTest : public QObject {
     }
 
 private slots:
-    void initTestCase() { QUILTARO_ADOPT_DESKTOP_LOCALE(); }
+    void initTestCase() {
+        QUILTARO_ADOPT_DESKTOP_LOCALE();
+        QVERIFY(records.isValid());
+    }
     void randomEventsKeepTheGameConsistent() {
         const auto events = qEnvironmentVariable("QUILTARO_FUZZ_EVENTS", "50000").toULongLong();
         static QtMessageHandler previous = qInstallMessageHandler( // QTest's noise at each click
@@ -157,13 +255,18 @@ private slots:
                 if (!message.contains(QLatin1String("not accepted by receiving widget")))
                     previous(type, context, message);
             });
-        for (qulonglong i = 1; i <= events; ++i)
-            if (step(i); QTest::currentTestFailed())
+        for (qulonglong i = 1; i <= events + 1; ++i) {
+            if (i > events) // the last program's record too
+                t.reset(), checkRecord();
+            else
+                step(i);
+            if (QTest::currentTestFailed())
                 return qInfo("%s\nreplay: QUILTARO_FUZZ_SEED=%llu QUILTARO_FUZZ_EVENTS=%llu",
                              qPrintable(recent.join('\n')), seed, i);
+        }
         qInfo("seed %llu: %llu events, %d programs, %d rounds won, max score %d, %d zooms, %d "
-              "give-ups, %d farewell ends",
-              seed, events, programs, roundsWon, maxScore, zooms, giveUps, ends);
+              "give-ups, %d farewell ends, %d rounds recorded",
+              seed, events, programs, roundsWon, maxScore, zooms, giveUps, ends, roundsRecorded);
         QVERIFY(events < 50000 || (maxScore == RoundState::maxScore && ends > 0)); // whole games
     }
 };

@@ -22,6 +22,9 @@ int main(int argc, char** argv) {
     case Options::Mode::Help:
         out << usage() << Qt::flush;
         return 0;
+    case Options::Mode::Version:
+        out << versionText() << Qt::flush;
+        return 0;
     case Options::Mode::Wrong:
         err << "quiltaro : " << options.error << "\n" << usage() << Qt::flush;
         return 2;

@@ -1,0 +1,129 @@
+#include "Commands.h"
+
+#include "RecordStore.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+
+namespace quiltaro {
+
+namespace {
+
+// Qt's own options, which the game's QApplication reads: accepted here and
+// left to it. Those that take a value say so, so that the value is not taken
+// for an argument of ours.
+const char* const qtOptionsWithValue[] = {"platform",
+                                          "platformpluginpath",
+                                          "platformtheme",
+                                          "plugin",
+                                          "qwindowgeometry",
+                                          "qwindowicon",
+                                          "qwindowtitle",
+                                          "session",
+                                          "display",
+                                          "geometry",
+                                          "style",
+                                          "stylesheet",
+                                          "qmljsdebugger",
+                                          "name",
+                                          "title",
+                                          "visual",
+                                          "fn",
+                                          "font",
+                                          "bg",
+                                          "background",
+                                          "fg",
+                                          "foreground",
+                                          "btn",
+                                          "button",
+                                          "im",
+                                          "inputstyle",
+                                          "ncols",
+                                          "cmap"};
+const char* const qtFlags[] = {"reverse", "widgetcount", "nograb", "dograb", "sync", "testability"};
+
+} // namespace
+
+Options parseOptions(const QStringList& arguments) {
+    QCommandLineParser parser;
+    // -platform is one option, not -p -l -a...; --results and -results alike.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption results(QStringLiteral("results"));
+    const QCommandLineOption exportCsv(QStringLiteral("export-csv"), QString(),
+                                       QStringLiteral("FICHIER"));
+    const QCommandLineOption forget(QStringLiteral("forget"));
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption version(QStringLiteral("version"));
+    parser.addOptions({results, exportCsv, forget, help, version});
+    for (const char* name : qtOptionsWithValue)
+        parser.addOption(QCommandLineOption(QLatin1String(name), QString(), QStringLiteral("v")));
+    for (const char* name : qtFlags)
+        parser.addOption(QCommandLineOption(QLatin1String(name)));
+
+    Options options;
+    auto wrong = [&](const QString& error) {
+        options.mode = Options::Mode::Wrong;
+        options.error = error;
+        return options;
+    };
+    // The parser wants the program's name first.
+    if (!parser.parse(QStringList{QStringLiteral("quiltaro")} + arguments)) {
+        if (!parser.unknownOptionNames().isEmpty()) {
+            const QString name = parser.unknownOptionNames().constFirst();
+            return wrong(
+                QStringLiteral("option inconnue : %1%2.")
+                    .arg(name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--"), name));
+        }
+        // The other refusal: an option that wants a value came last.
+        return wrong(QStringLiteral("l'option %1 attend une valeur.").arg(arguments.constLast()));
+    }
+    if (parser.isSet(help)) {
+        options.mode = Options::Mode::Help;
+        return options;
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return wrong(QStringLiteral("argument inattendu : %1.")
+                         .arg(parser.positionalArguments().constFirst()));
+    int chosen = 0;
+    for (const auto& [option, mode] : {std::pair{&results, Options::Mode::Results},
+                                       {&exportCsv, Options::Mode::ExportCsv},
+                                       {&forget, Options::Mode::Forget},
+                                       {&version, Options::Mode::Version}})
+        if (parser.isSet(*option)) {
+            options.mode = mode;
+            ++chosen;
+        }
+    if (chosen > 1 || parser.values(exportCsv).size() > 1)
+        return wrong(QStringLiteral("ces options ne vont pas ensemble ; une seule à la fois."));
+    if (options.mode == Options::Mode::ExportCsv) {
+        options.file = parser.value(exportCsv);
+        if (options.file.isEmpty())
+            return wrong(QStringLiteral("--export-csv attend un nom de fichier, ou - pour la "
+                                        "sortie standard."));
+    }
+    return options;
+}
+
+QString usage() {
+    return QStringLiteral(
+               "Utilisation : quiltaro [OPTION]\n"
+               "Encadrer un nombre sur une droite graduée. Sans option, le jeu commence.\n"
+               "Chaque manche jouée est enregistrée dans %1.\n"
+               "\n"
+               "  --results            ouvre la fenêtre des résultats : essais par manche,\n"
+               "                       points par partie, dernières parties\n"
+               "  --export-csv FICHIER écrit toutes les manches enregistrées au format CSV\n"
+               "                       (UTF-8, avec une ligne d'en-tête) ; - pour la sortie\n"
+               "                       standard\n"
+               "  --forget             efface tous les résultats enregistrés, après\n"
+               "                       confirmation\n"
+               "  --version            affiche la version de Quiltaro\n"
+               "  -h, --help           affiche cette aide\n")
+        .arg(QDir::toNativeSeparators(RecordStore::defaultPath()));
+}
+
+QString versionText() {
+    return QStringLiteral("quiltaro " QUILTARO_VERSION "\n");
+}
+
+} // namespace quiltaro

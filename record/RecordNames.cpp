@@ -1,0 +1,71 @@
+#include "RecordStore.h"
+
+#include "AnswerEntry.h"
+
+namespace quiltaro {
+
+const char* endingName(Ending ending) {
+    switch (ending) {
+    case Ending::Won:
+        return "won";
+    case Ending::GaveUp:
+        return "gave_up";
+    case Ending::NewRound:
+        return "new_round";
+    case Ending::ProgramEnd:
+        return "program_end";
+    }
+    return "program_end";
+}
+
+std::optional<Ending> endingFromName(const QString& name) {
+    for (Ending e : {Ending::Won, Ending::GaveUp, Ending::NewRound, Ending::ProgramEnd})
+        if (name == QLatin1String(endingName(e)))
+            return e;
+    return std::nullopt;
+}
+
+const char* verdictName(Verdict verdict) {
+    switch (verdict) {
+    case Verdict::Outside:
+        return "outside";
+    case Verdict::TooHigh:
+        return "too_high";
+    case Verdict::TooLow:
+        return "too_low";
+    case Verdict::Right:
+        return "right";
+    }
+    return "outside";
+}
+
+std::optional<Verdict> verdictFromName(const QString& name) {
+    for (Verdict v : {Verdict::Outside, Verdict::TooHigh, Verdict::TooLow, Verdict::Right})
+        if (name == QLatin1String(verdictName(v)))
+            return v;
+    return std::nullopt;
+}
+
+std::vector<Verdict> replayVerdicts(double low, double high, float red,
+                                    const std::vector<std::string>& answers) {
+    std::vector<Verdict> verdicts;
+    for (const std::string& answer : answers) {
+        // Read as the game reads an answer: on a French desktop strtod
+        // would stop at the decimal point.
+        const float guess = answerValue(answer);
+        if (guess > high || guess < low) {
+            verdicts.push_back(Verdict::Outside);
+        } else if (guess > red) {
+            verdicts.push_back(Verdict::TooHigh);
+            high = guess;
+        } else if (guess < red) {
+            verdicts.push_back(Verdict::TooLow);
+            low = guess;
+        } else {
+            verdicts.push_back(Verdict::Right);
+        }
+    }
+    return verdicts;
+}
+
+} // namespace quiltaro

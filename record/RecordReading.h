@@ -1,0 +1,40 @@
+#pragma once
+
+#include "RecordStore.h"
+
+#include <QString>
+
+#include <vector>
+
+class QSqlDatabase;
+
+namespace quiltaro {
+
+// What could be read of a record, and how whole it was.
+struct RecordContents {
+    enum class State { Missing, Whole, Damaged, Newer, Unreadable };
+    State state = State::Missing;
+    std::vector<RoundRecord> rounds; // oldest first
+    qint64 roundsClaimed = -1;       // how many the file counts, when it could say
+    QString problem;                 // in French, when the state is Unreadable
+};
+
+// Reads every round of the record at `path` without writing anything: no
+// migration, no journal, no file created or moved, in a folder that can only
+// be read. For the teacher's tools.
+RecordContents readRecord(const QString& path);
+
+// Every round that can be read through `db`, a record of schema `version`.
+// A part that cannot be read is skipped and `damaged` set: what lies before
+// and after a damaged page is still read.
+std::vector<RoundRecord> readRounds(const QSqlDatabase& db, int version, bool& damaged);
+
+// Whether SQLite's quick check finds the file whole.
+bool wholeFile(const QSqlDatabase& db);
+
+// Opens `db` on `path` read-only. A record whose write-ahead log no other
+// connection has open is read as an immutable file, so that not even the
+// log's index is created beside it.
+bool openReadOnly(QSqlDatabase& db, const QString& path);
+
+} // namespace quiltaro

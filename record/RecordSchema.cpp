@@ -1,0 +1,112 @@
+#include "RecordStore.h"
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+namespace quiltaro {
+
+namespace {
+
+// The schema's history. Each step takes the database from the version before
+// it to its own; a new database goes through all of them, so the path from
+// an old record is the one every new record takes too.
+const char* const schemaVersion1[] = {
+    "CREATE TABLE games ("
+    " id INTEGER PRIMARY KEY,"
+    " token TEXT NOT NULL UNIQUE,"
+    " started_at INTEGER NOT NULL)",
+    "CREATE TABLE rounds ("
+    " id INTEGER PRIMARY KEY,"
+    " game_id INTEGER NOT NULL REFERENCES games(id) ON DELETE CASCADE,"
+    " started_at INTEGER NOT NULL,"
+    " ended_at INTEGER NOT NULL,"
+    " score_before INTEGER NOT NULL,"
+    " score_after INTEGER NOT NULL,"
+    " low_bound REAL NOT NULL,"
+    " high_bound REAL NOT NULL,"
+    " red_value REAL NOT NULL,"
+    " tries INTEGER NOT NULL,"
+    " points INTEGER NOT NULL,"
+    " ending TEXT NOT NULL,"
+    " guesses TEXT NOT NULL)", // the answers, separated by spaces
+};
+
+} // namespace
+
+bool RecordStore::migrate() {
+    QSqlDatabase db = QSqlDatabase::database(connection());
+    QSqlQuery q(db);
+    auto failWith = [&](const QSqlError& error) {
+        q.finish();
+        QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+        failed(error);
+        return false;
+    };
+    if (version_ == schemaVersion)
+        return true;
+    if (!q.exec(QStringLiteral("BEGIN IMMEDIATE")))
+        return failWith(q.lastError());
+    // Read again inside the transaction: another copy may have migrated meanwhile.
+    if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next())
+        return failWith(q.lastError());
+    int version = q.value(0).toInt();
+    q.finish();
+    if (version < 1) {
+        for (const char* statement : schemaVersion1)
+            if (!q.exec(QString::fromLatin1(statement)))
+                return failWith(q.lastError());
+        version = 1;
+    }
+    if (version < 2) {
+        if (!q.exec(QStringLiteral("CREATE TABLE guesses ("
+                                   " round_id INTEGER NOT NULL REFERENCES rounds(id)"
+                                   "  ON DELETE CASCADE,"
+                                   " position INTEGER NOT NULL,"
+                                   " answer TEXT NOT NULL,"
+                                   " verdict TEXT NOT NULL,"
+                                   " PRIMARY KEY (round_id, position)) WITHOUT ROWID")))
+            return failWith(q.lastError());
+        // The verdicts were not kept: the rules give them again from the interval.
+        QSqlQuery rounds(db), insert(db);
+        rounds.setForwardOnly(true);
+        if (!rounds.exec(
+                QStringLiteral("SELECT id, low_bound, high_bound, red_value, guesses FROM rounds")))
+            return failWith(rounds.lastError());
+        insert.prepare(QStringLiteral("INSERT INTO guesses VALUES (?, ?, ?, ?)"));
+        while (rounds.next()) {
+            std::vector<std::string> answers;
+            for (const QString& a :
+                 rounds.value(4).toString().split(QLatin1Char(' '), Qt::SkipEmptyParts))
+                answers.push_back(a.toStdString());
+            const auto verdicts =
+                replayVerdicts(rounds.value(1).toDouble(), rounds.value(2).toDouble(),
+                               static_cast<float>(rounds.value(3).toDouble()), answers);
+            for (size_t i = 0; i < answers.size(); ++i) {
+                insert.addBindValue(rounds.value(0));
+                insert.addBindValue(static_cast<int>(i + 1));
+                insert.addBindValue(QString::fromStdString(answers[i]));
+                insert.addBindValue(QLatin1String(verdictName(verdicts[i])));
+                if (!insert.exec())
+                    return failWith(insert.lastError());
+            }
+        }
+        // A scan that stopped on a damaged page ends like one that is done.
+        if (rounds.lastError().isValid())
+            return failWith(rounds.lastError());
+        rounds.finish();
+        for (const char* statement : {"ALTER TABLE rounds DROP COLUMN guesses",
+                                      "CREATE INDEX rounds_by_game ON rounds(game_id)"})
+            if (!q.exec(QString::fromLatin1(statement)))
+                return failWith(q.lastError());
+        version = 2;
+    }
+    if (!q.exec(QStringLiteral("PRAGMA user_version = %1").arg(version)) ||
+        !q.exec(QStringLiteral("COMMIT")))
+        return failWith(q.lastError());
+    version_ = version;
+    return true;
+}
+
+} // namespace quiltaro

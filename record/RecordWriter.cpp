@@ -1,0 +1,172 @@
+#include "RecordWriter.h"
+
+#include <algorithm>
+
+namespace quiltaro {
+
+namespace {
+// A round waits this long for the record before it is kept aside.
+constexpr auto spillAfter = std::chrono::milliseconds(300);
+// The next attempt after a failed one: soon after another copy's write,
+// later after a full disk.
+constexpr auto retryBusy = std::chrono::milliseconds(50);
+constexpr auto retryOther = std::chrono::milliseconds(1000);
+// Rounds other copies left aside are looked for this often.
+constexpr auto leftoverPeriod = std::chrono::seconds(10);
+} // namespace
+
+RecordWriter::RecordWriter(RecordStore& store) : store_(store), spill_(store.path()) {
+    store_.interruptWhen(&interrupt_);
+    writer_ = std::thread([this] { writeLoop(); });
+    spiller_ = std::thread([this] { spillLoop(); });
+}
+
+RecordWriter::~RecordWriter() {
+    finish(Clock::duration::zero());
+}
+
+void RecordWriter::add(RoundRecord round) {
+    {
+        const std::lock_guard lock(mutex_);
+        queue_.push_back({++handed_, std::move(round), Clock::now()});
+        while (queue_.size() > maxWaiting)
+            queue_.pop_front();
+        kicked_ = true;
+    }
+    changed_.notify_all();
+}
+
+size_t RecordWriter::waiting() {
+    std::unique_lock lock(mutex_);
+    const std::uint64_t handed = handed_;
+    changed_.wait_for(lock, std::chrono::seconds(60),
+                      [&] { return tried_ >= handed || !writer_.joinable() || stopping_; });
+    return queue_.size();
+}
+
+bool RecordWriter::onlyInMemory() {
+    const std::lock_guard lock(mutex_);
+    return std::any_of(queue_.begin(), queue_.end(), [](const Pending& p) { return !p.spilled; });
+}
+
+void RecordWriter::finish(Clock::duration patience) {
+    if (!writer_.joinable())
+        return;
+    const Clock::time_point deadline = Clock::now() + patience;
+    {
+        std::unique_lock lock(mutex_);
+        // Everything in the record, or at least on disk beside it, if that
+        // comes in time; what does not is kept aside when the threads stop.
+        changed_.wait_until(lock, deadline, [&] {
+            return std::all_of(queue_.begin(), queue_.end(),
+                               [](const Pending& p) { return p.spilled; });
+        });
+        stopping_ = true;
+    }
+    interrupt_ = true; // a migration under way is rolled back, to be done next time
+    changed_.notify_all();
+    writer_.join();
+    spiller_.join();
+}
+
+void RecordWriter::writeLoop() {
+    Clock::time_point nextAttempt = Clock::now();
+    Clock::time_point nextLeftovers = Clock::now();
+    std::unique_lock lock(mutex_);
+    while (!stopping_) {
+        changed_.wait_until(lock, std::min(nextAttempt, nextLeftovers), [&] {
+            return stopping_ || kicked_ || (!queue_.empty() && Clock::now() >= nextAttempt);
+        });
+        if (stopping_)
+            break;
+        kicked_ = false;
+        const std::uint64_t handed = handed_;
+        bool failed = false;
+        while (!queue_.empty() && !stopping_) {
+            const Pending front = queue_.front();
+            lock.unlock();
+            const bool written = store_.write(front.round);
+            lock.lock();
+            if (!written) {
+                failed = true;
+                if (!store_.usable()) {
+                    // Nothing will take them this run; what was kept aside
+                    // stays for the next.
+                    queue_.clear();
+                }
+                break;
+            }
+            if (!queue_.empty() && queue_.front().id == front.id) {
+                if (queue_.front().spilled)
+                    writtenSpilled_.push_back(front.id);
+                queue_.pop_front();
+            }
+        }
+        tried_ = handed;
+        nextAttempt = Clock::now() + (!failed              ? Clock::duration::zero()
+                                      : store_.foundBusy() ? Clock::duration(retryBusy)
+                                                           : Clock::duration(retryOther));
+        changed_.notify_all();
+        if (!failed && queue_.empty() && Clock::now() >= nextLeftovers) {
+            lock.unlock();
+            writeLeftovers();
+            lock.lock();
+            nextLeftovers = Clock::now() + leftoverPeriod;
+        }
+    }
+    lock.unlock();
+    store_.release();
+}
+
+void RecordWriter::writeLeftovers() {
+    if (!store_.isOpen() && !store_.usable())
+        return;
+    for (Spill::Leftover& leftover : Spill::leftovers(store_.path()))
+        Spill::finish(leftover, leftover.rounds.empty() || store_.writeRecovered(leftover.rounds));
+}
+
+void RecordWriter::spillLoop() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        const bool stopping = stopping_;
+        // Rounds that waited too long, and rounds written since they were kept aside.
+        std::vector<Pending> toSpill;
+        Clock::time_point nextDue = Clock::time_point::max();
+        for (const Pending& p : queue_)
+            if (!p.spilled) {
+                if (stopping || Clock::now() - p.ended >= spillAfter)
+                    toSpill.push_back(p);
+                else
+                    nextDue = std::min(nextDue, p.ended + spillAfter);
+            }
+        std::vector<std::uint64_t> written;
+        written.swap(writtenSpilled_);
+        lock.unlock();
+        std::vector<std::uint64_t> spilled;
+        for (const Pending& p : toSpill)
+            if (spill_.add(p.id, p.round))
+                spilled.push_back(p.id);
+        for (std::uint64_t id : written)
+            spill_.written(id);
+        lock.lock();
+        for (std::uint64_t id : spilled) {
+            const auto found = std::find_if(queue_.begin(), queue_.end(),
+                                            [id](const Pending& p) { return p.id == id; });
+            if (found != queue_.end())
+                found->spilled = true;
+            else
+                writtenSpilled_.push_back(id); // written meanwhile
+        }
+        if (!spilled.empty())
+            changed_.notify_all();
+        if (stopping)
+            return;
+        // A round handed over meanwhile has a time of its own to be kept aside by.
+        const std::uint64_t seen = handed_;
+        changed_.wait_until(lock, std::min(nextDue, Clock::now() + std::chrono::seconds(1)), [&] {
+            return stopping_ || !writtenSpilled_.empty() || handed_ != seen;
+        });
+    }
+}
+
+} // namespace quiltaro

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "RecordStore.h"
+#include "Spill.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+namespace quiltaro {
+
+// Writes finished rounds to the store on a thread of its own, so that the
+// game never waits for the disk: opening, migrating, a record another copy
+// holds, a full disk. A round the record cannot take at once is kept on disk
+// beside it (Spill) by a second thread within a fraction of a second, so
+// that it survives the program's end and a kill.
+class RecordWriter {
+public:
+    using Clock = std::chrono::steady_clock;
+    explicit RecordWriter(RecordStore& store);
+    ~RecordWriter(); // as finish(), with no time to wait
+    RecordWriter(const RecordWriter&) = delete;
+    RecordWriter& operator=(const RecordWriter&) = delete;
+
+    // Hands a round over; returns at once.
+    void add(RoundRecord round);
+    // Rounds handed over and not yet in the record, once the writer has tried
+    // every one of them at least once.
+    size_t waiting();
+    // Whether a round not yet in the record is only in memory.
+    bool onlyInMemory();
+    // Waits up to `patience` for the rounds to be written or kept aside,
+    // then stops both threads.
+    void finish(Clock::duration patience);
+
+    // More than this many unwritten rounds (a disk full for a whole day of
+    // games): the oldest go, so that memory stays bounded.
+    static constexpr size_t maxWaiting = 2000;
+
+private:
+    struct Pending {
+        std::uint64_t id;
+        RoundRecord round;
+        Clock::time_point ended;
+        bool spilled = false;
+    };
+    void writeLoop();
+    void spillLoop();
+    void writeLeftovers();
+
+    RecordStore& store_;
+    Spill spill_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<Pending> queue_;
+    std::vector<std::uint64_t> writtenSpilled_; // in the record now, to be marked so aside
+    std::uint64_t handed_ = 0;                  // rounds handed over so far
+    std::uint64_t tried_ = 0;                   // handed over before the last attempt
+    bool kicked_ = false;
+    bool stopping_ = false;
+    std::atomic<bool> interrupt_{false};
+    std::thread writer_;
+    std::thread spiller_;
+};
+
+} // namespace quiltaro

@@ -1,0 +1,166 @@
+#include "Spill.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QUuid>
+
+#include <map>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace quiltaro {
+
+namespace {
+
+QByteArray line(std::uint64_t id, const RoundRecord& r) {
+    QJsonArray guesses;
+    for (const Guess& g : r.guesses)
+        guesses.append(QJsonArray{QString::fromStdString(g.answer), verdictName(g.verdict)});
+    const QJsonObject o{{"id", QString::number(id)},
+                        {"game", r.gameToken},
+                        {"gameStarted", double(r.gameStarted.toMSecsSinceEpoch())},
+                        {"started", double(r.started.toMSecsSinceEpoch())},
+                        {"ended", double(r.ended.toMSecsSinceEpoch())},
+                        {"scoreBefore", r.scoreBefore},
+                        {"scoreAfter", r.scoreAfter},
+                        {"low", r.lowBound},
+                        {"high", r.highBound},
+                        {"red", double(r.redValue)},
+                        {"ending", endingName(r.ending)},
+                        {"guesses", guesses}};
+    return QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n';
+}
+
+RoundRecord roundOf(const QJsonObject& o) {
+    RoundRecord r;
+    r.gameToken = o.value("game").toString();
+    r.gameStarted = QDateTime::fromMSecsSinceEpoch(qint64(o.value("gameStarted").toDouble()));
+    r.started = QDateTime::fromMSecsSinceEpoch(qint64(o.value("started").toDouble()));
+    r.ended = QDateTime::fromMSecsSinceEpoch(qint64(o.value("ended").toDouble()));
+    r.scoreBefore = o.value("scoreBefore").toInt();
+    r.scoreAfter = o.value("scoreAfter").toInt();
+    r.lowBound = o.value("low").toDouble();
+    r.highBound = o.value("high").toDouble();
+    r.redValue = static_cast<float>(o.value("red").toDouble());
+    r.ending = endingFromName(o.value("ending").toString()).value_or(Ending::ProgramEnd);
+    for (const QJsonValue& g : o.value("guesses").toArray())
+        r.guesses.push_back(
+            {g.toArray().at(0).toString().toStdString(),
+             verdictFromName(g.toArray().at(1).toString()).value_or(Verdict::Outside)});
+    return r;
+}
+
+// The rounds of a file not marked written, in the order they ended. A line
+// cut short by a kill is not a round.
+std::vector<RoundRecord> parse(const QByteArray& bytes) {
+    std::map<QString, RoundRecord> rounds;
+    std::vector<QString> order;
+    for (const QByteArray& l : bytes.split('\n')) {
+        const QJsonObject o = QJsonDocument::fromJson(l).object();
+        if (o.contains("written")) {
+            rounds.erase(o.value("written").toString());
+        } else if (o.contains("id") && o.contains("game")) {
+            order.push_back(o.value("id").toString());
+            rounds[order.back()] = roundOf(o);
+        }
+    }
+    std::vector<RoundRecord> left;
+    for (const QString& id : order)
+        if (const auto found = rounds.find(id); found != rounds.end())
+            left.push_back(found->second);
+    return left;
+}
+
+bool writeAll(int fd, const QByteArray& bytes) {
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return ::fdatasync(fd) == 0;
+}
+
+} // namespace
+
+Spill::Spill(QString recordPath) : recordPath_(std::move(recordPath)) {}
+
+Spill::~Spill() {
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+bool Spill::add(std::uint64_t id, const RoundRecord& round) {
+    if (fd_ < 0) {
+        path_ = recordPath_ + QStringLiteral(".attente-") +
+                QUuid::createUuid().toString(QUuid::Id128).left(12);
+        fd_ = ::open(QFile::encodeName(path_).constData(),
+                     O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0600);
+        if (fd_ < 0)
+            return false;
+        ::flock(fd_, LOCK_EX | LOCK_NB); // ours while this copy runs
+    }
+    if (!writeAll(fd_, line(id, round)))
+        return false;
+    unwritten_.insert(id);
+    return true;
+}
+
+void Spill::written(std::uint64_t id) {
+    if (fd_ < 0 || unwritten_.erase(id) == 0)
+        return;
+    if (!unwritten_.empty()) {
+        writeAll(fd_, QJsonDocument(QJsonObject{{"written", QString::number(id)}})
+                              .toJson(QJsonDocument::Compact) +
+                          '\n');
+        return;
+    }
+    // Everything is in the record: the file has nothing left to keep.
+    QFile::remove(path_);
+    ::close(fd_);
+    fd_ = -1;
+}
+
+std::vector<Spill::Leftover> Spill::leftovers(const QString& recordPath) {
+    std::vector<Leftover> found;
+    const QFileInfo record(recordPath);
+    for (const QFileInfo& file : record.dir().entryInfoList(
+             {record.fileName() + QStringLiteral(".attente-*")}, QDir::Files)) {
+        Leftover l;
+        l.path = file.absoluteFilePath();
+        l.fd = ::open(QFile::encodeName(l.path).constData(), O_RDONLY | O_CLOEXEC);
+        if (l.fd < 0)
+            continue;
+        if (::flock(l.fd, LOCK_EX | LOCK_NB) != 0) {
+            ::close(l.fd); // a running copy's, or a filesystem without locks
+            continue;
+        }
+        l.rounds = read(l.path);
+        found.push_back(std::move(l));
+    }
+    return found;
+}
+
+void Spill::finish(Leftover& leftover, bool written) {
+    if (written)
+        QFile::remove(leftover.path);
+    if (leftover.fd >= 0)
+        ::close(leftover.fd);
+    leftover.fd = -1;
+}
+
+std::vector<RoundRecord> Spill::read(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return parse(file.readAll());
+}
+
+} // namespace quiltaro

@@ -1,0 +1,84 @@
+#pragma once
+
+// What the record's suites share: rounds of known content, reports caught
+// instead of printed, and a look at a database from outside the store.
+#include "RecordStore.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTest>
+
+namespace quiltaro::test {
+
+inline const QDateTime base(QDate(2026, 12, 1), QTime(9, 0), Qt::UTC);
+
+// Everything the store reports, instead of standard error.
+struct Reports {
+    QStringList texts;
+    ProblemReport report{[this](const QString& text) { texts << text; }};
+};
+
+inline RoundRecord round(const QString& token, int minute, int scoreBefore, int scoreAfter,
+                         double low, double high, float red, std::vector<Guess> guesses,
+                         Ending ending) {
+    RoundRecord r;
+    r.gameToken = token;
+    r.gameStarted = base.addSecs(60 * (minute / 100 * 100));
+    r.started = base.addSecs(60 * minute);
+    r.ended = r.started.addSecs(45);
+    r.scoreBefore = scoreBefore, r.scoreAfter = scoreAfter;
+    r.lowBound = low, r.highBound = high, r.redValue = red;
+    r.guesses = std::move(guesses);
+    r.ending = ending;
+    return r;
+}
+
+// Three rounds of two games, with a decimal red value, a give-up and a guess
+// typed with leading zeros.
+inline std::vector<RoundRecord> knownRounds() {
+    return {
+        round("a", 0, 0, 2, 0, 1000, 371, {{"500", Verdict::TooHigh}, {"371", Verdict::Right}},
+              Ending::Won),
+        round("a", 2, 2, 0, 120, 480, 300, {{"007", Verdict::Outside}}, Ending::GaveUp),
+        round("b", 100, 3, 3, 12, 40, 37.1f,
+              {{"30.5", Verdict::TooLow}, {"38", Verdict::TooHigh}, {"37.1", Verdict::Right}},
+              Ending::Won),
+    };
+}
+
+inline qint64 count(const QString& path, const QString& table) {
+    const QString name = QStringLiteral("count-") + table;
+    qint64 n = -1;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        if (db.open()) {
+            QSqlQuery q(db);
+            if (q.exec(QStringLiteral("SELECT COUNT(*) FROM ") + table) && q.next())
+                n = q.value(0).toLongLong();
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    return n;
+}
+
+inline void execAll(const QString& path, const QStringList& statements) {
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "exec");
+        db.setDatabaseName(path);
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        for (const QString& s : statements)
+            QVERIFY2(q.exec(s), qPrintable(s));
+    }
+    QSqlDatabase::removeDatabase("exec");
+}
+
+inline QByteArray contents(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace quiltaro::test
