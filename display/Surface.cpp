@@ -1,36 +1,17 @@
 #include "Surface.h"
 
+#include "NumberText.h"
 #include "Palette.h"
 
-#include "NumberText.h"
-
 #include <QFontMetricsF>
-#include <QPainter>
 
 #include <algorithm>
-#include <array>
 #include <cmath>
-#include <cstring>
 
+// The surface's state and the operations the game calls: each is made into a
+// kept operation, painted (SurfacePainting.cpp) and kept (SurfaceKept.cpp).
+// Presentation is in SurfacePresentation.cpp.
 namespace quiltaro {
-
-namespace {
-constexpr double pixelsPerPoint = 96.0 / 72.0;
-// How many of the latest operations a new one is checked against: a sweep
-// frame draws about a dozen, most of them over the same in the frame before.
-constexpr int lookBack = 16;
-constexpr std::size_t firstCompaction = 4096;
-
-QRectF pointBox(double x1, double y1, double x2, double y2) {
-    return QRectF(QPointF(std::min(x1, x2), std::min(y1, y2)),
-                  QPointF(std::max(x1, x2), std::max(y1, y2)));
-}
-// Closed containment: a box's edges may meet.
-bool within(const QRectF& inner, const QRectF& outer) {
-    return inner.left() >= outer.left() && inner.right() <= outer.right() &&
-           inner.top() >= outer.top() && inner.bottom() <= outer.bottom();
-}
-} // namespace
 
 Surface::Surface(QSizeF sizeInPoints, qreal devicePixelRatio, QColor background)
     : size_(sizeInPoints), ratio_(devicePixelRatio > 0 ? devicePixelRatio : 1.0),
@@ -103,26 +84,6 @@ int Surface::fontIndex() {
     return fontIndex_;
 }
 
-int Surface::dev(double points) const {
-    return static_cast<int>(std::lround(points * scale_));
-}
-
-int Surface::pixelWidth(int widthInPixels) const {
-    return std::max(
-        1, static_cast<int>(std::lround(std::max(1, widthInPixels) * ratio_ * contentScale_)));
-}
-
-void Surface::fillDevice(QRect rect, QRgb rgb) {
-    rect = rect.intersected(image_.rect());
-    if (rect.isEmpty())
-        return;
-    for (int row = rect.top(); row <= rect.bottom(); ++row) {
-        auto* line = reinterpret_cast<QRgb*>(image_.scanLine(row));
-        std::fill(line + rect.left(), line + rect.right() + 1, rgb);
-    }
-    markDirty(rect);
-}
-
 void Surface::clear() {
     fillDevice(image_.rect(), background_.rgb());
     x_ = y_ = 0;
@@ -131,198 +92,6 @@ void Surface::clear() {
     compactAt_ = firstCompaction;
     fonts_.clear();
     fontIndex_ = -1;
-}
-
-// Horizontal and vertical lines, which are all this game draws, go straight
-// to whole device pixels: crisp at any scale, and cheap enough for an
-// animation frame. Square ends, so that a serif meets its bracket without a
-// notch.
-QRect Surface::straightLineRect(const Operation& op) const {
-    const int width = pixelWidth(op.lineWidth);
-    const int half = width / 2;
-    const int left = dev(std::min(op.x1, op.x2)) - half;
-    const int top = dev(std::min(op.y1, op.y2)) - half;
-    const int right = dev(std::max(op.x1, op.x2)) - half + width;
-    const int bottom = dev(std::max(op.y1, op.y2)) - half + width;
-    return QRect(QPoint(left, top), QPoint(right - 1, bottom - 1));
-}
-
-// Both corners are included: the box reaches over the last point's pixel.
-QRect Surface::boxRect(const Operation& op) const {
-    const int onePixel = pixelWidth(1);
-    return QRect(QPoint(dev(std::min(op.x1, op.x2)), dev(std::min(op.y1, op.y2))),
-                 QPoint(dev(std::max(op.x1, op.x2)) + onePixel - 1,
-                        dev(std::max(op.y1, op.y2)) + onePixel - 1));
-}
-
-void Surface::perform(const Operation& op) {
-    switch (op.kind) {
-    case Operation::Kind::Line: {
-        if (op.x1 == op.x2 || op.y1 == op.y2) {
-            fillDevice(straightLineRect(op), op.colour);
-            return;
-        }
-        const int width = pixelWidth(op.lineWidth);
-        QPainter painter(&image_);
-        painter.setPen(QPen(QColor(op.colour), width, Qt::SolidLine, Qt::SquareCap));
-        painter.drawLine(QPointF(op.x1 * scale_, op.y1 * scale_),
-                         QPointF(op.x2 * scale_, op.y2 * scale_));
-        const int margin = width + 1;
-        markDirty(QRect(QPoint(dev(std::min(op.x1, op.x2)), dev(std::min(op.y1, op.y2))),
-                        QPoint(dev(std::max(op.x1, op.x2)), dev(std::max(op.y1, op.y2))))
-                      .adjusted(-margin, -margin, margin, margin));
-        return;
-    }
-    case Operation::Kind::FilledBox:
-        fillDevice(boxRect(op), op.colour);
-        return;
-    case Operation::Kind::Box: {
-        if (op.solid)
-            fillDevice(boxRect(op), op.fill);
-        Operation side = op;
-        side.kind = Operation::Kind::Line;
-        for (auto [x1, y1, x2, y2] :
-             {std::array{op.x1, op.y1, op.x2, op.y1}, std::array{op.x2, op.y1, op.x2, op.y2},
-              std::array{op.x1, op.y2, op.x2, op.y2}, std::array{op.x1, op.y1, op.x1, op.y2}}) {
-            side.x1 = x1, side.y1 = y1, side.x2 = x2, side.y2 = y2;
-            fillDevice(straightLineRect(side), op.colour);
-        }
-        return;
-    }
-    case Operation::Kind::Ellipse: {
-        const double rx = op.x2 * scale_;
-        const double ry = op.y2 * scale_;
-        const QPointF centre(op.x1 * scale_, op.y1 * scale_);
-        const int width = pixelWidth(op.lineWidth);
-        {
-            QPainter painter(&image_);
-            painter.setPen(QPen(QColor(op.colour), width));
-            if (op.solid)
-                painter.setBrush(QColor(op.fill));
-            painter.drawEllipse(centre, rx, ry);
-        }
-        const int margin = width + 1;
-        markDirty(QRectF(centre.x() - rx, centre.y() - ry, 2 * rx, 2 * ry)
-                      .toAlignedRect()
-                      .adjusted(-margin, -margin, margin, margin));
-        return;
-    }
-    case Operation::Kind::Text: {
-        const QFont& font = fonts_[static_cast<std::size_t>(op.font)];
-        const QFontMetricsF metrics(font);
-        QPainter painter(&image_);
-        painter.scale(scale_, scale_);
-        painter.setFont(font);
-        painter.setPen(QColor(op.colour));
-        // The position is the text's top left; Qt draws from the baseline.
-        painter.drawText(QPointF(op.x1, op.y1 + metrics.ascent()), op.text);
-        const QRectF cell(op.x1, op.y1, metrics.horizontalAdvance(op.text), metrics.height());
-        const QRectF area = op.ink.united(cell);
-        markDirty(QRectF(area.topLeft() * scale_, area.bottomRight() * scale_)
-                      .toAlignedRect()
-                      .adjusted(-2, -2, 2, 2));
-        return;
-    }
-    }
-}
-
-// A box of points that holds everything the operation paints, at any scale
-// of minimumDeviceScale or more: the device pixels of its edges round by up
-// to half a pixel, lines reach out by half their width and the glyphs of a
-// text by a pixel or two beyond the ink measured in points.
-QRectF Surface::reach(const Operation& op) {
-    const double pixel = 1 / (pixelsPerPoint * minimumDeviceScale); // in points
-    const double width = 0.75 * std::max(1, op.lineWidth);          // in points
-    switch (op.kind) {
-    case Operation::Kind::FilledBox:
-        return pointBox(op.x1, op.y1, op.x2, op.y2);
-    case Operation::Kind::Line:
-    case Operation::Kind::Box: {
-        const double m = 2 * pixel + width;
-        return pointBox(op.x1, op.y1, op.x2, op.y2).adjusted(-m, -m, m, m);
-    }
-    case Operation::Kind::Ellipse: {
-        const double m = 2 * pixel + width;
-        return QRectF(op.x1 - op.x2, op.y1 - op.y2, 2 * op.x2, 2 * op.y2).adjusted(-m, -m, m, m);
-    }
-    case Operation::Kind::Text:
-        return op.ink.adjusted(-2 * pixel, -2 * pixel, 2 * pixel, 2 * pixel);
-    }
-    return {};
-}
-
-// Whether `later` paints over every pixel that `earlier` painted, at every
-// scale, so that drawing `earlier` again is useless. Every operation paints
-// its pixels opaque: no blending, no antialiasing.
-bool Surface::covers(const Operation& later, const Operation& earlier) {
-    using Kind = Operation::Kind;
-    if (later.kind == earlier.kind && later.x1 == earlier.x1 && later.y1 == earlier.y1 &&
-        later.x2 == earlier.x2 && later.y2 == earlier.y2 && later.lineWidth == earlier.lineWidth &&
-        later.solid == earlier.solid &&
-        (later.kind != Kind::Text || (later.font == earlier.font && later.text == earlier.text)))
-        return true;
-    auto straight = [](const Operation& op) {
-        return op.kind == Kind::Line && (op.x1 == op.x2 || op.y1 == op.y2);
-    };
-    const bool paintsBox =
-        later.kind == Kind::FilledBox || (later.kind == Kind::Box && later.solid);
-    if (!paintsBox && !straight(later))
-        return false;
-    const QRectF box = pointBox(later.x1, later.y1, later.x2, later.y2);
-    // Straight lines and box outlines of one width: their device pixels
-    // follow the points' order, whatever the scale.
-    const bool outlined = straight(earlier) || earlier.kind == Kind::Box;
-    if (outlined && later.kind != Kind::FilledBox && later.lineWidth == earlier.lineWidth &&
-        within(pointBox(earlier.x1, earlier.y1, earlier.x2, earlier.y2), box))
-        return paintsBox || straight(earlier);
-    return paintsBox && within(reach(earlier), box);
-}
-
-void Surface::keep(Operation&& op) {
-    if (kept_.size() >= compactAt_)
-        compact();
-    int checked = 0;
-    for (auto it = kept_.rbegin(); it != kept_.rend() && checked < lookBack; ++it) {
-        if (!it->live)
-            continue;
-        ++checked;
-        if (covers(op, *it)) {
-            it->live = false;
-            ++dead_;
-        }
-    }
-    kept_.push_back(std::move(op));
-}
-
-void Surface::compact() {
-    // Each operation against the boxes painted after it, the largest few.
-    constexpr std::size_t coverCount = 16;
-    std::vector<const Operation*> later;
-    auto area = [](const Operation* op) { return std::abs((op->x2 - op->x1) * (op->y2 - op->y1)); };
-    for (auto it = kept_.rbegin(); it != kept_.rend(); ++it) {
-        if (!it->live)
-            continue;
-        for (const Operation* cover : later)
-            if (covers(*cover, *it)) {
-                it->live = false;
-                break;
-            }
-        const bool paintsBox = it->kind == Operation::Kind::FilledBox ||
-                               (it->kind == Operation::Kind::Box && it->solid);
-        if (!it->live || !paintsBox)
-            continue;
-        if (later.size() < coverCount) {
-            later.push_back(&*it);
-        } else {
-            auto smallest = std::min_element(later.begin(), later.end(),
-                                             [&](auto a, auto b) { return area(a) < area(b); });
-            if (area(*smallest) < area(&*it))
-                *smallest = &*it;
-        }
-    }
-    std::erase_if(kept_, [](const Operation& op) { return !op.live; });
-    dead_ = 0;
-    compactAt_ = std::max(firstCompaction, 2 * kept_.size());
 }
 
 void Surface::draw(Operation&& op) {
@@ -415,71 +184,6 @@ void Surface::print(std::initializer_list<PrintItem> items, LineEnd end) {
     if (end == LineEnd::End) {
         x_ = 0;
         y_ += metrics.height();
-    }
-}
-
-void Surface::present() {
-    ++presentCount_;
-    if (dirty_.isEmpty()) {
-        // Nothing drawn, but controls may have been shown or hidden: they
-        // belong to the frame too.
-        if (presenter_)
-            presenter_(QRect());
-        return;
-    }
-    // Until the surface has been presented twice, what was drawn goes out
-    // whole. Then a copy of the image, which the screen now shows, is kept,
-    // and later presentations send only the pixels that differ from it. A
-    // surface presented once, like the welcome window's, never pays for it.
-    const QRect rect = shown_.isNull() ? dirty_ : changedWithin(dirty_);
-    dirty_ = QRect();
-    if (presenter_)
-        presenter_(rect);
-    if (shown_.isNull() && ++wholePresents_ == 2)
-        shown_ = image_.copy();
-}
-
-QRect Surface::changedWithin(const QRect& area) const {
-    // Whole rows and the parts of rows outside the columns already known to
-    // have changed are compared with memcmp; a pixel loop only runs where a
-    // new change lies.
-    const int width = area.width();
-    auto now = [&](int row) {
-        return reinterpret_cast<const QRgb*>(image_.constScanLine(row)) + area.left();
-    };
-    auto was = [&](int row) {
-        return reinterpret_cast<const QRgb*>(shown_.constScanLine(row)) + area.left();
-    };
-    auto same = [&](int row, int from, int to) {
-        return from >= to ||
-               std::memcmp(now(row) + from, was(row) + from, (to - from) * sizeof(QRgb)) == 0;
-    };
-    int top = area.top(), bottom = area.bottom();
-    while (top <= bottom && same(top, 0, width))
-        ++top;
-    while (bottom > top && same(bottom, 0, width))
-        --bottom;
-    if (top > bottom)
-        return QRect();
-    int left = width, right = -1;
-    for (int row = top; row <= bottom; ++row) {
-        const QRgb *a = now(row), *b = was(row);
-        if (!same(row, 0, left))
-            for (left = 0; a[left] == b[left];)
-                ++left;
-        if (!same(row, right + 1, width))
-            for (right = width - 1; a[right] == b[right];)
-                --right;
-    }
-    return QRect(QPoint(area.left() + left, top), QPoint(area.left() + right, bottom));
-}
-
-void Surface::markShown(const QRect& deviceRect) {
-    const QRect rect = shown_.isNull() ? QRect() : deviceRect.intersected(image_.rect());
-    for (int row = rect.top(); row <= rect.bottom(); ++row) {
-        const auto* from = reinterpret_cast<const QRgb*>(image_.constScanLine(row));
-        std::copy(from + rect.left(), from + rect.right() + 1,
-                  reinterpret_cast<QRgb*>(shown_.scanLine(row)) + rect.left());
     }
 }
 

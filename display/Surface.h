@@ -124,6 +124,11 @@ private:
         QRectF ink = {}; // Text: where its glyphs lie, in points
     };
 
+    static constexpr double pixelsPerPoint = 96.0 / 72.0;
+    // Kept operations are compacted once there are this many, then whenever
+    // they have doubled.
+    static constexpr std::size_t firstCompaction = 4096;
+
     int dev(double points) const;
     int pixelWidth(int widthInPixels) const;
     void fillDevice(QRect rect, QRgb colour);
