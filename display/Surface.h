@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QFont>
 #include <QImage>
+#include <QPainter>
 #include <QRect>
 #include <QSizeF>
 #include <QString>
@@ -122,6 +123,10 @@ private:
         double x1 = 0, y1 = 0, x2 = 0, y2 = 0; // Ellipse: centre, radii; Text: position
         QString text = {};
         QRectF ink = {}; // Text: where its glyphs lie, in points
+        // Curves, slanted lines and text: the design pixels they paint, at
+        // the device pixel ratio they were found for.
+        mutable QRect designInk = {};
+        mutable qreal inkRatio = 0;
     };
 
     static constexpr double pixelsPerPoint = 96.0 / 72.0;
@@ -129,8 +134,13 @@ private:
     // they have doubled.
     static constexpr std::size_t firstCompaction = 4096;
 
-    int dev(double points) const;
+    int designPixel(double points) const;
+    int designWidth(int widthInPixels) const;
+    int scaledEdge(int designEdge) const;
+    QRect scaledRect(const QRect& design) const;
     int pixelWidth(int widthInPixels) const;
+    QRect designInk(const Operation& op) const;
+    void paintShape(QPainter& painter, const Operation& op, double scale, int penWidth) const;
     void fillDevice(QRect rect, QRgb colour);
     QRect straightLineRect(const Operation& op) const;
     QRect boxRect(const Operation& op) const;

@@ -10,8 +10,28 @@
 // How a kept operation paints its device pixels, at the surface's scale.
 namespace quiltaro {
 
-int Surface::dev(double points) const {
-    return static_cast<int>(std::lround(points * scale_));
+// Every operation is placed on the design pixels first: the device pixels of
+// the window at its design size on this screen (content scale 1). Shown at
+// another size, a design pixel becomes the device pixels whose centres lie in
+// it, scaled, the same for every operation. So what covers an operation's
+// design pixels covers them at every scale: an erase box over a stroke erases
+// the whole stroke, and a stroke left one design pixel wide beside it stays.
+int Surface::designPixel(double points) const {
+    return static_cast<int>(std::lround(points * pixelsPerPoint * ratio_));
+}
+
+int Surface::designWidth(int widthInPixels) const {
+    return std::max(1, static_cast<int>(std::lround(std::max(1, widthInPixels) * ratio_)));
+}
+
+// The first device pixel whose centre lies at or past a design pixel's edge.
+int Surface::scaledEdge(int designEdge) const {
+    return static_cast<int>(std::ceil(designEdge * contentScale_ - 0.5));
+}
+
+QRect Surface::scaledRect(const QRect& design) const {
+    return QRect(QPoint(scaledEdge(design.left()), scaledEdge(design.top())),
+                 QPoint(scaledEdge(design.right() + 1) - 1, scaledEdge(design.bottom() + 1) - 1));
 }
 
 int Surface::pixelWidth(int widthInPixels) const {
@@ -35,41 +55,94 @@ void Surface::fillDevice(QRect rect, QRgb rgb) {
 // animation frame. Square ends, so that a serif meets its bracket without a
 // notch.
 QRect Surface::straightLineRect(const Operation& op) const {
-    const int width = pixelWidth(op.lineWidth);
+    const int width = designWidth(op.lineWidth);
     const int half = width / 2;
-    const int left = dev(std::min(op.x1, op.x2)) - half;
-    const int top = dev(std::min(op.y1, op.y2)) - half;
-    const int right = dev(std::max(op.x1, op.x2)) - half + width;
-    const int bottom = dev(std::max(op.y1, op.y2)) - half + width;
-    return QRect(QPoint(left, top), QPoint(right - 1, bottom - 1));
+    const int left = designPixel(std::min(op.x1, op.x2)) - half;
+    const int top = designPixel(std::min(op.y1, op.y2)) - half;
+    const int right = designPixel(std::max(op.x1, op.x2)) - half + width;
+    const int bottom = designPixel(std::max(op.y1, op.y2)) - half + width;
+    return scaledRect(QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)));
 }
 
 // Both corners are included: the box reaches over the last point's pixel.
 QRect Surface::boxRect(const Operation& op) const {
-    const int onePixel = pixelWidth(1);
-    return QRect(QPoint(dev(std::min(op.x1, op.x2)), dev(std::min(op.y1, op.y2))),
-                 QPoint(dev(std::max(op.x1, op.x2)) + onePixel - 1,
-                        dev(std::max(op.y1, op.y2)) + onePixel - 1));
+    const int onePixel = designWidth(1);
+    return scaledRect(
+        QRect(QPoint(designPixel(std::min(op.x1, op.x2)), designPixel(std::min(op.y1, op.y2))),
+              QPoint(designPixel(std::max(op.x1, op.x2)) + onePixel - 1,
+                     designPixel(std::max(op.y1, op.y2)) + onePixel - 1)));
+}
+
+// Curves, slanted lines and text are drawn at the device's resolution, sharp
+// at any size, but never outside the design pixels they reach at design size:
+// a stroke's half width and a glyph's edge scale with the content, and would
+// otherwise reach past an erase box that covers them at design size.
+QRect Surface::designInk(const Operation& op) const {
+    if (op.inkRatio == ratio_)
+        return op.designInk;
+    const double base = pixelsPerPoint * ratio_;
+    const QRectF r = reach(op);
+    const QRect area =
+        QRectF(r.topLeft() * base, r.bottomRight() * base).toAlignedRect().adjusted(-2, -2, 2, 2);
+    QImage scratch(area.size(), QImage::Format_ARGB32_Premultiplied);
+    scratch.fill(Qt::transparent);
+    {
+        QPainter painter(&scratch);
+        painter.translate(-area.topLeft());
+        paintShape(painter, op, base, designWidth(op.lineWidth));
+    }
+    QRect ink;
+    for (int y = 0; y < scratch.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(scratch.constScanLine(y));
+        int left = 0, right = scratch.width() - 1;
+        while (left <= right && qAlpha(line[left]) == 0)
+            ++left;
+        while (right >= left && qAlpha(line[right]) == 0)
+            --right;
+        if (left <= right)
+            ink |= QRect(left, y, right - left + 1, 1);
+    }
+    op.designInk = ink.translated(area.topLeft());
+    op.inkRatio = ratio_;
+    return op.designInk;
+}
+
+void Surface::paintShape(QPainter& painter, const Operation& op, double scale, int penWidth) const {
+    switch (op.kind) {
+    case Operation::Kind::Line:
+        painter.setPen(QPen(QColor(op.colour), penWidth, Qt::SolidLine, Qt::SquareCap));
+        painter.drawLine(QPointF(op.x1 * scale, op.y1 * scale),
+                         QPointF(op.x2 * scale, op.y2 * scale));
+        return;
+    case Operation::Kind::Ellipse:
+        painter.setPen(QPen(QColor(op.colour), penWidth));
+        if (op.solid)
+            painter.setBrush(QColor(op.fill));
+        painter.drawEllipse(QPointF(op.x1 * scale, op.y1 * scale), op.x2 * scale, op.y2 * scale);
+        return;
+    case Operation::Kind::Text: {
+        const QFont& font = fonts_[static_cast<std::size_t>(op.font)];
+        painter.scale(scale, scale);
+        painter.setFont(font);
+        painter.setPen(QColor(op.colour));
+        // The position is the text's top left; Qt draws from the baseline.
+        painter.drawText(QPointF(op.x1, op.y1 + QFontMetricsF(font).ascent()), op.text);
+        return;
+    }
+    case Operation::Kind::FilledBox:
+    case Operation::Kind::Box:
+        return;
+    }
 }
 
 void Surface::perform(const Operation& op) {
     switch (op.kind) {
-    case Operation::Kind::Line: {
+    case Operation::Kind::Line:
         if (op.x1 == op.x2 || op.y1 == op.y2) {
             fillDevice(straightLineRect(op), op.colour);
             return;
         }
-        const int width = pixelWidth(op.lineWidth);
-        QPainter painter(&image_);
-        painter.setPen(QPen(QColor(op.colour), width, Qt::SolidLine, Qt::SquareCap));
-        painter.drawLine(QPointF(op.x1 * scale_, op.y1 * scale_),
-                         QPointF(op.x2 * scale_, op.y2 * scale_));
-        const int margin = width + 1;
-        markDirty(QRect(QPoint(dev(std::min(op.x1, op.x2)), dev(std::min(op.y1, op.y2))),
-                        QPoint(dev(std::max(op.x1, op.x2)), dev(std::max(op.y1, op.y2))))
-                      .adjusted(-margin, -margin, margin, margin));
-        return;
-    }
+        break;
     case Operation::Kind::FilledBox:
         fillDevice(boxRect(op), op.colour);
         return;
@@ -86,41 +159,17 @@ void Surface::perform(const Operation& op) {
         }
         return;
     }
-    case Operation::Kind::Ellipse: {
-        const double rx = op.x2 * scale_;
-        const double ry = op.y2 * scale_;
-        const QPointF centre(op.x1 * scale_, op.y1 * scale_);
-        const int width = pixelWidth(op.lineWidth);
-        {
-            QPainter painter(&image_);
-            painter.setPen(QPen(QColor(op.colour), width));
-            if (op.solid)
-                painter.setBrush(QColor(op.fill));
-            painter.drawEllipse(centre, rx, ry);
-        }
-        const int margin = width + 1;
-        markDirty(QRectF(centre.x() - rx, centre.y() - ry, 2 * rx, 2 * ry)
-                      .toAlignedRect()
-                      .adjusted(-margin, -margin, margin, margin));
+    case Operation::Kind::Ellipse:
+    case Operation::Kind::Text:
+        break;
+    }
+    const QRect clip = scaledRect(designInk(op)).intersected(image_.rect());
+    if (clip.isEmpty())
         return;
-    }
-    case Operation::Kind::Text: {
-        const QFont& font = fonts_[static_cast<std::size_t>(op.font)];
-        const QFontMetricsF metrics(font);
-        QPainter painter(&image_);
-        painter.scale(scale_, scale_);
-        painter.setFont(font);
-        painter.setPen(QColor(op.colour));
-        // The position is the text's top left; Qt draws from the baseline.
-        painter.drawText(QPointF(op.x1, op.y1 + metrics.ascent()), op.text);
-        const QRectF cell(op.x1, op.y1, metrics.horizontalAdvance(op.text), metrics.height());
-        const QRectF area = op.ink.united(cell);
-        markDirty(QRectF(area.topLeft() * scale_, area.bottomRight() * scale_)
-                      .toAlignedRect()
-                      .adjusted(-2, -2, 2, 2));
-        return;
-    }
-    }
+    QPainter painter(&image_);
+    painter.setClipRect(clip);
+    paintShape(painter, op, scale_, pixelWidth(op.lineWidth));
+    markDirty(clip);
 }
 
 } // namespace quiltaro
