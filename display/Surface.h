@@ -130,6 +130,8 @@ private:
     };
 
     static constexpr double pixelsPerPoint = 96.0 / 72.0;
+    // Qt's own limit for glyphs drawn from its cache (QT_MAX_CACHED_GLYPH_SIZE).
+    static constexpr double maxCachedGlyphPixels = 64;
     // Kept operations are compacted once there are this many, then whenever
     // they have doubled.
     static constexpr std::size_t firstCompaction = 4096;

@@ -2,6 +2,7 @@
 
 #include <QFontMetricsF>
 #include <QPainter>
+#include <QPainterPath>
 
 #include <algorithm>
 #include <array>
@@ -122,11 +123,24 @@ void Surface::paintShape(QPainter& painter, const Operation& op, double scale, i
         return;
     case Operation::Kind::Text: {
         const QFont& font = fonts_[static_cast<std::size_t>(op.font)];
+        // The position is the text's top left; glyphs stand on the baseline.
+        const QPointF baseline(op.x1, op.y1 + QFontMetricsF(font).ascent());
         painter.scale(scale, scale);
-        painter.setFont(font);
         painter.setPen(QColor(op.colour));
-        // The position is the text's top left; Qt draws from the baseline.
-        painter.drawText(QPointF(op.x1, op.y1 + QFontMetricsF(font).ascent()), op.text);
+        // Qt renders glyphs up to 64 device pixels from a cache of bitmaps
+        // that the font engine makes aliased, as the font asks. Larger ones
+        // (18 points on a 4K screen) it fills as outlines, antialiased
+        // whatever the font asks, so that each reprint in place blended again.
+        // Those are filled here, aliased: the same unhinted outline, with
+        // strokes several pixels wide, so that none drops out.
+        if (font.pixelSize() * scale > maxCachedGlyphPixels) {
+            QPainterPath outline;
+            outline.addText(baseline, font, op.text);
+            painter.fillPath(outline, QColor(op.colour));
+            return;
+        }
+        painter.setFont(font);
+        painter.drawText(baseline, op.text);
         return;
     }
     case Operation::Kind::FilledBox:
