@@ -11,6 +11,7 @@
 
 #include "GameWindow.h"
 #include "Generation.h"
+#include "LargeScreens.h"
 #include "Palette.h"
 #include "Program.h"
 #include "RecordStore.h"
@@ -687,6 +688,8 @@ int main(int argc, char** argv) {
 
     std::fprintf(stderr, "animations...\n");
     const Animations anim = measureAnimations(live);
+    std::fprintf(stderr, "animations full screen at 1920 x 1080 and 3840 x 2160...\n");
+    const bench::LargeScreenPaces large = bench::measureLargeScreens(*live.window, live.s());
 
     // 4. The record, once the animations are measured: nothing else runs.
     std::fprintf(stderr, "the record...\n");
@@ -703,6 +706,12 @@ int main(int argc, char** argv) {
         {"sweep_ratio", median(anim.sweep.walls) / anim.sweep.nominal, "ratio", 1.03, 4},
         {"zoom_ratio", median(anim.zoom.walls) / anim.zoom.nominal, "ratio", 1.03, 4},
         {"blink_ratio", median(anim.blink.walls) / anim.blink.nominal, "ratio", 1.03, 4},
+        {"sweep_ratio_1080p", large.hd.sweep, "ratio", 1.03, 4},
+        {"zoom_ratio_1080p", large.hd.zoom, "ratio", 1.03, 4},
+        {"blink_ratio_1080p", large.hd.blink, "ratio", 1.03, 4},
+        {"sweep_ratio_4k", large.uhd.sweep, "ratio", 1.05, 4},
+        {"zoom_ratio_4k", large.uhd.zoom, "ratio", 1.05, 4},
+        {"blink_ratio_4k", large.uhd.blink, "ratio", 1.05, 4},
         {"anim_cpu_ratio", anim.cpuRatio, "ratio", 0.10, 4},
         {"startup_ms", median(startups), "ms", 150, 1},
         {"startup_rss_kb", static_cast<double>(play.maxRssKb), "kB", 50000, 0},
