@@ -40,15 +40,28 @@ int Surface::pixelWidth(int widthInPixels) const {
         1, static_cast<int>(std::lround(std::max(1, widthInPixels) * ratio_ * contentScale_)));
 }
 
+// Only the pixels that change are written and marked for presenting: an
+// animation frame paints the same band and erases the same white area again
+// and again (at 4K, millions of pixels a frame), and then neither the
+// presentation's comparison nor the screen has to go over them.
 void Surface::fillDevice(QRect rect, QRgb rgb) {
     rect = rect.intersected(image_.rect());
     if (rect.isEmpty())
         return;
+    QRect changed;
     for (int row = rect.top(); row <= rect.bottom(); ++row) {
         auto* line = reinterpret_cast<QRgb*>(image_.scanLine(row));
-        std::fill(line + rect.left(), line + rect.right() + 1, rgb);
+        int left = rect.left(), right = rect.right();
+        while (left <= right && line[left] == rgb)
+            ++left;
+        while (right > left && line[right] == rgb)
+            --right;
+        if (left > right)
+            continue;
+        std::fill(line + left, line + right + 1, rgb);
+        changed |= QRect(left, row, right - left + 1, 1);
     }
-    markDirty(rect);
+    markDirty(changed);
 }
 
 // Horizontal and vertical lines, which are all this game draws, go straight
