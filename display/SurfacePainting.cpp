@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
+#include <vector>
 
 // How a kept operation paints its device pixels, at the surface's scale.
 namespace quiltaro {
@@ -48,20 +50,24 @@ void Surface::fillDevice(QRect rect, QRgb rgb) {
     rect = rect.intersected(image_.rect());
     if (rect.isEmpty())
         return;
-    QRect changed;
+    // A row of the colour, to compare rows with at memcmp's speed.
+    thread_local std::vector<QRgb> filled;
+    const auto width = static_cast<std::size_t>(rect.width());
+    if (filled.size() < width || filled.front() != rgb)
+        filled.assign(std::max(width, filled.size()), rgb);
+    const std::size_t bytes = width * sizeof(QRgb);
+    int top = -1, bottom = -1;
     for (int row = rect.top(); row <= rect.bottom(); ++row) {
-        auto* line = reinterpret_cast<QRgb*>(image_.scanLine(row));
-        int left = rect.left(), right = rect.right();
-        while (left <= right && line[left] == rgb)
-            ++left;
-        while (right > left && line[right] == rgb)
-            --right;
-        if (left > right)
+        auto* line = reinterpret_cast<QRgb*>(image_.scanLine(row)) + rect.left();
+        if (std::memcmp(line, filled.data(), bytes) == 0)
             continue;
-        std::fill(line + left, line + right + 1, rgb);
-        changed |= QRect(left, row, right - left + 1, 1);
+        std::fill(line, line + width, rgb);
+        if (top < 0)
+            top = row;
+        bottom = row;
     }
-    markDirty(changed);
+    if (top >= 0)
+        markDirty(QRect(QPoint(rect.left(), top), QPoint(rect.right(), bottom)));
 }
 
 // Horizontal and vertical lines, which are all this game draws, go straight
