@@ -83,6 +83,9 @@ SurfaceView* ProgramWindow::addSurface(QSizeF sizeInPoints) {
 // smaller, its content (and its fonts, rounded down) below design size. The
 // base size is one from which the design size is a whole number of steps.
 void ProgramWindow::matchSizeSteps() {
+    // Only X11 window managers size windows in steps.
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        return;
     const qreal ratio = devicePixelRatioF();
     const int step = std::max(1, static_cast<int>(std::lround(ratio)));
     auto base = [&](int design) {
