@@ -42,10 +42,10 @@ int Surface::pixelWidth(int widthInPixels) const {
         1, static_cast<int>(std::lround(std::max(1, widthInPixels) * ratio_ * contentScale_)));
 }
 
-// Only the pixels that change are written and marked for presenting: an
+// Only the rows that change are written and marked for presenting: an
 // animation frame paints the same band and erases the same white area again
-// and again (at 4K, millions of pixels a frame), and then neither the
-// presentation's comparison nor the screen has to go over them.
+// and again (at 4K, millions of pixels a frame), and then the presentation's
+// comparison with what the screen shows need not go over them.
 void Surface::fillDevice(QRect rect, QRgb rgb) {
     rect = rect.intersected(image_.rect());
     if (rect.isEmpty())
