@@ -48,8 +48,9 @@ trap finish EXIT
 if [ -z "${DISPLAY:-}" ]; then
     # Xvfb picks a free display number itself and writes it once it listens.
     display_file="$(mktemp)"
-    # Large enough for the game window at device pixel ratio 2.
-    Xvfb -displayfd 3 -screen 0 2560x1600x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
+    # Large enough for the game window at device pixel ratio 2, and for it
+    # full screen on a 4K screen.
+    Xvfb -displayfd 3 -screen 0 3840x2160x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
     xvfb_pid=$!
     for _ in $(seq 100); do
         [ -s "$display_file" ] && break

@@ -18,6 +18,7 @@
 #include "BusyCores.h"
 #include "FloorFigures.h"
 #include "FrameFigures.h"
+#include "LargeScreens.h"
 #include "RecordFigures.h"
 #include "RecordStall.h"
 #include "StartupFigures.h"
@@ -165,6 +166,8 @@ int main(int argc, char** argv) {
         busyCores = busy.count();
         loaded = measureAnimations(live);
     }
+    std::fprintf(stderr, "animations full screen at 1920 x 1080 and 3840 x 2160...\n");
+    const bench::LargeScreenPaces large = bench::measureLargeScreens(*live.window, live.s());
 
     // 4. The record, once the animations are measured: nothing else runs.
     std::fprintf(stderr, "the record...\n");
@@ -187,6 +190,12 @@ int main(int argc, char** argv) {
         {"sweep_ratio_loaded", median(loaded.sweep.walls) / loaded.sweep.nominal, "ratio", 1.06, 4},
         {"zoom_ratio_loaded", median(loaded.zoom.walls) / loaded.zoom.nominal, "ratio", 1.06, 4},
         {"blink_ratio_loaded", median(loaded.blink.walls) / loaded.blink.nominal, "ratio", 1.06, 4},
+        {"sweep_ratio_1080p", large.hd.sweep, "ratio", 1.03, 4},
+        {"zoom_ratio_1080p", large.hd.zoom, "ratio", 1.03, 4},
+        {"blink_ratio_1080p", large.hd.blink, "ratio", 1.03, 4},
+        {"sweep_ratio_4k", large.uhd.sweep, "ratio", 1.05, 4},
+        {"zoom_ratio_4k", large.uhd.zoom, "ratio", 1.05, 4},
+        {"blink_ratio_4k", large.uhd.blink, "ratio", 1.05, 4},
         {"anim_cpu_ratio", anim.cpuRatio, "ratio", 0.10, 4},
         {"startup_ms", median(startups), "ms", 150, 1},
         {"startup_rss_kb", static_cast<double>(play.vmHwmKb), "kB", 46000, 0},

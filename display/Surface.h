@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QFont>
 #include <QImage>
+#include <QPainter>
 #include <QRect>
 #include <QSizeF>
 #include <QString>
@@ -123,10 +124,26 @@ private:
         double x1 = 0, y1 = 0, x2 = 0, y2 = 0; // Ellipse: centre, radii; Text: position
         QString text = {};
         QRectF ink = {}; // Text: where its glyphs lie, in points
+        // Curves, slanted lines and text: the design pixels they paint, at
+        // the device pixel ratio they were found for.
+        mutable QRect designInk = {};
+        mutable qreal inkRatio = 0;
     };
 
-    int dev(double points) const;
+    static constexpr double pixelsPerPoint = 96.0 / 72.0;
+    // Qt's own limit for glyphs drawn from its cache (QT_MAX_CACHED_GLYPH_SIZE).
+    static constexpr double maxCachedGlyphPixels = 64;
+    // Kept operations are compacted once there are this many, then whenever
+    // they have doubled.
+    static constexpr std::size_t firstCompaction = 1024;
+
+    int designPixel(double points) const;
+    int designWidth(int widthInPixels) const;
+    int scaledEdge(int designEdge) const;
+    QRect scaledRect(const QRect& design) const;
     int pixelWidth(int widthInPixels) const;
+    QRect designInk(const Operation& op) const;
+    void paintShape(QPainter& painter, const Operation& op, double scale, int penWidth) const;
     void fillDevice(QRect rect, QRgb colour);
     QRect straightLineRect(const Operation& op) const;
     QRect boxRect(const Operation& op) const;

@@ -153,8 +153,8 @@ private slots:
         QCOMPARE(g.image().size(), QSize(qCeil(735 * g.scale()), qCeil(426.75 * g.scale())));
         // The illustration is all there at the new scale.
         QCOMPARE(g.pixelAt(100, 110), paletteColor(palette::lightCyan));
-        QCOMPARE(g.pixelAt(40, 130), paletteColor(palette::blue));
-        QCOMPARE(g.pixelAt(199, 115), paletteColor(palette::lightRed));
+        QCOMPARE(g.pixelAt(39.75, 130), paletteColor(palette::blue)); // in the bracket's stroke
+        QCOMPARE(g.pixelAt(198.75, 115), paletteColor(palette::lightRed));
         // The pictures are drawn anew at their scaled size: the stop sign fills its box.
         const QImage shown = welcome->grab().toImage();
         const QRect arret = child(welcome, "arret")->geometry();

@@ -4,6 +4,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QSvgRenderer>
+#include <QTextLayout>
 
 #include <cmath>
 
@@ -119,14 +120,33 @@ void installAccessibleControls() {
     installed = true;
 }
 
+// The lines of a text wrapped at word boundaries to a width, as a label
+// wraps it, without the spaces where it breaks.
+static QString linesAt(const QString& text, const QFont& font, int width) {
+    QTextLayout layout(text, font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WordWrap);
+    layout.setTextOption(option);
+    QStringList lines;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        lines << text.mid(line.textStart(), line.textLength()).trimmed();
+    }
+    layout.endLayout();
+    return lines.join(QLatin1Char('\n'));
+}
+
 QLabel* makeLabel(const QString& name, const QString& text, QRect geometry, const QFont& font,
                   const QColor& textColour, const QColor& background, QWidget* parent,
                   Qt::Alignment alignment) {
-    auto* label = new QLabel(text, parent);
+    // The text is wrapped once, at design size. Shown larger or smaller, in a
+    // font of whole pixels that is never quite the design's scaled, it keeps
+    // those lines: wrapped again, a line would break at another word.
+    auto* label = new QLabel(linesAt(text, font, geometry.width()), parent);
     label->setObjectName(name);
     label->setGeometry(geometry);
     label->setFont(font);
-    label->setWordWrap(true);
     label->setAlignment(alignment);
     label->setFocusPolicy(Qt::NoFocus);
     label->setTextFormat(Qt::PlainText);

@@ -44,7 +44,8 @@ private:
     bool pressed_ = false;
 };
 
-// A label: centred unless said otherwise, wrapped at word boundaries, cut
+// A label: centred unless said otherwise, wrapped at word boundaries (at
+// design size, keeping those lines at any other), cut
 // at its rectangle, never focused.
 QLabel* makeLabel(const QString& name, const QString& text, QRect geometry, const QFont& font,
                   const QColor& textColour, const QColor& background, QWidget* parent,

@@ -7,7 +7,9 @@
 #include <QCloseEvent>
 #include <QFontInfo>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QScreen>
+#include <QWindow>
 
 #include <algorithm>
 #include <cmath>
@@ -30,6 +32,22 @@ QFont scaledFont(QFont font, double scale) {
     return font;
 }
 
+// A label keeps the lines of its design size (makeLabel). Glyphs of whole
+// pixels do not widen in proportion to their size: at exactly twice the
+// design, a line that just fitted is a pixel or two too wide. Such a label's
+// font is a pixel smaller, until its lines fit.
+void fitLines(QFont& font, const QString& text, int width) {
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    auto fits = [&] {
+        const QFontMetricsF metrics(font);
+        return std::all_of(lines.begin(), lines.end(), [&](const QString& line) {
+            return metrics.horizontalAdvance(line) <= width;
+        });
+    };
+    while (font.pixelSize() > 1 && !fits())
+        font.setPixelSize(font.pixelSize() - 1);
+}
+
 // Until the window system has framed a window, it is given room for a
 // title bar and thin borders like those of common desktops.
 constexpr QMargins assumedFrame(4, 32, 4, 4);
@@ -43,6 +61,7 @@ ProgramWindow::ProgramWindow(Program& program, const QString& name, QSize client
     resize(clientSize);
     setMinimumSize(scaled(clientSize.width(), leastScale()),
                    scaled(clientSize.height(), leastScale()));
+    matchSizeSteps();
     QPalette colours = palette();
     colours.setColor(QPalette::Window, background);
     setPalette(colours);
@@ -55,6 +74,32 @@ SurfaceView* ProgramWindow::addSurface(QSizeF sizeInPoints) {
     view_->move(0, 0);
     view_->lower();
     return view_;
+}
+
+// Qt asks the window manager to size a window in steps of one logical pixel
+// in device pixels, rounded: two at 150 % and 175 %. The steps count from the
+// base size, or from the minimum size when there is none; from an odd one,
+// the design size lay between two steps and the window opened a device pixel
+// smaller, its content (and its fonts, rounded down) below design size. The
+// base size is one from which the design size is a whole number of steps.
+void ProgramWindow::matchSizeSteps() {
+    // Only X11 window managers size windows in steps.
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        return;
+    const qreal ratio = devicePixelRatioF();
+    const int step = std::max(1, static_cast<int>(std::lround(ratio)));
+    auto base = [&](int design) {
+        const auto device = [ratio](int logical) { return qRound(logical * ratio); };
+        int b = 1;
+        while (b < 2 * step && (device(design) - device(b)) % step != 0)
+            ++b;
+        return b;
+    };
+    const QSize wanted(base(designSize_.width()), base(designSize_.height()));
+    // Qt hands a widget's base size to its native window only when it changes.
+    setBaseSize(wanted);
+    if (QWindow* window = windowHandle())
+        window->setBaseSize(wanted);
 }
 
 double ProgramWindow::leastScale() const {
@@ -144,8 +189,10 @@ void ProgramWindow::layOut() {
         if (control->geometry() != target)
             control->setGeometry(target);
         if (placed.designFont) {
-            if (const QFont wanted = scaledFont(*placed.designFont, scale);
-                control->font() != wanted)
+            QFont wanted = scaledFont(*placed.designFont, scale);
+            if (auto* label = qobject_cast<QLabel*>(control))
+                fitLines(wanted, label->text(), target.width());
+            if (control->font() != wanted)
                 control->setFont(wanted);
         }
         if (auto* image = qobject_cast<ImageControl*>(control))
@@ -165,8 +212,13 @@ bool ProgramWindow::event(QEvent* event) {
         program_.windowActivated(this);
     // On a screen of another device pixel ratio, everything is drawn again
     // at the new resolution.
-    if (event->type() == QEvent::ScreenChangeInternal && !placed_.empty())
-        layOut();
+    if (event->type() == QEvent::WinIdChange)
+        matchSizeSteps();
+    if (event->type() == QEvent::ScreenChangeInternal) {
+        matchSizeSteps();
+        if (!placed_.empty())
+            layOut();
+    }
     // A control added once the window is shown joins the layout at once.
     if (event->type() == QEvent::ChildPolished && !placed_.empty())
         if (auto* child = qobject_cast<QWidget*>(static_cast<QChildEvent*>(event)->child());

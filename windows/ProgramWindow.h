@@ -72,6 +72,7 @@ private:
     void adopt(QWidget* child);
     void layOut();
     double leastScale() const;
+    void matchSizeSteps();
 
     bool closingInTurn_ = false;
     QSize designSize_;
