@@ -237,23 +237,30 @@ namespace {
 
 // Rounds a copy kept beside the record because it could not write them in
 // (another copy held it): they ended on screen, and the next game writes
-// them in. Those already in are left out.
-void addKeptAside(const QString& path, std::vector<RoundRecord>& rounds) {
+// them in. They are read before the record: a game writes them in before it
+// removes their file, so whichever moment that happens, each round is seen
+// once, in the file or in the record.
+std::vector<RoundRecord> readKeptAside(const QString& path) {
     const QFileInfo record(path);
-    const QStringList files =
-        record.dir().entryList({record.fileName() + QStringLiteral(".attente-*")}, QDir::Files);
-    if (files.isEmpty())
+    std::vector<RoundRecord> rounds;
+    for (const QString& name :
+         record.dir().entryList({record.fileName() + QStringLiteral(".attente-*")}, QDir::Files))
+        for (RoundRecord& r : Spill::read(record.dir().filePath(name)))
+            rounds.push_back(std::move(r));
+    return rounds;
+}
+
+// Those already in the record are left out.
+void addKeptAside(std::vector<RoundRecord>&& aside, std::vector<RoundRecord>& rounds) {
+    if (aside.empty())
         return;
     std::set<std::tuple<QString, qint64, qint64>> present;
     for (const RoundRecord& r : rounds)
         present.emplace(r.gameToken, r.started.toMSecsSinceEpoch(), r.ended.toMSecsSinceEpoch());
-    for (const QString& name : files)
-        for (RoundRecord& r : Spill::read(record.dir().filePath(name)))
-            if (present
-                    .emplace(r.gameToken, r.started.toMSecsSinceEpoch(),
-                             r.ended.toMSecsSinceEpoch())
-                    .second)
-                rounds.push_back(std::move(r));
+    for (RoundRecord& r : aside)
+        if (present.emplace(r.gameToken, r.started.toMSecsSinceEpoch(), r.ended.toMSecsSinceEpoch())
+                .second)
+            rounds.push_back(std::move(r));
 }
 
 } // namespace
@@ -268,6 +275,7 @@ RecordContents readRecord(const QString& path) {
         contents.problem = QStringLiteral("le fichier ne peut pas être lu");
         return contents;
     }
+    std::vector<RoundRecord> keptAside = readKeptAside(path);
     const QString connection =
         QStringLiteral("quiltaro-reading-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
     {
@@ -294,7 +302,7 @@ RecordContents readRecord(const QString& path) {
                 // check tells, and what is read is then read around it.
                 bool damaged = !wholeFile(db);
                 contents.rounds = readRounds(db, version, damaged);
-                addKeptAside(path, contents.rounds);
+                addKeptAside(std::move(keptAside), contents.rounds);
                 contents.state =
                     damaged ? RecordContents::State::Damaged : RecordContents::State::Whole;
             } else {
