@@ -233,6 +233,15 @@ bool openReadOnly(QSqlDatabase& db, const QString& path) {
     return true;
 }
 
+QStringList keptAsideFiles(const QString& recordPath) {
+    const QFileInfo record(recordPath);
+    QStringList files;
+    for (const QString& name :
+         record.dir().entryList({record.fileName() + QStringLiteral(".attente-*")}, QDir::Files))
+        files << record.dir().filePath(name);
+    return files;
+}
+
 namespace {
 
 // Rounds a copy kept beside the record because it could not write them in
@@ -241,11 +250,9 @@ namespace {
 // removes their file, so whichever moment that happens, each round is seen
 // once, in the file or in the record.
 std::vector<RoundRecord> readKeptAside(const QString& path) {
-    const QFileInfo record(path);
     std::vector<RoundRecord> rounds;
-    for (const QString& name :
-         record.dir().entryList({record.fileName() + QStringLiteral(".attente-*")}, QDir::Files))
-        for (RoundRecord& r : Spill::read(record.dir().filePath(name)))
+    for (const QString& file : keptAsideFiles(path))
+        for (RoundRecord& r : Spill::read(file))
             rounds.push_back(std::move(r));
     return rounds;
 }

@@ -3,6 +3,7 @@
 #include "RecordStore.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <vector>
 
@@ -23,6 +24,10 @@ struct RecordContents {
 // migration, no journal, no file created or moved, in a folder that can only
 // be read. For the teacher's tools.
 RecordContents readRecord(const QString& path);
+
+// The files of rounds kept beside the record at `recordPath` because it could
+// not take them when they ended (see Spill), with their paths.
+QStringList keptAsideFiles(const QString& recordPath);
 
 // Every round that can be read through `db`, a record of schema `version`.
 // A part that cannot be read is skipped and `damaged` set: what lies before

@@ -195,13 +195,22 @@ ResultsData loadResults(const QString& path, int recentGames, bool checkWhole) {
         db.close();
     }
     QSqlDatabase::removeDatabase(connection);
-    if (data.damaged) {
-        // Whatever can still be read is shown, and how much that is.
+    // Rounds kept beside the record, which the next game writes in, are not
+    // in the file yet: the slower reading that finds them is taken then, as
+    // it is for a damaged file, of which whatever can still be read is shown,
+    // and how much that is.
+    const bool keptAside = data.state != ResultsData::State::Newer &&
+                           data.state != ResultsData::State::Unreadable &&
+                           !keptAsideFiles(path).isEmpty();
+    if (data.damaged || keptAside) {
         const RecordContents contents = readRecord(path);
+        const bool damaged = data.damaged || contents.state == RecordContents::State::Damaged;
         data = summarise(contents.rounds, recentGames);
-        data.damaged = true;
-        data.warning = damagedRecordText(path, contents.rounds.size(), contents.roundsClaimed)
-                           .section(QStringLiteral(" : "), 1);
+        if (damaged) {
+            data.damaged = true;
+            data.warning = damagedRecordText(path, contents.rounds.size(), contents.roundsClaimed)
+                               .section(QStringLiteral(" : "), 1);
+        }
     }
     return data;
 }

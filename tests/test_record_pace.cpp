@@ -6,6 +6,7 @@
 #include "RecordStore.h"
 #include "RecordTesting.h"
 #include "Recorder.h"
+#include "Results.h"
 #include "SampleRecord.h"
 #include "Spill.h"
 
@@ -183,6 +184,7 @@ private slots:
         QCOMPARE(killed.exitStatus(), QProcess::CrashExit);
         QCOMPARE(keptAside(path), size_t(5));
         QCOMPARE(readRecord(path).rounds.size(), size_t(3 + 5)); // the export sees them already
+        QCOMPARE(loadResults(path).rounds, qint64(3 + 5));       // and so does the results window
         other.kill();
         QVERIFY(other.waitForFinished(30000));
 
