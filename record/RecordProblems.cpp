@@ -3,7 +3,9 @@
 #include "SqliteErrors.h"
 
 #include <QDir>
+#include <QSqlDatabase>
 #include <QSqlError>
+#include <QSqlQuery>
 
 #include <cstdio>
 
@@ -64,6 +66,13 @@ void RecordStore::fail(Problem problem, const QString& detail) {
         break;
     }
     report_.tell(problem, text);
+}
+
+bool RecordStore::abandonTransaction(QSqlQuery& query, const QSqlError& error) {
+    query.finish();
+    QSqlQuery(QSqlDatabase::database(connection())).exec(QStringLiteral("ROLLBACK"));
+    failed(error);
+    return false;
 }
 
 bool RecordStore::failed(const QSqlError& error) {

@@ -38,12 +38,7 @@ const char* const schemaVersion1[] = {
 bool RecordStore::migrate() {
     QSqlDatabase db = QSqlDatabase::database(connection());
     QSqlQuery q(db);
-    auto failWith = [&](const QSqlError& error) {
-        q.finish();
-        QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
-        failed(error);
-        return false;
-    };
+    auto failWith = [&](const QSqlError& error) { return abandonTransaction(q, error); };
     if (version_ == schemaVersion)
         return true;
     if (!q.exec(QStringLiteral("BEGIN IMMEDIATE")))

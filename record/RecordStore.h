@@ -149,6 +149,9 @@ private:
     QString connection() const;
     // Reports a failed statement; true when the record can be written later.
     bool failed(const QSqlError& error);
+    // Ends the transaction `query` runs in after `error`, and reports it;
+    // always false, for the statement that failed.
+    bool abandonTransaction(QSqlQuery& query, const QSqlError& error);
     void fail(Problem problem, const QString& detail);
 
     QString path_;

@@ -54,12 +54,7 @@ bool RecordStore::writeRecovered(const std::vector<RoundRecord>& rounds) {
 bool RecordStore::writeInTransaction(const RoundRecord* first, size_t count, bool skipPresent) {
     QSqlDatabase db = QSqlDatabase::database(connection());
     QSqlQuery q(db);
-    auto failWith = [&](const QSqlError& error) {
-        q.finish();
-        QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
-        failed(error);
-        return false;
-    };
+    auto failWith = [&](const QSqlError& error) { return abandonTransaction(q, error); };
     if (const int limit = pageLimit_; limit != appliedPageLimit_) {
         q.exec(QStringLiteral("PRAGMA max_page_count = %1").arg(limit > 0 ? limit : 1073741823));
         appliedPageLimit_ = limit;

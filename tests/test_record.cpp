@@ -563,35 +563,6 @@ private slots:
         QVERIFY(!aside.exists());
         QVERIFY(!contents(path).contains("37.1"));
     }
-
-    void commandLine_data() {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<int>("mode");
-        QTest::addColumn<QString>("file");
-        using M = Options::Mode;
-        QTest::newRow("none") << QStringList{} << int(M::Play) << "";
-        QTest::newRow("Qt's own") << QStringList{"-platform", "xcb"} << int(M::Play) << "";
-        QTest::newRow("results") << QStringList{"--results"} << int(M::Results) << "";
-        QTest::newRow("export") << QStringList{"--export-csv", "a.csv"} << int(M::ExportCsv)
-                                << "a.csv";
-        QTest::newRow("export=") << QStringList{"--export-csv=-"} << int(M::ExportCsv) << "-";
-        QTest::newRow("no file") << QStringList{"--export-csv"} << int(M::Wrong) << "";
-        QTest::newRow("two") << QStringList{"--forget", "--results"} << int(M::Wrong) << "";
-        QTest::newRow("help wins") << QStringList{"--forget", "-h"} << int(M::Help) << "";
-    }
-    void commandLine() {
-        QFETCH(QStringList, arguments);
-        QFETCH(int, mode);
-        QFETCH(QString, file);
-        const Options o = parseOptions(arguments);
-        QCOMPARE(int(o.mode), mode);
-        if (o.mode == Options::Mode::ExportCsv)
-            QCOMPARE(o.file, file);
-        if (o.mode == Options::Mode::Wrong)
-            QVERIFY(!o.error.isEmpty());
-        for (const char* option : {"--results", "--export-csv", "--forget", "--help"})
-            QVERIFY(usage().contains(option));
-    }
 };
 
 int main(int argc, char** argv) {

@@ -410,6 +410,8 @@ private slots:
             QCOMPARE(o.file, file);
         if (o.mode == Options::Mode::Wrong)
             QVERIFY(!o.error.isEmpty() && !o.error.contains("option '"));
+        for (const char* option : {"--results", "--export-csv", "--forget", "--help", "--version"})
+            QVERIFY(usage().contains(option));
     }
 
     // The real program: refusals, the version, output that cannot be written.

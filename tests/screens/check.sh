@@ -7,17 +7,7 @@ set -euo pipefail
 GAME="$1"
 unset QT_QPA_PLATFORM
 source "$(dirname "$0")/../support/desktop.sh"
-for tool in Xvfb openbox xprop xdotool xwininfo import python3; do
-    command -v "$tool" >/dev/null || { echo "missing: $tool" >&2; exit 1; }
-done
-WORK="$(mktemp -d)"
-PIDS=()
-cleanup() {
-    for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
-    for pid in "${PIDS[@]}"; do wait "$pid" 2>/dev/null || true; done
-    rm -rf "$WORK"
-}
-trap cleanup EXIT
+desktop_session Xvfb openbox xprop xdotool xwininfo import python3
 start_desktop 1920x1080
 RATIO=2 # device pixels to a logical one
 QT_SCALE_FACTOR=$RATIO "$GAME" >"$WORK/log" 2>&1 &

@@ -7,17 +7,7 @@ set -euo pipefail
 GAME="$1"
 unset QT_QPA_PLATFORM
 source "$(dirname "$0")/../support/desktop.sh"
-for tool in Xvfb openbox xprop xdotool xwininfo python3; do
-    command -v "$tool" >/dev/null || { echo "missing: $tool" >&2; exit 1; }
-done
-WORK="$(mktemp -d)"
-PIDS=()
-cleanup() {
-    for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
-    for pid in "${PIDS[@]}"; do wait "$pid" 2>/dev/null || true; done
-    rm -rf "$WORK"
-}
-trap cleanup EXIT
+desktop_session Xvfb openbox xprop xdotool xwininfo python3
 # Large enough for every window at its design size.
 start_desktop 3840x2160
 

@@ -20,3 +20,22 @@ start_desktop() {
     echo "openbox did not start" >&2
     return 1
 }
+
+# desktop_session TOOL...: checks that the tools are there, then makes WORK, a
+# scratch folder, and PIDS; `cleanup` ends those processes and removes the
+# folder, and runs when the script ends.
+desktop_session() {
+    local tool
+    for tool in "$@"; do
+        command -v "$tool" >/dev/null || { echo "missing: $tool" >&2; exit 1; }
+    done
+    WORK="$(mktemp -d)"
+    PIDS=()
+    trap cleanup EXIT
+}
+cleanup() {
+    local pid
+    for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
+    for pid in "${PIDS[@]}"; do wait "$pid" 2>/dev/null || true; done
+    rm -rf "$WORK"
+}
