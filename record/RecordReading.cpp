@@ -3,6 +3,7 @@
 #include "Spill.h"
 #include "SqliteErrors.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QSqlDatabase>
@@ -272,7 +273,9 @@ void addKeptAside(std::vector<RoundRecord>&& aside, std::vector<RoundRecord>& ro
 
 } // namespace
 
-RecordContents readRecord(const QString& path) {
+namespace {
+
+RecordContents readOnce(const QString& path) {
     RecordContents contents;
     const QFileInfo file(path);
     if (!file.exists())
@@ -319,6 +322,28 @@ RecordContents readRecord(const QString& path) {
         db.close();
     }
     QSqlDatabase::removeDatabase(connection);
+    return contents;
+}
+
+// What tells that a game wrote to the record: its log, and the file itself.
+std::tuple<bool, QDateTime, qint64> writingStamp(const QString& path) {
+    const QFileInfo file(path);
+    return {QFileInfo::exists(path + QStringLiteral("-wal")), file.lastModified(), file.size()};
+}
+
+} // namespace
+
+// A record without its log is read as an immutable file, which sees nothing
+// that a game starting meanwhile writes: a reading during which the record
+// changed is done again, through the log then.
+RecordContents readRecord(const QString& path) {
+    RecordContents contents;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const auto before = writingStamp(path);
+        contents = readOnce(path);
+        if (writingStamp(path) == before)
+            break;
+    }
     return contents;
 }
 

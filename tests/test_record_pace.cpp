@@ -192,8 +192,10 @@ private slots:
         RecordStore store(path, reports.report);
         Recorder recorder(store, pupilsTime);
         Pupil(recorder).playRound();
+        // Read once the rounds kept aside are written in: a reading while
+        // they are may count one of them twice or not at all.
+        QTRY_COMPARE_WITH_TIMEOUT(keptAside(path), size_t(0), 15000);
         QTRY_COMPARE_WITH_TIMEOUT(readRecord(path).rounds.size(), size_t(3 + 5 + 1), 15000);
-        QCOMPARE(keptAside(path), size_t(0));
         QCOMPARE(QDir(dir.path()).entryList({"held.sqlite.attente-*"}), QStringList());
         QVERIFY(reports.texts.isEmpty());
     }
