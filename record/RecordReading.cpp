@@ -110,19 +110,22 @@ std::vector<RoundRecord> readRounds(const QSqlDatabase& db, int version, bool& d
     struct Game {
         QString token;
         QDateTime started;
+        QString pupil;
     };
     std::map<qint64, Game> games;
     // Keys looked for one by one in a damaged table, at most.
     constexpr qint64 maxLookups = 4'000'000;
     qint64 first = 0, last = 0;
     if (keyRange(db, QStringLiteral("games"), first, last)) {
-        RangeReader reader(
-            db,
-            QStringLiteral("SELECT id, token, started_at FROM games"
-                           " WHERE id BETWEEN ? AND ? ORDER BY id"),
-            [&](const QSqlQuery& q) {
-                games[q.value(0).toLongLong()] = {q.value(1).toString(), fromMs(q.value(2))};
-            });
+        RangeReader reader(db,
+                           QStringLiteral("SELECT id, token, started_at%1 FROM games"
+                                          " WHERE id BETWEEN ? AND ? ORDER BY id")
+                               .arg(version < 3 ? QString() : QStringLiteral(", pupil")),
+                           [&](const QSqlQuery& q) {
+                               games[q.value(0).toLongLong()] = {
+                                   q.value(1).toString(), fromMs(q.value(2)),
+                                   version < 3 ? QString() : q.value(3).toString()};
+                           });
         reader.read(first, last);
         // A damaged inner page can also hide keys without an error: each
         // one not seen is looked for on its own.
@@ -156,6 +159,8 @@ std::vector<RoundRecord> readRounds(const QSqlDatabase& db, int version, bool& d
             r.gameToken =
                 game != games.end() ? game->second.token : QStringLiteral("partie-%1").arg(gameId);
             r.gameStarted = game != games.end() ? game->second.started : r.started;
+            if (game != games.end())
+                r.pupil = game->second.pupil;
             r.scoreBefore = q.value(4).toInt();
             r.scoreAfter = q.value(5).toInt();
             r.lowBound = q.value(6).toDouble();

@@ -97,6 +97,13 @@ bool RecordStore::migrate() {
                 return failWith(q.lastError());
         version = 2;
     }
+    if (version < 3) {
+        // Games played before pupils had names keep an empty one: whoever
+        // reads them knows best whose record it was.
+        if (!q.exec(QStringLiteral("ALTER TABLE games ADD COLUMN pupil TEXT NOT NULL DEFAULT ''")))
+            return failWith(q.lastError());
+        version = 3;
+    }
     if (!q.exec(QStringLiteral("PRAGMA user_version = %1").arg(version)) ||
         !q.exec(QStringLiteral("COMMIT")))
         return failWith(q.lastError());

@@ -32,6 +32,7 @@ struct Guess {
 // One finished round, as it is written.
 struct RoundRecord {
     QString gameToken; // the game it belongs to; unique across copies of the program
+    QString pupil;     // who played it; empty in rounds written before pupils had names
     QDateTime gameStarted;
     QDateTime started;
     QDateTime ended;
@@ -79,8 +80,9 @@ private:
 class RecordStore {
 public:
     // The schema this program writes. Version 1 kept the guesses of a round in
-    // one text column; version 2 gives each guess a row with its verdict.
-    static constexpr int schemaVersion = 2;
+    // one text column; version 2 gives each guess a row with its verdict;
+    // version 3 names the pupil who played each game.
+    static constexpr int schemaVersion = 3;
 
     RecordStore(QString path, ProblemReport& report);
     ~RecordStore();

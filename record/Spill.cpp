@@ -24,6 +24,7 @@ QByteArray line(std::uint64_t id, const RoundRecord& r) {
         guesses.append(QJsonArray{QString::fromStdString(g.answer), verdictName(g.verdict)});
     const QJsonObject o{{"id", QString::number(id)},
                         {"game", r.gameToken},
+                        {"pupil", r.pupil},
                         {"gameStarted", double(r.gameStarted.toMSecsSinceEpoch())},
                         {"started", double(r.started.toMSecsSinceEpoch())},
                         {"ended", double(r.ended.toMSecsSinceEpoch())},
@@ -40,6 +41,7 @@ QByteArray line(std::uint64_t id, const RoundRecord& r) {
 RoundRecord roundOf(const QJsonObject& o) {
     RoundRecord r;
     r.gameToken = o.value("game").toString();
+    r.pupil = o.value("pupil").toString();
     r.gameStarted = QDateTime::fromMSecsSinceEpoch(qint64(o.value("gameStarted").toDouble()));
     r.started = QDateTime::fromMSecsSinceEpoch(qint64(o.value("started").toDouble()));
     r.ended = QDateTime::fromMSecsSinceEpoch(qint64(o.value("ended").toDouble()));

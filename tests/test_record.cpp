@@ -5,6 +5,7 @@
 #include "Controls.h"
 #include "DesktopLocale.h"
 #include "NumberText.h"
+#include "RecordReading.h"
 #include "RecordStore.h"
 #include "RecordTesting.h"
 #include "Recorder.h"
@@ -528,6 +529,10 @@ private slots:
         QVERIFY(q.exec("PRAGMA user_version") && q.next());
         QCOMPARE(q.value(0).toInt(), RecordStore::schemaVersion);
         QVERIFY(!q.exec("SELECT guesses FROM rounds")); // the old column is gone
+        // Games from before pupils had names are nobody's in particular.
+        QVERIFY(q.exec("SELECT DISTINCT pupil FROM games") && q.next());
+        QCOMPARE(q.value(0).toString(), QString(""));
+        QVERIFY(!q.next());
         q.finish();
         db.close();
         db = QSqlDatabase();
@@ -535,6 +540,28 @@ private slots:
         // And it takes new rounds like any record.
         QVERIFY(store.write(knownRounds()[0]));
         QCOMPARE(store.readAll().size(), size_t(4));
+        QVERIFY(reports.texts.isEmpty());
+    }
+
+    void everyGameKeepsItsPupilsName() {
+        const QString path = file("names/record.sqlite");
+        Reports reports;
+        std::vector<RoundRecord> rounds = knownRounds();
+        rounds[0].pupil = rounds[1].pupil = QStringLiteral("Zoé Lefèvre-N'Diaye");
+        rounds[2].pupil = QStringLiteral("Léo");
+        RecordStore store(path, reports.report);
+        QVERIFY(store.writeMany(rounds));
+        QVERIFY(store.readAll() == rounds);
+        QVERIFY(readRecord(path).rounds == rounds);
+        // Rounds kept beside the record keep their names too.
+        {
+            Spill spill(path);
+            QVERIFY(spill.add(7, rounds[2]));
+            QDir folder(QFileInfo(path).path());
+            const QStringList aside = folder.entryList({"record.sqlite.attente-*"});
+            QCOMPARE(aside.size(), 1);
+            QCOMPARE(Spill::read(folder.filePath(aside[0])).at(0).pupil, QStringLiteral("Léo"));
+        }
         QVERIFY(reports.texts.isEmpty());
     }
 
