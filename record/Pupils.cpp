@@ -1,0 +1,91 @@
+#include "Pupils.h"
+
+#include "RecordStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+#include <pwd.h>
+#include <unistd.h>
+
+namespace quiltaro {
+
+namespace {
+
+const QString classListName = QStringLiteral("quiltaro/classe.txt");
+
+} // namespace
+
+QString accountPupilName() {
+    if (const passwd* pw = getpwuid(getuid())) {
+        // The full name is the first of the comma-separated fields.
+        const QString full = QString::fromLocal8Bit(pw->pw_gecos).section(QLatin1Char(','), 0, 0);
+        if (!full.trimmed().isEmpty())
+            return full.trimmed();
+        if (pw->pw_name && *pw->pw_name)
+            return QString::fromLocal8Bit(pw->pw_name);
+    }
+    return qEnvironmentVariable("USER");
+}
+
+QString classListFile() {
+    return QStandardPaths::locate(QStandardPaths::GenericConfigLocation, classListName);
+}
+
+QString writableClassListFile() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QLatin1Char('/') + classListName;
+}
+
+QStringList readClassList(const QString& file, QString* problem) {
+    QFile in(file);
+    if (!in.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        if (problem)
+            *problem = QStringLiteral("la liste de la classe %1 ne peut pas être lue : %2.")
+                           .arg(file, in.errorString());
+        return {};
+    }
+    QStringList names;
+    // Bounded: a list is a class, not a file someone pointed here by mistake.
+    const QByteArray bytes = in.read(1 << 20);
+    for (const QString& line : QString::fromUtf8(bytes).split(QLatin1Char('\n'))) {
+        const QString name = line.trimmed();
+        if (name.isEmpty() || name.startsWith(QLatin1Char('#')) || names.contains(name))
+            continue;
+        names.append(name);
+    }
+    return names;
+}
+
+bool writeClassList(const QString& file, const QStringList& names, QString* problem) {
+    QFileInfo(file).dir().mkpath(QStringLiteral("."));
+    QSaveFile out(file);
+    if (out.open(QIODevice::WriteOnly)) {
+        for (const QString& name : names)
+            if (!name.trimmed().isEmpty())
+                out.write(name.trimmed().toUtf8() + '\n');
+        if (out.commit())
+            return true;
+    }
+    if (problem)
+        *problem = QStringLiteral("la liste de la classe %1 n'a pas pu être écrite : %2.")
+                       .arg(file, out.errorString());
+    return false;
+}
+
+QString pupilRecordPath(const QString& pupil) {
+    // A name becomes a folder name: nothing that could leave the folder.
+    QString folder = pupil.trimmed();
+    folder.replace(QLatin1Char('/'), QLatin1Char('-')).replace(QChar(0), QLatin1Char('-'));
+    while (folder.startsWith(QLatin1Char('.')))
+        folder.remove(0, 1);
+    if (folder.isEmpty())
+        folder = QStringLiteral("sans-nom");
+    return QFileInfo(RecordStore::defaultPath()).path() + QStringLiteral("/eleves/") + folder +
+           QStringLiteral("/record.sqlite");
+}
+
+} // namespace quiltaro
