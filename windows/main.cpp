@@ -1,5 +1,7 @@
+#include "ClassRecorder.h"
 #include "Commands.h"
 #include "Program.h"
+#include "Pupils.h"
 #include "RecordStore.h"
 #include "Recorder.h"
 
@@ -7,6 +9,7 @@
 #include <QTextStream>
 
 #include <cstdio>
+#include <optional>
 
 using namespace quiltaro;
 
@@ -35,7 +38,9 @@ int main(int argc, char** argv) {
     case Options::Mode::Forget: {
         QCoreApplication app(argc, argv);
         QTextStream in(stdin);
-        return forget(RecordStore::defaultPath(), in, out);
+        return options.pupil.isEmpty()
+                   ? forget(RecordStore::defaultPath(), in, out)
+                   : forgetPupil(RecordStore::defaultPath(), options.pupil, in, out);
     }
     case Options::Mode::Results:
         return showResults(argc, argv);
@@ -48,14 +53,35 @@ int main(int argc, char** argv) {
     SystemClock clock;
     SeededUniformSource random;
     ProblemReport report;
-    RecordStore store(RecordStore::defaultPath(), report);
-    Recorder recorder(store);
     Program program(clock, random, [] { QApplication::exit(0); });
-    program.setRoundObserver(recorder);
+    // A class list makes each pupil say who plays, and keeps each one's
+    // rounds apart; without one, the login's record holds them, in the
+    // account's name.
+    QString problem;
+    const QString listFile = classListFile();
+    const QStringList names =
+        listFile.isEmpty() ? QStringList() : readClassList(listFile, &problem);
+    if (!problem.isEmpty())
+        err << QStringLiteral("quiltaro : %1 Les parties sont enregistrées au nom du compte.")
+                   .arg(problem)
+            << Qt::endl;
+    std::optional<RecordStore> store;
+    std::optional<Recorder> recorder;
+    std::optional<ClassRecorder> classRecorder;
+    RoundObserver* observer = nullptr;
+    if (names.isEmpty()) {
+        store.emplace(RecordStore::defaultPath(), report);
+        observer = &recorder.emplace(*store);
+        recorder->setPupil(accountPupilName());
+    } else {
+        observer = &classRecorder.emplace(report, &pupilRecordPath);
+        program.setClassList(names, [&](const QString& pupil) { classRecorder->choose(pupil); });
+    }
+    program.setRoundObserver(*observer);
     program.start();
     const int status = app.exec();
     // Closed by the window system rather than the farewell arrow: the round
     // on the line is written all the same.
-    recorder.programEnding();
+    observer->programEnding();
     return status;
 }

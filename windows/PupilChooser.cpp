@@ -1,0 +1,279 @@
+#include "PupilChooser.h"
+
+#include "Controls.h"
+
+#include <QCloseEvent>
+#include <QFontMetrics>
+#include <QGridLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStyle>
+#include <QTextLayout>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+
+namespace quiltaro {
+
+namespace {
+
+constexpr int spacing = 14;
+constexpr int padding = 24; // on each side of a name, inside its button
+constexpr int narrowest = 220, widest = 400;
+
+// The name as its button shows it: on two lines at most, broken between
+// words where it can, the end elided when it is longer still. The whole
+// name stays in the tooltip and in what a screen reader says.
+QString shownName(const QString& name, const QFont& font, int width) {
+    const QFontMetrics metrics(font);
+    QTextLayout layout(name, font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    QStringList lines;
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    if (line.isValid()) {
+        line.setLineWidth(width);
+        lines << name.left(line.textLength()).trimmed();
+        const QString rest = name.mid(line.textLength()).trimmed();
+        if (!rest.isEmpty())
+            lines << metrics.elidedText(rest, Qt::ElideRight, width);
+    }
+    layout.endLayout();
+    // A '&' would otherwise underline the letter after it.
+    return lines.join(QLatin1Char('\n')).replace(QLatin1Char('&'), QLatin1String("&&"));
+}
+
+// The letter a name is found by: "Élodie" under E, "Œdipe" under O.
+QChar initial(const QString& text) {
+    const QString first = text.left(1).normalized(QString::NormalizationForm_KD).toCaseFolded();
+    return first.isEmpty() ? QChar() : first.at(0);
+}
+
+} // namespace
+
+PupilChooser::PupilChooser(const QStringList& names, QWidget* parent)
+    : QWidget(parent, Qt::Window), names_(names) {
+    setObjectName(QStringLiteral("quiJoue"));
+    setWindowTitle(QStringLiteral("Qui joue ?"));
+    setWindowIcon(QIcon(QStringLiteral(":/assets/emblem.svg")));
+    setAccessibleName(QStringLiteral("Qui joue ?"));
+    setAccessibleDescription(
+        QStringLiteral("Choisis ton prénom : clique dessus, ou va dessus avec les flèches et "
+                       "appuie sur Entrée. Échap revient à l'accueil."));
+    // Every other window of the game waits until a name is chosen: a round
+    // played meanwhile would go to whoever played before.
+    setWindowModality(Qt::ApplicationModal);
+    setAutoFillBackground(true);
+    QPalette colours = palette();
+    colours.setColor(QPalette::Window, Qt::white);
+    setPalette(colours);
+
+    auto* title = new QLabel(QStringLiteral("Qui joue ?"), this);
+    title->setObjectName(QStringLiteral("titre"));
+    title->setFont(makeFont(QStringLiteral("Arial"), 28, true));
+    title->setStyleSheet(QStringLiteral("color: #800000;"));
+    title->setAlignment(Qt::AlignCenter);
+    auto* hint = new QLabel(QStringLiteral("Clique sur ton prénom."), this);
+    hint->setFont(makeFont(QStringLiteral("Arial"), 16));
+    hint->setStyleSheet(QStringLiteral("color: #000080;"));
+    hint->setAlignment(Qt::AlignCenter);
+
+    const QFont font = makeFont(QStringLiteral("Arial"), 20, true);
+    const QFontMetrics metrics(font);
+    int longest = 0;
+    for (const QString& name : names_)
+        longest = std::max(longest, metrics.horizontalAdvance(name));
+    const int textWidth = std::clamp(longest, narrowest - 2 * padding, widest - 2 * padding);
+    bool twoLines = false;
+    for (const QString& name : names_)
+        twoLines = twoLines || metrics.horizontalAdvance(name) > textWidth;
+    cell_ = QSize(textWidth + 2 * padding, metrics.lineSpacing() * (twoLines ? 2 : 1) + 30);
+
+    auto* inside = new QWidget;
+    inside->setAutoFillBackground(false);
+    grid_ = new QGridLayout(inside);
+    grid_->setSpacing(spacing);
+    grid_->setContentsMargins(spacing, spacing, spacing, spacing);
+    for (const QString& name : names_) {
+        auto* button = new QPushButton(shownName(name, font, textWidth), inside);
+        button->setObjectName(QStringLiteral("eleve"));
+        button->setAccessibleName(name);
+        button->setToolTip(name);
+        button->setFont(font);
+        button->setFixedSize(cell_);
+        button->setFocusPolicy(Qt::StrongFocus);
+        button->setCursor(Qt::PointingHandCursor);
+        button->setStyleSheet(QStringLiteral(
+            "QPushButton { color: #000080; background: #e0ffff; border: 3px solid #008080;"
+            " border-radius: 12px; }"
+            "QPushButton:hover { background: #b0f0f0; }"
+            "QPushButton:pressed { background: #80e0e0; }"
+            "QPushButton:focus { background: #ffffc0; border: 5px solid #800000; }"));
+        button->installEventFilter(this);
+        const int index = int(buttons_.size());
+        connect(button, &QPushButton::clicked, this, [this, index] { choose(index); });
+        buttons_.push_back(button);
+    }
+
+    scroll_ = new QScrollArea(this);
+    scroll_->setObjectName(QStringLiteral("noms"));
+    scroll_->setWidget(inside);
+    scroll_->setWidgetResizable(true);
+    scroll_->setFrameShape(QFrame::NoFrame);
+    scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll_->setAccessibleName(QStringLiteral("Les prénoms de la classe"));
+    // The grid follows the room it is shown in, once that room is known.
+    scroll_->viewport()->installEventFilter(this);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(spacing, spacing, spacing, spacing);
+    layout->addWidget(title);
+    layout->addWidget(hint);
+    layout->addWidget(scroll_, 1);
+    placeButtons();
+}
+
+int PupilChooser::columnsFor(int width) const {
+    const int room = width - 2 * spacing;
+    return std::max(
+        1, std::min<int>(int(buttons_.size()), (room + spacing) / (cell_.width() + spacing)));
+}
+
+QSize PupilChooser::sizeFor(const QSize& available) const {
+    // Wide rather than tall: about half again as many columns as rows.
+    const int n = std::max(1, int(buttons_.size()));
+    int columns = std::max(1, int(std::ceil(std::sqrt(n * 1.5))));
+    const int chrome = layout()->sizeHint().height() - scroll_->sizeHint().height();
+    const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    auto widthOf = [&](int c) {
+        return c * (cell_.width() + spacing) + 3 * spacing + scrollBar + spacing;
+    };
+    while (columns > 1 && widthOf(columns) > available.width())
+        --columns;
+    const int rows = (n + columns - 1) / columns;
+    const int height = chrome + rows * (cell_.height() + spacing) + 2 * spacing;
+    return QSize(std::min(widthOf(columns), available.width()),
+                 std::min(height, available.height()));
+}
+
+void PupilChooser::placeButtons() {
+    const int columns = columnsFor(scroll_->viewport()->width());
+    if (columns == columns_)
+        return;
+    columns_ = columns;
+    for (QPushButton* button : buttons_)
+        grid_->removeWidget(button);
+    for (size_t i = 0; i < buttons_.size(); ++i)
+        grid_->addWidget(buttons_[i], int(i) / columns, int(i) % columns, Qt::AlignCenter);
+    // Free room goes to the sides and below, not between the names.
+    for (int c = 0; c < grid_->columnCount(); ++c)
+        grid_->setColumnStretch(c, 0);
+    grid_->setRowStretch(grid_->rowCount(), 1);
+}
+
+void PupilChooser::present(const QString& pupil) {
+    choosing_ = false;
+    const auto found = std::find(names_.begin(), names_.end(), pupil);
+    focusButton(found != names_.end() ? int(found - names_.begin()) : 0);
+}
+
+QPushButton* PupilChooser::buttonOf(const QString& pupil) const {
+    const auto found = std::find(names_.begin(), names_.end(), pupil);
+    return found != names_.end() ? buttons_[size_t(found - names_.begin())] : nullptr;
+}
+
+void PupilChooser::focusButton(int index) {
+    if (index < 0 || index >= int(buttons_.size()))
+        return;
+    buttons_[size_t(index)]->setFocus(Qt::OtherFocusReason);
+    scroll_->ensureWidgetVisible(buttons_[size_t(index)], spacing, spacing);
+}
+
+void PupilChooser::choose(int index) {
+    // One choice per showing: a double click or Enter held down is one pupil.
+    if (choosing_ || index < 0 || index >= int(buttons_.size()))
+        return;
+    choosing_ = true;
+    if (chosen)
+        chosen(names_[index]);
+}
+
+bool PupilChooser::moveByKey(int index, int key, const QString& text) {
+    const int n = int(buttons_.size());
+    switch (key) {
+    case Qt::Key_Left:
+        focusButton(std::max(0, index - 1));
+        return true;
+    case Qt::Key_Right:
+        focusButton(std::min(n - 1, index + 1));
+        return true;
+    case Qt::Key_Up:
+        focusButton(index - columns_ >= 0 ? index - columns_ : index);
+        return true;
+    case Qt::Key_Down:
+        focusButton(index + columns_ < n ? index + columns_ : index);
+        return true;
+    case Qt::Key_Home:
+        focusButton(0);
+        return true;
+    case Qt::Key_End:
+        focusButton(n - 1);
+        return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        choose(index);
+        return true;
+    default:
+        break;
+    }
+    const QChar letter = initial(text);
+    if (!letter.isLetter())
+        return false;
+    // The next name with that initial, after the one that has the focus.
+    for (int step = 1; step <= n; ++step) {
+        const int candidate = (index + step) % n;
+        if (initial(names_[candidate]) == letter) {
+            focusButton(candidate);
+            break;
+        }
+    }
+    return true;
+}
+
+bool PupilChooser::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Resize && watched == scroll_->viewport())
+        placeButtons();
+    if (event->type() == QEvent::KeyPress) {
+        const auto found = std::find(buttons_.begin(), buttons_.end(), watched);
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (found != buttons_.end() && key->key() != Qt::Key_Escape &&
+            moveByKey(int(found - buttons_.begin()), key->key(), key->text()))
+            return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void PupilChooser::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        hide();
+        if (cancelled)
+            cancelled();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void PupilChooser::closeEvent(QCloseEvent* event) {
+    // Closed by the window system: as Escape.
+    QWidget::closeEvent(event);
+    if (cancelled)
+        cancelled();
+}
+
+} // namespace quiltaro
