@@ -1,15 +1,12 @@
-#include "ClassRecorder.h"
 #include "Commands.h"
+#include "GameRecording.h"
 #include "Program.h"
-#include "Pupils.h"
 #include "RecordStore.h"
-#include "Recorder.h"
 
 #include <QApplication>
 #include <QTextStream>
 
 #include <cstdio>
-#include <optional>
 
 using namespace quiltaro;
 
@@ -53,35 +50,18 @@ int main(int argc, char** argv) {
     SystemClock clock;
     SeededUniformSource random;
     ProblemReport report;
+    GameRecording recording(report);
     Program program(clock, random, [] { QApplication::exit(0); });
-    // A class list makes each pupil say who plays, and keeps each one's
-    // rounds apart; without one, the login's record holds them, in the
-    // account's name.
-    QString problem;
-    const QString listFile = classListFile();
-    const QStringList names =
-        listFile.isEmpty() ? QStringList() : readClassList(listFile, &problem);
-    if (!problem.isEmpty())
-        err << QStringLiteral("quiltaro : %1 Les parties sont enregistrées au nom du compte.")
-                   .arg(problem)
-            << Qt::endl;
-    std::optional<RecordStore> store;
-    std::optional<Recorder> recorder;
-    std::optional<ClassRecorder> classRecorder;
-    RoundObserver* observer = nullptr;
-    if (names.isEmpty()) {
-        store.emplace(RecordStore::defaultPath(), report);
-        observer = &recorder.emplace(*store);
-        recorder->setPupil(accountPupilName());
-    } else {
-        observer = &classRecorder.emplace(report, &pupilRecordPath);
-        program.setClassList(names, [&](const QString& pupil) { classRecorder->choose(pupil); });
-    }
-    program.setRoundObserver(*observer);
+    if (!recording.problem().isEmpty())
+        err << QStringLiteral("quiltaro : %1").arg(recording.problem()) << Qt::endl;
+    if (!recording.classList().isEmpty())
+        program.setClassList(recording.classList(),
+                             [&recording](const QString& pupil) { recording.choose(pupil); });
+    program.setRoundObserver(recording.observer());
     program.start();
     const int status = app.exec();
     // Closed by the window system rather than the farewell arrow: the round
     // on the line is written all the same.
-    observer->programEnding();
+    recording.observer().programEnding();
     return status;
 }
