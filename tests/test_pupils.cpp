@@ -309,7 +309,7 @@ private slots:
               << "Œdipe & Cie";
         PupilChooser chooser(names);
         const QSize screen(960, 540); // 1920 x 1080 at 200 %
-        chooser.resize(chooser.sizeFor(screen));
+        chooser.resize(chooser.fitTo(screen));
         QVERIFY(chooser.width() <= screen.width() && chooser.height() <= screen.height());
         chooser.show();
         QVERIFY(QTest::qWaitForWindowExposed(&chooser));

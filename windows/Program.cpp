@@ -122,7 +122,7 @@ void Program::openChooser() {
         QScreen* screen = welcome_ ? welcome_->screen() : QGuiApplication::primaryScreen();
         const QRect available = screen->availableGeometry();
         // Room left for the window's frame and title.
-        const QSize size = chooser_->sizeFor(available.size() - QSize(40, 80));
+        const QSize size = chooser_->fitTo(available.size() - QSize(40, 80));
         chooser_->setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size,
                                                   available.adjusted(0, 30, 0, 0)));
     }
@@ -132,8 +132,6 @@ void Program::openChooser() {
 }
 
 void Program::pupilChosen(const QString& pupil) {
-    if (chooser_)
-        chooser_->hide();
     if (pupil != pupil_) {
         // Another pupil sat down: a game of their own, from nought, as the
         // welcome window's load begins the first. The same pupil goes on
@@ -147,6 +145,11 @@ void Program::pupilChosen(const QString& pupil) {
     if (chosen_)
         chosen_(pupil);
     openGame();
+    // Gone once the game window is asked to the front, not before: the
+    // window manager would give the welcome window the focus meanwhile, and
+    // the game window would then be visited twice.
+    if (chooser_)
+        chooser_->hide();
 }
 
 void Program::openGame() {

@@ -22,14 +22,21 @@ namespace quiltaro {
 namespace {
 
 constexpr int spacing = 14;
-constexpr int padding = 24; // on each side of a name, inside its button
-constexpr int narrowest = 220, widest = 400;
+// The names' sizes, largest first: the largest at which the whole class
+// fits the screen, else the smallest, and the grid scrolls. Even the
+// smallest is larger than a book's text.
+constexpr int nameSizes[] = {20, 18, 16, 14};
 
 // The name as its button shows it: on two lines at most, broken between
 // words where it can, the end elided when it is longer still. The whole
 // name stays in the tooltip and in what a screen reader says.
 QString shownName(const QString& name, const QFont& font, int width) {
     const QFontMetrics metrics(font);
+    QString escaped = name;
+    // A '&' would otherwise underline the letter after it.
+    escaped.replace(QLatin1Char('&'), QLatin1String("&&"));
+    if (metrics.horizontalAdvance(name) <= width)
+        return escaped;
     QTextLayout layout(name, font);
     QTextOption option;
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
@@ -45,7 +52,6 @@ QString shownName(const QString& name, const QFont& font, int width) {
             lines << metrics.elidedText(rest, Qt::ElideRight, width);
     }
     layout.endLayout();
-    // A '&' would otherwise underline the letter after it.
     return lines.join(QLatin1Char('\n')).replace(QLatin1Char('&'), QLatin1String("&&"));
 }
 
@@ -76,24 +82,13 @@ PupilChooser::PupilChooser(const QStringList& names, QWidget* parent)
 
     auto* title = new QLabel(QStringLiteral("Qui joue ?"), this);
     title->setObjectName(QStringLiteral("titre"));
-    title->setFont(makeFont(QStringLiteral("Arial"), 28, true));
+    title->setFont(makeFont(QStringLiteral("Arial"), 24, true));
     title->setStyleSheet(QStringLiteral("color: #800000;"));
     title->setAlignment(Qt::AlignCenter);
     auto* hint = new QLabel(QStringLiteral("Clique sur ton prénom."), this);
-    hint->setFont(makeFont(QStringLiteral("Arial"), 16));
+    hint->setFont(makeFont(QStringLiteral("Arial"), 14));
     hint->setStyleSheet(QStringLiteral("color: #000080;"));
     hint->setAlignment(Qt::AlignCenter);
-
-    const QFont font = makeFont(QStringLiteral("Arial"), 20, true);
-    const QFontMetrics metrics(font);
-    int longest = 0;
-    for (const QString& name : names_)
-        longest = std::max(longest, metrics.horizontalAdvance(name));
-    const int textWidth = std::clamp(longest, narrowest - 2 * padding, widest - 2 * padding);
-    bool twoLines = false;
-    for (const QString& name : names_)
-        twoLines = twoLines || metrics.horizontalAdvance(name) > textWidth;
-    cell_ = QSize(textWidth + 2 * padding, metrics.lineSpacing() * (twoLines ? 2 : 1) + 30);
 
     auto* inside = new QWidget;
     inside->setAutoFillBackground(false);
@@ -101,12 +96,10 @@ PupilChooser::PupilChooser(const QStringList& names, QWidget* parent)
     grid_->setSpacing(spacing);
     grid_->setContentsMargins(spacing, spacing, spacing, spacing);
     for (const QString& name : names_) {
-        auto* button = new QPushButton(shownName(name, font, textWidth), inside);
+        auto* button = new QPushButton(inside);
         button->setObjectName(QStringLiteral("eleve"));
         button->setAccessibleName(name);
         button->setToolTip(name);
-        button->setFont(font);
-        button->setFixedSize(cell_);
         button->setFocusPolicy(Qt::StrongFocus);
         button->setCursor(Qt::PointingHandCursor);
         button->setStyleSheet(QStringLiteral(
@@ -136,6 +129,38 @@ PupilChooser::PupilChooser(const QStringList& names, QWidget* parent)
     layout->addWidget(title);
     layout->addWidget(hint);
     layout->addWidget(scroll_, 1);
+    setNameSize(nameSizes[0]);
+}
+
+PupilChooser::Cells PupilChooser::cellsAt(int points) const {
+    const QFont font = makeFont(QStringLiteral("Arial"), points, true);
+    const QFontMetrics metrics(font);
+    const int line = metrics.lineSpacing();
+    // Wide enough for the longest name, within reason: a name longer still
+    // takes two lines rather than making every button wide.
+    int widest = 0, longest = 0;
+    for (const QString& name : names_) {
+        const int width = metrics.horizontalAdvance(name);
+        longest = std::max(longest, width);
+        if (width <= 9 * line)
+            widest = std::max(widest, width);
+    }
+    Cells cells{font, std::max(widest, 5 * line), {}};
+    const bool twoLines = longest > cells.textWidth;
+    cells.size = QSize(cells.textWidth + line * 5 / 4, line * (twoLines ? 2 : 1) + line / 2);
+    return cells;
+}
+
+void PupilChooser::setNameSize(int points) {
+    const Cells cells = cellsAt(points);
+    nameSize_ = points;
+    cell_ = cells.size;
+    for (size_t i = 0; i < buttons_.size(); ++i) {
+        buttons_[i]->setFont(cells.font);
+        buttons_[i]->setText(shownName(names_[int(i)], cells.font, cells.textWidth));
+        buttons_[i]->setFixedSize(cell_);
+    }
+    columns_ = 0;
     placeButtons();
 }
 
@@ -145,21 +170,28 @@ int PupilChooser::columnsFor(int width) const {
         1, std::min<int>(int(buttons_.size()), (room + spacing) / (cell_.width() + spacing)));
 }
 
-QSize PupilChooser::sizeFor(const QSize& available) const {
-    // Wide rather than tall: about half again as many columns as rows.
+QSize PupilChooser::fitTo(const QSize& available) {
     const int n = std::max(1, int(buttons_.size()));
-    int columns = std::max(1, int(std::ceil(std::sqrt(n * 1.5))));
     const int chrome = layout()->sizeHint().height() - scroll_->sizeHint().height();
     const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
-    auto widthOf = [&](int c) {
-        return c * (cell_.width() + spacing) + 3 * spacing + scrollBar + spacing;
-    };
-    while (columns > 1 && widthOf(columns) > available.width())
-        --columns;
-    const int rows = (n + columns - 1) / columns;
-    const int height = chrome + rows * (cell_.height() + spacing) + 2 * spacing;
-    return QSize(std::min(widthOf(columns), available.width()),
-                 std::min(height, available.height()));
+    QSize size;
+    for (const int points : nameSizes) {
+        const QSize cell = cellsAt(points).size;
+        auto widthOf = [&](int columns) {
+            return columns * (cell.width() + spacing) + 4 * spacing + scrollBar;
+        };
+        // Wide rather than tall: about half again as many columns as rows.
+        int columns = std::max(1, int(std::ceil(std::sqrt(n * 1.5))));
+        while (columns > 1 && widthOf(columns) > available.width())
+            --columns;
+        const int rows = (n + columns - 1) / columns;
+        size = QSize(widthOf(columns), chrome + rows * (cell.height() + spacing) + 2 * spacing);
+        if (size.height() <= available.height() || points == nameSizes[std::size(nameSizes) - 1]) {
+            setNameSize(points);
+            break;
+        }
+    }
+    return size.boundedTo(available);
 }
 
 void PupilChooser::placeButtons() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFont>
 #include <QStringList>
 #include <QWidget>
 
@@ -28,8 +29,10 @@ public:
 
     // Opens with the keyboard's focus on `pupil`, or on the first name.
     void present(const QString& pupil);
-    // The window's first size: the grid whole where it fits `available`.
-    QSize sizeFor(const QSize& available) const;
+    // Sets the names' size for a screen with `available` room, and gives the
+    // window's first size: the whole grid where it fits.
+    QSize fitTo(const QSize& available);
+    int nameSize() const { return nameSize_; }
 
     QPushButton* buttonOf(const QString& pupil) const;
     int columns() const { return columns_; }
@@ -43,6 +46,13 @@ private:
     void choose(int index);
     void focusButton(int index);
     bool moveByKey(int index, int key, const QString& text);
+    struct Cells {
+        QFont font;
+        int textWidth;
+        QSize size;
+    };
+    Cells cellsAt(int points) const;
+    void setNameSize(int points);
     void placeButtons();
     int columnsFor(int width) const;
 
@@ -52,6 +62,7 @@ private:
     QGridLayout* grid_ = nullptr;
     QSize cell_;
     int columns_ = 0;
+    int nameSize_ = 0;
     bool choosing_ = false;
 };
 
