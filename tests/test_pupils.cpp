@@ -277,7 +277,15 @@ private slots:
         QCOMPARE(ines[0].guesses.size(), size_t(1));
         QCOMPARE(ines[0].ending, Ending::ProgramEnd);
         QVERIFY(zoe[0].gameToken != leo[0].gameToken && leo[0].gameToken != ines[0].gameToken);
-        // Nothing in the login's own record.
+        // Each pupil's folder and record are the login's alone, and nothing
+        // went to the login's own record.
+        const QFile::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
+                                          QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
+        for (const QString& pupil : recording.classList()) {
+            const QFileInfo record(pupilRecordPath(pupil));
+            QCOMPARE(record.permissions() & others, QFile::Permissions());
+            QCOMPARE(QFileInfo(record.path()).permissions() & others, QFile::Permissions());
+        }
         QVERIFY(!QFile::exists(RecordStore::defaultPath()));
         QVERIFY(reports.texts.isEmpty());
     }
