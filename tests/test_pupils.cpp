@@ -307,6 +307,32 @@ private slots:
         QVERIFY(!accountPupilName().isEmpty());
     }
 
+    // A class of 25 is seen whole, without scrolling, on 1920 x 1080 at
+    // 200 %; full screen, the names grow.
+    void aClassOf25IsSeenWhole() {
+        const QStringList names{
+            "Léa",    "Tom",    "Zoé",    "Inès",    "Jean-Baptiste", "Chloé", "Nathan",
+            "Emma",   "Lucas",  "Jade",   "Louis",   "Hugo",          "Manon", "Gabriel",
+            "Maëlys", "Arthur", "N'Golo", "Camille", "Sacha",         "Lina",  "Marie-Charlotte",
+            "Noah",   "Rose",   "Adam",   "Œdipe"};
+        PupilChooser chooser(names);
+        const QSize screen(960 - 40, 540 - 80); // a frame and panels taken off
+        chooser.resize(chooser.fitTo(screen));
+        chooser.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&chooser));
+        QVERIFY(chooser.width() <= screen.width() && chooser.height() <= screen.height());
+        auto* scroll = chooser.findChild<QScrollArea*>();
+        for (const QString& name : names) {
+            QPushButton* button = chooser.buttonOf(name);
+            const QRect shown(button->mapTo(scroll->viewport(), QPoint()), button->size());
+            QVERIFY2(scroll->viewport()->rect().contains(shown), qPrintable(name));
+        }
+        QVERIFY(chooser.nameSize() >= 14);
+        const int inAWindow = chooser.nameSize();
+        chooser.showFullScreen();
+        QTRY_VERIFY(chooser.nameSize() > std::max(inAWindow, 20));
+    }
+
     // A class of 200, and names too long for a button: every name reachable,
     // none cut short but with its whole name kept for the screen reader.
     void aLongClassFitsAndScrolls() {

@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QFontMetrics>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -23,9 +24,11 @@ namespace {
 
 constexpr int spacing = 14;
 // The names' sizes, largest first: the largest at which the whole class
-// fits the screen, else the smallest, and the grid scrolls. Even the
-// smallest is larger than a book's text.
-constexpr int nameSizes[] = {20, 18, 16, 14};
+// can be seen, else the smallest, and the grid scrolls. Even the smallest
+// is larger than a book's text; the largest are for a full screen, a
+// window of its own is sized for 20 points at most.
+constexpr int nameSizes[] = {28, 24, 20, 18, 16, 14};
+constexpr int largestInAWindow = 20;
 
 // The name as its button shows it: on two lines at most, broken between
 // words where it can, the end elided when it is longer still. The whole
@@ -90,11 +93,20 @@ PupilChooser::PupilChooser(const QStringList& names, QWidget* parent)
     hint->setStyleSheet(QStringLiteral("color: #000080;"));
     hint->setAlignment(Qt::AlignCenter);
 
+    // The grid in the middle of whatever room there is.
     auto* inside = new QWidget;
     inside->setAutoFillBackground(false);
-    grid_ = new QGridLayout(inside);
+    grid_ = new QGridLayout;
     grid_->setSpacing(spacing);
-    grid_->setContentsMargins(spacing, spacing, spacing, spacing);
+    auto* across = new QHBoxLayout;
+    across->addStretch(1);
+    across->addLayout(grid_);
+    across->addStretch(1);
+    auto* down = new QVBoxLayout(inside);
+    down->setContentsMargins(spacing, spacing, spacing, spacing);
+    down->addStretch(1);
+    down->addLayout(across);
+    down->addStretch(1);
     for (const QString& name : names_) {
         auto* button = new QPushButton(inside);
         button->setObjectName(QStringLiteral("eleve"));
@@ -129,7 +141,7 @@ PupilChooser::PupilChooser(const QStringList& names, QWidget* parent)
     layout->addWidget(title);
     layout->addWidget(hint);
     layout->addWidget(scroll_, 1);
-    setNameSize(nameSizes[0]);
+    setNameSize(largestInAWindow);
 }
 
 PupilChooser::Cells PupilChooser::cellsAt(int points) const {
@@ -161,13 +173,19 @@ void PupilChooser::setNameSize(int points) {
         buttons_[i]->setFixedSize(cell_);
     }
     columns_ = 0;
-    placeButtons();
 }
 
-int PupilChooser::columnsFor(int width) const {
+int PupilChooser::columnsFor(int width, QSize cell) const {
     const int room = width - 2 * spacing;
     return std::max(
-        1, std::min<int>(int(buttons_.size()), (room + spacing) / (cell_.width() + spacing)));
+        1, std::min<int>(int(buttons_.size()), (room + spacing) / (cell.width() + spacing)));
+}
+
+bool PupilChooser::fits(int points, QSize room) const {
+    const QSize cell = cellsAt(points).size;
+    const int columns = columnsFor(room.width(), cell);
+    const int rows = (int(buttons_.size()) + columns - 1) / columns;
+    return rows * (cell.height() + spacing) + spacing <= room.height();
 }
 
 QSize PupilChooser::fitTo(const QSize& available) {
@@ -176,6 +194,8 @@ QSize PupilChooser::fitTo(const QSize& available) {
     const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
     QSize size;
     for (const int points : nameSizes) {
+        if (points > largestInAWindow)
+            continue;
         const QSize cell = cellsAt(points).size;
         auto widthOf = [&](int columns) {
             return columns * (cell.width() + spacing) + 4 * spacing + scrollBar;
@@ -186,27 +206,30 @@ QSize PupilChooser::fitTo(const QSize& available) {
             --columns;
         const int rows = (n + columns - 1) / columns;
         size = QSize(widthOf(columns), chrome + rows * (cell.height() + spacing) + 2 * spacing);
-        if (size.height() <= available.height() || points == nameSizes[std::size(nameSizes) - 1]) {
-            setNameSize(points);
+        if (size.height() <= available.height())
             break;
-        }
     }
     return size.boundedTo(available);
 }
 
 void PupilChooser::placeButtons() {
-    const int columns = columnsFor(scroll_->viewport()->width());
+    const QSize room = scroll_->viewport()->size();
+    int points = nameSizes[std::size(nameSizes) - 1];
+    for (const int candidate : nameSizes)
+        if (fits(candidate, room)) {
+            points = candidate;
+            break;
+        }
+    if (points != nameSize_)
+        setNameSize(points);
+    const int columns = columnsFor(room.width(), cell_);
     if (columns == columns_)
         return;
     columns_ = columns;
     for (QPushButton* button : buttons_)
         grid_->removeWidget(button);
     for (size_t i = 0; i < buttons_.size(); ++i)
-        grid_->addWidget(buttons_[i], int(i) / columns, int(i) % columns, Qt::AlignCenter);
-    // Free room goes to the sides and below, not between the names.
-    for (int c = 0; c < grid_->columnCount(); ++c)
-        grid_->setColumnStretch(c, 0);
-    grid_->setRowStretch(grid_->rowCount(), 1);
+        grid_->addWidget(buttons_[i], int(i) / columns, int(i) % columns);
 }
 
 void PupilChooser::present(const QString& pupil) {

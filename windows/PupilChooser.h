@@ -29,8 +29,8 @@ public:
 
     // Opens with the keyboard's focus on `pupil`, or on the first name.
     void present(const QString& pupil);
-    // Sets the names' size for a screen with `available` room, and gives the
-    // window's first size: the whole grid where it fits.
+    // The window's first size on a screen with `available` room: the whole
+    // class where it fits. The names' size then follows the window's.
     QSize fitTo(const QSize& available);
     int nameSize() const { return nameSize_; }
 
@@ -54,7 +54,8 @@ private:
     Cells cellsAt(int points) const;
     void setNameSize(int points);
     void placeButtons();
-    int columnsFor(int width) const;
+    int columnsFor(int width, QSize cell) const;
+    bool fits(int points, QSize room) const;
 
     QStringList names_;
     std::vector<QPushButton*> buttons_;
