@@ -2,15 +2,12 @@
 
 #include "Controls.h"
 
-#include <QCloseEvent>
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
-#include <QScrollBar>
 #include <QStyle>
 #include <QTextLayout>
 #include <QVBoxLayout>
@@ -22,7 +19,6 @@ namespace quiltaro {
 
 namespace {
 
-constexpr int spacing = 14;
 // The names' sizes, largest first: the largest at which the whole class
 // can be seen, else the smallest, and the grid scrolls. Even the smallest
 // is larger than a book's text; the largest are for a full screen, a
@@ -56,12 +52,6 @@ QString shownName(const QString& name, const QFont& font, int width) {
     }
     layout.endLayout();
     return lines.join(QLatin1Char('\n')).replace(QLatin1Char('&'), QLatin1String("&&"));
-}
-
-// The letter a name is found by: "Élodie" under E, "Œdipe" under O.
-QChar initial(const QString& text) {
-    const QString first = text.left(1).normalized(QString::NormalizationForm_KD).toCaseFolded();
-    return first.isEmpty() ? QChar() : first.at(0);
 }
 
 } // namespace
@@ -241,94 +231,6 @@ void PupilChooser::present(const QString& pupil) {
 QPushButton* PupilChooser::buttonOf(const QString& pupil) const {
     const auto found = std::find(names_.begin(), names_.end(), pupil);
     return found != names_.end() ? buttons_[size_t(found - names_.begin())] : nullptr;
-}
-
-void PupilChooser::focusButton(int index) {
-    if (index < 0 || index >= int(buttons_.size()))
-        return;
-    buttons_[size_t(index)]->setFocus(Qt::OtherFocusReason);
-    scroll_->ensureWidgetVisible(buttons_[size_t(index)], spacing, spacing);
-}
-
-void PupilChooser::choose(int index) {
-    // One choice per showing: a double click or Enter held down is one pupil.
-    if (choosing_ || index < 0 || index >= int(buttons_.size()))
-        return;
-    choosing_ = true;
-    if (chosen)
-        chosen(names_[index]);
-}
-
-bool PupilChooser::moveByKey(int index, int key, const QString& text) {
-    const int n = int(buttons_.size());
-    switch (key) {
-    case Qt::Key_Left:
-        focusButton(std::max(0, index - 1));
-        return true;
-    case Qt::Key_Right:
-        focusButton(std::min(n - 1, index + 1));
-        return true;
-    case Qt::Key_Up:
-        focusButton(index - columns_ >= 0 ? index - columns_ : index);
-        return true;
-    case Qt::Key_Down:
-        focusButton(index + columns_ < n ? index + columns_ : index);
-        return true;
-    case Qt::Key_Home:
-        focusButton(0);
-        return true;
-    case Qt::Key_End:
-        focusButton(n - 1);
-        return true;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        choose(index);
-        return true;
-    default:
-        break;
-    }
-    const QChar letter = initial(text);
-    if (!letter.isLetter())
-        return false;
-    // The next name with that initial, after the one that has the focus.
-    for (int step = 1; step <= n; ++step) {
-        const int candidate = (index + step) % n;
-        if (initial(names_[candidate]) == letter) {
-            focusButton(candidate);
-            break;
-        }
-    }
-    return true;
-}
-
-bool PupilChooser::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Resize && watched == scroll_->viewport())
-        placeButtons();
-    if (event->type() == QEvent::KeyPress) {
-        const auto found = std::find(buttons_.begin(), buttons_.end(), watched);
-        auto* key = static_cast<QKeyEvent*>(event);
-        if (found != buttons_.end() && key->key() != Qt::Key_Escape &&
-            moveByKey(int(found - buttons_.begin()), key->key(), key->text()))
-            return true;
-    }
-    return QWidget::eventFilter(watched, event);
-}
-
-void PupilChooser::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Escape) {
-        hide();
-        if (cancelled)
-            cancelled();
-        return;
-    }
-    QWidget::keyPressEvent(event);
-}
-
-void PupilChooser::closeEvent(QCloseEvent* event) {
-    // Closed by the window system: as Escape.
-    QWidget::closeEvent(event);
-    if (cancelled)
-        cancelled();
 }
 
 } // namespace quiltaro

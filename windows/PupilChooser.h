@@ -46,6 +46,8 @@ private:
     void choose(int index);
     void focusButton(int index);
     bool moveByKey(int index, int key, const QString& text);
+    // Between the names, and around them.
+    static constexpr int spacing = 14;
     struct Cells {
         QFont font;
         int textWidth;
