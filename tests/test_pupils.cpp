@@ -221,6 +221,13 @@ private slots:
         QVERIFY(game && game->isVisible() && !chooser->isVisible());
         TestProgram::type(game, "1001\r\r" + text(s.redValue) + "\r");
         QCOMPARE(s.score, 2);
+        auto pointsShown = [&] {
+            int shown = 0;
+            for (ImageControl* point : game->findChildren<ImageControl*>("Picture1"))
+                shown += point->isHidden() ? 0 : 1;
+            return shown;
+        };
+        QCOMPARE(pointsShown(), 2);
 
         // Back at the welcome window she is asked again, her name already
         // chosen: Enter, and her game goes on where it was.
@@ -241,6 +248,7 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), chooser->buttonOf("Léo"));
         TestProgram::key(QApplication::focusWidget(), Qt::Key_Return);
         QCOMPARE(s.score, 0);
+        QCOMPARE(pointsShown(), 0); // nor Zoé's points
         TestProgram::type(game, text(s.lowBound) + "\r");
         TestProgram::key(game, Qt::Key_Escape);
 

@@ -139,6 +139,10 @@ void Program::pupilChosen(const QString& pupil) {
         if (!pupil_.isEmpty()) {
             state_.score = 0;
             state_.tryNumber = 0;
+            // Nor the points of the pupil before.
+            if (game_)
+                for (int i = 0; i < RoundState::maxScore; ++i)
+                    game_->setScorePictureShown(i, false);
         }
         pupil_ = pupil;
     }
