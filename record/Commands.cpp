@@ -184,6 +184,14 @@ int exportCsv(const QString& recordPath, const QString& file, QTextStream& err) 
 }
 
 int forget(const QString& recordPath, QTextStream& in, QTextStream& out) {
+    // The class's pupils have records of their own, erased one at a time.
+    const QStringList pupils = pupilsBeside(recordPath);
+    if (!pupils.isEmpty())
+        out << QStringLiteral("Les résultats des élèves de la classe (%1) sont enregistrés à part "
+                              "et restent. Pour effacer ceux d'un élève : quiltaro --forget "
+                              "PRÉNOM.")
+                   .arg(pupils.join(QStringLiteral(", ")))
+            << Qt::endl;
     const QFileInfo record(recordPath);
     const QStringList setAside =
         record.dir().entryList({record.fileName() + QStringLiteral(".abime-*"),

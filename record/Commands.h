@@ -13,6 +13,7 @@ struct Options {
     enum class Mode { Play, Results, ExportCsv, Forget, Help, Version, Wrong };
     Mode mode = Mode::Play;
     QString file;  // of --export-csv; "-" for standard output
+    QString pupil; // of --forget NOM: that pupil only
     QString error; // what is wrong, when the mode is Wrong
 };
 Options parseOptions(const QStringList& arguments); // without the program's name
@@ -36,5 +37,13 @@ QString damagedRecordText(const QString& recordPath, size_t roundsRead, qint64 r
 // --forget: erases the record at recordPath, with the damaged copies and the
 // rounds kept aside beside it, once the person at the terminal has typed "oui".
 int forget(const QString& recordPath, QTextStream& in, QTextStream& out);
+
+// --forget NOM: erases one pupil's rounds only, once the person at the
+// terminal has typed that name again: the pupil's own record folder
+// (beside the login's record at recordPath) and that pupil's games in the
+// login's record. The other pupils' rounds stay whole.
+int forgetPupil(const QString& recordPath, const QString& pupil, QTextStream& in, QTextStream& out);
+// The pupils of a class whose records are kept beside the login's record.
+QStringList pupilsBeside(const QString& recordPath);
 
 } // namespace quiltaro

@@ -81,9 +81,16 @@ Options parseOptions(const QStringList& arguments) {
         options.mode = Options::Mode::Help;
         return options;
     }
-    if (!parser.positionalArguments().isEmpty())
-        return wrong(QStringLiteral("argument inattendu : %1.")
-                         .arg(parser.positionalArguments().constFirst()));
+    // --forget takes the name of one pupil, if any.
+    QStringList positional = parser.positionalArguments();
+    if (parser.isSet(forget) && positional.size() == 1) {
+        options.pupil = positional.takeFirst().trimmed();
+        if (options.pupil.isEmpty())
+            return wrong(QStringLiteral("--forget attend le prénom d'un élève, ou rien pour "
+                                        "effacer tous les résultats du compte."));
+    }
+    if (!positional.isEmpty())
+        return wrong(QStringLiteral("argument inattendu : %1.").arg(positional.constFirst()));
     int chosen = 0;
     for (const auto& [option, mode] : {std::pair{&results, Options::Mode::Results},
                                        {&exportCsv, Options::Mode::ExportCsv},
@@ -117,6 +124,8 @@ QString usage() {
                "                       standard\n"
                "  --forget             efface tous les résultats enregistrés, après\n"
                "                       confirmation\n"
+               "  --forget PRÉNOM      n'efface que les résultats de cet élève, après avoir\n"
+               "                       tapé son prénom une seconde fois\n"
                "  --version            affiche la version de Quiltaro\n"
                "  -h, --help           affiche cette aide\n")
         .arg(QDir::toNativeSeparators(RecordStore::defaultPath()));

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <QStringDecoder>
 
 #include <pwd.h>
 #include <unistd.h>
@@ -42,16 +43,28 @@ QString writableClassListFile() {
 
 QStringList readClassList(const QString& file, QString* problem) {
     QFile in(file);
-    if (!in.open(QIODevice::ReadOnly | QIODevice::Text)) {
+    // Only a file: a pipe or a device would keep the game waiting.
+    const bool isFile = QFileInfo(file).isFile();
+    if (!isFile || !in.open(QIODevice::ReadOnly | QIODevice::Text)) {
         if (problem)
             *problem = QStringLiteral("la liste de la classe %1 ne peut pas être lue : %2.")
-                           .arg(file, in.errorString());
+                           .arg(file, isFile || !QFileInfo::exists(file)
+                                          ? in.errorString()
+                                          : QStringLiteral("ce n'est pas un fichier"));
         return {};
     }
     QStringList names;
     // Bounded: a list is a class, not a file someone pointed here by mistake.
     const QByteArray bytes = in.read(1 << 20);
-    for (const QString& line : QString::fromUtf8(bytes).split(QLatin1Char('\n'))) {
+    // A list saved by an editor that writes Latin-1 keeps its accents; the
+    // byte-order mark some editors put first is no part of the first name.
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString text = utf8(bytes);
+    if (utf8.hasError())
+        text = QString::fromLatin1(bytes);
+    if (text.startsWith(QChar(0xFEFF)))
+        text.remove(0, 1);
+    for (const QString& line : text.split(QLatin1Char('\n'))) {
         const QString name = line.trimmed();
         if (name.isEmpty() || name.startsWith(QLatin1Char('#')) || names.contains(name))
             continue;

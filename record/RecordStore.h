@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -122,6 +123,8 @@ public:
     std::vector<RoundRecord> readAll();
     // Erases every game; false when it could not.
     bool forget();
+    // Erases the games of one pupil, leaving no copy of them in the file.
+    bool forgetPupil(const QString& pupil);
 
     const QString& path() const { return path_; }
     // The file a damaged record was moved to, when that happened, and how many
@@ -145,6 +148,7 @@ private:
     bool switchToWal(QSqlQuery& query) const;
     bool migrate();
     void setAsideDamagedFile();
+    bool erase(const QString& pupil, std::initializer_list<const char*> statements);
     bool writeRounds(const RoundRecord* first, size_t count);
     bool writeInTransaction(const RoundRecord* first, size_t count, bool skipPresent = false);
     static bool insertRound(QSqlQuery& query, const RoundRecord& round, bool skipPresent);

@@ -130,19 +130,40 @@ std::vector<RoundRecord> RecordStore::readAll() {
 }
 
 bool RecordStore::forget() {
+    return erase(QString(), {"DELETE FROM guesses", "DELETE FROM rounds", "DELETE FROM games"});
+}
+
+bool RecordStore::forgetPupil(const QString& pupil) {
+    return erase(pupil, {"DELETE FROM guesses WHERE round_id IN (SELECT rounds.id FROM rounds"
+                         " JOIN games ON games.id = rounds.game_id WHERE games.pupil = ?)",
+                         "DELETE FROM rounds WHERE game_id IN"
+                         " (SELECT id FROM games WHERE pupil = ?)",
+                         "DELETE FROM games WHERE pupil = ?"});
+}
+
+bool RecordStore::erase(const QString& pupil, std::initializer_list<const char*> statements) {
     if (!open())
         return false;
     QSqlDatabase db = QSqlDatabase::database(connection());
     QSqlQuery q(db);
-    for (const char* statement : {"BEGIN IMMEDIATE", "DELETE FROM guesses", "DELETE FROM rounds",
-                                  "DELETE FROM games", "COMMIT"})
-        if (!q.exec(QString::fromLatin1(statement))) {
-            const QSqlError error = q.lastError();
-            q.finish();
-            QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
-            failed(error);
-            return false;
-        }
+    auto abandon = [&] {
+        const QSqlError error = q.lastError();
+        q.finish();
+        QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+        failed(error);
+        return false;
+    };
+    if (!q.exec(QStringLiteral("BEGIN IMMEDIATE")))
+        return abandon();
+    for (const char* statement : statements) {
+        q.prepare(QString::fromLatin1(statement));
+        if (!pupil.isNull())
+            q.addBindValue(pupil);
+        if (!q.exec())
+            return abandon();
+    }
+    if (!q.exec(QStringLiteral("COMMIT")))
+        return abandon();
     // Erased means erased: no copy left in the log or in free pages.
     q.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
     q.exec(QStringLiteral("VACUUM"));

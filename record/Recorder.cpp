@@ -31,6 +31,7 @@ void Recorder::roundGenerated(const RoundState& s) {
         beginGame();
     RoundRecord r;
     r.gameToken = game_->token;
+    r.pupil = pupil_;
     r.gameStarted = game_->started;
     r.started = now_();
     r.scoreBefore = r.scoreAfter = s.score;
@@ -59,6 +60,13 @@ void Recorder::gaveUp(const RoundState& s) {
 void Recorder::gameEnded() {
     // A round still on the line stays open: the pupil may come back to it,
     // and it ends when a new round replaces it or the program ends.
+    game_.reset();
+}
+
+void Recorder::seatLeft() {
+    if (ended_)
+        return;
+    endRound(Ending::NewRound);
     game_.reset();
 }
 

@@ -30,6 +30,14 @@ public:
     void programEnding() override;
     void betweenReactions() override;
 
+    // Who plays: every round that starts from now on carries this name.
+    void setPupil(QString pupil) { pupil_ = std::move(pupil); }
+    const QString& pupil() const { return pupil_; }
+    // Another pupil takes the seat: the round on the line ends, as left for
+    // a new round, and the game with it. Written on the writer's thread, as
+    // every round.
+    void seatLeft();
+
     // Rounds ended and not yet in the record, once the writer has tried each
     // of them at least once: for tests and the benchmark.
     size_t waiting();
@@ -48,6 +56,7 @@ private:
 
     RecordStore& store_;
     Now now_;
+    QString pupil_;
     std::optional<Game> game_;
     std::optional<RoundRecord> round_;
     std::optional<RecordWriter> writer_; // from the first round that ends

@@ -15,6 +15,8 @@ mkdir -p "$OUT"
 # the user's; the results window is shown from a generated record.
 DATA=$(mktemp -d)
 export XDG_DATA_HOME="$DATA/played"
+# Nor the user's class list: the windows of a personal login.
+export XDG_CONFIG_HOME="$DATA/config"
 PIDS=()
 # The game, then its window manager and X server, each gone before the next
 # session and before the script ends.
@@ -91,6 +93,21 @@ shot fullscreen 1920x1080+0+0
 # its design size, is scaled down to fit the screen whole.
 session 1920x1080 wm QT_SCALE_FACTOR=2
 shot welcome-200 1920x1080+0+0
+
+# "Qui joue ?" for a class of 25 under a shared login, at 200 %: opened by
+# "commencer", the arrows on the third name.
+mkdir -p "$DATA/class/quiltaro"
+printf '%s\n' Léa Tom Zoé Inès Jean-Baptiste Chloé Nathan Emma Lucas Jade Louis Hugo \
+    Manon Gabriel Maëlys Arthur "N'Golo" Camille Sacha Lina \
+    "Marie-Charlotte-Éléonore de La Tour d'Auvergne" Noah Rose Adam Œdipe \
+    >"$DATA/class/quiltaro/classe.txt"
+session 1920x1080 wm QT_SCALE_FACTOR=2 XDG_CONFIG_HOME="$DATA/class"
+xdotool mousemove 1545 1014 click 1 # "commencer", where openbox puts it
+window=$(xdotool search --sync --name "^Qui joue")
+sleep 1
+xdotool key Right Right
+sleep 0.5
+import -window "$window" "$OUT/chooser-200.png"
 
 # The results window, on the record of 24 games of an imagined pupil.
 session 1280x1024

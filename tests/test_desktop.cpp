@@ -9,6 +9,7 @@
 
 #include <QGuiApplication>
 #include <QProcess>
+#include <QPushButton>
 #include <QScreen>
 #include <QtTest>
 
@@ -127,6 +128,31 @@ private slots:
         // Keys go to the farewell window now, not to a blank game window.
         if (game && how == "tenth point")
             QVERIFY(!game->isActiveWindow());
+    }
+
+    // A pupil who clicks a name in "Qui joue ?" comes to the game window
+    // once: one round, not one before the window manager hands the focus
+    // back to the welcome window and one after.
+    void aChosenPupilsGameStartsOneRound() {
+        TestProgram t;
+        t.program.setClassList({"Léa", "Tom"}, [](const QString&) {});
+        WelcomeWindow* welcome = t.program.welcome();
+        QTRY_VERIFY_WITH_TIMEOUT(activeOnScreen(welcome), 5000);
+        for (const char* pupil : {"Léa", "Tom", "Léa", "Tom"}) {
+            xdotool({"windowactivate", "--sync", id(welcome)});
+            QTRY_VERIFY_WITH_TIMEOUT(welcome->isActiveWindow(), 5000);
+            clickOn(child(welcome, "Commande2"));
+            QTRY_VERIFY_WITH_TIMEOUT(t.program.chooser() && t.program.chooser()->isActiveWindow(),
+                                     5000);
+            PupilChooser* chooser = t.program.chooser();
+            QTRY_VERIFY_WITH_TIMEOUT(activeOnScreen(chooser), 5000);
+            const int rounds = t.random.generations;
+            clickOn(chooser->buttonOf(QString::fromUtf8(pupil)));
+            QTRY_VERIFY_WITH_TIMEOUT(t.program.game() && isBackOnTop(t.program.game()), 5000);
+            QTest::qWait(500); // what the window manager may still have to say
+            QCOMPARE(t.random.generations, rounds + 1);
+            QVERIFY(!chooser->isVisible());
+        }
     }
 
     // Every frame an animation waits on is on the screen whole, controls

@@ -4,6 +4,7 @@
 #include "FarewellWindow.h"
 #include "GameWindow.h"
 #include "Pacer.h"
+#include "PupilChooser.h"
 #include "Random.h"
 #include "ReactionGate.h"
 #include "RoundObserver.h"
@@ -36,6 +37,9 @@ public:
     // Creates the welcome window (its load reaction runs) and shows it.
     void start();
 
+    // "commencer": the game window, once the pupil said who plays when the
+    // teacher gave a class list.
+    void commence();
     void openGame();
     void openFarewell();
     // The farewell arrow: every window goes, nothing else runs.
@@ -44,6 +48,12 @@ public:
     // Who keeps the record of the games; nobody until this is called.
     void setRoundObserver(RoundObserver& observer) { observer_ = &observer; }
     RoundObserver& roundObserver() { return *observer_; }
+    // A class list: "commencer" asks "Qui joue ?" first, and `chosen` hears
+    // the name before the game window opens. Without one (or with no names)
+    // the game opens at once.
+    void setClassList(QStringList names, std::function<void(const QString&)> chosen);
+    PupilChooser* chooser() const { return chooser_; }
+    const QString& pupil() const { return pupil_; }
 
     // Runs a reaction, never inside another.
     void react(std::function<void()> reaction) { gate_.run(std::move(reaction)); }
@@ -68,6 +78,8 @@ private:
     void presentAll();
     static void bringToFront(QWidget* window);
     void takeSizeOfOpener(QWidget* window) const;
+    void openChooser();
+    void pupilChosen(const QString& pupil);
 
     Clock& clock_;
     UniformSource& random_;
@@ -80,6 +92,10 @@ private:
     QPointer<GameWindow> game_;
     QPointer<FarewellWindow> farewell_;
     QPointer<QWidget> lastActive_;
+    QStringList classList_;
+    std::function<void(const QString&)> chosen_;
+    QPointer<PupilChooser> chooser_;
+    QString pupil_;
 };
 
 } // namespace quiltaro

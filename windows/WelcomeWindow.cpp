@@ -48,7 +48,7 @@ WelcomeWindow::WelcomeWindow(Program& program)
     buttonColours.setColor(QPalette::Button, buttonColours.color(QPalette::Base));
     commande2_->setPalette(buttonColours);
     connect(commande2_, &QPushButton::clicked, this,
-            [this] { program_.react([this] { program_.openGame(); }); });
+            [this] { program_.react([this] { program_.commence(); }); });
 
     auto* label1 =
         makeLabel(QStringLiteral("Label1"),

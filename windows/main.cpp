@@ -1,7 +1,7 @@
 #include "Commands.h"
+#include "GameRecording.h"
 #include "Program.h"
 #include "RecordStore.h"
-#include "Recorder.h"
 
 #include <QApplication>
 #include <QTextStream>
@@ -35,7 +35,9 @@ int main(int argc, char** argv) {
     case Options::Mode::Forget: {
         QCoreApplication app(argc, argv);
         QTextStream in(stdin);
-        return forget(RecordStore::defaultPath(), in, out);
+        return options.pupil.isEmpty()
+                   ? forget(RecordStore::defaultPath(), in, out)
+                   : forgetPupil(RecordStore::defaultPath(), options.pupil, in, out);
     }
     case Options::Mode::Results:
         return showResults(argc, argv);
@@ -48,14 +50,18 @@ int main(int argc, char** argv) {
     SystemClock clock;
     SeededUniformSource random;
     ProblemReport report;
-    RecordStore store(RecordStore::defaultPath(), report);
-    Recorder recorder(store);
+    GameRecording recording(report);
     Program program(clock, random, [] { QApplication::exit(0); });
-    program.setRoundObserver(recorder);
+    if (!recording.problem().isEmpty())
+        err << QStringLiteral("quiltaro : %1").arg(recording.problem()) << Qt::endl;
+    if (!recording.classList().isEmpty())
+        program.setClassList(recording.classList(),
+                             [&recording](const QString& pupil) { recording.choose(pupil); });
+    program.setRoundObserver(recording.observer());
     program.start();
     const int status = app.exec();
     // Closed by the window system rather than the farewell arrow: the round
     // on the line is written all the same.
-    recorder.programEnding();
+    recording.observer().programEnding();
     return status;
 }

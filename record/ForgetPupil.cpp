@@ -1,0 +1,87 @@
+#include "Commands.h"
+
+#include "Pupils.h"
+#include "RecordReading.h"
+#include "RecordStore.h"
+#include "Spill.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSet>
+#include <QTextStream>
+
+namespace quiltaro {
+
+namespace {
+
+const QString pupilsFolder = QStringLiteral("eleves");
+
+// The folder of one pupil's record, beside the login's record: named as the
+// game names it.
+QString folderOf(const QString& recordPath, const QString& pupil) {
+    const QString name = QFileInfo(pupilRecordPath(pupil)).dir().dirName();
+    return QFileInfo(recordPath).dir().filePath(pupilsFolder + QLatin1Char('/') + name);
+}
+
+} // namespace
+
+QStringList pupilsBeside(const QString& recordPath) {
+    const QDir folder(QFileInfo(recordPath).dir().filePath(pupilsFolder));
+    return folder.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::LocaleAware);
+}
+
+int forgetPupil(const QString& recordPath, const QString& pupil, QTextStream& in,
+                QTextStream& out) {
+    const QString folder = folderOf(recordPath, pupil);
+    const bool ownFolder = QFileInfo(folder).isDir();
+    // The login's own record names its pupil too: the account's, or rounds
+    // played before the class list.
+    QSet<QString> gamesInLogin;
+    for (const RoundRecord& round : readRecord(recordPath).rounds)
+        if (round.pupil == pupil)
+            gamesInLogin.insert(round.gameToken);
+    if (!ownFolder && gamesInLogin.isEmpty()) {
+        out << QStringLiteral("Aucun résultat n'est enregistré au nom de « %1 » : il n'y a rien "
+                              "à effacer.")
+                   .arg(pupil);
+        const QStringList known = pupilsBeside(recordPath);
+        if (!known.isEmpty())
+            out << QStringLiteral("\nÉlèves dont des résultats sont enregistrés ici : %1.")
+                       .arg(known.join(QStringLiteral(", ")));
+        out << Qt::endl;
+        return 1;
+    }
+    out << QStringLiteral("Effacer tous les résultats de « %1 » ? Ceux des autres élèves "
+                          "restent.\nCela ne peut pas être annulé. Tapez le prénom de l'élève, "
+                          "%1, pour confirmer : ")
+               .arg(pupil)
+        << Qt::flush;
+    if (in.readLine().trimmed() != pupil) {
+        out << "Rien n'a été effacé." << Qt::endl;
+        return 1;
+    }
+    bool erased = true;
+    // The pupil's record, its log, the rounds kept beside it, the damaged
+    // copies: the whole folder.
+    if (ownFolder)
+        erased = QDir(folder).removeRecursively();
+    if (!gamesInLogin.isEmpty()) {
+        ProblemReport report([&out](const QString& text) { out << text << Qt::endl; });
+        RecordStore store(recordPath, report);
+        // Rounds kept beside the login's record go in first, so that the
+        // pupil's among them go with the rest.
+        for (Spill::Leftover& leftover : Spill::leftovers(recordPath)) {
+            const bool written = store.writeRecovered(leftover.rounds);
+            Spill::finish(leftover, written);
+            erased = written && erased;
+        }
+        erased = store.forgetPupil(pupil) && erased;
+    }
+    out << (erased ? QStringLiteral("Les résultats de « %1 » ont été effacés.")
+                   : QStringLiteral("Les résultats de « %1 » n'ont pas pu être effacés en entier."))
+               .arg(pupil)
+        << Qt::endl;
+    return erased ? 0 : 1;
+}
+
+} // namespace quiltaro

@@ -1,0 +1,32 @@
+#include "GameRecording.h"
+
+#include "Pupils.h"
+
+namespace quiltaro {
+
+GameRecording::GameRecording(ProblemReport& report) {
+    const QString listFile = classListFile();
+    if (!listFile.isEmpty()) {
+        names_ = readClassList(listFile, &problem_);
+        if (!problem_.isEmpty())
+            problem_ += QStringLiteral(" Les parties sont enregistrées au nom du compte.");
+    }
+    if (names_.isEmpty()) {
+        store_.emplace(RecordStore::defaultPath(), report);
+        recorder_.emplace(*store_);
+        recorder_->setPupil(accountPupilName());
+    } else {
+        class_.emplace(report, &pupilRecordPath);
+    }
+}
+
+RoundObserver& GameRecording::observer() {
+    return class_ ? static_cast<RoundObserver&>(*class_) : *recorder_;
+}
+
+void GameRecording::choose(const QString& pupil) {
+    if (class_)
+        class_->choose(pupil);
+}
+
+} // namespace quiltaro

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "ClassRecorder.h"
+#include "RecordStore.h"
+#include "Recorder.h"
+
+#include <QStringList>
+
+#include <optional>
+
+namespace quiltaro {
+
+// Where a game's rounds go, as the login is set up. Without a class list,
+// into the login's record, in the account's name, nothing asked. With one,
+// each pupil says who plays and gets a record of their own.
+class GameRecording {
+public:
+    explicit GameRecording(ProblemReport& report);
+
+    RoundObserver& observer();
+    // The names to ask from; empty when nobody is asked.
+    const QStringList& classList() const { return names_; }
+    // Why the class list was not used, in French; empty when it was, or
+    // when there is none.
+    const QString& problem() const { return problem_; }
+    // `pupil` sits down: what the chooser tells.
+    void choose(const QString& pupil);
+
+private:
+    QStringList names_;
+    QString problem_;
+    std::optional<RecordStore> store_;
+    std::optional<Recorder> recorder_; // after its store: it goes first
+    std::optional<ClassRecorder> class_;
+};
+
+} // namespace quiltaro
