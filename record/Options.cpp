@@ -81,9 +81,6 @@ Options parseOptions(const QStringList& arguments) {
         options.mode = Options::Mode::Help;
         return options;
     }
-    if (!parser.positionalArguments().isEmpty())
-        return wrong(QStringLiteral("argument inattendu : %1.")
-                         .arg(parser.positionalArguments().constFirst()));
     int chosen = 0;
     for (const auto& [option, mode] : {std::pair{&results, Options::Mode::Results},
                                        {&exportCsv, Options::Mode::ExportCsv},
@@ -95,6 +92,11 @@ Options parseOptions(const QStringList& arguments) {
         }
     if (chosen > 1 || parser.values(exportCsv).size() > 1)
         return wrong(QStringLiteral("ces options ne vont pas ensemble ; une seule à la fois."));
+    // Only the teacher's tools read other records than the login's own.
+    options.sources = parser.positionalArguments();
+    if (!options.sources.isEmpty() && options.mode != Options::Mode::Results &&
+        options.mode != Options::Mode::ExportCsv)
+        return wrong(QStringLiteral("argument inattendu : %1.").arg(options.sources.constFirst()));
     if (options.mode == Options::Mode::ExportCsv) {
         options.file = parser.value(exportCsv);
         if (options.file.isEmpty())
@@ -106,15 +108,20 @@ Options parseOptions(const QStringList& arguments) {
 
 QString usage() {
     return QStringLiteral(
-               "Utilisation : quiltaro [OPTION]\n"
+               "Utilisation : quiltaro [OPTION] [RESULTATS|DOSSIER]...\n"
                "Encadrer un nombre sur une droite graduée. Sans option, le jeu commence.\n"
                "Chaque manche jouée est enregistrée dans %1.\n"
                "\n"
-               "  --results            ouvre la fenêtre des résultats : essais par manche,\n"
-               "                       points par partie, dernières parties\n"
+               "  --results            ouvre la fenêtre des résultats : la classe, élève par\n"
+               "                       élève, et les graphiques de chacun\n"
                "  --export-csv FICHIER écrit toutes les manches enregistrées au format CSV\n"
-               "                       (UTF-8, avec une ligne d'en-tête) ; - pour la sortie\n"
-               "                       standard\n"
+               "                       pour un tableur français (point-virgule, virgule\n"
+               "                       décimale, UTF-8) ; - pour la sortie standard\n"
+               "\n"
+               "Après --results ou --export-csv, des fichiers record.sqlite ou des dossiers\n"
+               "(copie des dossiers personnels des élèves, clé USB) où les chercher : ils\n"
+               "sont lus sans être modifiés, et réunis élève par élève. Sans eux : les\n"
+               "résultats de ce compte et, si une liste de classe existe, ceux de ses élèves.\n"
                "  --forget             efface tous les résultats enregistrés, après\n"
                "                       confirmation\n"
                "  --version            affiche la version de Quiltaro\n"
