@@ -1,11 +1,16 @@
 #include "RecordReading.h"
 
+#include "SqliteErrors.h"
+
+#include <sqlite3.h>
+
 #include <QDateTime>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
 
+#include <cstring>
 #include <functional>
 #include <map>
 
@@ -16,13 +21,49 @@ namespace quiltaro {
 
 namespace {
 
+// One row of a statement, read straight from SQLite: a record of 10,000
+// games has a million guesses, and each value through QVariant costs more
+// than SQLite's whole scan.
+class Row {
+public:
+    explicit Row(sqlite3_stmt* statement) : s_(statement) {}
+    qint64 integer(int column) const { return sqlite3_column_int64(s_, column); }
+    double real(int column) const { return sqlite3_column_double(s_, column); }
+    const char* utf8(int column) const {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s_, column));
+        return text ? text : "";
+    }
+    QString text(int column) const {
+        return QString::fromUtf8(utf8(column), sqlite3_column_bytes(s_, column));
+    }
+    // Text as the rest of the program holds it: bytes that are not UTF-8 (a
+    // damaged page) become U+FFFD, as they would through QString.
+    std::string answer(int column) const {
+        const char* text = utf8(column);
+        for (const char* c = text; *c; ++c)
+            if (static_cast<unsigned char>(*c) >= 0x80)
+                return QString::fromUtf8(text).toStdString();
+        return text;
+    }
+    QDateTime time(int column) const { return QDateTime::fromMSecsSinceEpoch(integer(column)); }
+
+private:
+    sqlite3_stmt* s_;
+};
+
 // Reads the rows of one table whose first column lies in a range, ordered by
 // it. A range that fails is read again past the last row it gave, or in two
 // halves, until what fails is one damaged page's worth of keys.
 class RangeReader {
 public:
-    RangeReader(const QSqlDatabase& db, QString sql, std::function<void(const QSqlQuery&)> take)
-        : db_(db), sql_(std::move(sql)), take_(std::move(take)) {}
+    RangeReader(const QSqlDatabase& db, const QString& sql, std::function<void(const Row&)> take)
+        : take_(std::move(take)) {
+        if (sqlite3* handle = sqliteHandle(db))
+            sqlite3_prepare_v2(handle, sql.toUtf8().constData(), -1, &statement_, nullptr);
+    }
+    ~RangeReader() { sqlite3_finalize(statement_); }
+    RangeReader(const RangeReader&) = delete;
+    RangeReader& operator=(const RangeReader&) = delete;
 
     void read(qint64 first, qint64 last) {
         while (first <= last) {
@@ -30,18 +71,19 @@ public:
                 damaged_ = true;
                 return;
             }
-            QSqlQuery q(db_);
-            q.setForwardOnly(true);
-            q.prepare(sql_);
-            q.addBindValue(first);
-            q.addBindValue(last);
             qint64 reached = first - 1;
-            if (q.exec())
-                while (q.next()) {
-                    reached = q.value(0).toLongLong();
-                    take_(q);
+            int status = SQLITE_ERROR;
+            if (statement_) {
+                sqlite3_reset(statement_);
+                sqlite3_bind_int64(statement_, 1, first);
+                sqlite3_bind_int64(statement_, 2, last);
+                const Row row(statement_);
+                while ((status = sqlite3_step(statement_)) == SQLITE_ROW) {
+                    reached = row.integer(0);
+                    take_(row);
                 }
-            if (!q.lastError().isValid())
+            }
+            if (status == SQLITE_DONE)
                 return;
             damaged_ = true;
             ++failures_;
@@ -62,12 +104,18 @@ private:
     // A damaged root or interior page makes every range fail: give up on the
     // table rather than halve forever.
     static constexpr int maxFailures = 100000;
-    const QSqlDatabase& db_;
-    QString sql_;
-    std::function<void(const QSqlQuery&)> take_;
+    sqlite3_stmt* statement_ = nullptr;
+    std::function<void(const Row&)> take_;
     bool damaged_ = false;
     int failures_ = 0;
 };
+
+Verdict verdictOf(const char* name) {
+    for (Verdict v : {Verdict::TooHigh, Verdict::TooLow, Verdict::Right, Verdict::Outside})
+        if (std::strcmp(name, verdictName(v)) == 0)
+            return v;
+    return Verdict::Outside;
+}
 
 // The smallest and largest key of a table, read from the edges of its tree:
 // one query each, since together they would scan the whole table.
@@ -85,10 +133,6 @@ bool keyRange(const QSqlDatabase& db, const QString& table, qint64& first, qint6
         return false;
     last = q.value(0).toLongLong();
     return true;
-}
-
-QDateTime fromMs(const QVariant& v) {
-    return QDateTime::fromMSecsSinceEpoch(v.toLongLong());
 }
 
 } // namespace
@@ -115,10 +159,9 @@ std::vector<RoundRecord> readRounds(const QSqlDatabase& db, int version, bool& d
                            QStringLiteral("SELECT id, token, started_at%1 FROM games"
                                           " WHERE id BETWEEN ? AND ? ORDER BY id")
                                .arg(version < 3 ? QString() : QStringLiteral(", pupil")),
-                           [&](const QSqlQuery& q) {
-                               games[q.value(0).toLongLong()] = {
-                                   q.value(1).toString(), fromMs(q.value(2)),
-                                   version < 3 ? QString() : q.value(3).toString()};
+                           [&](const Row& row) {
+                               games[row.integer(0)] = {row.text(1), row.time(2),
+                                                        version < 3 ? QString() : row.text(3)};
                            });
         reader.read(first, last);
         // A damaged inner page can also hide keys without an error: each
@@ -143,11 +186,11 @@ std::vector<RoundRecord> readRounds(const QSqlDatabase& db, int version, bool& d
                        " low_bound, high_bound, red_value, ending%1 FROM rounds"
                        " WHERE id BETWEEN ? AND ? ORDER BY id")
             .arg(version < 2 ? QStringLiteral(", guesses") : QString()),
-        [&](const QSqlQuery& q) {
+        [&](const Row& row) {
             RoundRecord r;
-            const qint64 gameId = q.value(1).toLongLong();
-            r.started = fromMs(q.value(2));
-            r.ended = fromMs(q.value(3));
+            const qint64 gameId = row.integer(1);
+            r.started = row.time(2);
+            r.ended = row.time(3);
             const auto game = games.find(gameId);
             // A round whose game was lost keeps a game of its own number.
             r.gameToken =
@@ -155,23 +198,22 @@ std::vector<RoundRecord> readRounds(const QSqlDatabase& db, int version, bool& d
             r.gameStarted = game != games.end() ? game->second.started : r.started;
             if (game != games.end())
                 r.pupil = game->second.pupil;
-            r.scoreBefore = q.value(4).toInt();
-            r.scoreAfter = q.value(5).toInt();
-            r.lowBound = q.value(6).toDouble();
-            r.highBound = q.value(7).toDouble();
-            r.redValue = static_cast<float>(q.value(8).toDouble());
-            r.ending = endingFromName(q.value(9).toString()).value_or(Ending::ProgramEnd);
+            r.scoreBefore = static_cast<int>(row.integer(4));
+            r.scoreAfter = static_cast<int>(row.integer(5));
+            r.lowBound = row.real(6);
+            r.highBound = row.real(7);
+            r.redValue = static_cast<float>(row.real(8));
+            r.ending = endingFromName(row.text(9)).value_or(Ending::ProgramEnd);
             if (version < 2) {
                 // The first schema kept the answers only: the rules give the verdicts.
                 std::vector<std::string> answers;
-                for (const QString& a :
-                     q.value(10).toString().split(QLatin1Char(' '), Qt::SkipEmptyParts))
+                for (const QString& a : row.text(10).split(QLatin1Char(' '), Qt::SkipEmptyParts))
                     answers.push_back(a.toStdString());
                 const auto verdicts = replayVerdicts(r.lowBound, r.highBound, r.redValue, answers);
                 for (size_t i = 0; i < answers.size(); ++i)
                     r.guesses.push_back({answers[i], verdicts[i]});
             }
-            byId[q.value(0).toLongLong()] = rounds.size();
+            byId[row.integer(0)] = rounds.size();
             rounds.push_back(std::move(r));
         });
     roundReader.read(first, last);
@@ -187,12 +229,13 @@ std::vector<RoundRecord> readRounds(const QSqlDatabase& db, int version, bool& d
         QStringLiteral("SELECT round_id, answer, verdict FROM guesses"
                        " WHERE round_id BETWEEN ? AND ?"
                        " ORDER BY round_id, position"),
-        [&](const QSqlQuery& q) {
-            const auto found = byId.find(q.value(0).toLongLong());
+        [&, found = byId.end()](const Row& row) mutable {
+            // Guesses come round by round: the round is looked up once.
+            const qint64 id = row.integer(0);
+            if (found == byId.end() || found->first != id)
+                found = byId.find(id);
             if (found != byId.end())
-                rounds[found->second].guesses.push_back(
-                    {q.value(1).toString().toStdString(),
-                     verdictFromName(q.value(2).toString()).value_or(Verdict::Outside)});
+                rounds[found->second].guesses.push_back({row.answer(1), verdictOf(row.utf8(2))});
         });
     guessReader.read(first, last);
     if (damaged || guessReader.damaged())

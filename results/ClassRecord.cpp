@@ -142,12 +142,15 @@ ClassRecord readClass(const QStringList& recordFiles) {
         // Rounds are compared with those of the other records only: within
         // one, each is a round of its own, however alike.
         std::set<std::tuple<QString, qint64, qint64>> here;
+        const bool compared = recordFiles.size() > 1;
         for (RoundRecord& r : contents.rounds) {
-            auto key = std::make_tuple(r.gameToken, r.started.toMSecsSinceEpoch(),
-                                       r.ended.toMSecsSinceEpoch());
-            if (seen.count(key))
-                continue;
-            here.insert(std::move(key));
+            if (compared) {
+                auto key = std::make_tuple(r.gameToken, r.started.toMSecsSinceEpoch(),
+                                           r.ended.toMSecsSinceEpoch());
+                if (seen.count(key))
+                    continue;
+                here.insert(std::move(key));
+            }
             if (r.pupil.trimmed().isEmpty())
                 r.pupil = unnamed;
             byPupil[r.pupil].push_back(std::move(r));

@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 
 namespace quiltaro {
 
@@ -36,6 +37,9 @@ const Style levelStyles[levelCount] = {
 };
 
 constexpr qint64 dayMs = 24 * 3600 * 1000;
+// Games beyond which the scores are drawn by day or week: each mark is an
+// item of its own on the chart's scene.
+constexpr size_t maxGameMarks = 200;
 
 qint64 at(const QDate& day, bool weeks) {
     // A day's point at its noon, a week's in its middle.
@@ -172,13 +176,37 @@ QChartView* triesChart(const std::vector<DatePoint>& points, bool weeks) {
 QChartView* scoresChart(const std::vector<GamePoint>& games) {
     QChart* chart = newChart(QStringLiteral("Score le plus haut de chaque partie, et score à la "
                                             "fin (10 : partie gagnée)"));
+    const bool weeks =
+        games.size() > 1 && games.front().started.daysTo(games.back().started) > daysBeforeWeeks;
     std::vector<QPointF> highest, final;
+    // A mark a game while they can be told apart; beyond, one a day or a
+    // week: the best score reached, and the mean of the final scores.
+    const bool gathered = games.size() > maxGameMarks;
+    std::map<QDate, std::pair<int, std::vector<int>>> buckets;
     for (const GamePoint& g : games) {
-        highest.emplace_back(double(g.started.toMSecsSinceEpoch()), g.highest);
-        final.emplace_back(double(g.started.toMSecsSinceEpoch()), g.final);
+        if (!gathered) {
+            highest.emplace_back(double(g.started.toMSecsSinceEpoch()), g.highest);
+            final.emplace_back(double(g.started.toMSecsSinceEpoch()), g.final);
+            continue;
+        }
+        const QDate day = g.started.date();
+        auto& [best, finals] = buckets[weeks ? day.addDays(1 - day.dayOfWeek()) : day];
+        best = std::max(best, g.highest);
+        finals.push_back(g.final);
+    }
+    for (const auto& [day, bucket] : buckets) {
+        const auto& [best, finals] = bucket;
+        double sum = 0;
+        for (int f : finals)
+            sum += f;
+        highest.emplace_back(double(at(day, weeks)), best);
+        final.emplace_back(double(at(day, weeks)), sum / double(finals.size()));
     }
     // Hollow rings around the final score's smaller squares: both show when equal.
-    addSeries(chart, QStringLiteral("Score le plus haut"),
+    addSeries(chart,
+              gathered ? (weeks ? QStringLiteral("Score le plus haut de la semaine")
+                                : QStringLiteral("Score le plus haut du jour"))
+                       : QStringLiteral("Score le plus haut"),
               {QColor(0, 114, 178), QScatterSeries::MarkerShapeCircle, Qt::SolidLine}, highest,
               false);
     auto* rings = static_cast<QScatterSeries*>(chart->series().constLast());
@@ -187,12 +215,11 @@ QChartView* scoresChart(const std::vector<GamePoint>& games) {
     rings->setMarkerSize(14);
     QPen ring(QColor(0, 114, 178), 2.5);
     rings->setPen(ring);
-    addSeries(chart, QStringLiteral("Score à la fin"),
-              {QColor(213, 94, 0), QScatterSeries::MarkerShapeRectangle, Qt::SolidLine}, final,
-              false);
+    addSeries(
+        chart,
+        gathered ? QStringLiteral("Score à la fin, en moyenne") : QStringLiteral("Score à la fin"),
+        {QColor(213, 94, 0), QScatterSeries::MarkerShapeRectangle, Qt::SolidLine}, final, false);
     static_cast<QScatterSeries*>(chart->series().constLast())->setMarkerSize(7);
-    const bool weeks =
-        games.size() > 1 && games.front().started.daysTo(games.back().started) > daysBeforeWeeks;
     const qint64 first = games.empty() ? 0 : games.front().started.toMSecsSinceEpoch();
     const qint64 last = games.empty() ? 0 : games.back().started.toMSecsSinceEpoch();
     QString description = games.empty() ? QStringLiteral("Aucune partie jouée.")
@@ -213,7 +240,7 @@ QChartView* scoresChart(const std::vector<GamePoint>& games) {
                            .arg(games.back().highest)
                            .arg(games.back().final);
     }
-    return viewOf(chart, dateAxis(first, last, weeks), valueAxis(QStringLiteral("Points"), 10.5, 2),
+    return viewOf(chart, dateAxis(first, last, weeks), valueAxis(QStringLiteral("Points"), 11, 2),
                   description, 260);
 }
 

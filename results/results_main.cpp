@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QWindow>
 
 #include <chrono>
@@ -16,6 +17,10 @@ int main(int argc, char** argv) {
     // The game's desktop entry opens this window too ("Résultats"): the same
     // app id, so that the dock shows the game's icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("fr.quiltaro.Quiltaro"));
+    // Every time read from a record is turned into local time; without TZ,
+    // the C library looks at /etc/localtime again for each of them.
+    if (!qEnvironmentVariableIsSet("TZ") && QFileInfo::exists(QStringLiteral("/etc/localtime")))
+        qputenv("TZ", ":/etc/localtime");
     QApplication app(argc, argv);
     using namespace quiltaro;
     // What Qt left of the command line: the records and folders to read.

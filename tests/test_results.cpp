@@ -26,6 +26,7 @@
 #include <QScrollBar>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QXYSeries>
 #include <QXmlStreamReader>
 #include <QtTest>
 
@@ -305,6 +306,17 @@ private slots:
                      qPrintable(view->accessibleDescription()));
             QVERIFY(qobject_cast<QDateTimeAxis*>(view->chart()->axes(Qt::Horizontal).value(0)));
         }
+
+        // Hundreds of games are drawn a mark a day, not a mark a game.
+        std::vector<RoundRecord> many;
+        for (int g = 0; g < 300; ++g)
+            many.push_back(played(QString::number(g), mon.addDays(g % 5).addSecs(60 * g), 0, g % 10,
+                                  3, Ending::Won));
+        PupilCharts busy(PupilRounds{"Noé", many});
+        QChart* scores = busy.charts().at(1)->chart();
+        QVERIFY(scores->title().startsWith("Score le plus haut"));
+        for (QAbstractSeries* series : scores->series())
+            QCOMPARE(static_cast<QXYSeries*>(series)->count(), 5);
     }
 
     void theCsvIsForAFrenchSpreadsheet() {
