@@ -1,32 +1,22 @@
-// The teacher's side: records of a class found and merged by pupil, read
-// only; the class table's figures; the pupil's charts; the CSV as a French
-// spreadsheet reads it; the results window on a 1920 x 1080 screen at any
-// scale.
-#include "ClassListEditor.h"
+// The class as the teacher's tools read it: records found and merged by
+// pupil, read only; the class table's figures; the CSV as a French
+// spreadsheet reads it; the command line that names records and folders.
 #include "ClassRecord.h"
 #include "ClassTable.h"
+#include "ClassTesting.h"
 #include "Commands.h"
 #include "DesktopLocale.h"
 #include "Export.h"
 #include "FrenchCsv.h"
-#include "PupilCharts.h"
+#include "PupilFigures.h"
 #include "Pupils.h"
-#include "RecordTesting.h"
-#include "ResultsWindow.h"
 #include "Spill.h"
 
-#include <QChartView>
-#include <QDateTimeAxis>
+#include <QApplication>
 #include <QDirIterator>
-#include <QLabel>
-#include <QPlainTextEdit>
 #include <QProcess>
-#include <QScreen>
-#include <QScrollArea>
-#include <QScrollBar>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QXYSeries>
 #include <QXmlStreamReader>
 #include <QtTest>
 
@@ -43,11 +33,6 @@ void write(const QString& path, const std::vector<RoundRecord>& rounds) {
     QVERIFY(store.writeMany(rounds));
 }
 
-RoundRecord named(RoundRecord r, const QString& pupil) {
-    r.pupil = pupil;
-    return r;
-}
-
 // Every file under a folder with its bytes: what "only read" leaves alone.
 std::map<QString, QByteArray> snapshot(const QString& folder) {
     std::map<QString, QByteArray> files;
@@ -57,19 +42,6 @@ std::map<QString, QByteArray> snapshot(const QString& folder) {
         files[f] = contents(f);
     }
     return files;
-}
-
-// A pupil's round at a given day and minute: `tries` guesses, the last one
-// right when found, one of them outside the interval when asked.
-RoundRecord played(const QString& game, const QDateTime& at, int before, int after, int tries,
-                   Ending ending, bool oneOutside = false) {
-    RoundRecord r = round(game, 0, before, after, 0, 1000, 371, {}, ending);
-    r.gameStarted = at, r.started = at, r.ended = at.addSecs(40);
-    for (int i = 0; i < tries; ++i)
-        r.guesses.push_back({"500", i == 0 && oneOutside ? Verdict::Outside : Verdict::TooHigh});
-    if (ending == Ending::Won && tries > 0)
-        r.guesses.back() = {"371", Verdict::Right};
-    return r;
 }
 
 struct Cell {
@@ -116,7 +88,7 @@ QList<QList<Cell>> sheetOf(const QByteArray& fods) {
 
 } // namespace
 
-class ResultsTest : public QObject {
+class ClassTest : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir;
@@ -274,51 +246,6 @@ private slots:
         QCOMPARE(order(), QStringList({"P0", "P1", "P2"}));
     }
 
-    void theChartsAreByDateNamedAndCountOnlyPlayedRounds() {
-        const QDateTime mon = QDateTime(QDate(2026, 11, 30), QTime(9, 0), Qt::UTC);
-        std::vector<RoundRecord> rounds = {
-            played("a", mon, 0, 7, 3, Ending::Won),
-            played("a", mon.addSecs(60), 7, 0, 4, Ending::GaveUp),
-            played("b", mon.addDays(1), 0, 2, 2, Ending::Won, true),
-            played("b", mon.addDays(1).addSecs(60), 2, 2, 0, Ending::ProgramEnd)};
-        const auto days = byDate(rounds, false);
-        QCOMPARE(days.size(), size_t(2));
-        QCOMPARE(days[0].levels[0].played, 1);
-        QCOMPARE(days[0].levels[2].tries, 4); // the give-up's tries count
-        QCOMPARE(days[0].gaveUp, 1);
-        QCOMPARE(days[1].levels[0].played, 1); // the round never played is not one
-        QCOMPARE(days[1].outside, 1);
-        // A game that reached 7 and ended at 0 shows both.
-        const auto games = gamesOf(rounds);
-        QCOMPARE(games.size(), size_t(2));
-        QCOMPARE(games[0].highest, 7);
-        QCOMPARE(games[0].final, 0);
-        QVERIFY(!drawnByWeeks(rounds));
-        rounds.push_back(played("c", mon.addDays(60), 0, 2, 2, Ending::Won));
-        QVERIFY(drawnByWeeks(rounds));
-        QCOMPARE(byDate(rounds, true).front().date, QDate(2026, 11, 30));
-
-        PupilCharts charts(PupilRounds{"Léa", rounds});
-        QCOMPARE(charts.charts().size(), 3);
-        for (QChartView* view : charts.charts()) {
-            QVERIFY(!view->accessibleName().isEmpty());
-            QVERIFY2(view->accessibleDescription().contains("2026"),
-                     qPrintable(view->accessibleDescription()));
-            QVERIFY(qobject_cast<QDateTimeAxis*>(view->chart()->axes(Qt::Horizontal).value(0)));
-        }
-
-        // Hundreds of games are drawn a mark a day, not a mark a game.
-        std::vector<RoundRecord> many;
-        for (int g = 0; g < 300; ++g)
-            many.push_back(played(QString::number(g), mon.addDays(g % 5).addSecs(60 * g), 0, g % 10,
-                                  3, Ending::Won));
-        PupilCharts busy(PupilRounds{"Noé", many});
-        QChart* scores = busy.charts().at(1)->chart();
-        QVERIFY(scores->title().startsWith("Score le plus haut"));
-        for (QAbstractSeries* series : scores->series())
-            QCOMPARE(static_cast<QXYSeries*>(series)->count(), 5);
-    }
-
     void theCsvIsForAFrenchSpreadsheet() {
         std::vector<RoundRecord> rounds = knownRounds();
         // Named so that a spreadsheet would run them as formulas, or split them.
@@ -396,77 +323,6 @@ private slots:
         QCOMPARE(sheet[3][13].text, QString("30,5 | 38 | 37,1"));
     }
 
-    // On a 1920 x 1080 screen at 100, 150 or 200 % (QT_SCALE_FACTOR): the
-    // window fits, each line of a class of thirty can be scrolled to, and its
-    // keys work.
-    void theWindowFitsAndEveryLineCanBeReached() {
-        ClassRecord data;
-        for (const QString& name : classOfThirty())
-            data.pupils.push_back(
-                {name, {played("g-" + name, now.addDays(-1), 0, 2, 3, Ending::Won)}});
-        ResultsWindow window(data, now, false);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        const QRect screen = window.screen()->availableGeometry();
-        QVERIFY2(screen.contains(window.frameGeometry()),
-                 qPrintable(QString("%1x%2 on %3x%4")
-                                .arg(window.frameGeometry().width())
-                                .arg(window.frameGeometry().height())
-                                .arg(screen.width())
-                                .arg(screen.height())));
-        ClassTable* table = window.table();
-        QScrollArea* scroll = window.scrollArea();
-        QCOMPARE(table->model()->rowCount(), 30);
-        for (int row = 0; row < 30; ++row) {
-            // As a teacher would: down the table, the window scrolling along.
-            table->scrollTo(table->model()->index(row, 0));
-            const QRect cell = table->visualRect(table->model()->index(row, 0));
-            const QPoint centre = table->viewport()->mapTo(scroll->widget(), cell.center());
-            scroll->ensureVisible(centre.x(), centre.y(), 0, cell.height());
-            const QRect inViewport(table->viewport()->mapTo(scroll->viewport(), cell.topLeft()),
-                                   cell.size());
-            QVERIFY2(scroll->viewport()->rect().contains(inViewport) &&
-                         table->viewport()->rect().contains(cell),
-                     qPrintable(QString("line %1 cannot be reached").arg(row)));
-        }
-        // Choosing a line shows that pupil's charts.
-        table->selectRow(7);
-        QCOMPARE(window.shownPupil(), table->pupilAt(7));
-        QVERIFY(window.charts());
-
-        QTest::keyClick(&window, Qt::Key_F11);
-        QTRY_VERIFY(window.isFullScreen());
-        QTest::keyClick(&window, Qt::Key_F11);
-        QTRY_VERIFY(!window.isFullScreen());
-        QTest::keyClick(&window, Qt::Key_W, Qt::ControlModifier);
-        QVERIFY(!window.isVisible());
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QTest::keyClick(&window, Qt::Key_Escape);
-        QVERIFY(!window.isVisible());
-    }
-
-    void anEmptyOwnLoginSaysWhereTheGamesAre() {
-        ResultsWindow own(ClassRecord{}, now, true);
-        QString shown;
-        for (QLabel* label : own.findChildren<QLabel*>())
-            shown += label->text();
-        QVERIFY2(shown.contains("quiltaro --results DOSSIER") &&
-                     shown.contains(".local/share/quiltaro/record.sqlite"),
-                 qPrintable(shown));
-    }
-
-    void theClassListIsEditedInTheWindow() {
-        ClassListEditor editor;
-        editor.editor()->setPlainText("Léa\n\n  Noé \nLéa\n# pas un prénom\nInès");
-        QVERIFY(editor.save());
-        QCOMPARE(classListFile(), writableClassListFile());
-        QCOMPARE(readClassList(classListFile()), QStringList({"Léa", "Noé", "Inès"}));
-        ClassListEditor again;
-        QCOMPARE(again.editor()->toPlainText(), QString("Léa\nNoé\nInès"));
-        QFile::remove(writableClassListFile());
-    }
-
     void theToolsTakeRecordsAndFolders() {
         Options o = parseOptions({"--results", "a/record.sqlite", "copie"});
         QCOMPARE(int(o.mode), int(Options::Mode::Results));
@@ -477,14 +333,6 @@ private slots:
         QCOMPARE(int(parseOptions({"--version", "x"}).mode), int(Options::Mode::Wrong));
         QCOMPARE(int(parseOptions({"x"}).mode), int(Options::Mode::Wrong));
     }
-
-private:
-    static QStringList classOfThirty() {
-        QStringList names;
-        for (int i = 1; i <= 30; ++i)
-            names << QStringLiteral("Élève %1").arg(i, 2, 10, QLatin1Char('0'));
-        return names;
-    }
 };
 
 int main(int argc, char** argv) {
@@ -492,8 +340,8 @@ int main(int argc, char** argv) {
     setenv("TZ", "UTC", 1);
     tzset();
     QApplication app(argc, argv);
-    ResultsTest test;
+    ClassTest test;
     return QTest::qExec(&test, argc, argv);
 }
 
-#include "test_results.moc"
+#include "test_class.moc"
