@@ -104,7 +104,7 @@ ClassTable::ClassTable(const std::vector<PupilFigures>& pupils, QWidget* parent)
     }
     for (const PupilFigures& f : pupils) {
         QList<QStandardItem*> row;
-        auto* name = cell(f.name, f.name.toLower(), Qt::AlignLeft);
+        auto* name = cell(f.name, f.name, Qt::AlignLeft);
         row << name;
         if (f.stuck) {
             auto* state =
@@ -143,6 +143,7 @@ ClassTable::ClassTable(const std::vector<PupilFigures>& pupils, QWidget* parent)
     }
     sorted_->setSourceModel(model_);
     sorted_->setSortRole(sortRole);
+    sorted_->setSortLocaleAware(true); // Émilie beside Emma
     setModel(sorted_);
     setSortingEnabled(true);
     sortByColumn(Pupil, Qt::AscendingOrder);
