@@ -145,6 +145,15 @@ ResultsWindow::ResultsWindow(ClassRecord data, const QDateTime& now, bool ownLog
                                2 * table_->frameWidth());
         layout->addWidget(table_);
         connect(table_, &ClassTable::pupilChosen, this, &ResultsWindow::showPupil);
+        // The table has no scroll bar of its own: the window follows the
+        // line chosen with the keyboard.
+        connect(
+            table_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& current) {
+                const QRect cell = table_->visualRect(current);
+                const QPoint centre = table_->viewport()->mapTo(scroll_->widget(), cell.center());
+                scroll_->ensureVisible(centre.x(), centre.y(), cell.width() / 2 + 8, cell.height());
+            });
         auto* pupilRow = new QHBoxLayout;
         pupilTitle_ = heading(QString(), 1.2);
         pupilRow->addWidget(pupilTitle_, 1);
