@@ -128,12 +128,17 @@ ClassRecord readClass(const QStringList& recordFiles) {
             result.problems
                 << QStringLiteral("%1 ne peut pas être lu (%2)").arg(where, contents.problem);
             continue;
-        case RecordContents::State::Damaged:
+        case RecordContents::State::Damaged: {
             result.damaged = true;
-            result.problems << damagedRecordText(file, contents.rounds.size(),
-                                                 contents.roundsClaimed)
-                                   .section(QStringLiteral(" : "), 1);
+            // Said as the other problems are: without the program's name
+            // before, nor the full stop after.
+            QString text = damagedRecordText(file, contents.rounds.size(), contents.roundsClaimed)
+                               .section(QStringLiteral(" : "), 1);
+            if (text.endsWith(QLatin1Char('.')))
+                text.chop(1);
+            result.problems << text;
             break;
+        }
         case RecordContents::State::Missing:
         case RecordContents::State::Whole:
             break;

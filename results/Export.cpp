@@ -96,10 +96,7 @@ int exportCsv(const QStringList& sources, const QString& file, QTextStream& err)
     // What could be read is exported all the same, and what could not is said.
     auto told = [&] {
         for (const QString& problem : problems)
-            err << QStringLiteral("quiltaro : %1.")
-                       .arg(problem)
-                       .replace(QLatin1String(".."), QLatin1String("."))
-                << Qt::endl;
+            err << QStringLiteral("quiltaro : %1.").arg(problem) << Qt::endl;
         return problems.isEmpty() ? 0 : 1;
     };
     if (file == QLatin1String("-")) {

@@ -101,7 +101,7 @@ ResultsWindow::ResultsWindow(ClassRecord data, const QDateTime& now, bool ownLog
     layout->addLayout(top);
 
     for (const QString& problem : data_.problems) {
-        auto* warning = new QLabel(QStringLiteral("Attention : ") + problem);
+        auto* warning = new QLabel(QStringLiteral("Attention : %1.").arg(problem));
         warning->setWordWrap(true);
         warning->setStyleSheet(QStringLiteral("color: #a00000"));
         layout->addWidget(warning);

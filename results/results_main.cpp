@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
         addListedPupils(data, readClassList(classListFile()));
     // Told on the terminal too, for a teacher who reads the results from a script.
     for (const QString& problem : data.problems)
-        std::fprintf(stderr, "quiltaro : %s\n", qPrintable(problem));
+        std::fprintf(stderr, "quiltaro : %s.\n", qPrintable(problem));
     const bool whole = data.problems.isEmpty();
     ResultsWindow window(std::move(data), QDateTime::currentDateTime(), ownLogin);
     window.show();
