@@ -2,15 +2,12 @@
 
 #include "RecordReading.h"
 #include "RecordStore.h"
-#include "Results.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QTextStream>
 
-#include <cerrno>
 #include <cstdio>
 #include <vector>
 
@@ -24,7 +21,7 @@ int showResults(int argc, char** argv) {
     // Installed, then in a build tree.
     const QStringList candidates = {
         dir + QStringLiteral("/" QUILTARO_BIN_TO_LIBEXEC "/quiltaro-results"),
-        dir + QStringLiteral("/../record/quiltaro-results")};
+        dir + QStringLiteral("/../results/quiltaro-results")};
     for (const QString& candidate : candidates) {
         const QByteArray path = QFileInfo(candidate).absoluteFilePath().toLocal8Bit();
         if (!QFileInfo(candidate).isExecutable())
@@ -42,58 +39,6 @@ int showResults(int argc, char** argv) {
     return 1;
 }
 
-namespace {
-
-// Whether a file is a database, or a log of one: an export never replaces it.
-bool isDatabase(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray head = file.read(16);
-    static const QByteArray walMagic[] = {QByteArray::fromHex("377f0682"),
-                                          QByteArray::fromHex("377f0683")};
-    return head == QByteArray("SQLite format 3\0", 16) || head.startsWith(walMagic[0]) ||
-           head.startsWith(walMagic[1]);
-}
-
-// Whether `file` is the record or one of the files SQLite keeps beside it,
-// whatever the path says (a link, another spelling).
-bool isPartOfRecord(const QString& file, const QString& recordPath) {
-    const QFileInfo target(file);
-    if (!target.exists())
-        return false;
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
-        const QFileInfo part(recordPath + QLatin1String(suffix));
-        if (part.exists() && part.canonicalFilePath() == target.canonicalFilePath())
-            return true;
-    }
-    return false;
-}
-
-// Why a write failed, in the teacher's words rather than the C library's.
-QString writeFailure(int error) {
-    switch (error) {
-    case ENOSPC:
-    case EDQUOT:
-        return QStringLiteral("le disque est plein");
-    case EFBIG:
-        return QStringLiteral("le fichier dépasserait la taille permise");
-    case EACCES:
-    case EPERM:
-    case EROFS:
-        return QStringLiteral("écriture interdite à cet endroit");
-    case ENOENT:
-    case ENOTDIR:
-        return QStringLiteral("le dossier n'existe pas");
-    case EISDIR:
-        return QStringLiteral("c'est un dossier");
-    default:
-        return QStringLiteral("erreur d'écriture");
-    }
-}
-
-} // namespace
-
 QString damagedRecordText(const QString& recordPath, size_t roundsRead, qint64 roundsClaimed) {
     const QString read = roundsRead == 0 ? QStringLiteral("aucune manche n'a pu être lue")
                          : roundsRead == 1
@@ -107,80 +52,6 @@ QString damagedRecordText(const QString& recordPath, size_t roundsRead, qint64 r
                           "lancement du jeu, il sera mis de côté et ce qui peut en être lu "
                           "repris dans un nouveau fichier.")
         .arg(QDir::toNativeSeparators(recordPath), read, claimed);
-}
-
-int exportCsv(const QString& recordPath, const QString& file, QTextStream& err) {
-    auto cannotWrite = [&](const QString& why) {
-        err << QStringLiteral("quiltaro : impossible d'écrire %1 (%2).")
-                   .arg(file == QLatin1String("-") ? QStringLiteral("sur la sortie standard")
-                                                   : QDir::toNativeSeparators(file),
-                        why)
-            << Qt::endl;
-        return 1;
-    };
-    if (file != QLatin1String("-") && (isPartOfRecord(file, recordPath) || isDatabase(file))) {
-        err << QStringLiteral("quiltaro : %1 est une base de données%2 : l'export ne l'écrase "
-                              "pas. Choisissez un autre nom de fichier, par exemple "
-                              "resultats.csv.")
-                   .arg(QDir::toNativeSeparators(file),
-                        isPartOfRecord(file, recordPath)
-                            ? QStringLiteral(" (celle où les résultats sont enregistrés)")
-                            : QString())
-            << Qt::endl;
-        return 1;
-    }
-    const RecordContents record = readRecord(recordPath);
-    switch (record.state) {
-    case RecordContents::State::Newer:
-        err << QStringLiteral("quiltaro : le fichier %1 vient d'une version plus récente de "
-                              "Quiltaro, que celle-ci ne sait pas lire.")
-                   .arg(QDir::toNativeSeparators(recordPath))
-            << Qt::endl;
-        return 1;
-    case RecordContents::State::Unreadable:
-        err << QStringLiteral("quiltaro : les résultats ne peuvent pas être lus dans %1 (%2).")
-                   .arg(QDir::toNativeSeparators(recordPath), record.problem)
-            << Qt::endl;
-        return 1;
-    case RecordContents::State::Missing:
-    case RecordContents::State::Whole:
-    case RecordContents::State::Damaged:
-        break;
-    }
-    // What a damaged record still holds is exported all the same, and said.
-    const int status = record.state == RecordContents::State::Damaged ? 1 : 0;
-    auto damaged = [&] {
-        if (status != 0)
-            err << damagedRecordText(recordPath, record.rounds.size(), record.roundsClaimed)
-                << Qt::endl;
-        return status;
-    };
-    if (file == QLatin1String("-")) {
-        // Straight to the descriptor, unbuffered: a full disk or /dev/full
-        // answers the write itself.
-        QFile out;
-        if (!out.open(STDOUT_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered))
-            return cannotWrite(writeFailure(errno));
-        errno = 0;
-        QTextStream text(&out);
-        writeCsv(record.rounds, text);
-        if (text.status() != QTextStream::Ok || out.error() != QFileDevice::NoError)
-            return cannotWrite(writeFailure(errno));
-        return damaged();
-    }
-    // Written aside and renamed at the end: an interrupted export never
-    // leaves half a file where a whole one was.
-    QSaveFile out(file);
-    errno = 0;
-    if (!out.open(QIODevice::WriteOnly))
-        return cannotWrite(writeFailure(errno));
-    QTextStream text(&out);
-    writeCsv(record.rounds, text);
-    if (text.status() != QTextStream::Ok)
-        out.cancelWriting();
-    if (!out.commit())
-        return cannotWrite(writeFailure(errno));
-    return damaged();
 }
 
 int forget(const QString& recordPath, QTextStream& in, QTextStream& out) {

@@ -14,6 +14,8 @@ struct Options {
     Mode mode = Mode::Play;
     QString file;  // of --export-csv; "-" for standard output
     QString pupil; // of --forget NOM: that pupil only
+    // Of --results and --export-csv: records, or folders to search for them.
+    QStringList sources;
     QString error; // what is wrong, when the mode is Wrong
 };
 Options parseOptions(const QStringList& arguments); // without the program's name
@@ -25,11 +27,6 @@ QString versionText();
 // beside the game in a build tree or where it is installed. Returns only if
 // that failed.
 int showResults(int argc, char** argv);
-
-// --export-csv: every round of the record at recordPath, as CSV, to file,
-// reading the record without changing it. Never onto a database. Not zero
-// when the output could not be written whole, or the record not read whole.
-int exportCsv(const QString& recordPath, const QString& file, QTextStream& err);
 
 // What the teacher is told of a record that could not be read whole.
 QString damagedRecordText(const QString& recordPath, size_t roundsRead, qint64 roundsClaimed);

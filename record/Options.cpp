@@ -81,16 +81,6 @@ Options parseOptions(const QStringList& arguments) {
         options.mode = Options::Mode::Help;
         return options;
     }
-    // --forget takes the name of one pupil, if any.
-    QStringList positional = parser.positionalArguments();
-    if (parser.isSet(forget) && positional.size() == 1) {
-        options.pupil = positional.takeFirst().trimmed();
-        if (options.pupil.isEmpty())
-            return wrong(QStringLiteral("--forget attend le prénom d'un élève, ou rien pour "
-                                        "effacer tous les résultats du compte."));
-    }
-    if (!positional.isEmpty())
-        return wrong(QStringLiteral("argument inattendu : %1.").arg(positional.constFirst()));
     int chosen = 0;
     for (const auto& [option, mode] : {std::pair{&results, Options::Mode::Results},
                                        {&exportCsv, Options::Mode::ExportCsv},
@@ -102,6 +92,19 @@ Options parseOptions(const QStringList& arguments) {
         }
     if (chosen > 1 || parser.values(exportCsv).size() > 1)
         return wrong(QStringLiteral("ces options ne vont pas ensemble ; une seule à la fois."));
+    QStringList positional = parser.positionalArguments();
+    // --forget takes the name of one pupil, if any.
+    if (options.mode == Options::Mode::Forget && positional.size() == 1) {
+        options.pupil = positional.takeFirst().trimmed();
+        if (options.pupil.isEmpty())
+            return wrong(QStringLiteral("--forget attend le prénom d'un élève, ou rien pour "
+                                        "effacer tous les résultats du compte."));
+    }
+    // Only the teacher's tools read other records than the login's own.
+    options.sources = positional;
+    if (!options.sources.isEmpty() && options.mode != Options::Mode::Results &&
+        options.mode != Options::Mode::ExportCsv)
+        return wrong(QStringLiteral("argument inattendu : %1.").arg(options.sources.constFirst()));
     if (options.mode == Options::Mode::ExportCsv) {
         options.file = parser.value(exportCsv);
         if (options.file.isEmpty())
@@ -113,21 +116,26 @@ Options parseOptions(const QStringList& arguments) {
 
 QString usage() {
     return QStringLiteral(
-               "Utilisation : quiltaro [OPTION]\n"
+               "Utilisation : quiltaro [OPTION] [RESULTATS|DOSSIER]...\n"
                "Encadrer un nombre sur une droite graduée. Sans option, le jeu commence.\n"
                "Chaque manche jouée est enregistrée dans %1.\n"
                "\n"
-               "  --results            ouvre la fenêtre des résultats : essais par manche,\n"
-               "                       points par partie, dernières parties\n"
+               "  --results            ouvre la fenêtre des résultats : la classe, élève par\n"
+               "                       élève, et les graphiques de chacun\n"
                "  --export-csv FICHIER écrit toutes les manches enregistrées au format CSV\n"
-               "                       (UTF-8, avec une ligne d'en-tête) ; - pour la sortie\n"
-               "                       standard\n"
+               "                       pour un tableur français (point-virgule, virgule\n"
+               "                       décimale, UTF-8) ; - pour la sortie standard\n"
                "  --forget             efface tous les résultats enregistrés, après\n"
                "                       confirmation\n"
                "  --forget PRÉNOM      n'efface que les résultats de cet élève, après avoir\n"
                "                       tapé son prénom une seconde fois\n"
                "  --version            affiche la version de Quiltaro\n"
-               "  -h, --help           affiche cette aide\n")
+               "  -h, --help           affiche cette aide\n"
+               "\n"
+               "Après --results ou --export-csv, des fichiers record.sqlite ou des dossiers\n"
+               "(copie des dossiers personnels des élèves, clé USB) où les chercher : ils\n"
+               "sont lus sans être modifiés, et réunis élève par élève. Sans eux : les\n"
+               "résultats de ce compte et, si une liste de classe existe, ceux de ses élèves.\n")
         .arg(QDir::toNativeSeparators(RecordStore::defaultPath()));
 }
 

@@ -37,7 +37,8 @@ std::string typed(double value, double grid) {
 
 } // namespace
 
-std::vector<RoundRecord> sampleRecord(int games, const QDateTime& firstGame, std::uint64_t seed) {
+std::vector<RoundRecord> sampleRecord(int games, const QDateTime& firstGame, std::uint64_t seed,
+                                      double startSkill, double endSkill) {
     std::mt19937_64 engine(seed);
     std::uniform_real_distribution<double> uniform(0, 1);
     SeedClock clock(engine);
@@ -47,8 +48,9 @@ std::vector<RoundRecord> sampleRecord(int games, const QDateTime& firstGame, std
     while (day.date().dayOfWeek() >= 6)
         day = day.addDays(1);
     for (int game = 0; game < games; ++game) {
-        const double skill = std::min(1.0, 0.15 + 0.85 * game / std::max(1, games - 1)) *
-                             (0.85 + 0.15 * uniform(engine));
+        const double skill =
+            std::min(1.0, startSkill + (endSkill - startSkill) * game / std::max(1, games - 1)) *
+            (0.85 + 0.15 * uniform(engine));
         // Two games a school day, one in the morning and one in the afternoon.
         if (game > 0 && game % 2 == 0) {
             day = day.addDays(1);
@@ -117,6 +119,33 @@ std::vector<RoundRecord> sampleRecord(int games, const QDateTime& firstGame, std
         }
     }
     return rounds;
+}
+
+std::vector<SamplePupil> sampleClass(int games, const QDateTime& firstGame, std::uint64_t seed) {
+    struct Kind {
+        const char* name;
+        double share; // of the games
+        double start, end;
+    };
+    const Kind kinds[] = {{"Chloé", 1.0, 0.2, 1.0},
+                          {"Inès", 1.0, 0.0, 0.05},
+                          {"Léo", 0.8, 0.1, 0.75},
+                          {"Nathan", 1.0, 0.05, 0.5},
+                          {"Zoé", 0.15, 0.3, 0.4}};
+    std::vector<SamplePupil> pupils;
+    for (const Kind& k : kinds) {
+        const int played = std::max(1, static_cast<int>(games * k.share));
+        // Those who played less started later.
+        const QDateTime first = firstGame.addDays((games - played) / 2 * 7 / 5);
+        SamplePupil p{QString::fromUtf8(k.name),
+                      sampleRecord(played, first, seed++, k.start, k.end)};
+        for (RoundRecord& r : p.rounds) {
+            r.pupil = p.name;
+            r.gameToken = p.name + QLatin1Char('-') + r.gameToken;
+        }
+        pupils.push_back(std::move(p));
+    }
+    return pupils;
 }
 
 bool writeVersion1Record(const QString& path, int games) {

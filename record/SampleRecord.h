@@ -13,7 +13,18 @@ namespace quiltaro {
 // day from `firstGame` on, and slowly learns to halve the interval: rounds
 // generated and judged by the game's own rules, guesses that grow closer to
 // the middle, fewer guesses outside the interval, fewer give-ups.
-std::vector<RoundRecord> sampleRecord(int games, const QDateTime& firstGame, std::uint64_t seed);
+// The pupil's skill grows from `startSkill` to `endSkill` (0: guesses at
+// random, 1: halves the interval) over the games.
+std::vector<RoundRecord> sampleRecord(int games, const QDateTime& firstGame, std::uint64_t seed,
+                                      double startSkill = 0.15, double endSkill = 1);
+
+// An imagined class, each pupil named in every round: some learn fast, some
+// slowly, one does not get past a level, one has hardly played.
+struct SamplePupil {
+    QString name;
+    std::vector<RoundRecord> rounds;
+};
+std::vector<SamplePupil> sampleClass(int games, const QDateTime& firstGame, std::uint64_t seed);
 
 // A record as the first version of the schema kept it, of `games` games of
 // eight rounds, made by SQLite itself in a moment however large: for the

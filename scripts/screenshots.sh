@@ -109,15 +109,16 @@ xdotool key Right Right
 sleep 0.5
 import -window "$window" "$OUT/chooser-200.png"
 
-# The results window, on the record of 24 games of an imagined pupil.
-session 1280x1024
+# The results window, on the homes of an imagined class of five, 40 games
+# each at most, opened as a teacher opens a copy of them.
+session 1920x1080
 kill "${PIDS[-1]}" 2>/dev/null || true # not the game this time
-export XDG_DATA_HOME="$DATA/sample"
-"$ROOT/build/record/quiltaro_record_sample" "$XDG_DATA_HOME/quiltaro/record.sqlite" 24
-"$ROOT/build/windows/quiltaro" --results >/dev/null 2>&1 &
+export XDG_DATA_HOME="$DATA/teacher"
+"$ROOT/build/record/quiltaro_record_sample" --class "$DATA/homes" 40
+LANG=fr_FR.UTF-8 "$ROOT/build/windows/quiltaro" --results "$DATA/homes" >/dev/null 2>&1 &
 PIDS+=($!)
 window=$(xdotool search --sync --name "^Quiltaro : r")
-sleep 1
+sleep 2
 eval "$(xdotool getwindowgeometry --shell "$window")"
 shot results "${WIDTH}x${HEIGHT}+${X}+${Y}"
 echo "Pictures written to $OUT"

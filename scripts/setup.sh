@@ -17,11 +17,13 @@ BUILD_PACKAGES=(
 )
 # Testing, measuring and packaging it: X and Wayland servers, a window manager,
 # input and screenshot tools, the screen-reader stack, the package checkers,
-# and a FUSE mount without shared memory for the record (fuse3 gives fusermount).
+# a FUSE mount without shared memory for the record (fuse3 gives fusermount),
+# and the spreadsheet that reads the CSV export back on a French desktop.
 TEST_PACKAGES=(
     xvfb xauth x11-utils xdotool imagemagick openbox procps weston locales
     at-spi2-core python3-pyatspi dbus dbus-x11
     desktop-file-utils appstream file lintian man-db bindfs fuse3
+    libreoffice-calc-nogui
 )
 # The tools that run the game for a person (run.sh) take only the first list.
 PACKAGES=("${BUILD_PACKAGES[@]}")

@@ -9,7 +9,6 @@
 #include "RecordStore.h"
 #include "RecordTesting.h"
 #include "Recorder.h"
-#include "Results.h"
 #include "Spill.h"
 #include "TestProgram.h"
 
@@ -370,7 +369,7 @@ private slots:
         QCOMPARE(contents(path), before);
         QCOMPARE(reports.texts.size(), 1);
         QVERIFY(reports.texts[0].contains("version plus récente"));
-        QCOMPARE(loadResults(path).state, ResultsData::State::Newer);
+        QCOMPARE(int(readRecord(path).state), int(RecordContents::State::Newer));
     }
 
     void twoCopiesAtOnce() {
@@ -470,31 +469,6 @@ private slots:
         }
         QSqlDatabase::removeDatabase("integrity");
         QVERIFY(reports.texts.isEmpty());
-    }
-
-    void csvOfAKnownRecord() {
-        const QString path = file("known.sqlite");
-        Reports reports;
-        {
-            RecordStore store(path, reports.report);
-            QVERIFY(store.writeMany(knownRounds()));
-        }
-        QTextStream err(stderr);
-        const QString csv = file("known.csv");
-        QCOMPARE(exportCsv(path, csv, err), 0);
-        QCOMPARE(QString::fromUtf8(contents(csv)),
-                 QString("partie,manche,debut,fin,score_avant,score_apres,borne_basse,borne_haute,"
-                         "nombre_rouge,essais,points,fin_de_manche,reponses\n"
-                         "1,1,2026-12-01T09:00:00Z,2026-12-01T09:00:45Z,0,2,0,1000,371,2,2,"
-                         "trouvé,500 371\n"
-                         "1,2,2026-12-01T09:02:00Z,2026-12-01T09:02:45Z,2,0,120,480,300,1,-2,"
-                         "abandon,007\n"
-                         "2,1,2026-12-01T10:40:00Z,2026-12-01T10:40:45Z,3,3,12,40,37.1,3,0,"
-                         "trouvé,30.5 38 37.1\n"));
-        // No record at all: the header alone, and no database made.
-        QCOMPARE(exportCsv(file("none.sqlite"), csv, err), 0);
-        QCOMPARE(contents(csv).count('\n'), 1);
-        QVERIFY(!QFile::exists(file("none.sqlite")));
     }
 
     void anOlderSchemaIsMigrated() {

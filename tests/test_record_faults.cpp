@@ -1,13 +1,14 @@
 // The record against a hostile disk: full, size-limited, damaged byte by
 // byte, without shared memory, read-only; the teacher's tools that must only
 // read; a file kept private; and the command line.
+#include "ClassRecord.h"
 #include "Commands.h"
 #include "DesktopLocale.h"
+#include "Export.h"
 #include "RecordReading.h"
 #include "RecordStore.h"
 #include "RecordTesting.h"
 #include "Recorder.h"
-#include "Results.h"
 #include "SampleRecord.h"
 
 #include <QProcess>
@@ -76,14 +77,15 @@ size_t roundsIn(const QString& path) {
     return readRecord(path).rounds.size();
 }
 
-// Run as another user: reads the record with the teacher's tools and says
-// what they found.
+// Run as another user: reads the record, or the records under a folder, with
+// the teacher's tools and says what they found.
 int readAsChild(const QString& record, const QString& csv) {
     QTextStream err(stderr);
-    const int exported = exportCsv(record, csv, err);
-    const ResultsData results = loadResults(record);
-    std::printf("export %d results %d rounds %lld\n", exported, int(results.state),
-                static_cast<long long>(results.rounds));
+    const int exported = exportCsv({record}, csv, err);
+    const ClassRecord results = readClass(findRecords({record}));
+    std::printf("export %d problems %lld rounds %lld\n", exported,
+                static_cast<long long>(results.problems.size()),
+                static_cast<long long>(results.rounds()));
     return 0;
 }
 
@@ -199,14 +201,14 @@ private slots:
         QVERIFY(read.rounds.size() < twentyGames().size());
         QString errors;
         QTextStream err(&errors);
-        QCOMPARE(exportCsv(path, file("damaged.csv"), err), 1);
+        QCOMPARE(exportCsv({path}, file("damaged.csv"), err), 1);
         QVERIFY2(errors.contains("abîmé") &&
                      errors.contains(QString::number(read.rounds.size()) + " manches"),
                  qPrintable(errors));
         QCOMPARE(contents(file("damaged.csv")).count('\n'), qsizetype(read.rounds.size() + 1));
-        const ResultsData results = loadResults(path);
+        const ClassRecord results = readClass({path});
         QVERIFY(results.damaged);
-        QCOMPARE(results.rounds, qint64(read.rounds.size()));
+        QCOMPARE(results.rounds(), read.rounds.size());
         QCOMPARE(contents(path), bytes); // the tools only read
         QCOMPARE(QDir(file("damaged")).entryList(QDir::Files), QStringList{"record.sqlite"});
 
@@ -252,7 +254,7 @@ private slots:
         for (const QString& target : {path, file("link-to-record"), file("other.sqlite")}) {
             QString errors;
             QTextStream err(&errors);
-            QCOMPARE(exportCsv(path, target, err), 1);
+            QCOMPARE(exportCsv({path}, target, err), 1);
             QVERIFY2(errors.contains("base de données"), qPrintable(errors));
         }
         QCOMPARE(contents(path), record);
@@ -284,14 +286,14 @@ private slots:
             const QByteArray before = contents(path);
             QString errors;
             QTextStream err(&errors);
-            QCOMPARE(exportCsv(path, file("tools.csv"), err), 0);
-            QCOMPARE(loadResults(path).damaged, false);
+            QCOMPARE(exportCsv({path}, file("tools.csv"), err), 0);
+            QCOMPARE(readClass({path}).damaged, false);
             QCOMPARE(contents(path), before);
             QCOMPARE(QFileInfo(path).dir().entryList(QDir::Files), QStringList{"record.sqlite"});
             QVERIFY(errors.isEmpty());
         }
         QCOMPARE(readRecord(v1).rounds, std::vector<RoundRecord>{knownRounds()[0]});
-        QCOMPARE(loadResults(v1).rounds, 1);
+        QCOMPARE(readClass({v1}).rounds(), size_t(1));
     }
 
     // A pupil's record in a folder the teacher can only read: read as the
@@ -313,20 +315,21 @@ private slots:
         QFile::setPermissions(path, QFile::Permissions(0x4444));
         QVERIFY(QDir().mkpath(out));
         QFile::setPermissions(out, QFile::Permissions(0x7777));
-        QByteArray said;
-        const int status = run("setpriv",
-                               {"--reuid=65534", "--regid=65534", "--clear-groups",
-                                QCoreApplication::applicationFilePath(), "--read-as-child", path,
-                                out + "/results.csv"},
-                               &said);
-        if (status != 0 && said.contains("Permission denied"))
-            QSKIP("the test program cannot be run by the user nobody from where it was built");
-        QCOMPARE(status, 0);
-        QVERIFY2(said.contains(QByteArray("export 0 results ") +
-                               QByteArray::number(int(ResultsData::State::Ready)) + " rounds 3"),
-                 said.constData());
-        QCOMPARE(contents(out + "/results.csv").count('\n'), 4);
-        QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{"record.sqlite"});
+        // The record itself, and the folder it is in, as a copy of the homes.
+        for (const QString& source : {path, shared.path()}) {
+            QByteArray said;
+            const int status = run("setpriv",
+                                   {"--reuid=65534", "--regid=65534", "--clear-groups",
+                                    QCoreApplication::applicationFilePath(), "--read-as-child",
+                                    source, out + "/results.csv"},
+                                   &said);
+            if (status != 0 && said.contains("Permission denied"))
+                QSKIP("the test program cannot be run by the user nobody from where it was built");
+            QCOMPARE(status, 0);
+            QVERIFY2(said.contains("export 0 problems 0 rounds 3"), said.constData());
+            QCOMPARE(contents(out + "/results.csv").count('\n'), 4);
+            QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{"record.sqlite"});
+        }
     }
 
     // A home on a server that gives no shared memory, as a FUSE mount with
@@ -360,7 +363,7 @@ private slots:
             }
             QCOMPARE(reports.texts, QStringList());
             QCOMPARE(roundsIn(path), before + 3);
-            QCOMPARE(loadResults(path).rounds, qint64(before + 3));
+            QCOMPARE(readClass({path}).rounds(), before + 3);
         }
     }
 

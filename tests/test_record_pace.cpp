@@ -1,12 +1,12 @@
 // The record never makes the pupil wait, and never loses a round that ended:
 // an old record migrated while the pupil plays, another copy that holds the
 // record for long, a program killed meanwhile.
+#include "ClassRecord.h"
 #include "DesktopLocale.h"
 #include "RecordReading.h"
 #include "RecordStore.h"
 #include "RecordTesting.h"
 #include "Recorder.h"
-#include "Results.h"
 #include "SampleRecord.h"
 #include "Spill.h"
 
@@ -184,7 +184,7 @@ private slots:
         QCOMPARE(killed.exitStatus(), QProcess::CrashExit);
         QCOMPARE(keptAside(path), size_t(5));
         QCOMPARE(readRecord(path).rounds.size(), size_t(3 + 5)); // the export sees them already
-        QCOMPARE(loadResults(path).rounds, qint64(3 + 5));       // and so does the results window
+        QCOMPARE(readClass({path}).rounds(), size_t(3 + 5));     // and so does the results window
         other.kill();
         QVERIFY(other.waitForFinished(30000));
 

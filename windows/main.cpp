@@ -1,4 +1,5 @@
 #include "Commands.h"
+#include "Export.h"
 #include "GameRecording.h"
 #include "Program.h"
 #include "RecordStore.h"
@@ -30,7 +31,7 @@ int main(int argc, char** argv) {
         return 2;
     case Options::Mode::ExportCsv: {
         QCoreApplication app(argc, argv);
-        return exportCsv(RecordStore::defaultPath(), options.file, err);
+        return exportCsv(options.sources, options.file, err);
     }
     case Options::Mode::Forget: {
         QCoreApplication app(argc, argv);

@@ -1,0 +1,249 @@
+#include "RecordReading.h"
+
+#include "SqliteErrors.h"
+
+#include <sqlite3.h>
+
+#include <QDateTime>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include <cstring>
+#include <functional>
+#include <map>
+
+// The rows of a record, read table by table, and around the pages of a
+// damaged file that cannot be read.
+
+namespace quiltaro {
+
+namespace {
+
+// One row of a statement, read straight from SQLite: a record of 10,000
+// games has a million guesses, and each value through QVariant costs more
+// than SQLite's whole scan.
+class Row {
+public:
+    explicit Row(sqlite3_stmt* statement) : s_(statement) {}
+    qint64 integer(int column) const { return sqlite3_column_int64(s_, column); }
+    double real(int column) const { return sqlite3_column_double(s_, column); }
+    const char* utf8(int column) const {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s_, column));
+        return text ? text : "";
+    }
+    QString text(int column) const {
+        return QString::fromUtf8(utf8(column), sqlite3_column_bytes(s_, column));
+    }
+    // Text as the rest of the program holds it: bytes that are not UTF-8 (a
+    // damaged page) become U+FFFD, as they would through QString.
+    std::string answer(int column) const {
+        const char* text = utf8(column);
+        for (const char* c = text; *c; ++c)
+            if (static_cast<unsigned char>(*c) >= 0x80)
+                return QString::fromUtf8(text).toStdString();
+        return text;
+    }
+    QDateTime time(int column) const { return QDateTime::fromMSecsSinceEpoch(integer(column)); }
+
+private:
+    sqlite3_stmt* s_;
+};
+
+// Reads the rows of one table whose first column lies in a range, ordered by
+// it. A range that fails is read again past the last row it gave, or in two
+// halves, until what fails is one damaged page's worth of keys.
+class RangeReader {
+public:
+    RangeReader(const QSqlDatabase& db, const QString& sql, std::function<void(const Row&)> take)
+        : take_(std::move(take)) {
+        if (sqlite3* handle = sqliteHandle(db))
+            sqlite3_prepare_v2(handle, sql.toUtf8().constData(), -1, &statement_, nullptr);
+    }
+    ~RangeReader() { sqlite3_finalize(statement_); }
+    RangeReader(const RangeReader&) = delete;
+    RangeReader& operator=(const RangeReader&) = delete;
+
+    void read(qint64 first, qint64 last) {
+        while (first <= last) {
+            if (failures_ > maxFailures) {
+                damaged_ = true;
+                return;
+            }
+            qint64 reached = first - 1;
+            int status = SQLITE_ERROR;
+            if (statement_) {
+                sqlite3_reset(statement_);
+                sqlite3_bind_int64(statement_, 1, first);
+                sqlite3_bind_int64(statement_, 2, last);
+                const Row row(statement_);
+                while ((status = sqlite3_step(statement_)) == SQLITE_ROW) {
+                    reached = row.integer(0);
+                    take_(row);
+                }
+            }
+            if (status == SQLITE_DONE)
+                return;
+            damaged_ = true;
+            ++failures_;
+            if (reached >= first) {
+                first = reached + 1;
+                continue;
+            }
+            if (first == last)
+                return; // this key's page is lost
+            const qint64 middle = first + (last - first) / 2;
+            read(first, middle);
+            first = middle + 1;
+        }
+    }
+    bool damaged() const { return damaged_; }
+
+private:
+    // A damaged root or interior page makes every range fail: give up on the
+    // table rather than halve forever.
+    static constexpr int maxFailures = 100000;
+    sqlite3_stmt* statement_ = nullptr;
+    std::function<void(const Row&)> take_;
+    bool damaged_ = false;
+    int failures_ = 0;
+};
+
+Verdict verdictOf(const char* name) {
+    for (Verdict v : {Verdict::TooHigh, Verdict::TooLow, Verdict::Right, Verdict::Outside})
+        if (std::strcmp(name, verdictName(v)) == 0)
+            return v;
+    return Verdict::Outside;
+}
+
+// The smallest and largest key of a table, read from the edges of its tree:
+// one query each, since together they would scan the whole table.
+bool keyRange(const QSqlDatabase& db, const QString& table, qint64& first, qint64& last) {
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("SELECT MIN(id) FROM ") + table) || !q.next())
+        return false;
+    if (q.value(0).isNull()) {
+        first = 1, last = 0; // empty
+        return true;
+    }
+    first = q.value(0).toLongLong();
+    q.finish();
+    if (!q.exec(QStringLiteral("SELECT MAX(id) FROM ") + table) || !q.next())
+        return false;
+    last = q.value(0).toLongLong();
+    return true;
+}
+
+} // namespace
+
+bool wholeFile(const QSqlDatabase& db) {
+    QSqlQuery q(db);
+    return q.exec(QStringLiteral("PRAGMA quick_check(1)")) && q.next() &&
+           q.value(0).toString() == QLatin1String("ok");
+}
+
+std::vector<RoundRecord> readRounds(const QSqlDatabase& db, int version, bool& damaged) {
+    std::vector<RoundRecord> rounds;
+    struct Game {
+        QString token;
+        QDateTime started;
+        QString pupil;
+    };
+    std::map<qint64, Game> games;
+    // Keys looked for one by one in a damaged table, at most.
+    constexpr qint64 maxLookups = 4'000'000;
+    qint64 first = 0, last = 0;
+    if (keyRange(db, QStringLiteral("games"), first, last)) {
+        RangeReader reader(db,
+                           QStringLiteral("SELECT id, token, started_at%1 FROM games"
+                                          " WHERE id BETWEEN ? AND ? ORDER BY id")
+                               .arg(version < 3 ? QString() : QStringLiteral(", pupil")),
+                           [&](const Row& row) {
+                               games[row.integer(0)] = {row.text(1), row.time(2),
+                                                        version < 3 ? QString() : row.text(3)};
+                           });
+        reader.read(first, last);
+        // A damaged inner page can also hide keys without an error: each
+        // one not seen is looked for on its own.
+        if (damaged || reader.damaged())
+            for (qint64 id = first; id <= last && id - first < maxLookups; ++id)
+                if (!games.count(id))
+                    reader.read(id, id);
+        damaged = damaged || reader.damaged();
+    } else {
+        damaged = true;
+    }
+
+    std::map<qint64, size_t> byId;
+    if (!keyRange(db, QStringLiteral("rounds"), first, last)) {
+        damaged = true;
+        return rounds;
+    }
+    RangeReader roundReader(
+        db,
+        QStringLiteral("SELECT id, game_id, started_at, ended_at, score_before, score_after,"
+                       " low_bound, high_bound, red_value, ending%1 FROM rounds"
+                       " WHERE id BETWEEN ? AND ? ORDER BY id")
+            .arg(version < 2 ? QStringLiteral(", guesses") : QString()),
+        [&](const Row& row) {
+            RoundRecord r;
+            const qint64 gameId = row.integer(1);
+            r.started = row.time(2);
+            r.ended = row.time(3);
+            const auto game = games.find(gameId);
+            // A round whose game was lost keeps a game of its own number.
+            r.gameToken =
+                game != games.end() ? game->second.token : QStringLiteral("partie-%1").arg(gameId);
+            r.gameStarted = game != games.end() ? game->second.started : r.started;
+            if (game != games.end())
+                r.pupil = game->second.pupil;
+            r.scoreBefore = static_cast<int>(row.integer(4));
+            r.scoreAfter = static_cast<int>(row.integer(5));
+            r.lowBound = row.real(6);
+            r.highBound = row.real(7);
+            r.redValue = static_cast<float>(row.real(8));
+            r.ending = endingFromName(row.text(9)).value_or(Ending::ProgramEnd);
+            if (version < 2) {
+                // The first schema kept the answers only: the rules give the verdicts.
+                std::vector<std::string> answers;
+                for (const QString& a : row.text(10).split(QLatin1Char(' '), Qt::SkipEmptyParts))
+                    answers.push_back(a.toStdString());
+                const auto verdicts = replayVerdicts(r.lowBound, r.highBound, r.redValue, answers);
+                for (size_t i = 0; i < answers.size(); ++i)
+                    r.guesses.push_back({answers[i], verdicts[i]});
+            }
+            byId[row.integer(0)] = rounds.size();
+            rounds.push_back(std::move(r));
+        });
+    roundReader.read(first, last);
+    if (damaged || roundReader.damaged())
+        for (qint64 id = first; id <= last && id - first < maxLookups; ++id)
+            if (!byId.count(id))
+                roundReader.read(id, id);
+    damaged = damaged || roundReader.damaged();
+    if (version < 2 || rounds.empty())
+        return rounds;
+    RangeReader guessReader(
+        db,
+        QStringLiteral("SELECT round_id, answer, verdict FROM guesses"
+                       " WHERE round_id BETWEEN ? AND ?"
+                       " ORDER BY round_id, position"),
+        [&, found = byId.end()](const Row& row) mutable {
+            // Guesses come round by round: the round is looked up once.
+            const qint64 id = row.integer(0);
+            if (found == byId.end() || found->first != id)
+                found = byId.find(id);
+            if (found != byId.end())
+                rounds[found->second].guesses.push_back({row.answer(1), verdictOf(row.utf8(2))});
+        });
+    guessReader.read(first, last);
+    if (damaged || guessReader.damaged())
+        for (const auto& [id, index] : byId)
+            if (rounds[index].guesses.empty())
+                guessReader.read(id, id);
+    damaged = damaged || guessReader.damaged();
+    return rounds;
+}
+
+} // namespace quiltaro

@@ -1,0 +1,190 @@
+#include "ClassRecord.h"
+
+#include "Commands.h"
+#include "Pupils.h"
+#include "RecordReading.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <map>
+#include <set>
+#include <tuple>
+
+namespace quiltaro {
+
+namespace {
+
+const QString recordName = QStringLiteral("record.sqlite");
+
+// The collation a French teacher expects: Émilie beside Emma, not after Zoé.
+bool beforeInFrench(const QString& a, const QString& b) {
+    const int order = QString::localeAwareCompare(a, b);
+    return order != 0 ? order < 0 : a < b;
+}
+
+} // namespace
+
+size_t ClassRecord::rounds() const {
+    size_t total = 0;
+    for (const PupilRounds& p : pupils)
+        total += p.rounds.size();
+    return total;
+}
+
+const PupilRounds* ClassRecord::pupil(const QString& name) const {
+    for (const PupilRounds& p : pupils)
+        if (p.name == name)
+            return &p;
+    return nullptr;
+}
+
+QStringList defaultSources() {
+    const QString own = RecordStore::defaultPath();
+    QStringList sources = {own};
+    if (classListFile().isEmpty())
+        return sources;
+    QDir pupils(QFileInfo(own).path() + QStringLiteral("/eleves"));
+    for (const QString& folder : pupils.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name))
+        if (QFileInfo::exists(pupils.filePath(folder) + QLatin1Char('/') + recordName))
+            sources << pupils.filePath(folder) + QLatin1Char('/') + recordName;
+    return sources;
+}
+
+QStringList findRecords(const QStringList& sources, QStringList* problems) {
+    QStringList files;
+    std::set<QString> seen;
+    auto add = [&](const QString& path) {
+        const QString canonical = QFileInfo(path).canonicalFilePath();
+        if (seen.insert(canonical.isEmpty() ? path : canonical).second)
+            files << path;
+    };
+    for (const QString& source : sources) {
+        const QFileInfo info(source);
+        if (info.isDir()) {
+            QStringList found;
+            // Links are not followed: a home may link to the whole disk.
+            QDirIterator it(source, {recordName}, QDir::Files | QDir::Hidden,
+                            QDirIterator::Subdirectories);
+            while (it.hasNext())
+                found << it.next();
+            std::sort(found.begin(), found.end());
+            for (const QString& f : found)
+                add(f);
+            if (found.isEmpty() && problems)
+                *problems << QStringLiteral("aucun fichier de résultats (record.sqlite) dans %1")
+                                 .arg(QDir::toNativeSeparators(source));
+        } else if (info.exists()) {
+            add(source);
+        } else if (source == RecordStore::defaultPath()) {
+            // The login's own record, not made yet: nothing to say.
+        } else if (problems) {
+            *problems << QStringLiteral("%1 n'existe pas").arg(QDir::toNativeSeparators(source));
+        }
+    }
+    return files;
+}
+
+QString pupilOfRecord(const QString& recordPath, const QString& ownRecord) {
+    const QFileInfo record(recordPath);
+    if (!ownRecord.isEmpty() &&
+        record.absoluteFilePath() == QFileInfo(ownRecord).absoluteFilePath())
+        return accountPupilName();
+    const QStringList parts =
+        QDir::cleanPath(record.absoluteFilePath()).split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    // .../<login>/.local/share/quiltaro/record.sqlite, as a home keeps it.
+    const qsizetype local = parts.lastIndexOf(QStringLiteral(".local"));
+    if (local >= 1 && local == parts.size() - 4 && parts[local + 1] == QLatin1String("share"))
+        return parts[local - 1];
+    // .../eleves/<name>/record.sqlite, or a folder the teacher named after
+    // the pupil on a key.
+    if (parts.size() >= 2) {
+        const QString folder = parts[parts.size() - 2];
+        if (folder != QLatin1String("quiltaro") && !folder.startsWith(QLatin1Char('.')))
+            return folder;
+    }
+    return QStringLiteral("Sans nom");
+}
+
+ClassRecord readClass(const QStringList& recordFiles) {
+    ClassRecord result;
+    result.files = recordFiles;
+    const QString own = RecordStore::defaultPath();
+    std::map<QString, std::vector<RoundRecord>> byPupil;
+    // A round is known by its game and its times, whichever copy it is read from.
+    std::set<std::tuple<QString, qint64, qint64>> seen;
+    for (const QString& file : recordFiles) {
+        RecordContents contents = readRecord(file);
+        const QString where = QDir::toNativeSeparators(file);
+        switch (contents.state) {
+        case RecordContents::State::Newer:
+            result.problems << QStringLiteral("%1 vient d'une version plus récente de Quiltaro, "
+                                              "que celle-ci ne sait pas lire")
+                                   .arg(where);
+            continue;
+        case RecordContents::State::Unreadable:
+            result.problems
+                << QStringLiteral("%1 ne peut pas être lu (%2)").arg(where, contents.problem);
+            continue;
+        case RecordContents::State::Damaged: {
+            result.damaged = true;
+            // Said as the other problems are: without the program's name
+            // before, nor the full stop after.
+            QString text = damagedRecordText(file, contents.rounds.size(), contents.roundsClaimed)
+                               .section(QStringLiteral(" : "), 1);
+            if (text.endsWith(QLatin1Char('.')))
+                text.chop(1);
+            result.problems << text;
+            break;
+        }
+        case RecordContents::State::Missing:
+        case RecordContents::State::Whole:
+            break;
+        }
+        const QString unnamed = pupilOfRecord(file, own);
+        // Rounds are compared with those of the other records only: within
+        // one, each is a round of its own, however alike.
+        std::set<std::tuple<QString, qint64, qint64>> here;
+        const bool compared = recordFiles.size() > 1;
+        for (RoundRecord& r : contents.rounds) {
+            if (compared) {
+                auto key = std::make_tuple(r.gameToken, r.started.toMSecsSinceEpoch(),
+                                           r.ended.toMSecsSinceEpoch());
+                if (seen.count(key))
+                    continue;
+                here.insert(std::move(key));
+            }
+            if (r.pupil.trimmed().isEmpty())
+                r.pupil = unnamed;
+            byPupil[r.pupil].push_back(std::move(r));
+        }
+        seen.merge(here);
+    }
+    for (auto& [name, rounds] : byPupil) {
+        std::stable_sort(
+            rounds.begin(), rounds.end(),
+            [](const RoundRecord& a, const RoundRecord& b) { return a.started < b.started; });
+        result.pupils.push_back({name, std::move(rounds)});
+    }
+    std::sort(
+        result.pupils.begin(), result.pupils.end(),
+        [](const PupilRounds& a, const PupilRounds& b) { return beforeInFrench(a.name, b.name); });
+    return result;
+}
+
+void addListedPupils(ClassRecord& data, const QStringList& names) {
+    for (const QString& name : names)
+        if (!data.pupil(name))
+            data.pupils.push_back({name, {}});
+    std::sort(
+        data.pupils.begin(), data.pupils.end(),
+        [](const PupilRounds& a, const PupilRounds& b) { return beforeInFrench(a.name, b.name); });
+}
+
+bool wasPlayed(const RoundRecord& round) {
+    return !round.guesses.empty() || round.ending == Ending::Won || round.ending == Ending::GaveUp;
+}
+
+} // namespace quiltaro

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "RecordStore.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+namespace quiltaro {
+
+// The rounds of a class, read from any number of pupils' records and merged
+// by pupil. Everything here only reads: no record is written, locked or
+// migrated, so that a copy of the pupils' homes or a USB key can be read as
+// it is, by a teacher who may only read it.
+
+// One pupil's rounds, oldest first.
+struct PupilRounds {
+    QString name;
+    std::vector<RoundRecord> rounds;
+};
+
+struct ClassRecord {
+    QStringList files;               // the records read
+    std::vector<PupilRounds> pupils; // in the order of their names
+    QStringList problems;            // what could not be read, in French, one a record
+    bool damaged = false;            // a record was read only in part
+    size_t rounds() const;
+    const PupilRounds* pupil(const QString& name) const;
+};
+
+// Where the teacher's tools look when given nothing: the login's own record
+// and, when a class list is set up, every pupil's record beside it.
+QStringList defaultSources();
+
+// The records named or found under the given paths: a file is a record, a
+// folder is searched through for files named record.sqlite. A path that does
+// not exist is said in `problems`.
+QStringList findRecords(const QStringList& sources, QStringList* problems = nullptr);
+
+// Whose the rounds of a record are when they name nobody (written before
+// pupils had names): the home folder or the pupil's folder the record was
+// found in, else "Sans nom". `ownRecord` is the login's own record, whose
+// rounds are the account's.
+QString pupilOfRecord(const QString& recordPath, const QString& ownRecord = QString());
+
+// Reads every record and merges their rounds by pupil. The same round found
+// twice (a record copied twice onto a key) counts once.
+ClassRecord readClass(const QStringList& recordFiles);
+
+// The pupils of a class list who have no rounds yet get a line of their own:
+// who has not played shows too.
+void addListedPupils(ClassRecord& data, const QStringList& names);
+
+// Whether the pupil played the round: a round that ended without a single
+// guess, because the program ended or a new round began, was only shown.
+bool wasPlayed(const RoundRecord& round);
+
+} // namespace quiltaro

@@ -1,0 +1,295 @@
+#include "PupilCharts.h"
+
+#include "PupilFigures.h"
+
+#include <QChart>
+#include <QChartView>
+#include <QDateTimeAxis>
+#include <QGraphicsLayout>
+#include <QLegendMarker>
+#include <QLineSeries>
+#include <QLocale>
+#include <QScatterSeries>
+#include <QVBoxLayout>
+#include <QValueAxis>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+namespace quiltaro {
+
+namespace {
+
+const QLocale french(QLocale::French, QLocale::France);
+
+// Colours told apart also by readers who confuse red and green, and a
+// marker shape each, so that equal values never hide one another.
+struct Style {
+    QColor colour;
+    QScatterSeries::MarkerShape shape;
+    Qt::PenStyle line;
+};
+const Style levelStyles[levelCount] = {
+    {QColor(0, 114, 178), QScatterSeries::MarkerShapeCircle, Qt::SolidLine},
+    {QColor(230, 159, 0), QScatterSeries::MarkerShapeRectangle, Qt::DashLine},
+    {QColor(0, 158, 115), QScatterSeries::MarkerShapeTriangle, Qt::DotLine},
+};
+
+constexpr qint64 dayMs = 24 * 3600 * 1000;
+// Games beyond which the scores are drawn by day or week: each mark is an
+// item of its own on the chart's scene.
+constexpr size_t maxGameMarks = 200;
+
+qint64 at(const QDate& day, bool weeks) {
+    // A day's point at its noon, a week's in its middle.
+    return day.startOfDay().toMSecsSinceEpoch() + (weeks ? 3 * dayMs + dayMs / 2 : dayMs / 2);
+}
+
+QString dayText(const QDate& day) {
+    return french.toString(day, QStringLiteral("d MMMM yyyy"));
+}
+
+QChart* newChart(const QString& title) {
+    auto* chart = new QChart;
+    chart->setTitle(title);
+    QFont font = chart->titleFont();
+    font.setBold(true);
+    chart->setTitleFont(font);
+    chart->setAnimationOptions(QChart::NoAnimation);
+    chart->setBackgroundRoundness(0);
+    chart->layout()->setContentsMargins(0, 0, 0, 0);
+    chart->legend()->setAlignment(Qt::AlignBottom);
+    return chart;
+}
+
+// A line joining the points, and the points themselves in their shape; one
+// legend entry for both.
+void addSeries(QChart* chart, const QString& name, const Style& style,
+               const std::vector<QPointF>& points, bool joined = true) {
+    if (joined) {
+        auto* line = new QLineSeries;
+        line->setPen(QPen(style.colour, 2, style.line));
+        for (const QPointF& p : points)
+            line->append(p);
+        chart->addSeries(line);
+        chart->legend()->markers(line).constFirst()->setVisible(false);
+    }
+    auto* marks = new QScatterSeries;
+    marks->setName(name);
+    marks->setMarkerShape(style.shape);
+    marks->setMarkerSize(style.shape == QScatterSeries::MarkerShapeCircle ? 11 : 9);
+    marks->setColor(style.colour);
+    marks->setBorderColor(style.colour.darker(140));
+    for (const QPointF& p : points)
+        marks->append(p);
+    chart->addSeries(marks);
+}
+
+QDateTimeAxis* dateAxis(qint64 first, qint64 last, bool weeks) {
+    auto* x = new QDateTimeAxis;
+    // At least a week (or eight weeks) wide, so that the first days of a
+    // pupil stand on the left rather than stretched across.
+    const qint64 shortest = weeks ? 8 * 7 * dayMs : 7 * dayMs;
+    last = std::max(last, first + shortest);
+    const qint64 margin = weeks ? 4 * dayMs : dayMs / 2;
+    x->setRange(QDateTime::fromMSecsSinceEpoch(first - margin),
+                QDateTime::fromMSecsSinceEpoch(last + margin));
+    x->setFormat(QStringLiteral("dd/MM"));
+    x->setTickCount(8);
+    x->setTitleText(weeks ? QStringLiteral("Semaine") : QStringLiteral("Jour"));
+    x->setGridLineVisible(false);
+    return x;
+}
+
+QValueAxis* valueAxis(const QString& title, double top, double step) {
+    auto* y = new QValueAxis;
+    y->setTitleText(title);
+    y->setRange(0, top);
+    y->setLabelFormat(QStringLiteral("%d"));
+    y->setTickType(QValueAxis::TicksDynamic);
+    y->setTickAnchor(0);
+    y->setTickInterval(step);
+    return y;
+}
+
+QChartView* viewOf(QChart* chart, QAbstractAxis* x, QAbstractAxis* y, const QString& description,
+                   int height) {
+    chart->addAxis(x, Qt::AlignBottom);
+    chart->addAxis(y, Qt::AlignLeft);
+    for (QAbstractSeries* series : chart->series()) {
+        series->attachAxis(x);
+        series->attachAxis(y);
+    }
+    auto* view = new QChartView(chart);
+    view->setRenderHint(QPainter::Antialiasing);
+    view->setMinimumHeight(height);
+    view->setAccessibleName(chart->title());
+    view->setAccessibleDescription(description);
+    view->setFocusPolicy(Qt::TabFocus);
+    return view;
+}
+
+QString period(const std::vector<DatePoint>& points, bool weeks) {
+    if (points.empty())
+        return QStringLiteral("Aucune manche jouée.");
+    return QStringLiteral("Du %1 au %2, %3.")
+        .arg(dayText(points.front().date), dayText(points.back().date),
+             weeks ? QStringLiteral("semaine par semaine") : QStringLiteral("jour par jour"));
+}
+
+QChartView* triesChart(const std::vector<DatePoint>& points, bool weeks) {
+    QChart* chart = newChart(QStringLiteral("Essais par nombre trouvé, abandons compris "
+                                            "(moins il y en a, mieux c'est)"));
+    double highest = 10;
+    QString description = period(points, weeks);
+    for (int level = 0; level < levelCount; ++level) {
+        std::vector<QPointF> series;
+        for (const DatePoint& p : points)
+            if (p.levels[level].found > 0) {
+                series.emplace_back(double(at(p.date, weeks)), p.levels[level].triesPerFound());
+                highest = std::max(highest, p.levels[level].triesPerFound());
+            }
+        if (series.empty())
+            continue;
+        addSeries(chart, levelName(level), levelStyles[level], series);
+        description += QStringLiteral(" %1 : %2 essais au début, %3 à la fin.")
+                           .arg(levelName(level), french.toString(series.front().y(), 'f', 1),
+                                french.toString(series.back().y(), 'f', 1));
+    }
+    // The scoring: found within 5 tries earns two points, within 10 one.
+    const qint64 first = points.empty() ? 0 : at(points.front().date, weeks);
+    QDateTimeAxis* x = dateAxis(first, points.empty() ? 0 : at(points.back().date, weeks), weeks);
+    for (auto [tries, name] : {std::pair{5.0, "5 essais ou moins : 2 points"},
+                               std::pair{10.0, "10 essais ou moins : 1 point"}}) {
+        auto* line = new QLineSeries;
+        line->setName(QString::fromUtf8(name));
+        line->setPen(QPen(QColor(120, 120, 120), 1.2, tries == 5 ? Qt::DashLine : Qt::DotLine));
+        line->append(double(x->min().toMSecsSinceEpoch()), tries);
+        line->append(double(x->max().toMSecsSinceEpoch()), tries);
+        chart->addSeries(line);
+    }
+    return viewOf(chart, x, valueAxis(QStringLiteral("Essais"), std::ceil(highest / 2) * 2 + 1, 2),
+                  description, 300);
+}
+
+QChartView* scoresChart(const std::vector<GamePoint>& games) {
+    QChart* chart = newChart(QStringLiteral("Score le plus haut de chaque partie, et score à la "
+                                            "fin (10 : partie gagnée)"));
+    const bool weeks =
+        games.size() > 1 && games.front().started.daysTo(games.back().started) > daysBeforeWeeks;
+    std::vector<QPointF> highest, final;
+    // A mark a game while they can be told apart; beyond, one a day or a
+    // week: the best score reached, and the mean of the final scores.
+    const bool gathered = games.size() > maxGameMarks;
+    std::map<QDate, std::pair<int, std::vector<int>>> buckets;
+    for (const GamePoint& g : games) {
+        if (!gathered) {
+            highest.emplace_back(double(g.started.toMSecsSinceEpoch()), g.highest);
+            final.emplace_back(double(g.started.toMSecsSinceEpoch()), g.final);
+            continue;
+        }
+        const QDate day = g.started.date();
+        auto& [best, finals] = buckets[weeks ? day.addDays(1 - day.dayOfWeek()) : day];
+        best = std::max(best, g.highest);
+        finals.push_back(g.final);
+    }
+    for (const auto& [day, bucket] : buckets) {
+        const auto& [best, finals] = bucket;
+        double sum = 0;
+        for (int f : finals)
+            sum += f;
+        highest.emplace_back(double(at(day, weeks)), best);
+        final.emplace_back(double(at(day, weeks)), sum / double(finals.size()));
+    }
+    // Hollow rings around the final score's smaller squares: both show when equal.
+    addSeries(chart,
+              gathered ? (weeks ? QStringLiteral("Score le plus haut de la semaine")
+                                : QStringLiteral("Score le plus haut du jour"))
+                       : QStringLiteral("Score le plus haut"),
+              {QColor(0, 114, 178), QScatterSeries::MarkerShapeCircle, Qt::SolidLine}, highest,
+              false);
+    auto* rings = static_cast<QScatterSeries*>(chart->series().constLast());
+    rings->setColor(Qt::transparent);
+    rings->setBorderColor(QColor(0, 114, 178));
+    rings->setMarkerSize(14);
+    QPen ring(QColor(0, 114, 178), 2.5);
+    rings->setPen(ring);
+    addSeries(
+        chart,
+        gathered ? QStringLiteral("Score à la fin, en moyenne") : QStringLiteral("Score à la fin"),
+        {QColor(213, 94, 0), QScatterSeries::MarkerShapeRectangle, Qt::SolidLine}, final, false);
+    static_cast<QScatterSeries*>(chart->series().constLast())->setMarkerSize(7);
+    const qint64 first = games.empty() ? 0 : games.front().started.toMSecsSinceEpoch();
+    const qint64 last = games.empty() ? 0 : games.back().started.toMSecsSinceEpoch();
+    QString description = games.empty() ? QStringLiteral("Aucune partie jouée.")
+                                        : QStringLiteral("%1 parties, du %2 au %3.")
+                                              .arg(games.size())
+                                              .arg(dayText(games.front().started.date()),
+                                                   dayText(games.back().started.date()));
+    if (!games.empty()) {
+        const int won = int(std::count_if(games.begin(), games.end(),
+                                          [](const GamePoint& g) { return g.final >= 10; }));
+        const auto best = std::max_element(
+            games.begin(), games.end(),
+            [](const GamePoint& a, const GamePoint& b) { return a.highest < b.highest; });
+        description += QStringLiteral(" Score le plus haut : %1. Parties gagnées : %2. Dernière "
+                                      "partie : %3 au plus haut, %4 à la fin.")
+                           .arg(best->highest)
+                           .arg(won)
+                           .arg(games.back().highest)
+                           .arg(games.back().final);
+    }
+    return viewOf(chart, dateAxis(first, last, weeks), valueAxis(QStringLiteral("Points"), 11, 2),
+                  description, 260);
+}
+
+QChartView* mistakesChart(const std::vector<DatePoint>& points, bool weeks) {
+    QChart* chart =
+        newChart(QStringLiteral("Réponses en dehors de l'intervalle, et manches abandonnées"));
+    std::vector<QPointF> outside, gaveUp;
+    double highest = 4;
+    int outsideTotal = 0, gaveUpTotal = 0;
+    // The give-ups a little to the right: equal counts stay apart.
+    const double shift = (weeks ? 7 : 1) * dayMs / 6.0;
+    for (const DatePoint& p : points) {
+        outside.emplace_back(double(at(p.date, weeks)), p.outside);
+        gaveUp.emplace_back(double(at(p.date, weeks)) + shift, p.gaveUp);
+        highest = std::max<double>({highest, double(p.outside), double(p.gaveUp)});
+        outsideTotal += p.outside;
+        gaveUpTotal += p.gaveUp;
+    }
+    addSeries(chart, QStringLiteral("Réponses en dehors de l'intervalle"),
+              {QColor(204, 121, 167), QScatterSeries::MarkerShapeTriangle, Qt::SolidLine}, outside);
+    addSeries(chart, QStringLiteral("Abandons"),
+              {QColor(86, 86, 86), QScatterSeries::MarkerShapeRectangle, Qt::DashLine}, gaveUp);
+    const qint64 first = points.empty() ? 0 : at(points.front().date, weeks);
+    const qint64 last = points.empty() ? 0 : at(points.back().date, weeks);
+    const QString description =
+        period(points, weeks) + QStringLiteral(" En tout %1 réponses en dehors de l'intervalle "
+                                               "et %2 abandons.")
+                                    .arg(outsideTotal)
+                                    .arg(gaveUpTotal);
+    return viewOf(chart, dateAxis(first, last, weeks),
+                  valueAxis(weeks ? QStringLiteral("Par semaine") : QStringLiteral("Par jour"),
+                            std::ceil(highest / 2) * 2 + 1, highest > 12 ? 4 : 2),
+                  description, 240);
+}
+
+} // namespace
+
+PupilCharts::PupilCharts(const PupilRounds& pupil, QWidget* parent) : QWidget(parent) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    const bool weeks = drawnByWeeks(pupil.rounds);
+    const std::vector<DatePoint> points = byDate(pupil.rounds, weeks);
+    layout->addWidget(triesChart(points, weeks));
+    layout->addWidget(scoresChart(gamesOf(pupil.rounds)));
+    layout->addWidget(mistakesChart(points, weeks));
+}
+
+QList<QChartView*> PupilCharts::charts() const {
+    return findChildren<QChartView*>();
+}
+
+} // namespace quiltaro

@@ -1,0 +1,165 @@
+#include "PupilFigures.h"
+
+#include "Generation.h"
+#include "Judging.h"
+
+#include <algorithm>
+#include <map>
+#include <set>
+
+namespace quiltaro {
+
+namespace {
+
+QDate mondayOf(const QDate& day) {
+    return day.addDays(1 - day.dayOfWeek());
+}
+
+void count(std::array<LevelFigures, levelCount>& levels, const RoundRecord& r) {
+    LevelFigures& level = levels[levelOf(r.scoreBefore)];
+    ++level.played;
+    level.tries += r.tries();
+    if (r.ending == Ending::Won)
+        ++level.found;
+}
+
+int outsideAnswers(const RoundRecord& r) {
+    return int(std::count_if(r.guesses.begin(), r.guesses.end(),
+                             [](const Guess& g) { return g.verdict == Verdict::Outside; }));
+}
+
+bool earnedAPoint(const RoundRecord& r) {
+    return r.ending == Ending::Won && r.tries() <= scoring::lastTryForOnePoint;
+}
+
+} // namespace
+
+int levelOf(int score) {
+    const double grid = bandFor(std::clamp(score, 0, 10)).grid;
+    return grid < 10 ? 0 : grid < 100 ? 1 : 2;
+}
+
+QString levelName(int level) {
+    switch (level) {
+    case 0:
+        return QStringLiteral("Nombres entiers");
+    case 1:
+        return QStringLiteral("Dixièmes");
+    case 2:
+        return QStringLiteral("Centièmes");
+    }
+    return QString();
+}
+
+int PupilFigures::trend() const {
+    int first = -1, last = -1;
+    for (int w : weeks)
+        if (w >= 0) {
+            if (first < 0)
+                first = w;
+            last = w;
+        }
+    return first < 0 ? 0 : last - first;
+}
+
+PupilFigures figuresOf(const PupilRounds& pupil, const QDateTime& now) {
+    PupilFigures f;
+    f.name = pupil.name;
+    const QDate thisMonday = mondayOf(now.date());
+    f.weeks.assign(trendWeeks, -1);
+    std::set<QString> gamesThisWeek;
+    std::vector<const RoundRecord*> played;
+    for (const RoundRecord& r : pupil.rounds) {
+        if (!wasPlayed(r))
+            continue;
+        played.push_back(&r);
+        ++f.roundsPlayed;
+        if (!f.lastPlayed.isValid() || r.ended > f.lastPlayed)
+            f.lastPlayed = r.ended;
+        const int reached = std::max(r.scoreBefore, r.scoreAfter);
+        f.highestScore = std::max(f.highestScore, reached);
+        count(f.levels, r);
+        f.outside += outsideAnswers(r);
+        if (r.ending == Ending::GaveUp)
+            ++f.gaveUp;
+        const QDate day = r.started.date();
+        if (day >= thisMonday && day < thisMonday.addDays(7)) {
+            ++f.roundsThisWeek;
+            gamesThisWeek.insert(r.gameToken);
+        }
+        const qint64 weeksAgo = mondayOf(day).daysTo(thisMonday) / 7;
+        if (weeksAgo >= 0 && weeksAgo < trendWeeks) {
+            int& week = f.weeks[size_t(trendWeeks - 1 - weeksAgo)];
+            week = std::max(week, reached);
+        }
+    }
+    f.gamesThisWeek = int(gamesThisWeek.size());
+
+    // Rounds are kept in the order they started; the last ones tell.
+    const size_t from = played.size() > stuckWindow ? played.size() - stuckWindow : 0;
+    const size_t recent = played.size() - from;
+    if (recent >= size_t(stuckMinimum)) {
+        size_t earned = 0;
+        bool won = false;
+        std::array<int, levelCount> at{};
+        for (size_t i = from; i < played.size(); ++i) {
+            earned += earnedAPoint(*played[i]) ? 1 : 0;
+            won = won || played[i]->scoreAfter >= 10;
+            ++at[size_t(levelOf(played[i]->scoreBefore))];
+        }
+        f.stuck = !won && earned * 2 < recent;
+        f.stuckLevel = int(std::max_element(at.begin(), at.end()) - at.begin());
+    }
+    return f;
+}
+
+bool drawnByWeeks(const std::vector<RoundRecord>& rounds) {
+    QDate first, last;
+    for (const RoundRecord& r : rounds)
+        if (wasPlayed(r)) {
+            const QDate day = r.started.date();
+            first = first.isValid() ? std::min(first, day) : day;
+            last = last.isValid() ? std::max(last, day) : day;
+        }
+    return first.isValid() && first.daysTo(last) > daysBeforeWeeks;
+}
+
+std::vector<DatePoint> byDate(const std::vector<RoundRecord>& rounds, bool weeks) {
+    std::map<QDate, DatePoint> points;
+    for (const RoundRecord& r : rounds) {
+        if (!wasPlayed(r))
+            continue;
+        const QDate day = weeks ? mondayOf(r.started.date()) : r.started.date();
+        DatePoint& p = points[day];
+        p.date = day;
+        count(p.levels, r);
+        p.outside += outsideAnswers(r);
+        if (r.ending == Ending::GaveUp)
+            ++p.gaveUp;
+    }
+    std::vector<DatePoint> result;
+    for (auto& [day, p] : points)
+        result.push_back(p);
+    return result;
+}
+
+std::vector<GamePoint> gamesOf(const std::vector<RoundRecord>& rounds) {
+    std::vector<GamePoint> games;
+    std::map<QString, size_t> index;
+    for (const RoundRecord& r : rounds) {
+        if (!wasPlayed(r))
+            continue;
+        auto [found, added] = index.try_emplace(r.gameToken, games.size());
+        if (added)
+            games.push_back(
+                {r.gameStarted.isValid() ? r.gameStarted : r.started, r.scoreBefore, r.scoreAfter});
+        GamePoint& g = games[found->second];
+        g.highest = std::max({g.highest, r.scoreBefore, r.scoreAfter});
+        g.final = r.scoreAfter;
+    }
+    std::stable_sort(games.begin(), games.end(),
+                     [](const GamePoint& a, const GamePoint& b) { return a.started < b.started; });
+    return games;
+}
+
+} // namespace quiltaro

@@ -1,0 +1,85 @@
+#pragma once
+
+#include "ClassRecord.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+
+#include <array>
+#include <vector>
+
+namespace quiltaro {
+
+// The figures a teacher reads about each pupil: the class table's line, and
+// what the pupil's charts draw. Only rounds the pupil played count.
+
+// The three levels of the game, by the score a round starts at: whole
+// numbers, then tenths from 3 points, hundredths from 7.
+constexpr int levelCount = 3;
+int levelOf(int score);
+QString levelName(int level);
+
+struct LevelFigures {
+    int played = 0; // rounds played at this level
+    int found = 0;  // numbers found
+    int tries = 0;  // every guess, those of rounds given up or left included
+    // Tries per number found; negative when none was found.
+    double triesPerFound() const { return found > 0 ? double(tries) / found : -1; }
+};
+
+// The rounds a pupil must earn points in, and how many of them, before the
+// class table calls the pupil stuck.
+constexpr int stuckWindow = 10;
+constexpr int stuckMinimum = 8;
+
+struct PupilFigures {
+    QString name;
+    QDateTime lastPlayed; // the end of the last round played; invalid when none
+    int gamesThisWeek = 0;
+    int roundsThisWeek = 0;
+    int roundsPlayed = 0;
+    int highestScore = -1; // the highest score reached; -1 when nothing was played
+    std::array<LevelFigures, levelCount> levels;
+    int outside = 0; // answers outside the interval
+    int gaveUp = 0;  // rounds given up
+    // The highest score reached in each of the last weeks, oldest first; -1
+    // for a week without play.
+    std::vector<int> weeks;
+    // Stuck: fewer than half of the last rounds played earned a point (the
+    // number found within 10 tries), and the game was not won meanwhile.
+    bool stuck = false;
+    int stuckLevel = 0; // where: the level most of those rounds were at
+
+    int highestLevel() const { return highestScore < 0 ? -1 : levelOf(highestScore); }
+    // The last week played against the first one of `weeks`: above zero when
+    // the pupil climbs higher.
+    int trend() const;
+};
+
+constexpr int trendWeeks = 4;
+
+// `now` sets "this week" (from Monday) and the weeks of the trend.
+PupilFigures figuresOf(const PupilRounds& pupil, const QDateTime& now);
+
+// One point of a chart by date: a day, or the Monday of a week.
+struct DatePoint {
+    QDate date;
+    std::array<LevelFigures, levelCount> levels;
+    int outside = 0;
+    int gaveUp = 0;
+};
+// Long spans are drawn by weeks, so that a term's work stays readable.
+constexpr int daysBeforeWeeks = 42;
+bool drawnByWeeks(const std::vector<RoundRecord>& rounds);
+std::vector<DatePoint> byDate(const std::vector<RoundRecord>& rounds, bool weeks);
+
+// One game: the highest score it reached and the score it ended with.
+struct GamePoint {
+    QDateTime started;
+    int highest = 0;
+    int final = 0;
+};
+std::vector<GamePoint> gamesOf(const std::vector<RoundRecord>& rounds);
+
+} // namespace quiltaro

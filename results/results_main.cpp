@@ -1,0 +1,55 @@
+// The results window, a program of its own so that the game itself never
+// loads Qt Charts: `quiltaro --results [RECORD|FOLDER]...` hands over to it.
+#include "ClassRecord.h"
+#include "Pupils.h"
+#include "ResultsWindow.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QWindow>
+
+#include <chrono>
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    QCoreApplication::setApplicationName(QStringLiteral("quiltaro"));
+    // The game's desktop entry opens this window too ("Résultats"): the same
+    // app id, so that the dock shows the game's icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("fr.quiltaro.Quiltaro"));
+    // Every time read from a record is turned into local time; without TZ,
+    // the C library looks at /etc/localtime again for each of them.
+    if (!qEnvironmentVariableIsSet("TZ") && QFileInfo::exists(QStringLiteral("/etc/localtime")))
+        qputenv("TZ", ":/etc/localtime");
+    QApplication app(argc, argv);
+    using namespace quiltaro;
+    // What Qt left of the command line: the records and folders to read.
+    const QStringList sources = app.arguments().mid(1);
+    const bool ownLogin = sources.isEmpty();
+    QStringList problems;
+    const QStringList records = findRecords(ownLogin ? defaultSources() : sources, &problems);
+    ClassRecord data = readClass(records);
+    data.problems = problems + data.problems;
+    if (ownLogin && !classListFile().isEmpty())
+        addListedPupils(data, readClassList(classListFile()));
+    // Told on the terminal too, for a teacher who reads the results from a script.
+    for (const QString& problem : data.problems)
+        std::fprintf(stderr, "quiltaro : %s.\n", qPrintable(problem));
+    const bool whole = data.problems.isEmpty();
+    ResultsWindow window(std::move(data), QDateTime::currentDateTime(), ownLogin);
+    window.show();
+    // For the benchmark: says when the window is on the screen, then leaves.
+    if (qEnvironmentVariableIsSet("QUILTARO_REPORT_PAINTED")) {
+        while (!window.windowHandle() || !window.windowHandle()->isExposed())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        window.repaint();
+        QCoreApplication::processEvents();
+        std::printf(
+            "painted_ns %lld\n",
+            static_cast<long long>(std::chrono::steady_clock::now().time_since_epoch().count()));
+        return 0;
+    }
+    const int status = app.exec();
+    // What was shown was not all that was asked for.
+    return status == 0 && !whole ? 1 : status;
+}

@@ -1,0 +1,347 @@
+// The class as the teacher's tools read it: records found and merged by
+// pupil, read only; the class table's figures; the CSV as a French
+// spreadsheet reads it; the command line that names records and folders.
+#include "ClassRecord.h"
+#include "ClassTable.h"
+#include "ClassTesting.h"
+#include "Commands.h"
+#include "DesktopLocale.h"
+#include "Export.h"
+#include "FrenchCsv.h"
+#include "PupilFigures.h"
+#include "Pupils.h"
+#include "Spill.h"
+
+#include <QApplication>
+#include <QDirIterator>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QXmlStreamReader>
+#include <QtTest>
+
+#include <map>
+
+using namespace quiltaro;
+using namespace quiltaro::test;
+
+namespace {
+
+void write(const QString& path, const std::vector<RoundRecord>& rounds) {
+    Reports reports;
+    RecordStore store(path, reports.report);
+    QVERIFY(store.writeMany(rounds));
+}
+
+// Every file under a folder with its bytes: what "only read" leaves alone.
+std::map<QString, QByteArray> snapshot(const QString& folder) {
+    std::map<QString, QByteArray> files;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString f = it.next();
+        files[f] = contents(f);
+    }
+    return files;
+}
+
+struct Cell {
+    QString type; // float, date, string (as the spreadsheet stored it)
+    QString text;
+    bool formula = false;
+};
+
+// The cells of the first sheet of a flat OpenDocument spreadsheet.
+QList<QList<Cell>> sheetOf(const QByteArray& fods) {
+    QList<QList<Cell>> rows;
+    QXmlStreamReader xml(fods);
+    Cell* current = nullptr;
+    int repeats = 1;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement() && xml.name() == QLatin1String("table-row")) {
+            rows.append(QList<Cell>());
+        } else if (xml.isStartElement() && xml.name() == QLatin1String("table-cell") &&
+                   !rows.isEmpty()) {
+            // Equal neighbours are written once, with how many they are;
+            // the empty rest of a row too.
+            const auto type = xml.attributes().value("office:value-type").toString();
+            const int repeated =
+                std::max(1, xml.attributes().value("table:number-columns-repeated").toInt());
+            if (type.isEmpty())
+                continue;
+            for (int i = 0; i < repeated; ++i)
+                rows.last().append(
+                    {type, QString(), xml.attributes().hasAttribute("table:formula")});
+            repeats = repeated;
+            current = &rows.last().last();
+        } else if (xml.isCharacters() && current && !xml.isWhitespace()) {
+            for (int i = 0; i < repeats; ++i)
+                rows.last()[rows.last().size() - 1 - i].text += xml.text().toString().trimmed();
+        } else if (xml.isEndElement() && xml.name() == QLatin1String("table-cell")) {
+            current = nullptr;
+        }
+    }
+    while (!rows.isEmpty() && rows.last().isEmpty())
+        rows.removeLast();
+    return rows;
+}
+
+} // namespace
+
+class ClassTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    QString file(const QString& name) const { return dir.filePath(name); }
+    // A Wednesday; the week started on Monday 30 November.
+    const QDateTime now{QDate(2026, 12, 2), QTime(16, 0), Qt::UTC};
+
+private slots:
+    void initTestCase() {
+        QUILTARO_ADOPT_DESKTOP_LOCALE();
+        QVERIFY(dir.isValid());
+        QStandardPaths::setTestModeEnabled(true);
+    }
+
+    // A copy of the pupils' homes, a key with a record copied twice and a
+    // folder named after its pupil: one class, each round once, nothing
+    // written anywhere.
+    void aClassIsMergedFromAFolderAndOnlyRead() {
+        const QString homes = file("homes");
+        std::vector<RoundRecord> shared = knownRounds();
+        shared[0] = named(shared[0], QStringLiteral("Léo"));
+        shared[1] = named(shared[1], QStringLiteral("Léo"));
+        shared[2] = named(shared[2], QStringLiteral("Zoé"));
+        write(homes + "/eleve/.local/share/quiltaro/record.sqlite", shared);
+        // Written before pupils had names: the home's login is the pupil.
+        std::vector<RoundRecord> old = {played("old", base, 0, 2, 3, Ending::Won)};
+        write(homes + "/lea/.local/share/quiltaro/record.sqlite", old);
+        // The same record on a key, twice, with a round kept beside one copy.
+        const QString key = file("key");
+        for (const QString& copy : {key + "/1/record.sqlite", key + "/2/record.sqlite"})
+            QVERIFY(QDir().mkpath(QFileInfo(copy).path()) &&
+                    QFile::copy(homes + "/eleve/.local/share/quiltaro/record.sqlite", copy));
+        const RoundRecord aside =
+            named(played("c", base.addDays(1), 0, 2, 2, Ending::Won), QStringLiteral("Zoé"));
+        {
+            Spill spill(key + "/2/record.sqlite");
+            QVERIFY(spill.add(1, aside));
+        }
+        // Two rounds alike in everything within one record are two rounds.
+        write(file("Inès/record.sqlite"), {played("i", base, 0, 0, 4, Ending::GaveUp),
+                                           played("i", base, 0, 0, 4, Ending::GaveUp)});
+        const auto before = snapshot(dir.path());
+
+        QStringList problems;
+        const QStringList records =
+            findRecords({homes, key, file("Inès/record.sqlite"), file("nowhere")}, &problems);
+        QCOMPARE(records.size(), 5);
+        QCOMPARE(problems.size(), 1); // the path that does not exist
+        QVERIFY(problems[0].contains("nowhere"));
+        const ClassRecord merged = readClass(records);
+        QVERIFY(merged.problems.isEmpty());
+        QStringList names;
+        for (const PupilRounds& p : merged.pupils)
+            names << p.name;
+        QCOMPARE(names, QStringList({"Inès", "lea", "Léo", "Zoé"}));
+        QCOMPARE(merged.pupil("Léo")->rounds.size(), size_t(2));
+        QCOMPARE(merged.pupil("Zoé")->rounds.size(),
+                 size_t(2)); // the copies once, the round aside too
+        QVERIFY(merged.pupil("Zoé")->rounds.back() == aside);
+        QCOMPARE(merged.pupil("lea")->rounds.size(), size_t(1));
+        QCOMPARE(merged.pupil("Inès")->rounds.size(), size_t(2));
+        QCOMPARE(merged.rounds(), size_t(7));
+        QCOMPARE(snapshot(dir.path()), before);
+
+        // Where unnamed rounds go, by where their record was found.
+        QCOMPARE(pupilOfRecord("/srv/copie/eleves/Noé/record.sqlite"), QString("Noé"));
+        QCOMPARE(pupilOfRecord("/media/cle/tom/.local/share/quiltaro/record.sqlite"),
+                 QString("tom"));
+        QCOMPARE(pupilOfRecord("/media/cle/quiltaro/record.sqlite"), QString("Sans nom"));
+        QCOMPARE(pupilOfRecord("/own/record.sqlite", "/own/record.sqlite"), accountPupilName());
+
+        // The export reads them the same way, and says what it could not find.
+        QString errors;
+        QTextStream err(&errors);
+        QCOMPARE(exportCsv({homes, key, file("nowhere")}, file("class.csv"), err), 1);
+        QVERIFY2(errors.contains("nowhere"), qPrintable(errors));
+        QCOMPARE(contents(file("class.csv")).count('\n'), qsizetype(1 + 5));
+        QFile::remove(file("class.csv"));
+        QCOMPARE(snapshot(dir.path()), before);
+    }
+
+    void theClassTableFigures() {
+        const QDateTime mon = QDateTime(QDate(2026, 11, 30), QTime(9, 0), Qt::UTC);
+        const QDateTime lastWeek = mon.addDays(-6), earlier = mon.addDays(-20);
+        PupilRounds lea{"Léa",
+                        {played("g1", earlier, 0, 2, 4, Ending::Won),
+                         played("g1", earlier.addSecs(60), 2, 3, 8, Ending::Won, true),
+                         played("g2", lastWeek, 0, 0, 6, Ending::GaveUp),
+                         played("g3", mon, 0, 2, 5, Ending::Won),
+                         played("g3", mon.addSecs(60), 2, 4, 3, Ending::Won),
+                         played("g3", mon.addSecs(120), 4, 3, 7, Ending::NewRound, true),
+                         played("g3", mon.addSecs(180), 3, 5, 2, Ending::Won),
+                         // Shown, never played: counts nowhere.
+                         played("g4", mon.addDays(1), 5, 5, 0, Ending::ProgramEnd)}};
+        const PupilFigures f = figuresOf(lea, now);
+        QCOMPARE(f.roundsPlayed, 7);
+        QCOMPARE(f.lastPlayed, mon.addSecs(180 + 40));
+        QCOMPARE(f.gamesThisWeek, 1);
+        QCOMPARE(f.roundsThisWeek, 4);
+        QCOMPARE(f.highestScore, 5);
+        QCOMPARE(f.highestLevel(), 1);
+        // Whole numbers: 4 + 8 + 6 (given up) + 5 + 3 tries for 4 numbers found.
+        QCOMPARE(f.levels[0].tries, 26);
+        QCOMPARE(f.levels[0].found, 4);
+        QCOMPARE(f.levels[0].triesPerFound(), 6.5);
+        // Tenths: a round left for a new one, then one found in 2.
+        QCOMPARE(f.levels[1].played, 2);
+        QCOMPARE(f.levels[1].triesPerFound(), 9.0);
+        QCOMPARE(f.levels[2].triesPerFound(), -1.0);
+        QCOMPARE(f.outside, 2);
+        QCOMPARE(f.gaveUp, 1);
+        QCOMPARE(f.weeks, (std::vector<int>{3, -1, 0, 5}));
+        QCOMPARE(f.trend(), 2);
+        QVERIFY(!f.stuck);
+
+        // Stuck: most of the last rounds earned nothing, and where.
+        PupilRounds ines{"Inès", {}};
+        for (int i = 0; i < 10; ++i)
+            ines.rounds.push_back(played("s", mon.addSecs(60 * i), 3, 3, i % 3 == 0 ? 6 : 12,
+                                         i % 3 == 0 ? Ending::Won : Ending::GaveUp));
+        ines.rounds[1].scoreBefore = 1;
+        const PupilFigures stuck = figuresOf(ines, now);
+        QVERIFY(stuck.stuck);
+        QCOMPARE(stuck.stuckLevel, 1);
+        // Half of them earning a point is not stuck; nor are too few rounds to tell.
+        ines.rounds[1] = played("s", mon, 3, 5, 4, Ending::Won);
+        QVERIFY(!figuresOf(ines, now).stuck);
+        ines.rounds.resize(7);
+        ines.rounds[1] = played("s", mon, 3, 3, 20, Ending::GaveUp);
+        QVERIFY(!figuresOf(ines, now).stuck);
+
+        // The table sorts numbers as numbers and dates as dates.
+        std::vector<PupilFigures> pupils;
+        for (int i = 0; i < 3; ++i) {
+            PupilRounds p{QStringLiteral("P%1").arg(i), {}};
+            // 9, 10 and 2 answers outside, on days whose names sort otherwise.
+            const int outside[] = {9, 10, 2}, day[] = {2, 1, -5};
+            for (int k = 0; k < outside[i]; ++k)
+                p.rounds.push_back(played("o", mon.addDays(day[i]).addSecs(60 * k), 0, 0, 1,
+                                          Ending::GaveUp, true));
+            pupils.push_back(figuresOf(p, now));
+        }
+        ClassTable table(pupils);
+        auto order = [&] {
+            QStringList names;
+            for (int row = 0; row < 3; ++row)
+                names << table.pupilAt(row);
+            return names;
+        };
+        table.sortByColumn(ClassTable::Outside, Qt::AscendingOrder);
+        QCOMPARE(order(), QStringList({"P2", "P0", "P1"}));
+        table.sortByColumn(ClassTable::LastPlayed, Qt::AscendingOrder);
+        QCOMPARE(order(), QStringList({"P2", "P1", "P0"}));
+        table.sortByColumn(ClassTable::Pupil, Qt::AscendingOrder);
+        QCOMPARE(order(), QStringList({"P0", "P1", "P2"}));
+    }
+
+    void theCsvIsForAFrenchSpreadsheet() {
+        std::vector<RoundRecord> rounds = knownRounds();
+        // Named so that a spreadsheet would run them as formulas, or split them.
+        const PupilRounds tricky[] = {{"=Zoé", {rounds[0], rounds[1]}}, {"Léo; Ana", {rounds[2]}}};
+        QString text;
+        {
+            QTextStream out(&text);
+            writeFrenchCsv({tricky[0], tricky[1]}, out);
+        }
+        const QStringList lines = text.split("\r\n");
+        QCOMPARE(lines[0], QString("eleve;partie;manche;debut;fin;score_avant;score_apres;"
+                                   "borne_basse;borne_haute;nombre_rouge;essais;points;"
+                                   "fin_de_manche;reponses;verdicts"));
+        QCOMPARE(lines[1], QString("'=Zoé;1;1;2026-12-01 09:00:00;2026-12-01 09:00:45;0;2;0;1000;"
+                                   "371;2;2;trouvé;500 | 371;trop grand | trouvé"));
+        QCOMPARE(lines[3], QString("\"Léo; Ana\";1;1;2026-12-01 10:40:00;2026-12-01 10:40:45;3;3;"
+                                   "12;40;37,1;3;0;trouvé;30,5 | 38 | 37,1;"
+                                   "trop petit | trop grand | trouvé"));
+        for (const char* risky : {"=1+1", "+33 6", "-x", "@SUM(A1)", "\tx"})
+            QCOMPARE(csvCell(risky).front(), QChar('\''));
+        for (const char* number : {"-2", "-0,5", "12"})
+            QCOMPARE(csvCell(number), QString(number));
+
+        // As LibreOffice Calc reads it on a French desktop.
+        const QString soffice = QStandardPaths::findExecutable("soffice");
+        if (soffice.isEmpty())
+            QSKIP(
+                "LibreOffice is not installed (scripts/setup.sh installs libreoffice-calc-nogui)");
+        const QString csv = file("fr/resultats.csv");
+        QVERIFY(QDir().mkpath(file("fr")));
+        write(file("fr/record.sqlite"),
+              {named(rounds[0], "=Zoé"), named(rounds[1], "=Zoé"), named(rounds[2], "Léo; Ana")});
+        QString errors;
+        QTextStream err(&errors);
+        QCOMPARE(exportCsv({file("fr/record.sqlite")}, csv, err), 0);
+        QVERIFY(contents(csv).startsWith("\xef\xbb\xbf"
+                                         "eleve;"));
+        QProcess lo;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("LANG", "fr_FR.UTF-8");
+        env.insert("LC_ALL", "fr_FR.UTF-8");
+        lo.setProcessEnvironment(env);
+        lo.setProcessChannelMode(QProcess::MergedChannels);
+        // Separator ';', quote '"', UTF-8, from line 1, French.
+        lo.start(soffice, {"-env:UserInstallation=" + QUrl::fromLocalFile(file("lo")).toString(),
+                           "--headless", "--infilter=CSV:59,34,76,1,,1036", "--convert-to", "fods",
+                           "--outdir", file("fr"), csv});
+        QVERIFY(lo.waitForFinished(180000));
+        const QByteArray fods = contents(file("fr/resultats.fods"));
+        QVERIFY2(!fods.isEmpty(), lo.readAll().constData());
+        const auto sheet = sheetOf(fods);
+        QCOMPARE(sheet.size(), 4);
+        for (const Cell& c : sheet[0])
+            QCOMPARE(c.type, QString("string"));
+        const QStringList types = {"string", "float", "float",  "date",   "date",
+                                   "float",  "float", "float",  "float",  "float",
+                                   "float",  "float", "string", "string", "string"};
+        for (int row = 1; row < 4; ++row) {
+            QCOMPARE(sheet[row].size(), types.size());
+            for (int c = 0; c < types.size(); ++c) {
+                QString expected = types[c];
+                if (c == 13 && rounds[row - 1].tries() == 1)
+                    expected = "float"; // one answer is one number
+                QVERIFY2(sheet[row][c].type == expected && !sheet[row][c].formula,
+                         qPrintable(QString("row %1, column %2: %3 (%4)")
+                                        .arg(row)
+                                        .arg(c)
+                                        .arg(sheet[row][c].type, sheet[row][c].text)));
+            }
+        }
+        QCOMPARE(sheet[1][0].text, QString("'=Zoé"));
+        QCOMPARE(sheet[2][11].text, QString("-2"));
+        QCOMPARE(sheet[3][0].text, QString("Léo; Ana"));
+        QCOMPARE(sheet[3][9].text, QString("37,1"));
+        QCOMPARE(sheet[3][13].text, QString("30,5 | 38 | 37,1"));
+    }
+
+    void theToolsTakeRecordsAndFolders() {
+        Options o = parseOptions({"--results", "a/record.sqlite", "copie"});
+        QCOMPARE(int(o.mode), int(Options::Mode::Results));
+        QCOMPARE(o.sources, QStringList({"a/record.sqlite", "copie"}));
+        o = parseOptions({"--export-csv", "classe.csv", "/media/cle"});
+        QCOMPARE(o.file, QString("classe.csv"));
+        QCOMPARE(o.sources, QStringList({"/media/cle"}));
+        QCOMPARE(int(parseOptions({"--version", "x"}).mode), int(Options::Mode::Wrong));
+        QCOMPARE(int(parseOptions({"x"}).mode), int(Options::Mode::Wrong));
+    }
+};
+
+int main(int argc, char** argv) {
+    // Dates in the CSV are local; the expected text is written in UTC.
+    setenv("TZ", "UTC", 1);
+    tzset();
+    QApplication app(argc, argv);
+    ClassTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_class.moc"

@@ -1,0 +1,180 @@
+// The results window on a 1920 x 1080 screen at any scale: it fits, every
+// line of the class can be reached, its keys work; a pupil's charts by date,
+// named for a screen reader; the empty view of the teacher's own login; the
+// class list edited there.
+#include "ClassListEditor.h"
+#include "ClassTable.h"
+#include "ClassTesting.h"
+#include "DesktopLocale.h"
+#include "PupilCharts.h"
+#include "PupilFigures.h"
+#include "Pupils.h"
+#include "ResultsWindow.h"
+
+#include <QApplication>
+#include <QChartView>
+#include <QDateTimeAxis>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStandardPaths>
+#include <QXYSeries>
+#include <QtTest>
+
+using namespace quiltaro;
+using namespace quiltaro::test;
+
+class ResultsWindowTest : public QObject {
+    Q_OBJECT
+
+    // A Wednesday; the week started on Monday 30 November.
+    const QDateTime now{QDate(2026, 12, 2), QTime(16, 0), Qt::UTC};
+
+private slots:
+    void initTestCase() {
+        QUILTARO_ADOPT_DESKTOP_LOCALE();
+        QStandardPaths::setTestModeEnabled(true);
+    }
+
+    void theChartsAreByDateNamedAndCountOnlyPlayedRounds() {
+        const QDateTime mon = QDateTime(QDate(2026, 11, 30), QTime(9, 0), Qt::UTC);
+        std::vector<RoundRecord> rounds = {
+            played("a", mon, 0, 7, 3, Ending::Won),
+            played("a", mon.addSecs(60), 7, 0, 4, Ending::GaveUp),
+            played("b", mon.addDays(1), 0, 2, 2, Ending::Won, true),
+            played("b", mon.addDays(1).addSecs(60), 2, 2, 0, Ending::ProgramEnd)};
+        const auto days = byDate(rounds, false);
+        QCOMPARE(days.size(), size_t(2));
+        QCOMPARE(days[0].levels[0].played, 1);
+        QCOMPARE(days[0].levels[2].tries, 4); // the give-up's tries count
+        QCOMPARE(days[0].gaveUp, 1);
+        QCOMPARE(days[1].levels[0].played, 1); // the round never played is not one
+        QCOMPARE(days[1].outside, 1);
+        // A game that reached 7 and ended at 0 shows both.
+        const auto games = gamesOf(rounds);
+        QCOMPARE(games.size(), size_t(2));
+        QCOMPARE(games[0].highest, 7);
+        QCOMPARE(games[0].final, 0);
+        QVERIFY(!drawnByWeeks(rounds));
+        rounds.push_back(played("c", mon.addDays(60), 0, 2, 2, Ending::Won));
+        QVERIFY(drawnByWeeks(rounds));
+        QCOMPARE(byDate(rounds, true).front().date, QDate(2026, 11, 30));
+
+        PupilCharts charts(PupilRounds{"Léa", rounds});
+        QCOMPARE(charts.charts().size(), 3);
+        for (QChartView* view : charts.charts()) {
+            QVERIFY(!view->accessibleName().isEmpty());
+            QVERIFY2(view->accessibleDescription().contains("2026"),
+                     qPrintable(view->accessibleDescription()));
+            QVERIFY(qobject_cast<QDateTimeAxis*>(view->chart()->axes(Qt::Horizontal).value(0)));
+        }
+
+        // Hundreds of games are drawn a mark a day, not a mark a game.
+        std::vector<RoundRecord> many;
+        for (int g = 0; g < 300; ++g)
+            many.push_back(played(QString::number(g), mon.addDays(g % 5).addSecs(60 * g), 0, g % 10,
+                                  3, Ending::Won));
+        PupilCharts busy(PupilRounds{"Noé", many});
+        QChart* scores = busy.charts().at(1)->chart();
+        QVERIFY(scores->title().startsWith("Score le plus haut"));
+        for (QAbstractSeries* series : scores->series())
+            QCOMPARE(static_cast<QXYSeries*>(series)->count(), 5);
+    }
+
+    // On a 1920 x 1080 screen at 100, 150 or 200 % (QT_SCALE_FACTOR): the
+    // window fits, each line of a class of thirty can be scrolled to, and its
+    // keys work.
+    void theWindowFitsAndEveryLineCanBeReached() {
+        ClassRecord data;
+        for (const QString& name : classOfThirty())
+            data.pupils.push_back(
+                {name, {played("g-" + name, now.addDays(-1), 0, 2, 3, Ending::Won)}});
+        ResultsWindow window(data, now, false);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QRect screen = window.screen()->availableGeometry();
+        QVERIFY2(screen.contains(window.frameGeometry()),
+                 qPrintable(QString("%1x%2 on %3x%4")
+                                .arg(window.frameGeometry().width())
+                                .arg(window.frameGeometry().height())
+                                .arg(screen.width())
+                                .arg(screen.height())));
+        QCOMPARE(window.devicePixelRatio(),
+                 qEnvironmentVariable("QT_SCALE_FACTOR", "1").toDouble());
+        ClassTable* table = window.table();
+        QScrollArea* scroll = window.scrollArea();
+        QVERIFY(scroll->verticalScrollBar()->maximum() > 0); // a class does not fit whole
+        QCOMPARE(table->model()->rowCount(), 30);
+        // As a teacher would: down the table with the keyboard, the window
+        // scrolling along, then back up.
+        table->setFocus();
+        table->setCurrentIndex(table->model()->index(0, 0));
+        auto reached = [&](int row) {
+            const QRect cell = table->visualRect(table->model()->index(row, 0));
+            const QRect inViewport(table->viewport()->mapTo(scroll->viewport(), cell.topLeft()),
+                                   cell.size());
+            return scroll->viewport()->rect().contains(inViewport) &&
+                   table->viewport()->rect().contains(cell);
+        };
+        for (int row = 0; row < 30; ++row) {
+            if (row > 0)
+                QTest::keyClick(table, Qt::Key_Down);
+            QCOMPARE(table->currentIndex().row(), row);
+            QVERIFY2(reached(row), qPrintable(QString("line %1 cannot be reached").arg(row)));
+            QCOMPARE(window.shownPupil(), table->pupilAt(row));
+        }
+        QTest::keyClick(table, Qt::Key_Home, Qt::ControlModifier);
+        QVERIFY2(reached(0), "the first line cannot be reached again");
+        QVERIFY(window.charts());
+
+        QTest::keyClick(&window, Qt::Key_F11);
+        QTRY_VERIFY(window.isFullScreen());
+        QTest::keyClick(&window, Qt::Key_F11);
+        QTRY_VERIFY(!window.isFullScreen());
+        QTest::keyClick(&window, Qt::Key_W, Qt::ControlModifier);
+        QVERIFY(!window.isVisible());
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTest::keyClick(&window, Qt::Key_Escape);
+        QVERIFY(!window.isVisible());
+    }
+
+    void anEmptyOwnLoginSaysWhereTheGamesAre() {
+        ResultsWindow own(ClassRecord{}, now, true);
+        QString shown;
+        for (QLabel* label : own.findChildren<QLabel*>())
+            shown += label->text();
+        QVERIFY2(shown.contains("quiltaro --results DOSSIER") &&
+                     shown.contains(".local/share/quiltaro/record.sqlite"),
+                 qPrintable(shown));
+    }
+
+    void theClassListIsEditedInTheWindow() {
+        ClassListEditor editor;
+        editor.editor()->setPlainText("Léa\n\n  Noé \nLéa\n# pas un prénom\nInès");
+        QVERIFY(editor.save());
+        QCOMPARE(classListFile(), writableClassListFile());
+        QCOMPARE(readClassList(classListFile()), QStringList({"Léa", "Noé", "Inès"}));
+        ClassListEditor again;
+        QCOMPARE(again.editor()->toPlainText(), QString("Léa\nNoé\nInès"));
+        QFile::remove(writableClassListFile());
+    }
+
+private:
+    static QStringList classOfThirty() {
+        QStringList names;
+        for (int i = 1; i <= 30; ++i)
+            names << QStringLiteral("Élève %1").arg(i, 2, 10, QLatin1Char('0'));
+        return names;
+    }
+};
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    ResultsWindowTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_results_window.moc"
