@@ -69,7 +69,11 @@ int forget(const QString& recordPath, QTextStream& in, QTextStream& out) {
                                 record.fileName() + QStringLiteral(".attente-*")},
                                QDir::Files);
     if (!record.exists() && setAside.isEmpty()) {
-        out << "Aucun résultat n'est enregistré : il n'y a rien à effacer." << Qt::endl;
+        out << (pupils.isEmpty()
+                    ? QStringLiteral("Aucun résultat n'est enregistré : il n'y a rien à effacer.")
+                    : QStringLiteral("Aucun résultat n'est enregistré au nom du compte : il n'y a "
+                                     "rien à effacer."))
+            << Qt::endl;
         return 0;
     }
     out << QStringLiteral("Effacer tous les résultats enregistrés dans %1 ?\n"
