@@ -1,5 +1,6 @@
 #include "RecordReading.h"
 
+#include "LocalTimes.h"
 #include "SqliteErrors.h"
 
 #include <sqlite3.h>
@@ -10,6 +11,7 @@
 #include <QSqlQuery>
 #include <QVariant>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -45,7 +47,7 @@ public:
                 return QString::fromUtf8(text).toStdString();
         return text;
     }
-    QDateTime time(int column) const { return QDateTime::fromMSecsSinceEpoch(integer(column)); }
+    QDateTime time(int column, LocalTimes& times) const { return times.at(integer(column)); }
 
 private:
     sqlite3_stmt* s_;
@@ -117,6 +119,13 @@ Verdict verdictOf(const char* name) {
     return Verdict::Outside;
 }
 
+Ending endingOf(const char* name) {
+    for (Ending e : {Ending::Won, Ending::GaveUp, Ending::NewRound, Ending::ProgramEnd})
+        if (std::strcmp(name, endingName(e)) == 0)
+            return e;
+    return Ending::ProgramEnd;
+}
+
 // The smallest and largest key of a table, read from the edges of its tree:
 // one query each, since together they would scan the whole table.
 bool keyRange(const QSqlDatabase& db, const QString& table, qint64& first, qint64& last) {
@@ -151,6 +160,7 @@ std::vector<RoundRecord> readRounds(const QSqlDatabase& db, int version, bool& d
         QString pupil;
     };
     std::map<qint64, Game> games;
+    LocalTimes gameTimes, roundTimes;
     // Keys looked for one by one in a damaged table, at most.
     constexpr qint64 maxLookups = 4'000'000;
     qint64 first = 0, last = 0;
@@ -160,7 +170,7 @@ std::vector<RoundRecord> readRounds(const QSqlDatabase& db, int version, bool& d
                                           " WHERE id BETWEEN ? AND ? ORDER BY id")
                                .arg(version < 3 ? QString() : QStringLiteral(", pupil")),
                            [&](const Row& row) {
-                               games[row.integer(0)] = {row.text(1), row.time(2),
+                               games[row.integer(0)] = {row.text(1), row.time(2, gameTimes),
                                                         version < 3 ? QString() : row.text(3)};
                            });
         reader.read(first, last);
@@ -183,14 +193,14 @@ std::vector<RoundRecord> readRounds(const QSqlDatabase& db, int version, bool& d
     RangeReader roundReader(
         db,
         QStringLiteral("SELECT id, game_id, started_at, ended_at, score_before, score_after,"
-                       " low_bound, high_bound, red_value, ending%1 FROM rounds"
+                       " low_bound, high_bound, red_value, ending, tries%1 FROM rounds"
                        " WHERE id BETWEEN ? AND ? ORDER BY id")
             .arg(version < 2 ? QStringLiteral(", guesses") : QString()),
         [&](const Row& row) {
             RoundRecord r;
             const qint64 gameId = row.integer(1);
-            r.started = row.time(2);
-            r.ended = row.time(3);
+            r.started = row.time(2, roundTimes);
+            r.ended = row.time(3, roundTimes);
             const auto game = games.find(gameId);
             // A round whose game was lost keeps a game of its own number.
             r.gameToken =
@@ -203,11 +213,13 @@ std::vector<RoundRecord> readRounds(const QSqlDatabase& db, int version, bool& d
             r.lowBound = row.real(6);
             r.highBound = row.real(7);
             r.redValue = static_cast<float>(row.real(8));
-            r.ending = endingFromName(row.text(9)).value_or(Ending::ProgramEnd);
+            r.ending = endingOf(row.utf8(9));
+            // The guesses come later, row by row: room for them once.
+            r.guesses.reserve(static_cast<size_t>(std::clamp<qint64>(row.integer(10), 0, 64)));
             if (version < 2) {
                 // The first schema kept the answers only: the rules give the verdicts.
                 std::vector<std::string> answers;
-                for (const QString& a : row.text(10).split(QLatin1Char(' '), Qt::SkipEmptyParts))
+                for (const QString& a : row.text(11).split(QLatin1Char(' '), Qt::SkipEmptyParts))
                     answers.push_back(a.toStdString());
                 const auto verdicts = replayVerdicts(r.lowBound, r.highBound, r.redValue, answers);
                 for (size_t i = 0; i < answers.size(); ++i)
