@@ -158,6 +158,10 @@ ResultsData summarise(const std::vector<RoundRecord>& rounds, int recentGames) {
 
 } // namespace
 
+ResultsData summariseRounds(const std::vector<RoundRecord>& rounds, int recentGames) {
+    return summarise(rounds, recentGames);
+}
+
 bool recordIsWhole(const QString& path) {
     if (!QFileInfo::exists(path))
         return true;

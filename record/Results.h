@@ -51,6 +51,8 @@ struct ResultsData {
 // and recordIsWhole tells the rest later.
 ResultsData loadResults(const QString& path, int recentGames = 30, bool checkWhole = true);
 bool recordIsWhole(const QString& path);
+// The same from rounds read elsewhere (a server), oldest first.
+ResultsData summariseRounds(const std::vector<RoundRecord>& rounds, int recentGames = 30);
 
 // Every round as CSV, UTF-8 with a header line. Dates are local ISO 8601
 // with their offset, numbers have a decimal point.
