@@ -10,10 +10,21 @@ namespace quiltaro {
 // The program's own command-line options. Qt's own (-platform, -display...)
 // are accepted and left to Qt; anything else is refused.
 struct Options {
-    enum class Mode { Play, Results, ExportCsv, Forget, Help, Version, Wrong };
+    enum class Mode {
+        Play,
+        Results,
+        ExportCsv,
+        Forget,
+        SetupServer,
+        CheckServer,
+        Help,
+        Version,
+        Wrong
+    };
     Mode mode = Mode::Play;
-    QString file;  // of --export-csv; "-" for standard output
-    QString error; // what is wrong, when the mode is Wrong
+    QString file;   // of --export-csv; "-" for standard output
+    QString server; // the connection string of --setup-server
+    QString error;  // what is wrong, when the mode is Wrong
 };
 Options parseOptions(const QStringList& arguments); // without the program's name
 

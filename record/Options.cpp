@@ -54,7 +54,10 @@ Options parseOptions(const QStringList& arguments) {
     const QCommandLineOption forget(QStringLiteral("forget"));
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption version(QStringLiteral("version"));
-    parser.addOptions({results, exportCsv, forget, help, version});
+    const QCommandLineOption setupServer(QStringLiteral("setup-server"), QString(),
+                                         QStringLiteral("CONNEXION"));
+    const QCommandLineOption checkServer(QStringLiteral("check-server"));
+    parser.addOptions({results, exportCsv, forget, help, version, setupServer, checkServer});
     for (const char* name : qtOptionsWithValue)
         parser.addOption(QCommandLineOption(QLatin1String(name), QString(), QStringLiteral("v")));
     for (const char* name : qtFlags)
@@ -81,25 +84,39 @@ Options parseOptions(const QStringList& arguments) {
         options.mode = Options::Mode::Help;
         return options;
     }
-    if (!parser.positionalArguments().isEmpty())
+    if (!parser.positionalArguments().isEmpty()) {
+        // A connection string split by the shell may carry a password.
+        const QString argument = parser.positionalArguments().constFirst();
         return wrong(QStringLiteral("argument inattendu : %1.")
-                         .arg(parser.positionalArguments().constFirst()));
+                         .arg(argument.contains(QLatin1String("password"), Qt::CaseInsensitive) ||
+                                      argument.contains(QLatin1Char('@'))
+                                  ? QStringLiteral("(masqué)")
+                                  : argument));
+    }
     int chosen = 0;
     for (const auto& [option, mode] : {std::pair{&results, Options::Mode::Results},
                                        {&exportCsv, Options::Mode::ExportCsv},
                                        {&forget, Options::Mode::Forget},
-                                       {&version, Options::Mode::Version}})
+                                       {&version, Options::Mode::Version},
+                                       {&setupServer, Options::Mode::SetupServer},
+                                       {&checkServer, Options::Mode::CheckServer}})
         if (parser.isSet(*option)) {
             options.mode = mode;
             ++chosen;
         }
-    if (chosen > 1 || parser.values(exportCsv).size() > 1)
+    if (chosen > 1 || parser.values(exportCsv).size() > 1 || parser.values(setupServer).size() > 1)
         return wrong(QStringLiteral("ces options ne vont pas ensemble ; une seule à la fois."));
     if (options.mode == Options::Mode::ExportCsv) {
         options.file = parser.value(exportCsv);
         if (options.file.isEmpty())
             return wrong(QStringLiteral("--export-csv attend un nom de fichier, ou - pour la "
                                         "sortie standard."));
+    }
+    if (options.mode == Options::Mode::SetupServer) {
+        options.server = parser.value(setupServer);
+        if (options.server.trimmed().isEmpty())
+            return wrong(QStringLiteral("--setup-server attend une chaîne de connexion, par "
+                                        "exemple \"host=serveur dbname=quiltaro\"."));
     }
     return options;
 }
@@ -117,6 +134,11 @@ QString usage() {
                "                       standard\n"
                "  --forget             efface tous les résultats enregistrés, après\n"
                "                       confirmation\n"
+               "  --setup-server CONNEXION\n"
+               "                       prépare le serveur PostgreSQL de la classe (tables et\n"
+               "                       rôles), avec les droits du propriétaire de la base\n"
+               "  --check-server       dit si ce poste peut envoyer ses manches au serveur\n"
+               "                       configuré dans quiltaro/quiltaro.conf\n"
                "  --version            affiche la version de Quiltaro\n"
                "  -h, --help           affiche cette aide\n")
         .arg(QDir::toNativeSeparators(RecordStore::defaultPath()));

@@ -4,6 +4,7 @@
 #include "RecordStore.h"
 #include "Results.h"
 #include "ResultsWindow.h"
+#include "ServerResults.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -40,6 +41,9 @@ int main(int argc, char** argv) {
     QGuiApplication::setDesktopFileName(QStringLiteral("fr.quiltaro.Quiltaro"));
     QApplication app(argc, argv);
     using namespace quiltaro;
+    // With a server, the class is read there, and followed while it plays.
+    if (const ServerSettings server = readServerSettings(); server.configured())
+        return showServerResults(server);
     const QString path = RecordStore::defaultPath();
     // The window first; the check of the whole file, which reads all of it,
     // once it is on the screen.

@@ -2,11 +2,14 @@
 #include "Program.h"
 #include "RecordStore.h"
 #include "Recorder.h"
+#include "ServerCommands.h"
+#include "ServerSender.h"
 
 #include <QApplication>
 #include <QTextStream>
 
 #include <cstdio>
+#include <memory>
 
 using namespace quiltaro;
 
@@ -30,7 +33,18 @@ int main(int argc, char** argv) {
         return 2;
     case Options::Mode::ExportCsv: {
         QCoreApplication app(argc, argv);
+        // With a server, the class is read there.
+        if (const ServerSettings server = readServerSettings(); server.configured())
+            return exportServerCsv(server, options.file, err);
         return exportCsv(RecordStore::defaultPath(), options.file, err);
+    }
+    case Options::Mode::SetupServer: {
+        QCoreApplication app(argc, argv);
+        return setupServer(options.server, out, err);
+    }
+    case Options::Mode::CheckServer: {
+        QCoreApplication app(argc, argv);
+        return checkServer(readServerSettings(), out);
     }
     case Options::Mode::Forget: {
         QCoreApplication app(argc, argv);
@@ -49,7 +63,11 @@ int main(int argc, char** argv) {
     SeededUniformSource random;
     ProblemReport report;
     RecordStore store(RecordStore::defaultPath(), report);
+    // With a server, each round goes there once it is in the record. The
+    // sender outlives the record's writer, which tells it.
+    std::unique_ptr<ServerSender> sender;
     Recorder recorder(store);
+    sender = ServerSender::follow(recorder);
     Program program(clock, random, [] { QApplication::exit(0); });
     program.setRoundObserver(recorder);
     program.start();
@@ -57,5 +75,7 @@ int main(int argc, char** argv) {
     // Closed by the window system rather than the farewell arrow: the round
     // on the line is written all the same.
     recorder.programEnding();
+    if (sender)
+        sender->finish(Recorder::patienceAtEnd);
     return status;
 }
