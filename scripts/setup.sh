@@ -25,7 +25,7 @@ TEST_PACKAGES=(
     xvfb xauth x11-utils xdotool imagemagick openbox procps weston locales
     at-spi2-core python3-pyatspi dbus dbus-x11
     desktop-file-utils appstream file lintian man-db bindfs fuse3
-    postgresql libqt6sql6-psql
+    postgresql libqt6sql6-psql tzdata
 )
 # The tools that run the game for a person (run.sh) take only the first list.
 PACKAGES=("${BUILD_PACKAGES[@]}")

@@ -7,6 +7,8 @@
 #include <QVariant>
 
 #include <algorithm>
+#include <limits>
+#include <optional>
 #include <set>
 
 namespace quiltaro {
@@ -31,11 +33,35 @@ QString clean(const QString& text, int maxLength) {
 
 const char* const roundColumns =
     "game_token, pupil,"
-    " round(extract(epoch FROM game_started) * 1000)::bigint,"
-    " round(extract(epoch FROM started) * 1000)::bigint,"
-    " round(extract(epoch FROM ended) * 1000)::bigint,"
+    " round(date_part('epoch', game_started) * 1000)::bigint,"
+    " round(date_part('epoch', started) * 1000)::bigint,"
+    " round(date_part('epoch', ended) * 1000)::bigint,"
     " score_before, score_after, low_bound, high_bound, red_value, ending,"
     " answers::text, verdicts::text, arrival";
+
+// Times in local time, as a record gives them. Qt asks the C library for
+// each local time, some microseconds apiece: seconds for a million rounds.
+// The offset from UTC is asked at both ends of a day instead; where they
+// agree the clocks did not change that day, and the times carry the offset.
+class LocalTimes {
+public:
+    QDateTime at(qint64 ms) {
+        const qint64 day = ms >= 0 ? ms / dayMs : (ms - dayMs + 1) / dayMs;
+        if (day != day_) {
+            day_ = day;
+            const int first = QDateTime::fromMSecsSinceEpoch(day * dayMs).offsetFromUtc();
+            const int last = QDateTime::fromMSecsSinceEpoch((day + 1) * dayMs).offsetFromUtc();
+            offset_ = first == last ? std::optional<int>(first) : std::nullopt;
+        }
+        return offset_ ? QDateTime::fromMSecsSinceEpoch(ms, Qt::OffsetFromUTC, *offset_)
+                       : QDateTime::fromMSecsSinceEpoch(ms);
+    }
+
+private:
+    static constexpr qint64 dayMs = 24 * 3600 * 1000;
+    qint64 day_ = std::numeric_limits<qint64>::min();
+    std::optional<int> offset_;
+};
 
 // The margin read again behind the highest arrival seen: rounds committed
 // late, after rounds that arrived after them.
@@ -144,17 +170,25 @@ bool readRounds(ServerConnection& server, const QString& className, qint64 after
         return false;
     // Games share their token and pupil: one copy of each in memory.
     QString lastToken, lastPupil;
+    LocalTimes games, rounds;
+    const qint64 readBefore = into.arrival;
     while (q.next()) {
+        // Only a round of the margin read again can have been read before.
         const qint64 arrival = q.value(13).toLongLong();
-        if (!into.recent.insert(arrival).second)
+        if (arrival <= readBefore && !into.recent.insert(arrival).second)
             continue;
+        if (arrival > readBefore)
+            into.recent.insert(into.recent.end(), arrival);
+        // The rows come in order of arrival: those far behind are done with.
+        while (*into.recent.begin() <= arrival - lateArrivals)
+            into.recent.erase(into.recent.begin());
         RoundRecord r;
         QString token = q.value(0).toString(), pupil = q.value(1).toString();
         r.gameToken = token == lastToken ? lastToken : (lastToken = token);
         r.pupil = pupil == lastPupil ? lastPupil : (lastPupil = pupil);
-        r.gameStarted = QDateTime::fromMSecsSinceEpoch(q.value(2).toLongLong());
-        r.started = QDateTime::fromMSecsSinceEpoch(q.value(3).toLongLong());
-        r.ended = QDateTime::fromMSecsSinceEpoch(q.value(4).toLongLong());
+        r.gameStarted = games.at(q.value(2).toLongLong());
+        r.started = rounds.at(q.value(3).toLongLong());
+        r.ended = rounds.at(q.value(4).toLongLong());
         r.scoreBefore = q.value(5).toInt();
         r.scoreAfter = q.value(6).toInt();
         r.lowBound = q.value(7).toDouble();
@@ -183,7 +217,9 @@ bool startedBefore(const RoundRecord& a, const RoundRecord& b) {
 
 void oldestFirst(std::vector<RoundRecord>::iterator first,
                  std::vector<RoundRecord>::iterator last) {
-    std::stable_sort(first, last, startedBefore);
+    // Rounds mostly arrive in the order they were played.
+    if (!std::is_sorted(first, last, startedBefore))
+        std::stable_sort(first, last, startedBefore);
 }
 
 } // namespace

@@ -25,6 +25,8 @@
 #include <set>
 #include <thread>
 
+#include <ctime>
+
 using namespace quiltaro;
 using namespace quiltaro::test;
 
@@ -454,6 +456,39 @@ private slots:
         QCOMPARE(read.rounds.size(), size_t(3));
         // Without a class named, the whole school.
         QCOMPARE(readServerRounds(teacher, "").rounds.size(), size_t(4));
+    }
+
+    // Times come back in local time, right on either side of a change of
+    // the clocks, even within a round.
+    void timesAreLocalAcrossAChangeOfTheClocks() {
+        const QByteArray tz = qgetenv("TZ");
+        qputenv("TZ", "Europe/Paris");
+        tzset();
+        const QString db = freshDatabase();
+        ServerConnection pupil(server->conninfo("poste1", db));
+        RoundRecord r = knownRounds()[0];
+        // The clocks went from 2:00 to 3:00 on 29 March 2026, at 1:00 UTC.
+        r.gameStarted = QDateTime(QDate(2026, 3, 28), QTime(23, 50), Qt::UTC);
+        r.started = QDateTime(QDate(2026, 3, 29), QTime(0, 30), Qt::UTC);
+        r.ended = QDateTime(QDate(2026, 3, 29), QTime(1, 30), Qt::UTC);
+        QVERIFY(sendRound(pupil, r, ""));
+        r.gameToken = "b";
+        r.started = r.started.addDays(1), r.ended = r.ended.addDays(1);
+        QVERIFY(sendRound(pupil, r, ""));
+        ServerConnection teacher(server->conninfo("prof", db));
+        const ServerRounds read = readServerRounds(teacher, "");
+        QCOMPARE(read.rounds.size(), size_t(2));
+        const QString format = "dd HH:mm";
+        QCOMPARE(read.rounds[0].gameStarted.toString(format), QString("29 00:50"));
+        QCOMPARE(read.rounds[0].started.toString(format), QString("29 01:30"));
+        QCOMPARE(read.rounds[0].ended.toString(format), QString("29 03:30"));
+        QCOMPARE(read.rounds[1].started.toString(format), QString("30 02:30"));
+        QCOMPARE(read.rounds[1].ended.toString(format), QString("30 03:30"));
+        if (tz.isNull())
+            qunsetenv("TZ");
+        else
+            qputenv("TZ", tz);
+        tzset();
     }
 
     // --check-server tells, in French, whether this computer can send, and why not.
