@@ -15,9 +15,11 @@ bool readServerClassList(ServerConnection& server, const QString& className, QSt
     names.clear();
     if (!server.open())
         return false;
+    const ServerConnection::Watch watch(server);
     QSqlQuery q(server.database());
-    q.prepare(QStringLiteral("SELECT name FROM quiltaro.class_lists WHERE class_name = ?"
-                             " ORDER BY position, name"));
+    if (!server.prepare(q, QStringLiteral("SELECT name FROM quiltaro.class_lists"
+                                          " WHERE class_name = ? ORDER BY position, name")))
+        return false;
     q.addBindValue(className);
     if (!server.exec(q))
         return false;
@@ -30,21 +32,23 @@ bool writeServerClassList(ServerConnection& server, const QString& className,
                           const QStringList& names) {
     if (!server.open() || !server.begin())
         return false;
+    const ServerConnection::Watch watch(server);
     QSqlQuery q(server.database());
-    q.prepare(QStringLiteral("DELETE FROM quiltaro.class_lists WHERE class_name = ?"));
+    bool done =
+        server.prepare(q, QStringLiteral("DELETE FROM quiltaro.class_lists WHERE class_name = ?"));
     q.addBindValue(className);
-    bool done = server.exec(q);
+    done = done && server.exec(q);
     QStringList written;
     for (const QString& name : names) {
         const QString n = name.trimmed().remove(QChar(0));
         if (!done || n.isEmpty() || written.contains(n))
             continue;
-        q.prepare(QStringLiteral(
-            "INSERT INTO quiltaro.class_lists (class_name, position, name) VALUES (?, ?, ?)"));
+        done = server.prepare(q, QStringLiteral("INSERT INTO quiltaro.class_lists"
+                                                " (class_name, position, name) VALUES (?, ?, ?)"));
         q.addBindValue(className);
         q.addBindValue(static_cast<int>(written.size()));
         q.addBindValue(n);
-        done = server.exec(q);
+        done = done && server.exec(q);
         written << n;
     }
     if (!done || !server.commit()) {

@@ -107,17 +107,18 @@ void ServerConnection::close() {
 }
 
 bool ServerConnection::exec(QSqlQuery& query) {
-    arm(std::chrono::milliseconds(timeouts_.cutMs));
-    const bool done = query.exec();
-    disarm();
-    return done || failed(query.lastError());
+    const Watch watch(*this);
+    return query.exec() || failed(query.lastError());
 }
 
 bool ServerConnection::exec(QSqlQuery& query, const QString& sql) {
-    arm(std::chrono::milliseconds(timeouts_.cutMs));
-    const bool done = query.exec(sql);
-    disarm();
-    return done || failed(query.lastError());
+    const Watch watch(*this);
+    return query.exec(sql) || failed(query.lastError());
+}
+
+bool ServerConnection::prepare(QSqlQuery& query, const QString& sql) {
+    const Watch watch(*this);
+    return query.prepare(sql) || failed(query.lastError());
 }
 
 bool ServerConnection::begin() {
@@ -204,25 +205,30 @@ void ServerConnection::interrupt() {
 PGconn* ServerConnection::handle() const {
     const QSqlDatabase db = database();
     const QVariant h = db.isValid() && db.driver() ? db.driver()->handle() : QVariant();
-    return h.isValid() && qstrcmp(h.typeName(), "PGconn*") == 0
+    // The driver declares the pointer under libpq's struct name.
+    return h.isValid() &&
+                   (qstrcmp(h.typeName(), "pg_conn*") == 0 || qstrcmp(h.typeName(), "PGconn*") == 0)
                ? *static_cast<PGconn* const*>(h.constData())
                : nullptr;
 }
 
-void ServerConnection::arm(std::chrono::milliseconds after) {
+void ServerConnection::arm() {
+    // Each statement has its own time: the deadline starts again.
     PGconn* conn = handle();
     {
         const std::lock_guard lock(mutex_);
+        if (armed_++ == 0)
+            cut_ = false;
         socket_ = conn ? PQsocket(conn) : -1;
-        deadline_ = std::chrono::steady_clock::now() + after;
-        cut_ = false;
+        deadline_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeouts_.cutMs);
     }
     changed_.notify_all();
 }
 
 void ServerConnection::disarm() {
     const std::lock_guard lock(mutex_);
-    socket_ = -1;
+    if (--armed_ == 0)
+        socket_ = -1;
 }
 
 void ServerConnection::watch() {

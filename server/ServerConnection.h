@@ -43,6 +43,22 @@ public:
     // opened again by the next open().
     bool exec(QSqlQuery& query);
     bool exec(QSqlQuery& query, const QString& sql);
+    // Qt's driver prepares on the server at once: under the watchdog too.
+    bool prepare(QSqlQuery& query, const QString& sql);
+
+    // Everything said to the server while it lives is under the watchdog,
+    // the end of the queries made meanwhile included (Qt frees a prepared
+    // statement on the server as its query goes). Declared before them.
+    class Watch {
+    public:
+        explicit Watch(ServerConnection& c) : c_(c) { c_.arm(); }
+        ~Watch() { c_.disarm(); }
+        Watch(const Watch&) = delete;
+        Watch& operator=(const Watch&) = delete;
+
+    private:
+        ServerConnection& c_;
+    };
     bool begin();
     bool commit();
     void rollback();
@@ -65,7 +81,7 @@ private:
     bool failed(const QSqlError& error);
     pg_conn* handle() const;
     void watch();
-    void arm(std::chrono::milliseconds after);
+    void arm();
     void disarm();
 
     QString conninfo_;
@@ -77,6 +93,7 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     int socket_ = -1; // while a statement runs
+    int armed_ = 0;   // watches in force, on this connection's thread
     std::chrono::steady_clock::time_point deadline_;
     bool cut_ = false;
     bool stopping_ = false;

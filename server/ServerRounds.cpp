@@ -121,13 +121,19 @@ QStringList parseTextArray(const QString& literal) {
 bool sendRound(ServerConnection& server, const RoundRecord& r, const QString& className) {
     if (!server.open())
         return false;
+    const ServerConnection::Watch watch(server);
     QSqlQuery q(server.database());
-    q.prepare(QStringLiteral(
-        "INSERT INTO quiltaro.rounds (id, class_name, pupil, game_token, game_started, started,"
-        " ended, score_before, score_after, low_bound, high_bound, red_value, ending, answers,"
-        " verdicts) VALUES (?::uuid, ?, ?, ?, to_timestamp(?::float8 / 1000),"
-        " to_timestamp(?::float8 / 1000), to_timestamp(?::float8 / 1000), ?, ?, ?::float8,"
-        " ?::float8, ?::float4, ?, ?::text[], ?::text[]) ON CONFLICT DO NOTHING"));
+    if (!server.prepare(
+            q,
+            QStringLiteral(
+                "INSERT INTO quiltaro.rounds (id, class_name, pupil, game_token, game_started, "
+                "started,"
+                " ended, score_before, score_after, low_bound, high_bound, red_value, ending, "
+                "answers,"
+                " verdicts) VALUES (?::uuid, ?, ?, ?, to_timestamp(?::float8 / 1000),"
+                " to_timestamp(?::float8 / 1000), to_timestamp(?::float8 / 1000), ?, ?, ?::float8,"
+                " ?::float8, ?::float4, ?, ?::text[], ?::text[]) ON CONFLICT DO NOTHING")))
+        return false;
     QStringList answers, verdicts;
     for (const Guess& g : r.guesses) {
         answers << clean(QString::fromStdString(g.answer), 100);
@@ -158,11 +164,14 @@ bool readRounds(ServerConnection& server, const QString& className, qint64 after
                 ServerRounds& into) {
     if (!server.open())
         return false;
+    const ServerConnection::Watch watch(server);
     QSqlQuery q(server.database());
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT %1 FROM quiltaro.rounds WHERE arrival > ?%2 ORDER BY arrival")
-                  .arg(QLatin1String(roundColumns),
-                       className.isEmpty() ? QString() : QStringLiteral(" AND class_name = ?")));
+    if (!server.prepare(
+            q, QStringLiteral("SELECT %1 FROM quiltaro.rounds WHERE arrival > ?%2 ORDER BY arrival")
+                   .arg(QLatin1String(roundColumns),
+                        className.isEmpty() ? QString() : QStringLiteral(" AND class_name = ?"))))
+        return false;
     q.addBindValue(after);
     if (!className.isEmpty())
         q.addBindValue(className);

@@ -378,6 +378,32 @@ private slots:
         QCOMPARE(onServer(db), qint64(21));
     }
 
+    // A statement the frozen server never answers is cut from this side, in
+    // its time, whatever stage it was at; the connection is made again after.
+    void aStatementUnansweredIsCut() {
+        const QString db = freshDatabase();
+        ServerConnection pupil(server->conninfo("poste1", db), {2, 1000, 1500});
+        QVERIFY(sendRound(pupil, knownRounds()[0], ""));
+        server->pause();
+        // Thawed in any case, should the statement never return.
+        std::thread thaw([&] {
+            std::this_thread::sleep_for(std::chrono::seconds(10));
+            server->resume();
+        });
+        QElapsedTimer cut;
+        cut.start();
+        const bool sent = sendRound(pupil, knownRounds()[1], "");
+        const qint64 ms = cut.elapsed();
+        server->resume();
+        thaw.join();
+        QVERIFY(!sent);
+        QVERIFY2(ms >= 1400 && ms < 4000, qPrintable(QString::number(ms)));
+        QCOMPARE(pupil.problem(), QString("le serveur n'a pas répondu à temps"));
+        QVERIFY(!pupil.isOpen());
+        QVERIFY2(sendRound(pupil, knownRounds()[1], ""), qPrintable(pupil.problem()));
+        QCOMPARE(onServer(db), qint64(2));
+    }
+
     // A server that cannot be reached: told once, in French, without the
     // password; the rounds wait on this computer for the next start.
     void aRefusedConnectionLosesNothing() {

@@ -22,6 +22,7 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <vector>
 
 namespace quiltaro::test {
 
@@ -71,18 +72,24 @@ public:
     }
 
     bool start() {
-        postgres_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        run(postgres_, QStringLiteral("postgres"),
-            {"-D", data(), "-k", socketDir(), "-p", QString::number(port_), "-c",
-             "listen_addresses=127.0.0.1", "-F", "-c", "max_connections=120", "-c",
-             "shared_buffers=32MB", "-c", "log_min_messages=panic", "-c",
-             "log_min_error_statement=panic"});
-        if (!postgres_.waitForStarted(10000))
-            return false;
-        for (int i = 0; i < 300; ++i) {
-            if (exec(QStringLiteral("SELECT 1")).isEmpty())
-                return true;
-            QThread::msleep(100);
+        // Started again at once after a kill, the server may still find its
+        // shared memory held by a process on its way out, and stop: again.
+        for (int attempt = 0; attempt < 10; ++attempt) {
+            postgres_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            run(postgres_, QStringLiteral("postgres"),
+                {"-D", data(), "-k", socketDir(), "-p", QString::number(port_), "-c",
+                 "listen_addresses=127.0.0.1", "-F", "-c", "max_connections=120", "-c",
+                 "shared_buffers=32MB", "-c", "log_min_messages=panic", "-c",
+                 "log_min_error_statement=panic"});
+            if (!postgres_.waitForStarted(10000))
+                return false;
+            for (int i = 0; i < 600 && postgres_.state() == QProcess::Running; ++i) {
+                if (exec(QStringLiteral("SELECT 1")).isEmpty())
+                    return true;
+                QThread::msleep(100);
+            }
+            postgres_.waitForFinished(1000);
+            QThread::msleep(500);
         }
         return false;
     }
@@ -95,10 +102,17 @@ public:
     }
     // The server and all its processes killed at once, as by a power cut.
     void kill() {
-        const pid_t main = pid_t(postgres_.processId());
-        signalAll(SIGKILL);
-        if (main > 0)
-            postgres_.waitForFinished(30000);
+        const std::vector<pid_t> all = signalAll(SIGKILL);
+        postgres_.waitForFinished(30000);
+        // The children, now the init process's, gone too.
+        for (int i = 0; i < 100; ++i) {
+            bool gone = true;
+            for (pid_t pid : all)
+                gone = gone && ::kill(pid, 0) != 0;
+            if (gone)
+                break;
+            QThread::msleep(50);
+        }
     }
     // Frozen (SIGSTOP) and thawed: a server that answers nothing, nor refuses.
     void pause() { signalAll(SIGSTOP); }
@@ -157,22 +171,24 @@ public:
 private:
     QString data() const { return dir_.path() + QStringLiteral("/data"); }
 
+    // A test that dies takes its server with it (an immediate shutdown).
     void run(QProcess& process, const QString& program, const QStringList& args) const {
-        QStringList all = args;
-        QString command = QLatin1String(bin) + program;
-        if (geteuid() == 0) {
-            all = QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", command} + args;
-            command = QStringLiteral("setpriv");
-        }
+        QStringList all{"--pdeathsig", "SIGQUIT"};
+        if (geteuid() == 0)
+            all << "--reuid=65534"
+                << "--regid=65534"
+                << "--clear-groups";
+        all << QLatin1String(bin) + program << args;
         process.setWorkingDirectory(dir_.path());
-        process.start(command, all);
+        process.start(QStringLiteral("setpriv"), all);
     }
 
     // The postmaster and every process it started.
-    void signalAll(int signal) {
+    std::vector<pid_t> signalAll(int signal) {
         const pid_t main = pid_t(postgres_.processId());
         if (main <= 0)
-            return;
+            return {};
+        std::vector<pid_t> all{main};
         ::kill(main, signal);
         const QDir proc(QStringLiteral("/proc"));
         for (const QString& entry : proc.entryList(QDir::Dirs)) {
@@ -182,9 +198,12 @@ private:
             // pid (comm) state ppid ...
             const QByteArray line = stat.readAll();
             const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-            if (fields.size() > 1 && fields[1].toInt() == main)
+            if (fields.size() > 1 && fields[1].toInt() == main) {
                 ::kill(entry.toInt(), signal);
+                all.push_back(entry.toInt());
+            }
         }
+        return all;
     }
 
     static int freePort() {
