@@ -1,6 +1,7 @@
 // The class on a PostgreSQL server, against a real one started here: the
 // roles enforced, values that never reach the SQL, two computers at once,
 // and a server killed, frozen or out of reach while pupils play.
+#include "Commands.h"
 #include "DesktopLocale.h"
 #include "PgServer.h"
 #include "RecordReading.h"
@@ -515,6 +516,24 @@ private slots:
         else
             qputenv("TZ", tz);
         tzset();
+    }
+
+    // The two options of the server, and a password never echoed back.
+    void theServerOptions() {
+        Options o = parseOptions({"--setup-server", "host=h dbname=d"});
+        QCOMPARE(int(o.mode), int(Options::Mode::SetupServer));
+        QCOMPARE(o.server, QString("host=h dbname=d"));
+        QCOMPARE(int(parseOptions({"--check-server"}).mode), int(Options::Mode::CheckServer));
+        for (const QStringList& wrong :
+             {QStringList{"--setup-server"}, QStringList{"--setup-server", " "},
+              QStringList{"--setup-server", "host=h", "--check-server"},
+              QStringList{"--setup-server", "host=h", "--setup-server", "host=i"}})
+            QCOMPARE(int(parseOptions(wrong).mode), int(Options::Mode::Wrong));
+        // Unquoted in the shell, the string comes in pieces.
+        o = parseOptions({"--setup-server", "host=h", "password=sekret"});
+        QCOMPARE(int(o.mode), int(Options::Mode::Wrong));
+        QVERIFY2(!o.error.contains("sekret"), qPrintable(o.error));
+        QVERIFY(usage().contains("--setup-server") && usage().contains("--check-server"));
     }
 
     // --check-server tells, in French, whether this computer can send, and why not.
