@@ -110,7 +110,9 @@ void RecordWriter::writeLoop() {
             written_(store_.path());
             lock.lock();
         }
-        nextAttempt = Clock::now() + (!failed              ? Clock::duration::zero()
+        // With everything written, the next round wakes the thread: until
+        // then it sleeps (the rounds left aside by others aside).
+        nextAttempt = Clock::now() + (!failed              ? Clock::duration(leftoverPeriod)
                                       : store_.foundBusy() ? Clock::duration(retryBusy)
                                                            : Clock::duration(retryOther));
         changed_.notify_all();
