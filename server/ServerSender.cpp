@@ -141,20 +141,27 @@ void ServerSender::run(std::shared_ptr<State> state) {
         bool listFresh = false;
         std::unique_lock lock(s.mutex);
         s.connection = &server;
-        auto nextTry = std::chrono::steady_clock::now();
+        // Without anything to retry, woken by the next round only.
+        const auto idle = std::chrono::hours(1);
+        auto nextTry = std::chrono::steady_clock::now() + idle;
+        // Records that failed, looked at again with the next round or at nextTry.
+        std::set<QString> again;
         while (!s.stopping) {
             s.changed.wait_until(lock, nextTry, [&] { return s.stopping || !s.toLook.empty(); });
             if (s.stopping)
                 break;
             std::set<QString> toLook;
             toLook.swap(s.toLook);
-            bool failed = false;
+            toLook.insert(again.begin(), again.end());
+            again.clear();
+            bool failed = false; // the server did not take a round
+            bool held = false;   // the record could not be marked (another copy writes)
             lock.unlock();
             for (const QString& path : toLook) {
                 auto& unsent = records[path];
                 if (!unsent)
                     unsent = std::make_unique<UnsentRounds>(path, pupilOf(path));
-                for (bool more = true; more && !failed;) {
+                for (bool more = true; more && !failed && !held;) {
                     const auto rounds = unsent->next(batch);
                     more = rounds.size() == static_cast<size_t>(batch);
                     for (const UnsentRounds::Unsent& u : rounds) {
@@ -169,9 +176,16 @@ void ServerSender::run(std::shared_ptr<State> state) {
                             const std::lock_guard told(s.mutex);
                             s.tell(server.problem());
                         }
-                        unsent->markSent(u.id, !sent);
-                        const std::lock_guard counted(s.mutex);
-                        ++s.sent;
+                        {
+                            const std::lock_guard counted(s.mutex);
+                            ++s.sent;
+                        }
+                        // Unmarked, the round would be read and sent again
+                        // at once, and again: later, rather.
+                        if (!unsent->markSent(u.id, !sent)) {
+                            held = true;
+                            break;
+                        }
                     }
                     const std::lock_guard stop(s.mutex);
                     if (s.stopping)
@@ -182,14 +196,16 @@ void ServerSender::run(std::shared_ptr<State> state) {
                 listFresh = refreshClassListCopy(server, s.settings.className) ||
                             server.sqlState() == QLatin1String("42501");
             lock.lock();
-            if (failed) {
-                s.tell(server.problem());
+            if (failed || held) {
+                if (failed)
+                    s.tell(server.problem());
                 // Looked at again at the next round, or after a while.
-                s.toLook.insert(toLook.begin(), toLook.end());
-                nextTry = std::chrono::steady_clock::now() + retryAfter;
+                again = std::move(toLook);
+                nextTry = std::chrono::steady_clock::now() +
+                          (failed ? retryAfter : std::chrono::seconds(1));
                 s.drained = false;
             } else {
-                nextTry = std::chrono::steady_clock::time_point::max();
+                nextTry = std::chrono::steady_clock::now() + idle;
                 s.drained = s.toLook.empty();
             }
             s.changed.notify_all();

@@ -424,6 +424,13 @@ private slots:
             Pupil pupil(recorder);
             for (int i = 0; i < 5; ++i)
                 pupil.playRound();
+            // Refused at once, the sender waits for the next round, or a
+            // while, rather than try again and again on the pupil's cores.
+            QTest::qWait(500);
+            const std::clock_t cpu = std::clock();
+            QTest::qWait(1000);
+            const double cpuMs = 1000.0 * double(std::clock() - cpu) / CLOCKS_PER_SEC;
+            QVERIFY2(cpuMs < 200, qPrintable(QString::number(cpuMs)));
             recorder.programEnding();
             sender->finish(std::chrono::milliseconds(500));
         }
