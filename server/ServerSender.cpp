@@ -34,6 +34,7 @@ struct ServerSender::State {
     std::condition_variable changed;
     std::set<QString> toLook; // records that may have rounds to send
     bool stopping = false;
+    bool ending = false;  // finish() waits: one last try of what failed
     bool done = false;    // the thread has ended
     bool drained = false; // the last pass had nothing left to send
     long long sent = 0;
@@ -110,6 +111,8 @@ void ServerSender::finish(std::chrono::milliseconds patience) {
     std::unique_lock lock(s.mutex);
     if (s.stopping)
         return;
+    s.ending = true;
+    s.changed.notify_all();
     s.changed.wait_for(lock, patience, [&] { return s.drained || s.done; });
     s.stopping = true;
     if (s.connection)
@@ -147,7 +150,9 @@ void ServerSender::run(std::shared_ptr<State> state) {
         // Records that failed, looked at again with the next round or at nextTry.
         std::set<QString> again;
         while (!s.stopping) {
-            s.changed.wait_until(lock, nextTry, [&] { return s.stopping || !s.toLook.empty(); });
+            s.changed.wait_until(lock, nextTry, [&] {
+                return s.stopping || !s.toLook.empty() || (s.ending && !again.empty());
+            });
             if (s.stopping)
                 break;
             std::set<QString> toLook;

@@ -325,18 +325,22 @@ private slots:
     }
 
     // The server killed in the middle of a game and started again: the
-    // rounds played meanwhile go with the next ones, none twice.
+    // rounds played meanwhile go with the next ones, or at the end, or at
+    // the next start; none twice.
     void theServerKilledAndRestarted() {
         const QString db = freshDatabase();
-        QProcess* c = computer("c", server->conninfo("poste1", db), 60, 50);
+        QProcess* c = computer("c", server->conninfo("poste1", db), 100, 50);
         QVERIFY(c);
         QTRY_VERIFY_WITH_TIMEOUT(onServer(db) >= 5, 30000);
         server->kill();
         QThread::msleep(1000);
         QVERIFY(server->start());
         QVERIFY(finished(c));
+        // On a busy machine the game may end before the server is back.
+        if (onServer(db) < 100)
+            QVERIFY(finished(computer("c", server->conninfo("poste1", db), 0, 0)));
         everyRoundOnceOn(db, {recordOf("c")});
-        QCOMPARE(onServer(db), qint64(60));
+        QCOMPARE(onServer(db), qint64(100));
     }
 
     // A server that answers nothing (frozen): the game's calls stay quick,
