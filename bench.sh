@@ -8,6 +8,7 @@
 #   ./bench.sh --frames        only the sweep frame figures, in a few seconds
 #   ./bench.sh --pace          only the animations' pace, quiet then loaded
 #   ./bench.sh --memory        only the peak memory, at design size and full screen
+#   ./bench.sh --server        only the class on a PostgreSQL server of its own
 #   ./bench.sh --no-build      measures the tree as it is (installs nothing)
 set -euo pipefail
 source "$(dirname "$0")/scripts/setup.sh"
@@ -16,9 +17,9 @@ BUILD="${BUILD_DIR:-$ROOT/build}"
 build=1 bench_args=("$BUILD/windows/quiltaro")
 while [ $# -gt 0 ]; do
     case "$1" in
-        --frames | --pace | --memory) bench_args=("$1"); shift ;;
+        --frames | --pace | --memory | --server) bench_args=("$1"); shift ;;
         --no-build) build=0; shift ;;
-        *) echo "usage: $0 [--frames | --pace | --memory] [--no-build]" >&2; exit 2 ;;
+        *) echo "usage: $0 [--frames | --pace | --memory | --server] [--no-build]" >&2; exit 2 ;;
     esac
 done
 if [ "$build" = 1 ]; then
@@ -84,7 +85,7 @@ full_screen_memory() (
     bench --memory --full-screen
 )
 case "${bench_args[0]}" in
-    --frames | --pace) ;;
+    --frames | --pace | --server) ;;
     *)
         full_screen_memory 1920x1080
         full_screen_memory 3840x2160

@@ -5,6 +5,7 @@
 //   quiltaro_bench [path/to/quiltaro]
 //   quiltaro_bench --frames | --pace     the frame figures or the pace alone
 //   quiltaro_bench --memory [--full-screen]   the peak memory of one round
+//   quiltaro_bench --server               the class on a server of its own
 //
 // Prints one figure a line ("name value unit"), then a table. The start-up and
 // memory figures come from the real executable, watched from outside through
@@ -21,6 +22,7 @@
 #include "LargeScreens.h"
 #include "RecordFigures.h"
 #include "RecordStall.h"
+#include "ServerFigures.h"
 #include "StartupFigures.h"
 #include "XScreen.h"
 
@@ -95,6 +97,8 @@ int main(int argc, char** argv) {
         return paceOnly(argc, argv);
     if (argc > 1 && std::string(argv[1]) == "--memory")
         return memoryOnly(argc, argv);
+    if (argc > 1 && std::string(argv[1]) == "--server")
+        return serverOnly(argc, argv);
 
     // The games played here keep their record in a folder of the bench's own.
     QTemporaryDir benchData;
@@ -177,6 +181,9 @@ int main(int argc, char** argv) {
     const double resultsOpenMs = measureResultsOpen(game, recordDir.filePath("home"), resultsGames);
     const double recordStallMs = measureRecordStall(recordDir.path(), 100000);
 
+    // 5. The class on a server of the bench's own.
+    const ServerFigures server = measureServer(live);
+
     // One line a figure: name, value, unit, target (NAN when only reported),
     // decimals.
     printFigures({
@@ -203,6 +210,12 @@ int main(int argc, char** argv) {
         {"record_write_us", recordWriteUs, "us", NAN, 1},
         {"results_open_ms", resultsOpenMs, "ms", 300, 1},
         {"record_stall_max_ms", recordStallMs, "ms", 20, 2},
+        {"server_send_ms", server.sendMs, "ms", NAN, 3},
+        {"server_burst_rounds_per_s", server.burstPerSecond, "1/s", NAN, 0},
+        {"sweep_ratio_no_server", server.sweepRatioAlone, "ratio", 1.03, 4},
+        {"sweep_ratio_server_up", server.sweepRatioUp, "ratio", 1.03, 4},
+        {"sweep_ratio_server_stopped", server.sweepRatioStopped, "ratio", 1.03, 4},
+        {"class_read_1m_ms", server.classReadMs, "ms", NAN, 0},
     });
 
     std::printf("\nframes: 2000 after 200 of warm-up, 4 ms apart, %d x %d window; median of the"

@@ -73,7 +73,7 @@ zcat "$doc/changelog.gz" | head -1 | grep -q "^quiltaro ($version) " \
 man_warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$manual" 2>&1 >/dev/null)
 [[ -z $man_warnings ]] || fail "quiltaro(6) renders with warnings: $man_warnings"
 LC_ALL=C MANWIDTH=80 man -l "$manual" >"$scratch/manual.txt" 2>/dev/null
-for option in --results --export-csv --forget --help; do
+for option in --results --export-csv --forget --setup-server --check-server --help; do
     grep -qF -- "$option" "$scratch/manual.txt" || fail "quiltaro(6) does not document $option"
 done
 

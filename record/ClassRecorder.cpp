@@ -17,6 +17,8 @@ void ClassRecorder::choose(const QString& pupil) {
         seat->second.store = std::make_unique<RecordStore>(pathOf_(pupil), report_);
         seat->second.recorder = std::make_unique<Recorder>(*seat->second.store, now_);
         seat->second.recorder->setPupil(pupil);
+        if (written_)
+            seat->second.recorder->whenWritten(written_);
     }
     current_ = &seat->second;
 }

@@ -28,6 +28,9 @@ public:
     void choose(const QString& pupil);
     // Who plays; empty until someone was chosen.
     QString pupil() const { return current_ ? current_->recorder->pupil() : QString(); }
+    // Told as each pupil's recorder tells (Recorder::whenWritten). Set
+    // before anyone is chosen.
+    void whenWritten(RecordWriter::Written written) { written_ = std::move(written); }
     // The recorder of a pupil who played in this run, or null: for tests.
     Recorder* recorderOf(const QString& pupil);
 
@@ -49,6 +52,7 @@ private:
     ProblemReport& report_;
     PathOf pathOf_;
     Recorder::Now now_;
+    RecordWriter::Written written_;
     std::map<QString, Seat> seats_;
     Seat* current_ = nullptr;
 };

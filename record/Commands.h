@@ -10,10 +10,21 @@ namespace quiltaro {
 // The program's own command-line options. Qt's own (-platform, -display...)
 // are accepted and left to Qt; anything else is refused.
 struct Options {
-    enum class Mode { Play, Results, ExportCsv, Forget, Help, Version, Wrong };
+    enum class Mode {
+        Play,
+        Results,
+        ExportCsv,
+        Forget,
+        SetupServer,
+        CheckServer,
+        Help,
+        Version,
+        Wrong
+    };
     Mode mode = Mode::Play;
-    QString file;  // of --export-csv; "-" for standard output
-    QString pupil; // of --forget NOM: that pupil only
+    QString file;   // of --export-csv; "-" for standard output
+    QString pupil;  // of --forget NOM: that pupil only
+    QString server; // the connection string of --setup-server
     // Of --results and --export-csv: records, or folders to search for them.
     QStringList sources;
     QString error; // what is wrong, when the mode is Wrong

@@ -4,8 +4,7 @@
 
 namespace quiltaro {
 
-GameRecording::GameRecording(ProblemReport& report) {
-    const QString listFile = classListFile();
+GameRecording::GameRecording(ProblemReport& report, const QString& listFile) {
     if (!listFile.isEmpty()) {
         names_ = readClassList(listFile, &problem_);
         if (!problem_.isEmpty())
@@ -22,6 +21,13 @@ GameRecording::GameRecording(ProblemReport& report) {
 
 RoundObserver& GameRecording::observer() {
     return class_ ? static_cast<RoundObserver&>(*class_) : *recorder_;
+}
+
+void GameRecording::whenWritten(const RecordWriter::Written& written) {
+    if (class_)
+        class_->whenWritten(written);
+    else
+        recorder_->whenWritten(written);
 }
 
 void GameRecording::choose(const QString& pupil) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ClassRecorder.h"
+#include "Pupils.h"
 #include "RecordStore.h"
 #include "Recorder.h"
 
@@ -15,7 +16,8 @@ namespace quiltaro {
 // each pupil says who plays and gets a record of their own.
 class GameRecording {
 public:
-    explicit GameRecording(ProblemReport& report);
+    // `listFile`: the class list to ask from, if any.
+    explicit GameRecording(ProblemReport& report, const QString& listFile = classListFile());
 
     RoundObserver& observer();
     // The names to ask from; empty when nobody is asked.
@@ -25,6 +27,9 @@ public:
     const QString& problem() const { return problem_; }
     // `pupil` sits down: what the chooser tells.
     void choose(const QString& pupil);
+    // Told on a record's thread, with its path, each time rounds went into
+    // it, whoever plays. Set before the game starts.
+    void whenWritten(const RecordWriter::Written& written);
 
 private:
     QStringList names_;

@@ -54,7 +54,10 @@ Options parseOptions(const QStringList& arguments) {
     const QCommandLineOption forget(QStringLiteral("forget"));
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption version(QStringLiteral("version"));
-    parser.addOptions({results, exportCsv, forget, help, version});
+    const QCommandLineOption setupServer(QStringLiteral("setup-server"), QString(),
+                                         QStringLiteral("CONNEXION"));
+    const QCommandLineOption checkServer(QStringLiteral("check-server"));
+    parser.addOptions({results, exportCsv, forget, help, version, setupServer, checkServer});
     for (const char* name : qtOptionsWithValue)
         parser.addOption(QCommandLineOption(QLatin1String(name), QString(), QStringLiteral("v")));
     for (const char* name : qtFlags)
@@ -85,12 +88,14 @@ Options parseOptions(const QStringList& arguments) {
     for (const auto& [option, mode] : {std::pair{&results, Options::Mode::Results},
                                        {&exportCsv, Options::Mode::ExportCsv},
                                        {&forget, Options::Mode::Forget},
-                                       {&version, Options::Mode::Version}})
+                                       {&version, Options::Mode::Version},
+                                       {&setupServer, Options::Mode::SetupServer},
+                                       {&checkServer, Options::Mode::CheckServer}})
         if (parser.isSet(*option)) {
             options.mode = mode;
             ++chosen;
         }
-    if (chosen > 1 || parser.values(exportCsv).size() > 1)
+    if (chosen > 1 || parser.values(exportCsv).size() > 1 || parser.values(setupServer).size() > 1)
         return wrong(QStringLiteral("ces options ne vont pas ensemble ; une seule à la fois."));
     QStringList positional = parser.positionalArguments();
     // --forget takes the name of one pupil, if any.
@@ -103,13 +108,26 @@ Options parseOptions(const QStringList& arguments) {
     // Only the teacher's tools read other records than the login's own.
     options.sources = positional;
     if (!options.sources.isEmpty() && options.mode != Options::Mode::Results &&
-        options.mode != Options::Mode::ExportCsv)
-        return wrong(QStringLiteral("argument inattendu : %1.").arg(options.sources.constFirst()));
+        options.mode != Options::Mode::ExportCsv) {
+        // A connection string split by the shell may carry a password.
+        const QString argument = options.sources.constFirst();
+        return wrong(QStringLiteral("argument inattendu : %1.")
+                         .arg(argument.contains(QLatin1String("password"), Qt::CaseInsensitive) ||
+                                      argument.contains(QLatin1Char('@'))
+                                  ? QStringLiteral("(masqué)")
+                                  : argument));
+    }
     if (options.mode == Options::Mode::ExportCsv) {
         options.file = parser.value(exportCsv);
         if (options.file.isEmpty())
             return wrong(QStringLiteral("--export-csv attend un nom de fichier, ou - pour la "
                                         "sortie standard."));
+    }
+    if (options.mode == Options::Mode::SetupServer) {
+        options.server = parser.value(setupServer);
+        if (options.server.trimmed().isEmpty())
+            return wrong(QStringLiteral("--setup-server attend une chaîne de connexion, par "
+                                        "exemple \"host=serveur dbname=quiltaro\"."));
     }
     return options;
 }
@@ -129,6 +147,11 @@ QString usage() {
                "                       confirmation\n"
                "  --forget PRÉNOM      n'efface que les résultats de cet élève, après avoir\n"
                "                       tapé son prénom une seconde fois\n"
+               "  --setup-server CONNEXION\n"
+               "                       prépare le serveur PostgreSQL de la classe (tables et\n"
+               "                       rôles), avec les droits du propriétaire de la base\n"
+               "  --check-server       dit si ce poste peut envoyer ses manches au serveur\n"
+               "                       configuré dans quiltaro/quiltaro.conf\n"
                "  --version            affiche la version de Quiltaro\n"
                "  -h, --help           affiche cette aide\n"
                "\n"

@@ -104,6 +104,17 @@ bool RecordStore::migrate() {
             return failWith(q.lastError());
         version = 3;
     }
+    if (version < 4) {
+        // Whether each round is on the class's server yet: those that are
+        // not go at the next chance. Rounds from before the server are sent
+        // too, the first time one is configured.
+        for (const char* statement :
+             {"ALTER TABLE rounds ADD COLUMN sent INTEGER NOT NULL DEFAULT 0",
+              "CREATE INDEX rounds_unsent ON rounds(id) WHERE sent = 0"})
+            if (!q.exec(QString::fromLatin1(statement)))
+                return failWith(q.lastError());
+        version = 4;
+    }
     if (!q.exec(QStringLiteral("PRAGMA user_version = %1").arg(version)) ||
         !q.exec(QStringLiteral("COMMIT")))
         return failWith(q.lastError());

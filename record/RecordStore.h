@@ -82,8 +82,9 @@ class RecordStore {
 public:
     // The schema this program writes. Version 1 kept the guesses of a round in
     // one text column; version 2 gives each guess a row with its verdict;
-    // version 3 names the pupil who played each game.
-    static constexpr int schemaVersion = 3;
+    // version 3 names the pupil who played each game; version 4 marks the
+    // rounds sent to the class's server.
+    static constexpr int schemaVersion = 4;
 
     RecordStore(QString path, ProblemReport& report);
     ~RecordStore();

@@ -15,7 +15,8 @@ constexpr auto retryOther = std::chrono::milliseconds(1000);
 constexpr auto leftoverPeriod = std::chrono::seconds(10);
 } // namespace
 
-RecordWriter::RecordWriter(RecordStore& store) : store_(store), spill_(store.path()) {
+RecordWriter::RecordWriter(RecordStore& store, Written written)
+    : store_(store), written_(std::move(written)), spill_(store.path()) {
     store_.interruptWhen(&interrupt_);
     writer_ = std::thread([this] { writeLoop(); });
     spiller_ = std::thread([this] { spillLoop(); });
@@ -81,7 +82,7 @@ void RecordWriter::writeLoop() {
             break;
         kicked_ = false;
         const std::uint64_t handed = handed_;
-        bool failed = false;
+        bool failed = false, wroteAny = false;
         while (!queue_.empty() && !stopping_) {
             const Pending front = queue_.front();
             lock.unlock();
@@ -96,6 +97,7 @@ void RecordWriter::writeLoop() {
                 }
                 break;
             }
+            wroteAny = true;
             if (!queue_.empty() && queue_.front().id == front.id) {
                 if (queue_.front().spilled)
                     writtenSpilled_.push_back(front.id);
@@ -103,7 +105,14 @@ void RecordWriter::writeLoop() {
             }
         }
         tried_ = handed;
-        nextAttempt = Clock::now() + (!failed              ? Clock::duration::zero()
+        if (written_ && wroteAny) {
+            lock.unlock();
+            written_(store_.path());
+            lock.lock();
+        }
+        // With everything written, the next round wakes the thread: until
+        // then it sleeps (the rounds left aside by others aside).
+        nextAttempt = Clock::now() + (!failed              ? Clock::duration(leftoverPeriod)
                                       : store_.foundBusy() ? Clock::duration(retryBusy)
                                                            : Clock::duration(retryOther));
         changed_.notify_all();
@@ -121,8 +130,14 @@ void RecordWriter::writeLoop() {
 void RecordWriter::writeLeftovers() {
     if (!store_.isOpen() && !store_.usable())
         return;
-    for (Spill::Leftover& leftover : Spill::leftovers(store_.path()))
-        Spill::finish(leftover, leftover.rounds.empty() || store_.writeRecovered(leftover.rounds));
+    bool wroteAny = false;
+    for (Spill::Leftover& leftover : Spill::leftovers(store_.path())) {
+        const bool written = !leftover.rounds.empty() && store_.writeRecovered(leftover.rounds);
+        wroteAny = wroteAny || written;
+        Spill::finish(leftover, leftover.rounds.empty() || written);
+    }
+    if (written_ && wroteAny)
+        written_(store_.path());
 }
 
 void RecordWriter::spillLoop() {

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -20,7 +21,10 @@ namespace quiltaro {
 class RecordWriter {
 public:
     using Clock = std::chrono::steady_clock;
-    explicit RecordWriter(RecordStore& store);
+    // Told on the writer's thread, with the record's path, each time rounds
+    // went into the record.
+    using Written = std::function<void(const QString&)>;
+    explicit RecordWriter(RecordStore& store, Written written = {});
     ~RecordWriter(); // as finish(), with no time to wait
     RecordWriter(const RecordWriter&) = delete;
     RecordWriter& operator=(const RecordWriter&) = delete;
@@ -52,6 +56,7 @@ private:
     void writeLeftovers();
 
     RecordStore& store_;
+    Written written_;
     Spill spill_;
     std::mutex mutex_;
     std::condition_variable changed_;

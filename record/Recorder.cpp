@@ -87,7 +87,7 @@ void Recorder::endRound(Ending ending) {
     round_->ending = ending;
     round_->ended = now_();
     if (!writer_)
-        writer_.emplace(store_);
+        writer_.emplace(store_, written_);
     writer_->add(std::move(*round_));
     round_.reset();
 }

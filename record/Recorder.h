@@ -37,6 +37,9 @@ public:
     // a new round, and the game with it. Written on the writer's thread, as
     // every round.
     void seatLeft();
+    // Told on the record's thread, with its path, each time rounds went in:
+    // what sends them on to a server listens here. Set before the first round.
+    void whenWritten(RecordWriter::Written written) { written_ = std::move(written); }
 
     // Rounds ended and not yet in the record, once the writer has tried each
     // of them at least once: for tests and the benchmark.
@@ -59,6 +62,7 @@ private:
     QString pupil_;
     std::optional<Game> game_;
     std::optional<RoundRecord> round_;
+    RecordWriter::Written written_;
     std::optional<RecordWriter> writer_; // from the first round that ends
     bool ended_ = false;
 };

@@ -25,6 +25,22 @@ bool beforeInFrench(const QString& a, const QString& b) {
     return order != 0 ? order < 0 : a < b;
 }
 
+// Each pupil's rounds in the order they were played, the pupils in the
+// order of their names.
+std::vector<PupilRounds> byName(std::map<QString, std::vector<RoundRecord>> byPupil) {
+    std::vector<PupilRounds> pupils;
+    for (auto& [name, rounds] : byPupil) {
+        std::stable_sort(
+            rounds.begin(), rounds.end(),
+            [](const RoundRecord& a, const RoundRecord& b) { return a.started < b.started; });
+        pupils.push_back({name, std::move(rounds)});
+    }
+    std::sort(pupils.begin(), pupils.end(), [](const PupilRounds& a, const PupilRounds& b) {
+        return beforeInFrench(a.name, b.name);
+    });
+    return pupils;
+}
+
 } // namespace
 
 size_t ClassRecord::rounds() const {
@@ -162,15 +178,19 @@ ClassRecord readClass(const QStringList& recordFiles) {
         }
         seen.merge(here);
     }
-    for (auto& [name, rounds] : byPupil) {
-        std::stable_sort(
-            rounds.begin(), rounds.end(),
-            [](const RoundRecord& a, const RoundRecord& b) { return a.started < b.started; });
-        result.pupils.push_back({name, std::move(rounds)});
+    result.pupils = byName(std::move(byPupil));
+    return result;
+}
+
+ClassRecord classOfRounds(std::vector<RoundRecord> rounds) {
+    std::map<QString, std::vector<RoundRecord>> byPupil;
+    for (RoundRecord& r : rounds) {
+        if (r.pupil.trimmed().isEmpty())
+            r.pupil = QStringLiteral("Sans nom");
+        byPupil[r.pupil].push_back(std::move(r));
     }
-    std::sort(
-        result.pupils.begin(), result.pupils.end(),
-        [](const PupilRounds& a, const PupilRounds& b) { return beforeInFrench(a.name, b.name); });
+    ClassRecord result;
+    result.pupils = byName(std::move(byPupil));
     return result;
 }
 

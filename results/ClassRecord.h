@@ -48,6 +48,9 @@ QString pupilOfRecord(const QString& recordPath, const QString& ownRecord = QStr
 // twice (a record copied twice onto a key) counts once.
 ClassRecord readClass(const QStringList& recordFiles);
 
+// The same for rounds read elsewhere (the class's server), whoever sent them.
+ClassRecord classOfRounds(std::vector<RoundRecord> rounds);
+
 // The pupils of a class list who have no rounds yet get a line of their own:
 // who has not played shows too.
 void addListedPupils(ClassRecord& data, const QStringList& names);

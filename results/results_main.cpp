@@ -3,6 +3,7 @@
 #include "ClassRecord.h"
 #include "Pupils.h"
 #include "ResultsWindow.h"
+#include "ServerResults.h"
 
 #include <QApplication>
 #include <QDir>
@@ -26,6 +27,10 @@ int main(int argc, char** argv) {
     // What Qt left of the command line: the records and folders to read.
     const QStringList sources = app.arguments().mid(1);
     const bool ownLogin = sources.isEmpty();
+    // With a server, the class is read there, and followed while it plays;
+    // records named on the command line are read as they are.
+    if (const ServerSettings server = readServerSettings(); server.configured() && ownLogin)
+        return showServerResults(server);
     QStringList problems;
     const QStringList records = findRecords(ownLogin ? defaultSources() : sources, &problems);
     ClassRecord data = readClass(records);

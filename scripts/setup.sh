@@ -8,22 +8,25 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 # Building and running the game: the compiler and Qt, the platform plugins
 # for X11 and Wayland, and the fonts it draws with. libx11-dev is for the
 # benchmark program, configured with the rest; dpkg-dev gives a Release build
-# Debian's hardening flags.
+# Debian's hardening flags. libpq-dev and Qt's PostgreSQL driver are for a
+# class whose rounds go to a server.
 BUILD_PACKAGES=(
     cmake g++ make pkg-config dpkg-dev libxcb1-dev libx11-dev
     qt6-base-dev qt6-svg-dev libqt6svg6 qt6-qpa-plugins qt6-wayland
     libqt6sql6-sqlite libsqlite3-dev qt6-charts-dev libqt6opengl6-dev
+    libpq-dev libqt6sql6-psql
     fonts-liberation2 fonts-dancingscript fonts-wine fonts-dejavu-core
 )
 # Testing, measuring and packaging it: X and Wayland servers, a window manager,
 # input and screenshot tools, the screen-reader stack, the package checkers,
 # a FUSE mount without shared memory for the record (fuse3 gives fusermount),
-# and the spreadsheet that reads the CSV export back on a French desktop.
+# the spreadsheet that reads the CSV export back on a French desktop, and a
+# PostgreSQL server that the tests start on their own, with its driver.
 TEST_PACKAGES=(
     xvfb xauth x11-utils xdotool imagemagick openbox procps weston locales
     at-spi2-core python3-pyatspi dbus dbus-x11
     desktop-file-utils appstream file lintian man-db bindfs fuse3
-    libreoffice-calc-nogui
+    libreoffice-calc-nogui postgresql libqt6sql6-psql tzdata
 )
 # The tools that run the game for a person (run.sh) take only the first list.
 PACKAGES=("${BUILD_PACKAGES[@]}")

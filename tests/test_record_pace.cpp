@@ -18,6 +18,7 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <ctime>
 #include <thread>
 
 using namespace quiltaro;
@@ -147,6 +148,21 @@ private slots:
         QCOMPARE(read.rounds.size(), size_t(2000 * 8 + 50));
         QCOMPARE(read.rounds.front().guesses.size(), size_t(3));
         QVERIFY(reports.texts.isEmpty());
+    }
+
+    // Once its rounds are written, the record's thread sleeps until the next
+    // one: the pupil's cores are the game's.
+    void anIdleRecordTakesNoProcessor() {
+        Reports reports;
+        RecordStore store(file("idle.sqlite"), reports.report);
+        Recorder recorder(store, pupilsTime);
+        Pupil(recorder).playRound();
+        QCOMPARE(recorder.waiting(), size_t(0));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        const std::clock_t cpu = std::clock();
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        const double cpuMs = 1000.0 * double(std::clock() - cpu) / CLOCKS_PER_SEC;
+        QVERIFY2(cpuMs < 50, qPrintable(QString::number(cpuMs)));
     }
 
     // Another copy holds the record for eight seconds: the rounds are on disk

@@ -3,11 +3,16 @@
 #include "GameRecording.h"
 #include "Program.h"
 #include "RecordStore.h"
+#include "ServerClassList.h"
+#include "ServerCommands.h"
+#include "ServerSender.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QTextStream>
 
 #include <cstdio>
+#include <memory>
 
 using namespace quiltaro;
 
@@ -31,7 +36,19 @@ int main(int argc, char** argv) {
         return 2;
     case Options::Mode::ExportCsv: {
         QCoreApplication app(argc, argv);
+        // With a server, the class is read there, unless records are named.
+        if (const ServerSettings server = readServerSettings();
+            server.configured() && options.sources.isEmpty())
+            return exportServerCsv(server, options.file, err);
         return exportCsv(options.sources, options.file, err);
+    }
+    case Options::Mode::SetupServer: {
+        QCoreApplication app(argc, argv);
+        return setupServer(options.server, out, err);
+    }
+    case Options::Mode::CheckServer: {
+        QCoreApplication app(argc, argv);
+        return checkServer(readServerSettings(), out);
     }
     case Options::Mode::Forget: {
         QCoreApplication app(argc, argv);
@@ -51,7 +68,19 @@ int main(int argc, char** argv) {
     SystemClock clock;
     SeededUniformSource random;
     ProblemReport report;
-    GameRecording recording(report);
+    // With a server, each round goes there once it is in the record, and
+    // the class list is the server's, as last copied here. The sender
+    // outlives the records' writers, which tell it.
+    const ServerSettings server = readServerSettings();
+    std::unique_ptr<ServerSender> sender;
+    if (server.configured())
+        sender = std::make_unique<ServerSender>(server, ServerSender::localRecords());
+    const QString serverList = serverClassListCopy();
+    GameRecording recording(report, server.configured() && QFileInfo::exists(serverList)
+                                        ? serverList
+                                        : classListFile());
+    if (sender)
+        recording.whenWritten([to = sender.get()](const QString& path) { to->roundWritten(path); });
     Program program(clock, random, [] { QApplication::exit(0); });
     if (!recording.problem().isEmpty())
         err << QStringLiteral("quiltaro : %1").arg(recording.problem()) << Qt::endl;
@@ -64,5 +93,7 @@ int main(int argc, char** argv) {
     // Closed by the window system rather than the farewell arrow: the round
     // on the line is written all the same.
     recording.observer().programEnding();
+    if (sender)
+        sender->finish(Recorder::patienceAtEnd);
     return status;
 }

@@ -1,0 +1,81 @@
+#include "ServerConfig.h"
+
+#include <QSettings>
+#include <QStandardPaths>
+
+#include <libpq-fe.h>
+
+#include <mutex>
+
+namespace quiltaro {
+
+QString configFileName() {
+    return QStringLiteral("quiltaro/quiltaro.conf");
+}
+
+ServerSettings readServerSettings() {
+    ServerSettings settings;
+    settings.file = QStandardPaths::locate(QStandardPaths::GenericConfigLocation, configFileName());
+    if (settings.file.isEmpty())
+        return settings;
+    const QSettings conf(settings.file, QSettings::IniFormat);
+    settings.conninfo = conf.value(QStringLiteral("record/server")).toString().trimmed();
+    settings.className = conf.value(QStringLiteral("record/class")).toString().trimmed();
+    return settings;
+}
+
+void useUntranslatedLibpqMessages() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        if (!qEnvironmentVariableIsSet("PGLOCALEDIR"))
+            qputenv("PGLOCALEDIR", "/nonexistent");
+    });
+}
+
+bool parseConnInfo(const QString& conninfo, ConnParams& params, QString* problem) {
+    useUntranslatedLibpqMessages();
+    params.clear();
+    char* error = nullptr;
+    PQconninfoOption* options = PQconninfoParse(conninfo.toUtf8().constData(), &error);
+    if (!options) {
+        if (problem)
+            *problem = QStringLiteral("la chaîne de connexion ne peut pas être lue (%1)")
+                           .arg(error ? QString::fromLocal8Bit(error).trimmed()
+                                      : QStringLiteral("mémoire insuffisante"));
+        PQfreemem(error);
+        return false;
+    }
+    for (const PQconninfoOption* o = options; o->keyword; ++o)
+        if (o->val)
+            params[QString::fromLatin1(o->keyword)] = QString::fromUtf8(o->val);
+    PQconninfoFree(options);
+    return true;
+}
+
+bool hasPassword(const QString& conninfo) {
+    ConnParams params;
+    return parseConnInfo(conninfo, params) && params.count(QStringLiteral("password"));
+}
+
+QString maskedConnInfo(const QString& conninfo) {
+    ConnParams params;
+    if (!parseConnInfo(conninfo, params))
+        return QStringLiteral("(chaîne de connexion illisible)");
+    // Rebuilt from what libpq read, so that a password written anywhere in
+    // the string (password=, or user:password@ in a URI) is never shown.
+    QStringList shown;
+    for (const auto& [key, value] : params) {
+        QString v = key == QLatin1String("password") ? QStringLiteral("********") : value;
+        if (v.isEmpty() || v.contains(QLatin1Char(' ')) || v.contains(QLatin1Char('\'')) ||
+            v.contains(QLatin1Char('\\')))
+            v = QLatin1Char('\'') +
+                QString(v)
+                    .replace(QLatin1Char('\\'), QLatin1String("\\\\"))
+                    .replace(QLatin1Char('\''), QLatin1String("\\'")) +
+                QLatin1Char('\'');
+        shown << key + QLatin1Char('=') + v;
+    }
+    return shown.join(QLatin1Char(' '));
+}
+
+} // namespace quiltaro

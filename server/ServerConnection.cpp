@@ -1,0 +1,253 @@
+#include "ServerConnection.h"
+
+#include "ServerConfig.h"
+
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUuid>
+#include <QVariant>
+
+#include <libpq-fe.h>
+#include <sys/socket.h>
+
+namespace quiltaro {
+
+namespace {
+
+QString quoted(const QString& value) {
+    QString v = value;
+    v.replace(QLatin1Char('\\'), QLatin1String("\\\\"))
+        .replace(QLatin1Char('\''), QLatin1String("\\'"));
+    return QLatin1Char('\'') + v + QLatin1Char('\'');
+}
+
+} // namespace
+
+ServerConnection::ServerConnection(QString conninfo) : ServerConnection(std::move(conninfo), {}) {}
+
+ServerConnection::ServerConnection(QString conninfo, Timeouts timeouts)
+    : conninfo_(std::move(conninfo)), timeouts_(timeouts),
+      name_(QStringLiteral("quiltaro-server-") +
+            QUuid::createUuid().toString(QUuid::WithoutBraces)) {
+    watchdog_ = std::thread([this] { watch(); });
+}
+
+ServerConnection::~ServerConnection() {
+    close();
+    {
+        const std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    changed_.notify_all();
+    watchdog_.join();
+}
+
+QSqlDatabase ServerConnection::database() const {
+    return QSqlDatabase::database(name_, false);
+}
+
+bool ServerConnection::open() {
+    if (open_)
+        return true;
+    useUntranslatedLibpqMessages();
+    problem_.clear(), detail_.clear(), sqlState_.clear();
+    ConnParams params;
+    if (!parseConnInfo(conninfo_, params, &problem_))
+        return false;
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL"))) {
+        problem_ = QStringLiteral("le pilote PostgreSQL de Qt n'est pas installé (paquet "
+                                  "libqt6sql6-psql)");
+        return false;
+    }
+    close(); // a connection that broke, if any
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name_);
+    // Qt quotes these four itself; the rest goes in the options, quoted here.
+    // Qt turns every ';' of the options into a space.
+    db.setHostName(params.count("host") ? params["host"] : QString());
+    db.setDatabaseName(params.count("dbname") ? params["dbname"] : QString());
+    db.setUserName(params.count("user") ? params["user"] : QString());
+    db.setPassword(params.count("password") ? params["password"] : QString());
+    QStringList options;
+    if (!params.count("connect_timeout"))
+        params["connect_timeout"] = QString::number(timeouts_.connectSeconds);
+    if (!params.count("application_name"))
+        params["application_name"] = QStringLiteral("quiltaro");
+    params["options"] =
+        (params.count("options") ? params["options"] + QLatin1Char(' ') : QString()) +
+        QStringLiteral("-c statement_timeout=%1").arg(timeouts_.statementMs);
+    for (const auto& [key, value] : params) {
+        if (key == QLatin1String("host") || key == QLatin1String("dbname") ||
+            key == QLatin1String("user") || key == QLatin1String("password"))
+            continue;
+        if (value.contains(QLatin1Char(';'))) {
+            problem_ = QStringLiteral("la valeur de %1 dans la chaîne de connexion contient un "
+                                      "point-virgule, que le pilote ne transmet pas")
+                           .arg(key);
+            return false;
+        }
+        options << key + QLatin1Char('=') + quoted(value);
+    }
+    db.setConnectOptions(options.join(QLatin1Char(' ')));
+    if (!db.open())
+        return failed(db.lastError());
+    open_ = true;
+    return true;
+}
+
+void ServerConnection::close() {
+    if (!QSqlDatabase::contains(name_))
+        return;
+    {
+        QSqlDatabase db = QSqlDatabase::database(name_, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name_);
+    open_ = false;
+}
+
+bool ServerConnection::exec(QSqlQuery& query) {
+    const Watch watch(*this);
+    return query.exec() || failed(query.lastError());
+}
+
+bool ServerConnection::exec(QSqlQuery& query, const QString& sql) {
+    const Watch watch(*this);
+    return query.exec(sql) || failed(query.lastError());
+}
+
+bool ServerConnection::prepare(QSqlQuery& query, const QString& sql) {
+    const Watch watch(*this);
+    return query.prepare(sql) || failed(query.lastError());
+}
+
+bool ServerConnection::begin() {
+    QSqlQuery q(database());
+    return exec(q, QStringLiteral("BEGIN"));
+}
+
+bool ServerConnection::commit() {
+    QSqlQuery q(database());
+    return exec(q, QStringLiteral("COMMIT"));
+}
+
+void ServerConnection::rollback() {
+    if (!open_)
+        return;
+    QSqlQuery q(database());
+    exec(q, QStringLiteral("ROLLBACK"));
+}
+
+bool ServerConnection::failed(const QSqlError& error) {
+    bool cut = false;
+    {
+        const std::lock_guard lock(mutex_);
+        cut = std::exchange(cut_, false);
+    }
+    problem_ = describe(error, cut);
+    detail_ = error.databaseText().isEmpty() ? error.driverText() : error.databaseText();
+    detail_ = detail_.section(QLatin1Char('\n'), 0, 0).trimmed();
+    sqlState_ = error.nativeErrorCode();
+    // A connection that broke is of no further use: the next open() makes
+    // another, once the queries on this one are gone.
+    PGconn* conn = handle();
+    if (cut || !conn || PQstatus(conn) != CONNECTION_OK)
+        open_ = false;
+    return false;
+}
+
+QString ServerConnection::describe(const QSqlError& error, bool cut) {
+    const QString text = (error.databaseText() + QLatin1Char(' ') + error.driverText()).toLower();
+    const QString state = error.nativeErrorCode();
+    auto has = [&](const char* words) { return text.contains(QLatin1String(words)); };
+    if (cut || has("timeout expired"))
+        return QStringLiteral("le serveur n'a pas répondu à temps");
+    if (state == QLatin1String("57014"))
+        return QStringLiteral("le serveur a mis trop de temps à exécuter la demande");
+    // The server's own words may be French, as its lc_messages says.
+    if (state == QLatin1String("28P01") || has("password authentication failed") ||
+        has("authentification par mot de passe"))
+        return QStringLiteral("le serveur a refusé le mot de passe de ce rôle");
+    if (has("no password supplied"))
+        return QStringLiteral("le serveur demande un mot de passe, que ni ~/.pgpass ni le "
+                              "service ne donnent");
+    if (has("server does not support ssl") || has("ssl"))
+        return QStringLiteral("la connexion chiffrée demandée (sslmode) n'a pas pu être établie "
+                              "avec le serveur");
+    if (state == QLatin1String("3D000") || (has("database") && has("does not exist")) ||
+        (has("la base de donn") && has("n'existe pas")))
+        return QStringLiteral("la base de données indiquée n'existe pas sur le serveur");
+    if (state == QLatin1String("28000") || has("pg_hba.conf") ||
+        (has("role") && (has("does not exist") || has("n'existe pas"))))
+        return QStringLiteral("le serveur n'accepte pas ce rôle depuis ce poste");
+    if (state == QLatin1String("42501"))
+        return QStringLiteral("ce rôle n'en a pas le droit sur le serveur");
+    if (state == QLatin1String("42P01") || state == QLatin1String("3F000"))
+        return QStringLiteral("le serveur n'est pas encore préparé pour Quiltaro (quiltaro "
+                              "--setup-server)");
+    if (has("could not translate host name"))
+        return QStringLiteral("le nom du serveur est inconnu");
+    if (has("connection refused") || has("no such file or directory") || has("could not connect") ||
+        has("connection to server") || has("server closed the connection") || has("no connection"))
+        return QStringLiteral("le serveur ne répond pas (arrêté, injoignable, ou mauvaise "
+                              "adresse)");
+    return QStringLiteral("le serveur a répondu par une erreur");
+}
+
+void ServerConnection::interrupt() {
+    {
+        const std::lock_guard lock(mutex_);
+        deadline_ = std::chrono::steady_clock::now();
+    }
+    changed_.notify_all();
+}
+
+PGconn* ServerConnection::handle() const {
+    const QSqlDatabase db = database();
+    const QVariant h = db.isValid() && db.driver() ? db.driver()->handle() : QVariant();
+    // The driver declares the pointer under libpq's struct name.
+    return h.isValid() &&
+                   (qstrcmp(h.typeName(), "pg_conn*") == 0 || qstrcmp(h.typeName(), "PGconn*") == 0)
+               ? *static_cast<PGconn* const*>(h.constData())
+               : nullptr;
+}
+
+void ServerConnection::arm() {
+    // Each statement has its own time: the deadline starts again.
+    PGconn* conn = handle();
+    {
+        const std::lock_guard lock(mutex_);
+        if (armed_++ == 0)
+            cut_ = false;
+        socket_ = conn ? PQsocket(conn) : -1;
+        deadline_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeouts_.cutMs);
+    }
+    changed_.notify_all();
+}
+
+void ServerConnection::disarm() {
+    const std::lock_guard lock(mutex_);
+    if (--armed_ == 0)
+        socket_ = -1;
+}
+
+void ServerConnection::watch() {
+    std::unique_lock lock(mutex_);
+    while (!stopping_) {
+        if (socket_ < 0) {
+            changed_.wait(lock);
+            continue;
+        }
+        if (std::chrono::steady_clock::now() < deadline_) {
+            changed_.wait_until(lock, deadline_);
+            continue;
+        }
+        // The statement's socket is still libpq's while it is armed: the
+        // statement returns at once, as on a lost connection.
+        ::shutdown(socket_, SHUT_RDWR);
+        socket_ = -1;
+        cut_ = true;
+    }
+}
+
+} // namespace quiltaro

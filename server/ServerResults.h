@@ -1,0 +1,11 @@
+#pragma once
+
+#include "ServerConfig.h"
+
+namespace quiltaro {
+
+// The results window over the class's rounds on the server, refreshed every
+// few seconds while the class plays. Runs Qt's event loop; the status to exit with.
+int showServerResults(const ServerSettings& settings);
+
+} // namespace quiltaro

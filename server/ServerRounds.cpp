@@ -1,0 +1,232 @@
+#include "ServerRounds.h"
+
+#include "LocalTimes.h"
+#include "ServerConnection.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include <algorithm>
+#include <limits>
+#include <optional>
+#include <set>
+
+namespace quiltaro {
+
+namespace {
+
+// Namespace of the identities, so that they never meet UUIDs made otherwise.
+const QUuid roundNamespace(QStringLiteral("6f1c0b4e-8d2a-4c43-9a55-2f7e1d3c9b10"));
+
+// Milliseconds since the epoch, as the server's times are read and written.
+QVariant ms(const QDateTime& t) {
+    return QVariant(static_cast<double>(t.toMSecsSinceEpoch()));
+}
+
+// What a server's text column takes: no NUL character, a bounded length.
+// An empty text is a text: never NULL.
+QString clean(const QString& text, int maxLength) {
+    QString t = text.left(maxLength);
+    t.remove(QChar(0));
+    return t.isNull() ? QString(QLatin1String("")) : t;
+}
+
+const char* const roundColumns =
+    "game_token, pupil,"
+    " round(date_part('epoch', game_started) * 1000)::bigint,"
+    " round(date_part('epoch', started) * 1000)::bigint,"
+    " round(date_part('epoch', ended) * 1000)::bigint,"
+    " score_before, score_after, low_bound, high_bound, red_value, ending,"
+    " answers::text, verdicts::text, arrival";
+
+// The margin read again behind the highest arrival seen: rounds committed
+// late, after rounds that arrived after them.
+constexpr qint64 lateArrivals = 5000;
+
+} // namespace
+
+QUuid roundIdentity(const RoundRecord& r) {
+    return QUuid::createUuidV5(roundNamespace, QStringLiteral("%1/%2/%3")
+                                                   .arg(r.gameToken)
+                                                   .arg(r.started.toMSecsSinceEpoch())
+                                                   .arg(r.ended.toMSecsSinceEpoch()));
+}
+
+QString textArrayLiteral(const QStringList& items) {
+    QStringList quoted;
+    for (QString item : items) {
+        item.replace(QLatin1Char('\\'), QLatin1String("\\\\"))
+            .replace(QLatin1Char('"'), QLatin1String("\\\""));
+        quoted << QLatin1Char('"') + item + QLatin1Char('"');
+    }
+    return QLatin1Char('{') + quoted.join(QLatin1Char(',')) + QLatin1Char('}');
+}
+
+QStringList parseTextArray(const QString& literal) {
+    QStringList items;
+    if (literal.size() < 2 || literal.front() != QLatin1Char('{'))
+        return items;
+    QString item;
+    bool inQuotes = false, quotedItem = false, any = false;
+    for (qsizetype i = 1; i < literal.size(); ++i) {
+        const QChar c = literal[i];
+        if (inQuotes) {
+            if (c == QLatin1Char('\\') && i + 1 < literal.size())
+                item += literal[++i];
+            else if (c == QLatin1Char('"'))
+                inQuotes = false;
+            else
+                item += c;
+        } else if (c == QLatin1Char('"')) {
+            inQuotes = quotedItem = any = true;
+        } else if (c == QLatin1Char(',') || c == QLatin1Char('}')) {
+            if (any || c == QLatin1Char(','))
+                items << (quotedItem || item != QLatin1String("NULL") ? item : QString());
+            item.clear();
+            quotedItem = any = false;
+            if (c == QLatin1Char('}'))
+                break;
+        } else {
+            item += c;
+            any = true;
+        }
+    }
+    return items;
+}
+
+bool sendRound(ServerConnection& server, const RoundRecord& r, const QString& className) {
+    if (!server.open())
+        return false;
+    const ServerConnection::Watch watch(server);
+    QSqlQuery q(server.database());
+    if (!server.prepare(
+            q,
+            QStringLiteral(
+                "INSERT INTO quiltaro.rounds (id, class_name, pupil, game_token, game_started, "
+                "started,"
+                " ended, score_before, score_after, low_bound, high_bound, red_value, ending, "
+                "answers,"
+                " verdicts) VALUES (?::uuid, ?, ?, ?, to_timestamp(?::float8 / 1000),"
+                " to_timestamp(?::float8 / 1000), to_timestamp(?::float8 / 1000), ?, ?, ?::float8,"
+                " ?::float8, ?::float4, ?, ?::text[], ?::text[]) ON CONFLICT DO NOTHING")))
+        return false;
+    QStringList answers, verdicts;
+    for (const Guess& g : r.guesses) {
+        answers << clean(QString::fromStdString(g.answer), 100);
+        verdicts << QLatin1String(verdictName(g.verdict));
+    }
+    for (const QVariant& v :
+         {QVariant(roundIdentity(r).toString(QUuid::WithoutBraces)),
+          QVariant(clean(className, 200)), QVariant(clean(r.pupil, 200)),
+          QVariant(clean(r.gameToken, 100)), ms(r.gameStarted), ms(r.started), ms(r.ended),
+          QVariant(std::clamp(r.scoreBefore, -32768, 32767)),
+          QVariant(std::clamp(r.scoreAfter, -32768, 32767)), QVariant(r.lowBound),
+          QVariant(r.highBound), QVariant(static_cast<double>(r.redValue)),
+          QVariant(QLatin1String(endingName(r.ending))), QVariant(textArrayLiteral(answers)),
+          QVariant(textArrayLiteral(verdicts))})
+        q.addBindValue(v);
+    return server.exec(q);
+}
+
+bool refusedForGood(const ServerConnection& server) {
+    // Data exceptions and broken constraints: the round itself is at fault.
+    const QString state = server.sqlState();
+    return state.startsWith(QLatin1String("22")) || state.startsWith(QLatin1String("23"));
+}
+
+namespace {
+
+bool readRounds(ServerConnection& server, const QString& className, qint64 after,
+                ServerRounds& into) {
+    if (!server.open())
+        return false;
+    const ServerConnection::Watch watch(server);
+    QSqlQuery q(server.database());
+    q.setForwardOnly(true);
+    if (!server.prepare(
+            q, QStringLiteral("SELECT %1 FROM quiltaro.rounds WHERE arrival > ?%2 ORDER BY arrival")
+                   .arg(QLatin1String(roundColumns),
+                        className.isEmpty() ? QString() : QStringLiteral(" AND class_name = ?"))))
+        return false;
+    q.addBindValue(after);
+    if (!className.isEmpty())
+        q.addBindValue(className);
+    if (!server.exec(q))
+        return false;
+    // Games share their token and pupil: one copy of each in memory.
+    QString lastToken, lastPupil;
+    LocalTimes games, rounds;
+    const qint64 readBefore = into.arrival;
+    while (q.next()) {
+        // Only a round of the margin read again can have been read before.
+        const qint64 arrival = q.value(13).toLongLong();
+        if (arrival <= readBefore && !into.recent.insert(arrival).second)
+            continue;
+        if (arrival > readBefore)
+            into.recent.insert(into.recent.end(), arrival);
+        // The rows come in order of arrival: those far behind are done with.
+        while (*into.recent.begin() <= arrival - lateArrivals)
+            into.recent.erase(into.recent.begin());
+        RoundRecord r;
+        QString token = q.value(0).toString(), pupil = q.value(1).toString();
+        r.gameToken = token == lastToken ? lastToken : (lastToken = token);
+        r.pupil = pupil == lastPupil ? lastPupil : (lastPupil = pupil);
+        r.gameStarted = games.at(q.value(2).toLongLong());
+        r.started = rounds.at(q.value(3).toLongLong());
+        r.ended = rounds.at(q.value(4).toLongLong());
+        r.scoreBefore = q.value(5).toInt();
+        r.scoreAfter = q.value(6).toInt();
+        r.lowBound = q.value(7).toDouble();
+        r.highBound = q.value(8).toDouble();
+        r.redValue = static_cast<float>(q.value(9).toDouble());
+        r.ending = endingFromName(q.value(10).toString()).value_or(Ending::ProgramEnd);
+        const QStringList answers = parseTextArray(q.value(11).toString());
+        const QStringList verdicts = parseTextArray(q.value(12).toString());
+        r.guesses.reserve(answers.size());
+        for (qsizetype i = 0; i < answers.size(); ++i)
+            r.guesses.push_back({answers[i].toStdString(),
+                                 verdictFromName(verdicts.value(i)).value_or(Verdict::Outside)});
+        into.arrival = std::max(into.arrival, arrival);
+        into.rounds.push_back(std::move(r));
+    }
+    if (q.lastError().isValid())
+        return server.failedWith(q.lastError());
+    while (!into.recent.empty() && *into.recent.begin() <= into.arrival - lateArrivals)
+        into.recent.erase(into.recent.begin());
+    return true;
+}
+
+bool startedBefore(const RoundRecord& a, const RoundRecord& b) {
+    return a.started < b.started;
+}
+
+void oldestFirst(std::vector<RoundRecord>::iterator first,
+                 std::vector<RoundRecord>::iterator last) {
+    // Rounds mostly arrive in the order they were played.
+    if (!std::is_sorted(first, last, startedBefore))
+        std::stable_sort(first, last, startedBefore);
+}
+
+} // namespace
+
+ServerRounds readServerRounds(ServerConnection& server, const QString& className) {
+    ServerRounds read;
+    read.ok = readNewRounds(server, className, read);
+    if (!read.ok)
+        read = ServerRounds{};
+    return read;
+}
+
+bool readNewRounds(ServerConnection& server, const QString& className, ServerRounds& since) {
+    const size_t before = since.rounds.size();
+    const bool read =
+        readRounds(server, className, std::max<qint64>(0, since.arrival - lateArrivals), since);
+    // The new ones in order, then merged with those read before.
+    const auto older = since.rounds.begin() + static_cast<std::ptrdiff_t>(before);
+    oldestFirst(older, since.rounds.end());
+    std::inplace_merge(since.rounds.begin(), older, since.rounds.end(), startedBefore);
+    return read;
+}
+
+} // namespace quiltaro

@@ -1,0 +1,119 @@
+#include "UnsentRounds.h"
+
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUrl>
+#include <QUuid>
+#include <QVariant>
+
+namespace quiltaro {
+
+UnsentRounds::UnsentRounds(QString recordPath, QString pupil)
+    : path_(std::move(recordPath)), pupil_(std::move(pupil)),
+      connection_(QStringLiteral("quiltaro-unsent-") +
+                  QUuid::createUuid().toString(QUuid::WithoutBraces)) {}
+
+UnsentRounds::~UnsentRounds() {
+    close();
+}
+
+bool UnsentRounds::open() {
+    if (open_)
+        return true;
+    if (!QFileInfo::exists(path_))
+        return false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
+        // Never created here: a file being set aside stays gone.
+        QUrl url = QUrl::fromLocalFile(QFileInfo(path_).absoluteFilePath());
+        url.setQuery(QStringLiteral("mode=rw"));
+        db.setDatabaseName(url.toString(QUrl::FullyEncoded));
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=200"));
+        QSqlQuery q(db);
+        // Only a record the writer has brought to this program's schema.
+        open_ = db.open() && q.exec(QStringLiteral("PRAGMA user_version")) && q.next() &&
+                q.value(0).toInt() == RecordStore::schemaVersion;
+    }
+    if (!open_)
+        close();
+    return open_;
+}
+
+void UnsentRounds::close() {
+    if (QSqlDatabase::contains(connection_)) {
+        QSqlDatabase::database(connection_, false).close();
+        QSqlDatabase::removeDatabase(connection_);
+    }
+    open_ = false;
+}
+
+std::vector<UnsentRounds::Unsent> UnsentRounds::next(int limit) {
+    std::vector<Unsent> found;
+    if (!open())
+        return found;
+    const QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    {
+        QSqlQuery q(db);
+        q.setForwardOnly(true);
+        q.prepare(QStringLiteral(
+            "SELECT r.id, g.token, g.started_at, g.pupil, r.started_at, r.ended_at,"
+            " r.score_before, r.score_after, r.low_bound, r.high_bound, r.red_value, r.ending"
+            " FROM rounds r JOIN games g ON g.id = r.game_id WHERE r.sent = 0"
+            " ORDER BY r.id LIMIT ?"));
+        q.addBindValue(limit);
+        if (!q.exec()) {
+            close();
+            return {};
+        }
+        while (q.next()) {
+            Unsent u{q.value(0).toLongLong(), {}};
+            RoundRecord& r = u.round;
+            r.gameToken = q.value(1).toString();
+            r.gameStarted = QDateTime::fromMSecsSinceEpoch(q.value(2).toLongLong());
+            r.pupil = q.value(3).toString().isEmpty() ? pupil_ : q.value(3).toString();
+            r.started = QDateTime::fromMSecsSinceEpoch(q.value(4).toLongLong());
+            r.ended = QDateTime::fromMSecsSinceEpoch(q.value(5).toLongLong());
+            r.scoreBefore = q.value(6).toInt();
+            r.scoreAfter = q.value(7).toInt();
+            r.lowBound = q.value(8).toDouble();
+            r.highBound = q.value(9).toDouble();
+            r.redValue = static_cast<float>(q.value(10).toDouble());
+            r.ending = endingFromName(q.value(11).toString()).value_or(Ending::ProgramEnd);
+            found.push_back(std::move(u));
+        }
+        if (q.lastError().isValid()) {
+            close();
+            return {};
+        }
+    }
+    QSqlQuery guesses(db);
+    guesses.setForwardOnly(true);
+    guesses.prepare(
+        QStringLiteral("SELECT answer, verdict FROM guesses WHERE round_id = ? ORDER BY position"));
+    for (Unsent& u : found) {
+        guesses.addBindValue(u.id);
+        if (!guesses.exec()) {
+            close();
+            return {};
+        }
+        while (guesses.next())
+            u.round.guesses.push_back(
+                {guesses.value(0).toString().toStdString(),
+                 verdictFromName(guesses.value(1).toString()).value_or(Verdict::Outside)});
+    }
+    return found;
+}
+
+bool UnsentRounds::markSent(qint64 id, bool refused) {
+    if (!open())
+        return false;
+    QSqlQuery q(QSqlDatabase::database(connection_, false));
+    q.prepare(QStringLiteral("UPDATE rounds SET sent = ? WHERE id = ?"));
+    q.addBindValue(refused ? 2 : 1);
+    q.addBindValue(id);
+    return q.exec();
+}
+
+} // namespace quiltaro
