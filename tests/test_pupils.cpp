@@ -20,6 +20,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <mutex>
+#include <set>
+
 #include <unistd.h>
 
 using namespace quiltaro;
@@ -189,6 +192,13 @@ private slots:
         Reports reports;
         GameRecording recording(reports.report);
         QCOMPARE(recording.classList().size(), 3);
+        // What sends rounds on to a class's server hears of every pupil's record.
+        std::mutex toldMutex;
+        std::set<QString> told;
+        recording.whenWritten([&](const QString& path) {
+            const std::lock_guard lock(toldMutex);
+            told.insert(path);
+        });
         TestProgram t;
         t.program.setRoundObserver(recording.observer());
         t.program.setClassList(recording.classList(),
@@ -296,6 +306,9 @@ private slots:
         }
         QVERIFY(!QFile::exists(RecordStore::defaultPath()));
         QVERIFY(reports.texts.isEmpty());
+        const std::lock_guard lock(toldMutex);
+        QCOMPARE(told, (std::set<QString>{pupilRecordPath("Zoé Lefèvre-N'Diaye"),
+                                          pupilRecordPath("Léo"), pupilRecordPath("Inès")}));
     }
 
     // A personal login: nothing is asked, and the rounds carry the account's name.
