@@ -494,6 +494,24 @@ private slots:
         QCOMPARE(read.rounds.size(), size_t(3));
         // Without a class named, the whole school.
         QCOMPARE(readServerRounds(teacher, "").rounds.size(), size_t(4));
+
+        // The teacher's CSV of the class: the French one, a line a round,
+        // with each round's pupil, and not the other class's.
+        const QString csv = QDir::temp().filePath("classe-serveur.csv");
+        QString said;
+        QTextStream err(&said);
+        QCOMPARE(exportServerCsv({server->conninfo("prof", db), "CM1", ""}, csv, err), 0);
+        QFile file(csv);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        QVERIFY(bytes.startsWith("\xEF\xBB\xBF")); // the mark French spreadsheets want
+        const QStringList lines = QString::fromUtf8(bytes.mid(3)).split("\r\n", Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 1 + 3);
+        QVERIFY(lines[0].contains(';'));
+        QCOMPARE(lines.filter(QRegularExpression("^\"?Léa\"?;")).size(), 2);
+        QCOMPARE(lines.filter(QRegularExpression("^\"?Noé\"?;")).size(), 1);
+        QFile::remove(csv);
+        QVERIFY(said.isEmpty());
     }
 
     // Times come back in local time, right on either side of a change of
