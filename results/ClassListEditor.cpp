@@ -11,27 +11,42 @@
 
 namespace quiltaro {
 
-ClassListEditor::ClassListEditor(QWidget* parent) : QDialog(parent) {
-    setWindowTitle(QStringLiteral("Quiltaro : liste de la classe"));
-    auto* layout = new QVBoxLayout(this);
+ClassListPlace ClassListPlace::ownConfiguration() {
+    ClassListPlace place;
     const QString own = writableClassListFile();
     const QString inUse = classListFile();
+    place.where = QStringLiteral("Fichier : %1").arg(QDir::toNativeSeparators(own));
+    if (!inUse.isEmpty() && inUse != own)
+        place.where += QStringLiteral("\nLa liste lue jusqu'ici vient de %1 ; l'enregistrer ici "
+                                      "la remplace pour ce compte.")
+                           .arg(QDir::toNativeSeparators(inUse));
+    place.read = [inUse](QStringList& names, QString* problem) {
+        names = inUse.isEmpty() ? QStringList() : readClassList(inUse, problem);
+        return problem->isEmpty();
+    };
+    place.write = [own](const QStringList& names, QString* problem) {
+        return writeClassList(own, names, problem);
+    };
+    return place;
+}
+
+ClassListEditor::ClassListEditor(QWidget* parent, ClassListPlace place)
+    : QDialog(parent), place_(std::move(place)) {
+    setWindowTitle(QStringLiteral("Quiltaro : liste de la classe"));
+    auto* layout = new QVBoxLayout(this);
     QString text = QStringLiteral(
         "Un prénom par ligne. Quand la liste existe, chaque partie commence par « Qui joue ? » "
         "et les manches de chaque élève sont enregistrées à part, sous son prénom.");
-    text += QStringLiteral("\nFichier : %1").arg(QDir::toNativeSeparators(own));
-    if (!inUse.isEmpty() && inUse != own)
-        text += QStringLiteral("\nLa liste lue jusqu'ici vient de %1 ; l'enregistrer ici la "
-                               "remplace pour ce compte.")
-                    .arg(QDir::toNativeSeparators(inUse));
+    text += QLatin1Char('\n') + place_.where;
     auto* help = new QLabel(text);
     help->setWordWrap(true);
     layout->addWidget(help);
     editor_ = new QPlainTextEdit;
     editor_->setAccessibleName(QStringLiteral("Prénoms des élèves, un par ligne"));
     QString problem;
-    if (!inUse.isEmpty())
-        editor_->setPlainText(readClassList(inUse, &problem).join(QLatin1Char('\n')));
+    QStringList names;
+    place_.read(names, &problem);
+    editor_->setPlainText(names.join(QLatin1Char('\n')));
     layout->addWidget(editor_);
     problem_ = new QLabel(problem);
     problem_->setWordWrap(true);
@@ -57,7 +72,7 @@ bool ClassListEditor::save() {
             names << name;
     }
     QString problem;
-    if (writeClassList(writableClassListFile(), names, &problem))
+    if (place_.write(names, &problem))
         return true;
     problem_->setText(problem.left(1).toUpper() + problem.mid(1));
     return false;

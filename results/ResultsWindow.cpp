@@ -230,7 +230,7 @@ void ResultsWindow::exportRounds(const std::vector<PupilRounds>& rounds, const Q
 }
 
 void ResultsWindow::editClassList() {
-    ClassListEditor editor(this);
+    ClassListEditor editor(this, classListPlace_);
     editor.exec();
 }
 

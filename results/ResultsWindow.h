@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ClassListEditor.h"
 #include "ClassRecord.h"
 
 #include <QDateTime>
@@ -32,6 +33,8 @@ public:
     PupilCharts* charts() const { return charts_; }
     QString shownPupil() const { return shownPupil_; }
     void showPupil(const QString& name);
+    // Where "Liste de la classe…" reads and writes the list.
+    void setClassListPlace(ClassListPlace place) { classListPlace_ = std::move(place); }
 
 private:
     // Asks where, then writes the rounds as a French CSV.
@@ -39,6 +42,7 @@ private:
     void editClassList();
 
     ClassRecord data_;
+    ClassListPlace classListPlace_ = ClassListPlace::ownConfiguration();
     QScrollArea* scroll_ = nullptr;
     ClassTable* table_ = nullptr;
     QVBoxLayout* pupilLayout_ = nullptr;

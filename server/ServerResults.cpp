@@ -3,6 +3,8 @@
 #include "ClassRecord.h"
 #include "ResultsWindow.h"
 #include "ServerClassFeed.h"
+#include "ServerClassList.h"
+#include "ServerConnection.h"
 
 #include <QApplication>
 #include <QPointer>
@@ -15,8 +17,34 @@
 namespace quiltaro {
 
 namespace {
+
 constexpr auto refreshPeriod = std::chrono::seconds(5);
+
 } // namespace
+
+ClassListPlace serverClassListPlace(const ServerSettings& settings) {
+    ClassListPlace place;
+    place.where = QStringLiteral("Sur le serveur de la classe (%1) : tous les postes de la "
+                                 "classe la lisent.")
+                      .arg(maskedConnInfo(settings.conninfo));
+    place.read = [settings](QStringList& names, QString* problem) {
+        ServerConnection server(settings.conninfo, {5, 10000, 15000});
+        if (readServerClassList(server, settings.className, names))
+            return true;
+        *problem = QStringLiteral("la liste n'a pas pu être lue sur le serveur : %1.")
+                       .arg(server.problem());
+        return false;
+    };
+    place.write = [settings](const QStringList& names, QString* problem) {
+        ServerConnection server(settings.conninfo, {5, 10000, 15000});
+        if (writeServerClassList(server, settings.className, names))
+            return true;
+        *problem = QStringLiteral("la liste n'a pas pu être écrite sur le serveur : %1.")
+                       .arg(server.problem());
+        return false;
+    };
+    return place;
+}
 
 int showServerResults(const ServerSettings& settings) {
     std::unique_ptr<ResultsWindow> window;
@@ -31,6 +59,7 @@ int showServerResults(const ServerSettings& settings) {
         lastProblem = problem;
         // A fresh window in the place of the last, on the same pupil.
         auto fresh = std::make_unique<ResultsWindow>(data, QDateTime::currentDateTime(), false);
+        fresh->setClassListPlace(serverClassListPlace(settings));
         if (window) {
             fresh->setGeometry(window->geometry());
             if (!window->shownPupil().isEmpty())

@@ -11,6 +11,7 @@
 #include "ServerClassList.h"
 #include "ServerCommands.h"
 #include "ServerConnection.h"
+#include "ServerResults.h"
 #include "ServerRounds.h"
 #include "ServerSchema.h"
 #include "ServerSender.h"
@@ -468,6 +469,19 @@ private slots:
         QVERIFY(writeServerClassList(teacher, "CM2", {}));
         QVERIFY(refreshClassListCopy(pupil, "CM2"));
         QVERIFY(!QFile::exists(serverClassListCopy()));
+
+        // The teacher's window edits the list on the server; a pupils'
+        // computer cannot, and is told why.
+        QString problem;
+        QVERIFY(serverClassListPlace({server->conninfo("prof", db), "CM2", ""})
+                    .write({"Inès", "Tom"}, &problem));
+        names.clear();
+        QVERIFY(serverClassListPlace(settings).read(names, &problem));
+        QCOMPARE(names, QStringList({"Inès", "Tom"}));
+        QVERIFY(!serverClassListPlace(settings).write({"Intrus"}, &problem));
+        QVERIFY(problem.contains("serveur"));
+        QVERIFY(readServerClassList(pupil, "CM2", names));
+        QCOMPARE(names, QStringList({"Inès", "Tom"}));
     }
 
     // What the teacher's view reads: the rounds as a record gives them, and
