@@ -13,7 +13,9 @@ start_desktop() {
     rm -f "$fd"
     openbox --sm-disable ${config:+--config-file "$config"} >/dev/null 2>&1 &
     PIDS+=($!)
-    for _ in $(seq 100); do
+    # Up to 20 s: on a machine whose cores the other suites keep busy,
+    # openbox has been seen to need more than five.
+    for _ in $(seq 400); do
         xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && return 0
         sleep 0.05
     done
