@@ -26,37 +26,6 @@ using namespace quiltaro::test;
 
 namespace {
 
-using Steady = std::chrono::steady_clock;
-
-// The time as a pupil's rounds see it: a pupil never ends two rounds in the
-// same millisecond, though a test could.
-QDateTime pupilsTime() {
-    static std::atomic<int> calls{0};
-    return QDateTime::currentDateTime().addMSecs(10 * calls++);
-}
-
-// A pupil's rounds, each won at the second guess; times how long each call
-// into the record kept the game.
-struct Pupil {
-    Recorder& recorder;
-    RoundState s;
-    Steady::duration worst{};
-    explicit Pupil(Recorder& r) : recorder(r) {
-        s.lowBound = 0, s.highBound = 1000, s.redValue = 500;
-    }
-    template <typename Call> void timed(Call call) {
-        const auto start = Steady::now();
-        call();
-        worst = std::max(worst, Steady::now() - start);
-    }
-    void playRound() {
-        timed([&] { recorder.roundGenerated(s); });
-        timed([&] { recorder.guessJudged(s, "250", Verdict::TooLow); });
-        timed([&] { recorder.guessJudged(s, "500", Verdict::Right); });
-        timed([&] { recorder.betweenReactions(); });
-    }
-};
-
 // Every round kept beside the record, not yet in it.
 size_t keptAside(const QString& path) {
     size_t rounds = 0;
@@ -91,7 +60,7 @@ int gameKilledMeanwhile(const QString& path, int rounds) {
     ProblemReport report{[](const QString&) {}};
     RecordStore store(path, report);
     Recorder recorder(store, pupilsTime);
-    Pupil pupil(recorder);
+    TimedPupil pupil(recorder);
     for (int i = 0; i < rounds; ++i)
         pupil.playRound();
     std::this_thread::sleep_for(std::chrono::seconds(1));
@@ -128,7 +97,7 @@ private slots:
         Reports reports;
         RecordStore store(path, reports.report);
         Recorder recorder(store, pupilsTime);
-        Pupil pupil(recorder);
+        TimedPupil pupil(recorder);
         QElapsedTimer played;
         played.start();
         for (int i = 0; i < 50; ++i) {
@@ -156,7 +125,7 @@ private slots:
         Reports reports;
         RecordStore store(file("idle.sqlite"), reports.report);
         Recorder recorder(store, pupilsTime);
-        Pupil(recorder).playRound();
+        TimedPupil(recorder).playRound();
         QCOMPARE(recorder.waiting(), size_t(0));
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         const std::clock_t cpu = std::clock();
@@ -181,7 +150,7 @@ private slots:
             Reports reports;
             RecordStore store(path, reports.report);
             Recorder recorder(store, pupilsTime);
-            Pupil pupil(recorder);
+            TimedPupil pupil(recorder);
             for (int i = 0; i < 3; ++i)
                 pupil.playRound();
             QElapsedTimer since;
@@ -207,7 +176,7 @@ private slots:
         Reports reports;
         RecordStore store(path, reports.report);
         Recorder recorder(store, pupilsTime);
-        Pupil(recorder).playRound();
+        TimedPupil(recorder).playRound();
         // Read once the rounds kept aside are written in: a reading while
         // they are may count one of them twice or not at all.
         QTRY_COMPARE_WITH_TIMEOUT(keptAside(path), size_t(0), 15000);

@@ -34,35 +34,6 @@ using namespace quiltaro::test;
 
 namespace {
 
-using Steady = std::chrono::steady_clock;
-
-QDateTime pupilsTime() {
-    static std::atomic<int> calls{0};
-    return QDateTime::currentDateTime().addMSecs(10 * calls++);
-}
-
-// A pupil's rounds, each won at the second guess, timing every call the
-// game makes into the record.
-struct Pupil {
-    Recorder& recorder;
-    RoundState s;
-    Steady::duration worst{};
-    explicit Pupil(Recorder& r) : recorder(r) {
-        s.lowBound = 0, s.highBound = 1000, s.redValue = 500;
-    }
-    template <typename Call> void timed(Call call) {
-        const auto start = Steady::now();
-        call();
-        worst = std::max(worst, Steady::now() - start);
-    }
-    void playRound() {
-        timed([&] { recorder.roundGenerated(s); });
-        timed([&] { recorder.guessJudged(s, "250", Verdict::TooLow); });
-        timed([&] { recorder.guessJudged(s, "500", Verdict::Right); });
-        timed([&] { recorder.betweenReactions(); });
-    }
-};
-
 // A computer of the class: the game's record and sender as the program sets
 // them up from its configuration, playing `rounds` rounds `pauseMs` apart.
 int playAsComputer(int rounds, int pauseMs) {
@@ -74,7 +45,7 @@ int playAsComputer(int rounds, int pauseMs) {
         recorder, [](const QString& text) { std::fprintf(stderr, "%s\n", qPrintable(text)); });
     if (!sender)
         return 3;
-    Pupil pupil(recorder);
+    TimedPupil pupil(recorder);
     for (int i = 0; i < rounds; ++i) {
         pupil.playRound();
         std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
@@ -357,7 +328,7 @@ private slots:
                 std::make_unique<ServerSender>(settings, QStringList{path}, [](const QString&) {});
             Recorder recorder(store, pupilsTime);
             recorder.whenWritten([s = sender.get()](const QString& p) { s->roundWritten(p); });
-            Pupil pupil(recorder);
+            TimedPupil pupil(recorder);
             pupil.playRound();
             QVERIFY(sender->drained(std::chrono::seconds(30)));
             server->pause();
@@ -426,7 +397,7 @@ private slots:
                 nowhere, QStringList{path}, [&](const QString& text) { told << text; });
             Recorder recorder(store, pupilsTime);
             recorder.whenWritten([s = sender.get()](const QString& p) { s->roundWritten(p); });
-            Pupil pupil(recorder);
+            TimedPupil pupil(recorder);
             for (int i = 0; i < 5; ++i)
                 pupil.playRound();
             // Refused at once, the sender waits for the next round, or a

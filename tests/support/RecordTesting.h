@@ -3,12 +3,17 @@
 // What the record's suites share: rounds of known content, reports caught
 // instead of printed, and a look at a database from outside the store.
 #include "RecordStore.h"
+#include "Recorder.h"
 
 #include <QDateTime>
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTest>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 
 namespace quiltaro::test {
 
@@ -80,5 +85,36 @@ inline QByteArray contents(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
+
+using Steady = std::chrono::steady_clock;
+
+// The time as a pupil's rounds see it: a pupil never ends two rounds in the
+// same millisecond, though a test could.
+QDateTime pupilsTime() {
+    static std::atomic<int> calls{0};
+    return QDateTime::currentDateTime().addMSecs(10 * calls++);
+}
+
+// A pupil's rounds, each won at the second guess; times how long each call
+// into the record kept the game.
+struct TimedPupil {
+    Recorder& recorder;
+    RoundState s;
+    Steady::duration worst{};
+    explicit TimedPupil(Recorder& r) : recorder(r) {
+        s.lowBound = 0, s.highBound = 1000, s.redValue = 500;
+    }
+    template <typename Call> void timed(Call call) {
+        const auto start = Steady::now();
+        call();
+        worst = std::max(worst, Steady::now() - start);
+    }
+    void playRound() {
+        timed([&] { recorder.roundGenerated(s); });
+        timed([&] { recorder.guessJudged(s, "250", Verdict::TooLow); });
+        timed([&] { recorder.guessJudged(s, "500", Verdict::Right); });
+        timed([&] { recorder.betweenReactions(); });
+    }
+};
 
 } // namespace quiltaro::test
