@@ -6,7 +6,7 @@
 #   ./bench.sh                 builds in build/
 #   BUILD_DIR=dir ./bench.sh   builds in dir instead
 #   ./bench.sh --frames        only the sweep frame figures, in a few seconds
-#   ./bench.sh --pace          only the animations' pace, quiet then loaded
+#   ./bench.sh --pace          only the animations' pace: quiet, loaded, 1080p, 4K
 #   ./bench.sh --memory        only the peak memory, at design size and full screen
 #   ./bench.sh --server        only the class on a PostgreSQL server of its own
 #   ./bench.sh --no-build      measures the tree as it is (installs nothing)

@@ -2,6 +2,7 @@
 
 #include "BenchSupport.h"
 #include "BusyCores.h"
+#include "LargeScreens.h"
 
 #include <QApplication>
 
@@ -25,6 +26,10 @@ void timeAnimation(LiveGame& live, Animation& a, const std::function<void()>& pr
 }
 
 } // namespace
+
+double Animation::ratio() const {
+    return median(walls) / nominal;
+}
 
 Animations measureAnimations(LiveGame& live) {
     Animations a;
@@ -65,13 +70,16 @@ int paceOnly(int argc, char** argv) {
         BusyCores busy;
         return measureAnimations(live);
     }();
-    for (const auto& [a, suffix] : {std::pair(&quiet, ""), std::pair(&loaded, "_loaded")})
+    const LargeScreenPaces large = measureLargeScreens(live);
+    for (const auto& [a, suffix] :
+         {std::pair(&quiet, ""), std::pair(&loaded, "_loaded"),
+          std::pair(&large.hd.animations, "_1080p"), std::pair(&large.uhd.animations, "_4k")})
         std::printf("sweep_ratio%s %.4f ratio\nzoom_ratio%s %.4f ratio\nblink_ratio%s %.4f ratio\n",
-                    suffix, median(a->sweep.walls) / a->sweep.nominal, suffix,
-                    median(a->zoom.walls) / a->zoom.nominal, suffix,
-                    median(a->blink.walls) / a->blink.nominal);
+                    suffix, a->sweep.ratio(), suffix, a->zoom.ratio(), suffix, a->blink.ratio());
     printPaceDetails(quiet, "");
     printPaceDetails(loaded, ", loaded");
+    printPaceDetails(large.hd.animations, ", 1920 x 1080");
+    printPaceDetails(large.uhd.animations, ", 3840 x 2160");
     return 0;
 }
 

@@ -17,6 +17,7 @@ struct Animation {
     Clock::Duration busy{}, late{}; // over all runs
     int waits = 0;
 
+    double ratio() const; // median wall time / nominal
     double perWaitUs(Clock::Duration d) const {
         return std::chrono::duration<double, std::micro>(d).count() / std::max(1, waits);
     }
@@ -36,8 +37,8 @@ Animations measureAnimations(LiveGame& live);
 // (drawing, presenting) and the late wake-up.
 void printPaceDetails(const Animations& a, const char* label);
 
-// `quiltaro_bench --pace`: the three ratios alone, quiet then with every core
-// busy, one a line.
+// `quiltaro_bench --pace`: the three ratios alone, quiet, then with every core
+// busy, then full screen at 1920 x 1080 and 3840 x 2160, one a line.
 int paceOnly(int argc, char** argv);
 
 } // namespace quiltaro::bench

@@ -1,19 +1,18 @@
 #pragma once
 
-#include <QSize>
+#include "AnimationFigures.h"
 
-namespace quiltaro {
-class GameWindow;
-struct RoundState;
-} // namespace quiltaro
+#include <QSize>
 
 namespace quiltaro::bench {
 
-// Wall time over nominal time of the three animations, the median of three
-// runs each, with the game window filling a screen of one size.
+// The three animations with the game window filling a screen of one size.
 struct Pace {
     QSize window;
-    double sweep = 0, zoom = 0, blink = 0;
+    Animations animations;
+    double sweep() const { return animations.sweep.ratio(); }
+    double zoom() const { return animations.zoom.ratio(); }
+    double blink() const { return animations.blink.ratio(); }
 };
 struct LargeScreenPaces {
     Pace hd;  // 1920 x 1080
@@ -22,6 +21,6 @@ struct LargeScreenPaces {
 
 // The game window is placed at the screen's top left at each size in turn,
 // then given back its place and size.
-LargeScreenPaces measureLargeScreens(GameWindow& window, RoundState& state);
+LargeScreenPaces measureLargeScreens(LiveGame& live);
 
 } // namespace quiltaro::bench

@@ -20,7 +20,7 @@ Surface::Surface(QSizeF sizeInPoints, qreal devicePixelRatio, QColor background)
              static_cast<int>(std::ceil(sizeInPoints.height() * scale_)), QImage::Format_RGB32),
       compactAt_(firstCompaction) {
     image_.fill(background_);
-    dirty_ = image_.rect();
+    resetTiles();
     // Text is drawn without antialiasing: the game prints the same text over
     // itself again and again (the try line after every key, the labels after
     // a sweep), and blended edges would darken at each reprint.
@@ -41,6 +41,7 @@ void Surface::setScale(qreal devicePixelRatio, double contentScale) {
     image_ = QImage(static_cast<int>(std::ceil(size_.width() * scale_)),
                     static_cast<int>(std::ceil(size_.height() * scale_)), QImage::Format_RGB32);
     image_.fill(background_);
+    resetTiles();
     for (const Operation& op : kept_)
         if (op.live)
             perform(op);
@@ -49,7 +50,6 @@ void Surface::setScale(qreal devicePixelRatio, double contentScale) {
     freshTiles_.clear();
     freshRange_ = QRect();
     wholePresents_ = 0;
-    dirty_ = image_.rect();
 }
 
 void Surface::setForeColor(int index) {
@@ -192,7 +192,7 @@ void Surface::print(std::initializer_list<PrintItem> items, LineEnd end) {
 QColor Surface::pixelAt(double x, double y) const {
     const QPoint p(static_cast<int>(std::floor(x * scale_)),
                    static_cast<int>(std::floor(y * scale_)));
-    return image_.rect().contains(p) ? QColor(image_.pixel(p)) : QColor();
+    return image_.rect().contains(p) ? QColor(image(QRect(p, QSize(1, 1))).pixel(p)) : QColor();
 }
 
 } // namespace quiltaro

@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QRect>
+#include <QRegion>
 #include <QSizeF>
 #include <QString>
 
@@ -84,13 +85,13 @@ public:
     // Sends to the screen now what was drawn since the last presentation,
     // narrowed to the pixels that differ from what the screen shows: a sweep
     // frame redraws the whole interval to move one bracket by one point.
-    // The presenter is called at every presentation, with an empty
-    // rectangle when no pixel of the surface changed, so that it can bring
-    // the window's controls up to date as well.
+    // The presenter is called at every presentation, with the tiles that
+    // changed, or an empty region when none did, so that it can bring the
+    // window's controls up to date as well.
     void present();
     // What the view has painted from the image, in device pixels.
     void markShown(const QRect& deviceRect);
-    void setPresenter(std::function<void(const QRect& deviceRect)> presenter) {
+    void setPresenter(std::function<void(const QRegion& deviceRegion)> presenter) {
         presenter_ = std::move(presenter);
     }
     int presentCount() const { return presentCount_; }
@@ -99,8 +100,14 @@ public:
     // The ratio times the content scale is kept at minimumDeviceScale or more.
     void setScale(qreal devicePixelRatio, double contentScale);
     static constexpr double minimumDeviceScale = 0.5;
+    // What the surface compares with what the screen shows, and sends to it,
+    // is tiles of this size in device pixels.
+    static constexpr int tileWidth = 32, tileHeight = 8;
 
-    const QImage& image() const { return image_; }
+    // The picture, every pixel up to date; or up to date within a rectangle
+    // of device pixels, which is all the view needs to paint it.
+    const QImage& image() const { return image(image_.rect()); }
+    const QImage& image(const QRect& deviceRect) const;
     qreal devicePixelRatio() const { return ratio_; }
     double contentScale() const { return contentScale_; }
     // Device pixels per point.
@@ -145,6 +152,7 @@ private:
     QRect designInk(const Operation& op) const;
     void paintShape(QPainter& painter, const Operation& op, double scale, int penWidth) const;
     void fillDevice(QRect rect, QRgb colour);
+    bool fillPart(QRect part, QRgb colour);
     QRect straightLineRect(const Operation& op) const;
     QRect boxRect(const Operation& op) const;
     void lineOperation(double x1, double y1, double x2, double y2, QRgb colour);
@@ -155,8 +163,8 @@ private:
     void perform(const Operation& op);
     void keep(Operation&& op);
     void compact();
-    void markDirty(const QRect& rect) { dirty_ |= rect.intersected(image_.rect()); }
-    QRect changedWithin(const QRect& area);
+    void markDirty(const QRect& rect);
+    QRegion changedWithin(const QRect& area);
     int fontIndex();
     static QString textOf(const PrintItem& item);
     static bool covers(const Operation& later, const Operation& earlier);
@@ -167,7 +175,8 @@ private:
     double contentScale_ = 1;
     double scale_;
     QColor background_;
-    QImage image_;
+    // Written as it is read: see pending_.
+    mutable QImage image_;
     std::deque<Operation> kept_;
     int dead_ = 0;
     std::size_t compactAt_;
@@ -176,18 +185,35 @@ private:
     // What the screen shows, as far as the view has told: a hash of each tile
     // of it rather than a copy, which would double the image's memory (28 MB
     // full screen on a 4K screen). Empty until the screen shows the image.
-    static constexpr int tileWidth = 32, tileHeight = 8;
     std::vector<std::size_t> shownTiles_;
     static constexpr std::size_t unknownTile = 0;
     // The hashes of the presentation under way, over the tiles it compared:
     // what the view paints meanwhile is not hashed twice.
     std::vector<std::size_t> freshTiles_;
     QRect freshRange_; // in tiles
+    // The tiles drawn on since the last presentation; only those can differ
+    // from what the screen shows.
+    std::vector<std::uint8_t> dirtyTiles_;
+    // A tile that a fill covers whole is not written at once: its colour is
+    // noted here, and written when the tile is read or partly drawn over.
+    // An animation frame erases a large area and paints most of it back
+    // (a zoom frame at 4K, 3 million pixels for some 100,000 that change);
+    // so only the tiles that end the frame in another colour, or under a
+    // line or a glyph, are written, hashed and sent.
+    mutable std::vector<QRgb> pending_;
+    static constexpr QRgb noPending = 0; // the pixels are opaque: never a colour
     int tileColumns() const { return (image_.width() + tileWidth - 1) / tileWidth; }
+    QRect tileRect(int column, int row) const {
+        return QRect(column * tileWidth, row * tileHeight, tileWidth, tileHeight)
+            .intersected(image_.rect());
+    }
+    void resetTiles();
+    void materialize(std::size_t index, const QRect& tile) const;
     std::size_t tileHash(int column, int row) const;
+    static std::size_t uniformHash(QRgb colour, QSize size);
     int wholePresents_ = 0;
     QRect dirty_;
-    std::function<void(const QRect&)> presenter_;
+    std::function<void(const QRegion&)> presenter_;
     int presentCount_ = 0;
 
     QColor foreColor_{Qt::black};

@@ -42,34 +42,6 @@ int Surface::pixelWidth(int widthInPixels) const {
         1, static_cast<int>(std::lround(std::max(1, widthInPixels) * ratio_ * contentScale_)));
 }
 
-// Only the rows that change are written and marked for presenting: an
-// animation frame paints the same band and erases the same white area again
-// and again (at 4K, millions of pixels a frame), and then the presentation's
-// comparison with what the screen shows need not go over them.
-void Surface::fillDevice(QRect rect, QRgb rgb) {
-    rect = rect.intersected(image_.rect());
-    if (rect.isEmpty())
-        return;
-    // A row of the colour, to compare rows with at memcmp's speed.
-    thread_local std::vector<QRgb> filled;
-    const auto width = static_cast<std::size_t>(rect.width());
-    if (filled.size() < width || filled.front() != rgb)
-        filled.assign(std::max(width, filled.size()), rgb);
-    const std::size_t bytes = width * sizeof(QRgb);
-    int top = -1, bottom = -1;
-    for (int row = rect.top(); row <= rect.bottom(); ++row) {
-        auto* line = reinterpret_cast<QRgb*>(image_.scanLine(row)) + rect.left();
-        if (std::memcmp(line, filled.data(), bytes) == 0)
-            continue;
-        std::fill(line, line + width, rgb);
-        if (top < 0)
-            top = row;
-        bottom = row;
-    }
-    if (top >= 0)
-        markDirty(QRect(QPoint(rect.left(), top), QPoint(rect.right(), bottom)));
-}
-
 // Horizontal and vertical lines, which are all this game draws, go straight
 // to whole device pixels: crisp at any scale, and cheap enough for an
 // animation frame. Square ends, so that a serif meets its bracket without a
@@ -199,6 +171,8 @@ void Surface::perform(const Operation& op) {
     const QRect clip = scaledRect(designInk(op)).intersected(image_.rect());
     if (clip.isEmpty())
         return;
+    // The painter blends over what the tiles hold: their pending fills first.
+    image(clip);
     QPainter painter(&image_);
     painter.setClipRect(clip);
     paintShape(painter, op, scale_, pixelWidth(op.lineWidth));

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 // Presenting what was drawn: only the tiles that differ from what the screen
 // shows are sent to it.
@@ -14,20 +15,24 @@ void Surface::present() {
         // Nothing drawn, but controls may have been shown or hidden: they
         // belong to the frame too.
         if (presenter_)
-            presenter_(QRect());
+            presenter_(QRegion());
         return;
     }
     // Until the surface has been presented twice, what was drawn goes out
     // whole. Then what the screen now shows is noted, and later
     // presentations send only the tiles that differ from it. A surface
     // presented once, like the welcome window's, never pays for it.
-    const QRect rect = shownTiles_.empty() ? dirty_ : changedWithin(dirty_);
+    const QRegion changed = shownTiles_.empty() ? QRegion(dirty_) : changedWithin(dirty_);
+    const int columns = tileColumns();
+    for (int row = dirty_.top() / tileHeight; row <= dirty_.bottom() / tileHeight; ++row)
+        std::fill_n(dirtyTiles_.begin() + row * columns + dirty_.left() / tileWidth,
+                    dirty_.right() / tileWidth - dirty_.left() / tileWidth + 1, std::uint8_t(0));
     dirty_ = QRect();
     if (presenter_)
-        presenter_(rect);
+        presenter_(changed);
     freshRange_ = QRect();
     if (shownTiles_.empty() && ++wholePresents_ == 2) {
-        const int columns = tileColumns(), rows = (image_.height() + tileHeight - 1) / tileHeight;
+        const int rows = (image_.height() + tileHeight - 1) / tileHeight;
         shownTiles_.resize(static_cast<std::size_t>(columns) * rows);
         freshTiles_.resize(shownTiles_.size());
         for (int row = 0; row < rows; ++row)
@@ -36,57 +41,54 @@ void Surface::present() {
     }
 }
 
-std::size_t Surface::tileHash(int column, int row) const {
-    // Eight independent lanes, each step a bijection of the lane, so that a
-    // tile's hash changes with any one of its pixels; the processor runs the
-    // lanes side by side, faster than a general-purpose hash, which matters
-    // at ratio 2 where a sweep frame compares 800 kB.
-    constexpr std::uint64_t odd = 0x9E3779B97F4A7C15ULL;
-    auto step = [](std::uint64_t h, std::uint64_t word) {
-        h = (h ^ word) * odd;
-        return h ^ (h >> 29);
-    };
-    const QRect tile = QRect(column * tileWidth, row * tileHeight, tileWidth, tileHeight)
-                           .intersected(image_.rect());
-    constexpr int lanes = 8;
-    std::uint64_t lane[lanes] = {1, 2, 3, 4, 5, 6, 7, 8};
-    const std::size_t bytes = static_cast<std::size_t>(tile.width()) * sizeof(QRgb);
-    for (int y = tile.top(); y <= tile.bottom(); ++y) {
-        const uchar* p = image_.constScanLine(y) + tile.left() * sizeof(QRgb);
-        std::size_t i = 0;
-        for (; i + 8 * lanes <= bytes; i += 8 * lanes)
-            for (int k = 0; k < lanes; ++k) {
-                std::uint64_t word;
-                std::memcpy(&word, p + i + 8 * k, 8);
-                lane[k] = step(lane[k], word);
-            }
-        for (int k = 0; i < bytes; i += sizeof(QRgb), k = (k + 1) % lanes) {
-            std::uint32_t pixel;
-            std::memcpy(&pixel, p + i, sizeof pixel);
-            lane[k] = step(lane[k], pixel);
-        }
-    }
-    std::uint64_t hash = lane[0];
-    for (int k = 1; k < lanes; ++k)
-        hash = step(hash, lane[k]);
-    return static_cast<std::size_t>(step(hash, odd)) | 1; // never unknownTile
-}
-
-QRect Surface::changedWithin(const QRect& area) {
+QRegion Surface::changedWithin(const QRect& area) {
     // The pixels outside the area are those the screen already shows, so a
-    // tile that differs only counts within the area.
+    // tile that differs only counts within the area. Only the tiles that
+    // differ are sent, not the rectangle around them: a zoom frame at 4K
+    // changes the band's two edges and the labels, a quarter of what lies
+    // between them.
     const int columns = tileColumns();
     freshRange_ = QRect(QPoint(area.left() / tileWidth, area.top() / tileHeight),
                         QPoint(area.right() / tileWidth, area.bottom() / tileHeight));
-    QRect changed;
-    for (int row = freshRange_.top(); row <= freshRange_.bottom(); ++row)
-        for (int column = freshRange_.left(); column <= freshRange_.right(); ++column) {
-            const std::size_t index = row * columns + column;
-            freshTiles_[index] = tileHash(column, row);
-            if (freshTiles_[index] != shownTiles_[index])
-                changed |= QRect(column * tileWidth, row * tileHeight, tileWidth, tileHeight);
+    // Runs of changed tiles along each row of tiles: sorted by y then x and
+    // apart, as QRegion::setRects asks.
+    std::vector<QRect> runs;
+    for (int row = freshRange_.top(); row <= freshRange_.bottom(); ++row) {
+        int runStart = -1;
+        for (int column = freshRange_.left(); column <= freshRange_.right() + 1; ++column) {
+            bool differs = false;
+            if (column <= freshRange_.right()) {
+                // A tile not drawn on since the screen was told what it
+                // holds still holds it.
+                const std::size_t index = row * columns + column;
+                const bool known = !dirtyTiles_[index] && shownTiles_[index] != unknownTile;
+                freshTiles_[index] = known ? shownTiles_[index] : tileHash(column, row);
+                differs = freshTiles_[index] != shownTiles_[index];
+            }
+            if (differs && runStart < 0)
+                runStart = column;
+            if (!differs && runStart >= 0) {
+                runs.push_back(QRect(QPoint(runStart * tileWidth, row * tileHeight),
+                                     QPoint(column * tileWidth - 1, (row + 1) * tileHeight - 1))
+                                   .intersected(area));
+                runStart = -1;
+            }
         }
-    return changed.intersected(area);
+    }
+    // Each rectangle is a request of its own to the X server, which costs
+    // more than a few pixels: the changed tiles of a sweep frame at design
+    // size go out as the one rectangle around them.
+    QRect around;
+    qint64 covered = 0;
+    for (const QRect& run : runs) {
+        around |= run;
+        covered += qint64(run.width()) * run.height();
+    }
+    if (qint64(around.width()) * around.height() <= 2 * covered)
+        return QRegion(around);
+    QRegion changed;
+    changed.setRects(runs.data(), static_cast<int>(runs.size()));
+    return changed;
 }
 
 void Surface::markShown(const QRect& deviceRect) {
@@ -105,9 +107,7 @@ void Surface::markShown(const QRect& deviceRect) {
                 shownTiles_[index] = freshTiles_[index];
                 continue;
             }
-            const QRect tile(column * tileWidth, row * tileHeight, tileWidth, tileHeight);
-            const bool known =
-                rect.contains(tile.intersected(image_.rect())) || !dirty_.intersects(tile);
+            const bool known = rect.contains(tileRect(column, row)) || !dirtyTiles_[index];
             shownTiles_[index] = known ? tileHash(column, row) : unknownTile;
         }
 }

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace quiltaro {
 
@@ -18,7 +19,7 @@ SurfaceView::SurfaceView(QSizeF sizeInPoints, QColor background, QWidget* parent
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
     setFocusPolicy(Qt::NoFocus);
-    surface_->setPresenter([this](const QRect& deviceRect) {
+    surface_->setPresenter([this](const QRegion& deviceRegion) {
         if (!isVisible())
             return;
         // A control shown since the last frame is part of this frame, but Qt
@@ -27,49 +28,82 @@ SurfaceView::SurfaceView(QSizeF sizeInPoints, QColor background, QWidget* parent
         // after the blink. Those marks are delivered now, and the repaint
         // below paints every marked control along with the surface.
         QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateLater);
-        if (deviceRect.isEmpty()) {
+        if (deviceRegion.isEmpty()) {
             QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
             return;
         }
         const qreal r = surface_->devicePixelRatio();
-        const QRect logical(QPoint(static_cast<int>(std::floor(deviceRect.left() / r)),
-                                   static_cast<int>(std::floor(deviceRect.top() / r))),
-                            QPoint(static_cast<int>(std::ceil((deviceRect.right() + 1) / r)),
-                                   static_cast<int>(std::ceil((deviceRect.bottom() + 1) / r))));
-        repaintInBands(logical);
+        if (r == 1) {
+            repaintInBands(deviceRegion);
+            return;
+        }
+        std::vector<QRect> logical;
+        for (const QRect& rect : deviceRegion)
+            logical.push_back(
+                QRect(QPoint(static_cast<int>(std::floor(rect.left() / r)),
+                             static_cast<int>(std::floor(rect.top() / r))),
+                      QPoint(static_cast<int>(std::ceil((rect.right() + 1) / r)) - 1,
+                             static_cast<int>(std::ceil((rect.bottom() + 1) / r)) - 1)));
+        QRegion region;
+        for (const QRect& rect : logical)
+            region += rect;
+        repaintInBands(region);
     });
 }
 
-void SurfaceView::repaintInBands(const QRect& rect) {
-    // Without shared memory, Qt's X backing store copies each rectangle it
-    // flushes into a staging buffer of the window's, which grows to the
-    // largest rectangle flushed and never shrinks: a whole surface repainted
-    // at once would keep megabytes for the rest of the game. Bands of rows
-    // keep it small, at the cost of a few more requests to the X server.
+void SurfaceView::repaintInBands(const QRegion& region) {
+    // Without shared memory, Qt's X backing store sends each rectangle of
+    // the region it flushes through a staging buffer of the window's, which
+    // grows to the largest rectangle flushed and never shrinks: a whole
+    // surface repainted at once would keep megabytes for the rest of the
+    // game. A region of small rectangles, the usual frame, is repainted at
+    // once: every repaint costs Qt's whole round to the X server. Otherwise
+    // bands of rows, as high as the widest rectangle allows, keep the buffer
+    // small; a band with nothing to paint costs nothing.
     const qreal r = devicePixelRatioF();
-    const qreal bytesPerRow = std::ceil(rect.width() * r) * std::ceil(r) * 4;
-    const int rows = std::max(1, static_cast<int>(bandBytes / bytesPerRow));
-    for (int top = rect.top(); top <= rect.bottom(); top += rows)
-        repaint(QRect(rect.left(), top, rect.width(), std::min(rows, rect.bottom() + 1 - top)));
+    auto bytes = [r](int width, int height) {
+        return std::ceil(width * r) * std::ceil(height * r) * 4;
+    };
+    int widest = 0;
+    qreal largest = 0;
+    for (const QRect& rect : region) {
+        widest = std::max(widest, rect.width());
+        largest = std::max(largest, bytes(rect.width(), rect.height()));
+    }
+    const QRect bounds = region.boundingRect();
+    if (largest <= bandBytes) {
+        repaint(region);
+        return;
+    }
+    // Bands start on the surface's rows of tiles: a row of changed tiles is
+    // painted at once, not in two halves.
+    const int tileRows = std::max(1, static_cast<int>(Surface::tileHeight / r));
+    const int rows =
+        std::max(tileRows, static_cast<int>(bandBytes / bytes(widest, 1)) / tileRows * tileRows);
+    for (int top = bounds.top() / tileRows * tileRows; top <= bounds.bottom(); top += rows) {
+        const QRegion band = region.intersected(
+            QRect(bounds.left(), top, bounds.width(), std::min(rows, bounds.bottom() + 1 - top)));
+        if (!band.isEmpty())
+            repaint(band);
+    }
 }
 
 void SurfaceView::setContentScale(double scale) {
-    const qint64 before = surface_->image().cacheKey();
+    const std::pair before(surface_->devicePixelRatio(), surface_->contentScale());
     surface_->setScale(devicePixelRatioF(), scale);
-    if (surface_->image().cacheKey() != before)
+    if (std::pair(surface_->devicePixelRatio(), surface_->contentScale()) != before)
         update();
 }
 
 void SurfaceView::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    const QImage& image = surface_->image();
     const qreal r = surface_->devicePixelRatio();
     for (const QRect& rect : event->region()) {
         const QRect source(static_cast<int>(std::floor(rect.left() * r)),
                            static_cast<int>(std::floor(rect.top() * r)),
                            static_cast<int>(std::ceil(rect.width() * r)),
                            static_cast<int>(std::ceil(rect.height() * r)));
-        painter.drawImage(QRectF(rect), image, source);
+        painter.drawImage(QRectF(rect), surface_->image(source), source);
         surface_->markShown(source);
     }
 }

@@ -25,9 +25,10 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    // Repaints now, a band of rows at a time, none larger than bandBytes.
-    void repaintInBands(const QRect& rect);
-    static constexpr int bandBytes = 64 * 1024;
+    // Repaints now, a band of rows at a time, none larger than bandBytes:
+    // enough for a row of tiles across a 4K screen (3840 x 8 pixels).
+    void repaintInBands(const QRegion& region);
+    static constexpr int bandBytes = 128 * 1024;
 
     std::unique_ptr<Surface> surface_;
 };

@@ -21,14 +21,15 @@ namespace {
 struct FakeScreen {
     Surface g;
     QImage screen;
-    std::vector<QRect> presented;
+    std::vector<QRegion> presented;
 
     explicit FakeScreen(qreal ratio) : g(QSizeF(480, 300), ratio, Qt::white) {
         screen = QImage(g.image().size(), QImage::Format_RGB32);
         screen.fill(Qt::black);
-        g.setPresenter([this](const QRect& rect) {
-            presented.push_back(rect);
-            paint(rect);
+        g.setPresenter([this](const QRegion& region) {
+            presented.push_back(region);
+            for (const QRect& rect : region)
+                paint(rect);
         });
     }
     void paint(const QRect& rect) {
@@ -105,6 +106,52 @@ private slots:
         }
     }
 
+    void whatIsDrawnOverAFillMeetsTheFill_data() {
+        QTest::addColumn<qreal>("ratio");
+        QTest::newRow("1") << qreal(1);
+        QTest::newRow("1.5") << qreal(1.5);
+    }
+    void whatIsDrawnOverAFillMeetsTheFill() {
+        // A fill that covers whole tiles writes them only when they are read
+        // or drawn over: a glyph, a curve or a line drawn on such a tile
+        // must blend with the fill, not with what the tile held before.
+        QFETCH(qreal, ratio);
+        auto drawOver = [](Surface& g) {
+            g.filledBox(0, 40, 480, 300, lightCyan);
+            g.ellipse(200, 150, 60, red, 0.5);
+            g.setForeColor(blue);
+            g.setPosition(70, 260);
+            g.print(QStringLiteral("Ta réponse est en dehors de l'intervalle"),
+                    Surface::LineEnd::Keep);
+            g.line(10, 120, 460, 121, blue);
+            g.line(100, 99, 100, 140, white);
+        };
+        Surface before(QSizeF(480, 300), ratio, Qt::white),
+            fresh(QSizeF(480, 300), ratio, Qt::white);
+        before.filledBox(0, 0, 480, 300, yellow);
+        before.line(50, 50, 400, 280, red);
+        before.present(), before.present(), before.present();
+        drawOver(before);
+        drawOver(fresh);
+        QCOMPARE(before.pixelAt(300, 250), QColor(paletteColor(lightCyan)));
+        QCOMPARE(before.pixelAt(300, 20), QColor(paletteColor(yellow)));
+        // Below the top of the fill, the two pictures are the same, and
+        // what was drawn over the fill is there.
+        const int top = static_cast<int>(std::ceil(40 * before.scale())) + 1;
+        const QRect below(0, top, before.image().width(), before.image().height() - top);
+        QVERIFY(before.image().copy(below) == fresh.image().copy(below));
+        auto count = [&](QRgb colour) {
+            int n = 0;
+            for (int y = below.top(); y <= below.bottom(); ++y)
+                for (int x = below.left(); x <= below.right(); ++x)
+                    n += before.image().pixel(x, y) == colour;
+            return n;
+        };
+        QVERIFY(count(paletteColor(red).rgb()) > 100 * ratio);
+        QVERIFY(count(paletteColor(blue).rgb()) > 1000 * ratio);
+        QVERIFY(count(paletteColor(white).rgb()) > 30 * ratio);
+    }
+
     void aSweepFrameSendsLittle() {
         // A sweep frame draws the whole interval again to move one bracket
         // by one point; the screen is sent a few tiles around it, not the
@@ -118,13 +165,13 @@ private slots:
             f.g.line(x, 99, x, 140, red);
             f.g.present();
             QCOMPARE(f.presented.size(), size_t(1));
-            const QRect sent = f.presented.front();
+            const QRect sent = f.presented.front().boundingRect();
             QVERIFY2(sent.width() <= 64 && sent.height() <= 41 * 96 / 72 + 16,
                      qPrintable(QStringLiteral("%1 x %2").arg(sent.width()).arg(sent.height())));
         }
         f.presented.clear();
         f.g.present();
-        QCOMPARE(f.presented, std::vector<QRect>{QRect()});
+        QCOMPARE(f.presented, std::vector<QRegion>{QRegion()});
     }
 
     void aLargeChangeIsPaintedInBands() {
@@ -151,7 +198,7 @@ private slots:
         QRegion covered;
         const qreal r = view->devicePixelRatioF();
         for (const QRect& rect : painted) {
-            QVERIFY2(rect.width() * rect.height() * r * r * 4 <= 64 * 1024,
+            QVERIFY2(rect.width() * rect.height() * r * r * 4 <= 128 * 1024,
                      qPrintable(QStringLiteral("%1 x %2").arg(rect.width()).arg(rect.height())));
             covered += rect;
         }
