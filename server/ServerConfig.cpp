@@ -3,7 +3,7 @@
 #include <QSettings>
 #include <QStandardPaths>
 
-#include <libpq-fe.h>
+#include "LibPq.h"
 
 #include <mutex>
 
@@ -35,20 +35,27 @@ void useUntranslatedLibpqMessages() {
 bool parseConnInfo(const QString& conninfo, ConnParams& params, QString* problem) {
     useUntranslatedLibpqMessages();
     params.clear();
+    const LibPq* pq = libPq();
+    if (!pq) {
+        if (problem)
+            *problem = QStringLiteral("la bibliothèque libpq de PostgreSQL n'est pas installée "
+                                      "(paquet libqt6sql6-psql, qui l'installe avec le pilote)");
+        return false;
+    }
     char* error = nullptr;
-    PQconninfoOption* options = PQconninfoParse(conninfo.toUtf8().constData(), &error);
+    PQconninfoOption* options = pq->conninfoParse(conninfo.toUtf8().constData(), &error);
     if (!options) {
         if (problem)
             *problem = QStringLiteral("la chaîne de connexion ne peut pas être lue (%1)")
                            .arg(error ? QString::fromLocal8Bit(error).trimmed()
                                       : QStringLiteral("mémoire insuffisante"));
-        PQfreemem(error);
+        pq->freemem(error);
         return false;
     }
     for (const PQconninfoOption* o = options; o->keyword; ++o)
         if (o->val)
             params[QString::fromLatin1(o->keyword)] = QString::fromUtf8(o->val);
-    PQconninfoFree(options);
+    pq->conninfoFree(options);
     return true;
 }
 

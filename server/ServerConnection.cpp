@@ -8,7 +8,7 @@
 #include <QUuid>
 #include <QVariant>
 
-#include <libpq-fe.h>
+#include "LibPq.h"
 #include <sys/socket.h>
 
 namespace quiltaro {
@@ -151,7 +151,7 @@ bool ServerConnection::failed(const QSqlError& error) {
     // A connection that broke is of no further use: the next open() makes
     // another, once the queries on this one are gone.
     PGconn* conn = handle();
-    if (cut || !conn || PQstatus(conn) != CONNECTION_OK)
+    if (cut || !conn || !libPq() || libPq()->status(conn) != CONNECTION_OK)
         open_ = false;
     return false;
 }
@@ -219,7 +219,7 @@ void ServerConnection::arm() {
         const std::lock_guard lock(mutex_);
         if (armed_++ == 0)
             cut_ = false;
-        socket_ = conn ? PQsocket(conn) : -1;
+        socket_ = conn && libPq() ? libPq()->socket(conn) : -1;
         deadline_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeouts_.cutMs);
     }
     changed_.notify_all();
