@@ -37,6 +37,7 @@ void Surface::setScale(qreal devicePixelRatio, double contentScale) {
         return;
     ratio_ = ratio;
     contentScale_ = content;
+    // A released image is made again here, at the new size.
     scale_ = pixelsPerPoint * ratio_ * contentScale_;
     image_ = QImage(static_cast<int>(std::ceil(size_.width() * scale_)),
                     static_cast<int>(std::ceil(size_.height() * scale_)), QImage::Format_RGB32);
@@ -86,7 +87,29 @@ int Surface::fontIndex() {
     return fontIndex_;
 }
 
+void Surface::release() {
+    if (image_.isNull() || !dirty_.isEmpty())
+        return;
+    releasedSize_ = image_.size();
+    image_ = QImage();
+}
+
+void Surface::restore() {
+    if (!image_.isNull())
+        return;
+    image_ = QImage(releasedSize_, QImage::Format_RGB32);
+    image_.fill(background_);
+    resetTiles();
+    for (const Operation& op : kept_)
+        if (op.live)
+            perform(op);
+    // The same picture as before, which the screen shows already.
+    std::fill(dirtyTiles_.begin(), dirtyTiles_.end(), std::uint8_t(0));
+    dirty_ = QRect();
+}
+
 void Surface::clear() {
+    restore();
     fillDevice(image_.rect(), background_.rgb());
     x_ = y_ = 0;
     kept_.clear();
@@ -97,6 +120,7 @@ void Surface::clear() {
 }
 
 void Surface::draw(Operation&& op) {
+    restore();
     perform(op);
     keep(std::move(op));
 }
@@ -192,7 +216,8 @@ void Surface::print(std::initializer_list<PrintItem> items, LineEnd end) {
 QColor Surface::pixelAt(double x, double y) const {
     const QPoint p(static_cast<int>(std::floor(x * scale_)),
                    static_cast<int>(std::floor(y * scale_)));
-    return image_.rect().contains(p) ? QColor(image(QRect(p, QSize(1, 1))).pixel(p)) : QColor();
+    const QImage& pixels = image();
+    return pixels.rect().contains(p) ? QColor(pixels.pixel(p)) : QColor();
 }
 
 } // namespace quiltaro

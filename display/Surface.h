@@ -96,6 +96,13 @@ public:
     }
     int presentCount() const { return presentCount_; }
 
+    // Gives the image's memory back while its window waits in the
+    // background, when everything drawn is on the screen: the kept
+    // operations draw the same picture again when it is next drawn on or
+    // read. A window's image is megabytes, as much as Qt's own copy of it.
+    void release();
+    bool holdsImage() const { return !image_.isNull(); }
+
     // Makes the image again at another resolution, with the same picture.
     // The ratio times the content scale is kept at minimumDeviceScale or more.
     void setScale(qreal devicePixelRatio, double contentScale);
@@ -106,7 +113,7 @@ public:
 
     // The picture, every pixel up to date; or up to date within a rectangle
     // of device pixels, which is all the view needs to paint it.
-    const QImage& image() const { return image(image_.rect()); }
+    const QImage& image() const;
     const QImage& image(const QRect& deviceRect) const;
     qreal devicePixelRatio() const { return ratio_; }
     double contentScale() const { return contentScale_; }
@@ -208,6 +215,9 @@ private:
             .intersected(image_.rect());
     }
     void resetTiles();
+    // The released image drawn again, as the screen shows it.
+    void restore();
+    QSize releasedSize_;
     void materialize(std::size_t index, const QRect& tile) const;
     std::size_t tileHash(int column, int row) const;
     static std::size_t uniformHash(QRgb colour, QSize size);

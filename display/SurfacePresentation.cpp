@@ -92,6 +92,8 @@ QRegion Surface::changedWithin(const QRect& area) {
 }
 
 void Surface::markShown(const QRect& deviceRect) {
+    if (image_.isNull())
+        return;
     const QRect rect = shownTiles_.empty() ? QRect() : deviceRect.intersected(image_.rect());
     if (rect.isEmpty())
         return;

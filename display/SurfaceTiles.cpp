@@ -40,7 +40,15 @@ void Surface::materialize(std::size_t index, const QRect& tile) const {
     pending_[index] = noPending;
 }
 
+const QImage& Surface::image() const {
+    const_cast<Surface*>(this)->restore();
+    return image(image_.rect());
+}
+
 const QImage& Surface::image(const QRect& deviceRect) const {
+    // Reading a released image draws it again: the picture is the same, only
+    // its pixels come back.
+    const_cast<Surface*>(this)->restore();
     const QRect rect = deviceRect.intersected(image_.rect());
     if (rect.isEmpty())
         return image_;

@@ -95,6 +95,16 @@ void SurfaceView::setContentScale(double scale) {
         update();
 }
 
+bool SurfaceView::event(QEvent* event) {
+    // A window in the background (the welcome window behind the game, the
+    // game behind the farewell) keeps its picture on the screen and in Qt's
+    // backing store; the surface's own copy is only needed to draw, and is
+    // drawn again then.
+    if (event->type() == QEvent::WindowDeactivate)
+        surface_->release();
+    return QWidget::event(event);
+}
+
 void SurfaceView::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     const qreal r = surface_->devicePixelRatio();

@@ -23,6 +23,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     // Repaints now, a band of rows at a time, none larger than bandBytes:

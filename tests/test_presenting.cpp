@@ -152,6 +152,65 @@ private slots:
         QVERIFY(count(paletteColor(white).rgb()) > 30 * ratio);
     }
 
+    void aReleasedImageComesBackAsItWas() {
+        // A window in the background gives its image back; drawn on again,
+        // it has the same picture as a surface that never let it go, and the
+        // screen, which showed it all along, is sent only what changed.
+        FakeScreen f(1.5);
+        Surface twin(QSizeF(480, 300), 1.5, Qt::white);
+        auto draw = [](Surface& g, int round) {
+            g.filledBox(0, 60, 480, 300, round % 2 ? white : lightCyan);
+            g.ellipse(100 + round * 20, 150, 40, red, 0.5);
+            g.setForeColor(blue);
+            g.setPosition(70, 260);
+            g.print(QString::number(round * 1234.5), Surface::LineEnd::End);
+            g.line(10, 120 + round, 460, 120 + round, blue);
+        };
+        for (int whole = 0; whole < 2; ++whole) // until then, the surface goes out whole
+            f.g.filledBox(0, 0, 480, 300, yellow), f.g.present(),
+                twin.filledBox(0, 0, 480, 300, yellow);
+        for (int round = 0; round < 6; ++round) {
+            draw(f.g, round), draw(twin, round);
+            f.g.present(), twin.present();
+            const QImage shown = f.screen;
+            f.g.release();
+            QVERIFY(!f.g.holdsImage());
+            f.presented.clear();
+            f.g.present(); // nothing drawn: nothing to draw again either
+            QVERIFY(!f.g.holdsImage());
+            QCOMPARE(f.presented, std::vector<QRegion>{QRegion()});
+            QCOMPARE(f.g.image(), twin.image());
+            QVERIFY(f.g.holdsImage());
+            f.g.setForeColor(blue);
+            f.g.setPosition(70, 260);
+            f.g.print(QString::number(round * 1234.5), Surface::LineEnd::End);
+            f.presented.clear();
+            f.g.present();
+            QCOMPARE(f.screen, shown);
+            QCOMPARE(f.presented, std::vector<QRegion>{QRegion()});
+        }
+        // Something drawn and not yet on the screen keeps the image.
+        f.g.line(0, 0, 100, 0, red);
+        f.g.release();
+        QVERIFY(f.g.holdsImage());
+    }
+
+    void aWindowInTheBackgroundReleasesItsImage() {
+        QWidget back, front;
+        auto* view = new SurfaceView(QSizeF(480, 300), Qt::white, &back);
+        back.resize(700, 450), front.resize(200, 100);
+        back.show();
+        QVERIFY(QTest::qWaitForWindowActive(&back));
+        view->surface().filledBox(10, 10, 100, 100, red);
+        view->surface().present();
+        QVERIFY(view->surface().holdsImage());
+        front.show();
+        front.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&front));
+        QTRY_VERIFY(!view->surface().holdsImage());
+        QCOMPARE(view->surface().pixelAt(50, 50), QColor(paletteColor(red)));
+    }
+
     void aSweepFrameSendsLittle() {
         // A sweep frame draws the whole interval again to move one bracket
         // by one point; the screen is sent a few tiles around it, not the
