@@ -430,7 +430,9 @@ private slots:
             QElapsedTimer waited;
             waited.start();
             recorder.programEnding();
-            QVERIFY(waited.elapsed() < 1200);
+            // Its patience, and room for a loaded machine under the
+            // sanitizers: still short of the 3 s the other copy holds it.
+            QVERIFY(waited.elapsed() < Recorder::patienceAtEnd.count() + 1000);
             QCOMPARE(recorder.waiting(), size_t(1));
         }
         const QStringList aside = QDir(dir.path()).entryList({"last.sqlite.attente-*"});
