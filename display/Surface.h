@@ -215,6 +215,8 @@ private:
             .intersected(image_.rect());
     }
     void resetTiles();
+    // Marks the tiles a device rectangle touches as drawn on (1) or not (0).
+    void flagTiles(const QRect& rect, std::uint8_t drawnOn);
     // The released image drawn again, as the screen shows it.
     void restore();
     QSize releasedSize_;

@@ -23,16 +23,13 @@ void Surface::present() {
     // presentations send only the tiles that differ from it. A surface
     // presented once, like the welcome window's, never pays for it.
     const QRegion changed = shownTiles_.empty() ? QRegion(dirty_) : changedWithin(dirty_);
-    const int columns = tileColumns();
-    for (int row = dirty_.top() / tileHeight; row <= dirty_.bottom() / tileHeight; ++row)
-        std::fill_n(dirtyTiles_.begin() + row * columns + dirty_.left() / tileWidth,
-                    dirty_.right() / tileWidth - dirty_.left() / tileWidth + 1, std::uint8_t(0));
+    flagTiles(dirty_, 0);
     dirty_ = QRect();
     if (presenter_)
         presenter_(changed);
     freshRange_ = QRect();
     if (shownTiles_.empty() && ++wholePresents_ == 2) {
-        const int rows = (image_.height() + tileHeight - 1) / tileHeight;
+        const int columns = tileColumns(), rows = (image_.height() + tileHeight - 1) / tileHeight;
         shownTiles_.resize(static_cast<std::size_t>(columns) * rows);
         freshTiles_.resize(shownTiles_.size());
         for (int row = 0; row < rows; ++row)

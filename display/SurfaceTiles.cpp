@@ -23,10 +23,14 @@ void Surface::markDirty(const QRect& area) {
     if (rect.isEmpty())
         return;
     dirty_ |= rect;
+    flagTiles(rect, 1);
+}
+
+void Surface::flagTiles(const QRect& rect, std::uint8_t drawnOn) {
     const int columns = tileColumns();
     for (int row = rect.top() / tileHeight; row <= rect.bottom() / tileHeight; ++row)
         std::fill_n(dirtyTiles_.begin() + row * columns + rect.left() / tileWidth,
-                    rect.right() / tileWidth - rect.left() / tileWidth + 1, std::uint8_t(1));
+                    rect.right() / tileWidth - rect.left() / tileWidth + 1, drawnOn);
 }
 
 void Surface::materialize(std::size_t index, const QRect& tile) const {

@@ -122,27 +122,19 @@ public:
     // error of the first that failed, empty when all ran.
     QString exec(const QStringList& statements, const QString& user = QStringLiteral("admin"),
                  const QString& db = QStringLiteral("postgres")) const {
-        const QString name = QUuid::createUuid().toString();
         QString failure;
-        {
-            QSqlDatabase c = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
-            c.setHostName(socketDir());
-            c.setPort(port_);
-            c.setDatabaseName(db);
-            c.setUserName(user);
-            c.setConnectOptions(QStringLiteral("connect_timeout=2"));
+        connected(user, db, [&](QSqlDatabase& c) {
             if (!c.open()) {
                 failure = c.lastError().text();
-            } else {
-                QSqlQuery q(c);
-                for (const QString& s : statements)
-                    if (!q.exec(s)) {
-                        failure = q.lastError().text();
-                        break;
-                    }
+                return;
             }
-        }
-        QSqlDatabase::removeDatabase(name);
+            QSqlQuery q(c);
+            for (const QString& s : statements)
+                if (!q.exec(s)) {
+                    failure = q.lastError().text();
+                    return;
+                }
+        });
         return failure.isEmpty() || !failure.trimmed().isEmpty() ? failure : QStringLiteral("?");
     }
     QString exec(const QString& statement, const QString& user = QStringLiteral("admin"),
@@ -152,24 +144,33 @@ public:
     // One value read as `user`; invalid when it could not be.
     QVariant value(const QString& sql, const QString& user = QStringLiteral("admin"),
                    const QString& db = QStringLiteral("postgres")) const {
-        const QString name = QUuid::createUuid().toString();
         QVariant v;
+        connected(user, db, [&](QSqlDatabase& c) {
+            QSqlQuery q(c);
+            if (c.open() && q.exec(sql) && q.next())
+                v = q.value(0);
+        });
+        return v;
+    }
+
+private:
+    QString data() const { return dir_.path() + QStringLiteral("/data"); }
+
+    // A connection of its own to the server as `user` on `db`, for `use`,
+    // removed afterwards.
+    template <typename Use> void connected(const QString& user, const QString& db, Use use) const {
+        const QString name = QUuid::createUuid().toString();
         {
             QSqlDatabase c = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
             c.setHostName(socketDir());
             c.setPort(port_);
             c.setDatabaseName(db);
             c.setUserName(user);
-            QSqlQuery q(c);
-            if (c.open() && q.exec(sql) && q.next())
-                v = q.value(0);
+            c.setConnectOptions(QStringLiteral("connect_timeout=2"));
+            use(c);
         }
         QSqlDatabase::removeDatabase(name);
-        return v;
     }
-
-private:
-    QString data() const { return dir_.path() + QStringLiteral("/data"); }
 
     // A test that dies takes its server with it (an immediate shutdown).
     void run(QProcess& process, const QString& program, const QStringList& args) const {
