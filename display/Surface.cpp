@@ -117,6 +117,7 @@ void Surface::clear() {
     compactAt_ = firstCompaction;
     fonts_.clear();
     fontIndex_ = -1;
+    largeText_.clear();
 }
 
 void Surface::draw(Operation&& op) {

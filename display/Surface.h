@@ -1,5 +1,7 @@
 #pragma once
 
+#include "LargeText.h"
+
 #include <QColor>
 #include <QFont>
 #include <QImage>
@@ -168,6 +170,7 @@ private:
     // A box or an ellipse in the current fill and line width.
     Operation outlined(Operation::Kind kind, int outlineColour) const;
     void perform(const Operation& op);
+    void paintLargeText(const Operation& op);
     void keep(Operation&& op);
     void compact();
     void markDirty(const QRect& rect);
@@ -188,6 +191,7 @@ private:
     int dead_ = 0;
     std::size_t compactAt_;
     std::vector<QFont> fonts_;
+    LargeText largeText_; // keyed by the index in fonts_
     int fontIndex_ = -1;
     // What the screen shows, as far as the view has told: a hash of each tile
     // of it rather than a copy, which would double the image's memory (28 MB
@@ -221,6 +225,14 @@ private:
     void restore();
     QSize releasedSize_;
     void materialize(std::size_t index, const QRect& tile) const;
+    // A row of the image's pixels, without QImage::scanLine's check for a
+    // shared copy on every call: the callers write only after a call to
+    // ownPixels, which makes the image the surface's own.
+    QRgb* pixelRow(int y) const {
+        return reinterpret_cast<QRgb*>(const_cast<uchar*>(image_.constBits()) +
+                                       static_cast<qsizetype>(y) * image_.bytesPerLine());
+    }
+    void ownPixels() const { image_.bits(); }
     std::size_t tileHash(int column, int row) const;
     static std::size_t uniformHash(QRgb colour, QSize size);
     int wholePresents_ = 0;

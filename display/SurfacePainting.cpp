@@ -122,8 +122,9 @@ void Surface::paintShape(QPainter& painter, const Operation& op, double scale, i
         // that the font engine makes aliased, as the font asks. Larger ones
         // (18 points on a 4K screen) it fills as outlines, antialiased
         // whatever the font asks, so that each reprint in place blended again.
-        // Those are filled here, aliased: the same unhinted outline, with
-        // strokes several pixels wide, so that none drops out.
+        // Those are filled aliased: the same unhinted outline, with strokes
+        // several pixels wide, so that none drops out. On the surface itself
+        // paintLargeText does it, keeping what it filled.
         if (font.pixelSize() * scale > maxCachedGlyphPixels) {
             QPainterPath outline;
             outline.addText(baseline, font, op.text);
@@ -164,8 +165,13 @@ void Surface::perform(const Operation& op) {
         }
         return;
     }
-    case Operation::Kind::Ellipse:
     case Operation::Kind::Text:
+        if (fonts_[static_cast<std::size_t>(op.font)].pixelSize() * scale_ > maxCachedGlyphPixels) {
+            paintLargeText(op);
+            return;
+        }
+        break;
+    case Operation::Kind::Ellipse:
         break;
     }
     const QRect clip = scaledRect(designInk(op)).intersected(image_.rect());
@@ -176,6 +182,28 @@ void Surface::perform(const Operation& op) {
     QPainter painter(&image_);
     painter.setClipRect(clip);
     paintShape(painter, op, scale_, pixelWidth(op.lineWidth));
+    markDirty(clip);
+}
+
+// Text past Qt's glyph cache: the runs of pixels its outline covers, filled
+// once and kept (see LargeText), within its design pixels like any text.
+void Surface::paintLargeText(const Operation& op) {
+    const QRect clip = scaledRect(designInk(op)).intersected(image_.rect());
+    if (clip.isEmpty())
+        return;
+    image(clip); // the pending fills under it, written first
+    const QFont& font = fonts_[static_cast<std::size_t>(op.font)];
+    const QPointF baseline(op.x1 * scale_, (op.y1 + QFontMetricsF(font).ascent()) * scale_);
+    const LargeText::Placed placed = largeText_.place(font, op.font, op.text, scale_, baseline);
+    for (const LargeText::Run& run : placed.runs) {
+        const int y = placed.origin.y() + run.y;
+        if (y < clip.top() || y > clip.bottom())
+            continue;
+        const int left = std::max(clip.left(), placed.origin.x() + run.left);
+        const int right = std::min(clip.right() + 1, placed.origin.x() + run.right);
+        if (left < right)
+            std::fill(pixelRow(y) + left, pixelRow(y) + right, op.colour);
+    }
     markDirty(clip);
 }
 
