@@ -212,6 +212,12 @@ private:
     // so only the tiles that end the frame in another colour, or under a
     // line or a glyph, are written, hashed and sent.
     mutable std::vector<QRgb> pending_;
+    // What made each tile's pixels, as a hash that stands for them: a
+    // colour, then the fills over parts of it; unknownTile once anything
+    // else drew there (see tileHash).
+    mutable std::vector<std::size_t> recipes_;
+    static std::size_t withFill(std::size_t recipe, const QRect& partInTile, QRgb colour);
+    void forgetRecipes(const QRect& rect);
     static constexpr QRgb noPending = 0; // the pixels are opaque: never a colour
     int tileColumns() const { return (image_.width() + tileWidth - 1) / tileWidth; }
     QRect tileRect(int column, int row) const {

@@ -182,6 +182,7 @@ void Surface::perform(const Operation& op) {
     QPainter painter(&image_);
     painter.setClipRect(clip);
     paintShape(painter, op, scale_, pixelWidth(op.lineWidth));
+    forgetRecipes(clip);
     markDirty(clip);
 }
 
@@ -204,6 +205,7 @@ void Surface::paintLargeText(const Operation& op) {
         if (left < right)
             std::fill(pixelRow(y) + left, pixelRow(y) + right, op.colour);
     }
+    forgetRecipes(clip);
     markDirty(clip);
 }
 

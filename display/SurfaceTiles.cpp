@@ -14,6 +14,7 @@ void Surface::resetTiles() {
     const int rows = (image_.height() + tileHeight - 1) / tileHeight;
     const auto tiles = static_cast<std::size_t>(tileColumns()) * rows;
     pending_.assign(tiles, noPending);
+    recipes_.assign(tiles, unknownTile);
     dirtyTiles_.assign(tiles, 1);
     dirty_ = image_.rect();
 }
@@ -42,6 +43,7 @@ void Surface::materialize(std::size_t index, const QRect& tile) const {
         std::fill(line, line + tile.width(), colour);
     }
     pending_[index] = noPending;
+    recipes_[index] = uniformHash(colour, tile.size());
 }
 
 const QImage& Surface::image() const {
@@ -122,8 +124,24 @@ bool Surface::fillPart(QRect part, QRgb rgb) {
     }
     if (top < 0)
         return false;
+    // The same fills over the same colour make the same pixels. A fill
+    // that changed nothing leaves the recipe as it was: a sweep frame draws
+    // the line that erases the bracket over pixels already erased.
+    const int tileLeft = part.left() / tileWidth * tileWidth;
+    const int tileTop = part.top() / tileHeight * tileHeight;
+    const std::size_t index =
+        static_cast<std::size_t>(part.top() / tileHeight) * tileColumns() + part.left() / tileWidth;
+    if (recipes_[index] != unknownTile)
+        recipes_[index] = withFill(recipes_[index], part.translated(-tileLeft, -tileTop), rgb);
     markDirty(QRect(QPoint(part.left(), top), QPoint(part.right(), bottom)));
     return true;
+}
+
+void Surface::forgetRecipes(const QRect& rect) {
+    const int columns = tileColumns();
+    for (int row = rect.top() / tileHeight; row <= rect.bottom() / tileHeight; ++row)
+        std::fill_n(recipes_.begin() + row * columns + rect.left() / tileWidth,
+                    rect.right() / tileWidth - rect.left() / tileWidth + 1, unknownTile);
 }
 
 namespace {
@@ -164,12 +182,30 @@ template <typename Row> std::size_t hashRows(int width, int height, Row row) {
 
 } // namespace
 
-// A tile still to be filled hashes as the pixels it will have.
+std::size_t Surface::withFill(std::size_t recipe, const QRect& part, QRgb colour) {
+    constexpr std::uint64_t odd = 0x9E3779B97F4A7C15ULL;
+    auto step = [](std::uint64_t h, std::uint64_t word) {
+        h = (h ^ word) * odd;
+        return h ^ (h >> 29);
+    };
+    const std::uint64_t place = std::uint64_t(part.left()) | std::uint64_t(part.top()) << 16 |
+                                std::uint64_t(part.right()) << 32 |
+                                std::uint64_t(part.bottom()) << 48;
+    return static_cast<std::size_t>(step(step(step(recipe, place), colour), odd)) | 1;
+}
+
+// A tile still to be filled hashes as the pixels it will have; one filled,
+// then filled over in parts, as the fills that made it. Those are what a
+// sweep frame draws again unchanged, a few hundred tiles at 4K: hashing
+// their pixels cost more than drawing them.
 std::size_t Surface::tileHash(int column, int row) const {
     const QRect tile = tileRect(column, row);
-    const QRgb pending = pending_[static_cast<std::size_t>(row) * tileColumns() + column];
+    const std::size_t index = static_cast<std::size_t>(row) * tileColumns() + column;
+    const QRgb pending = pending_[index];
     if (pending != noPending)
         return uniformHash(pending, tile.size());
+    if (recipes_[index] != unknownTile)
+        return recipes_[index];
     return hashRows(tile.width(), tile.height(), [&](int y) {
         return image_.constScanLine(tile.top() + y) + tile.left() * sizeof(QRgb);
     });
