@@ -24,6 +24,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <memory>
 
 namespace quiltaro {
 
@@ -207,6 +208,32 @@ void ResultsWindow::showPupil(const QString& name) {
     pupilTitle_->setText(name);
     charts_ = new PupilCharts(*pupil);
     pupilLayout_->addWidget(charts_);
+}
+
+void ResultsWindow::takePlaceOf(const ResultsWindow& before) {
+    setGeometry(before.geometry());
+    setWindowState(before.windowState() & ~Qt::WindowActive);
+    if (table_ && before.table_) {
+        const QHeaderView* header = before.table_->horizontalHeader();
+        table_->sortByColumn(header->sortIndicatorSection(), header->sortIndicatorOrder());
+        if (const int row = table_->rowOf(before.shownPupil()); row >= 0)
+            table_->selectRow(row);
+    }
+    showPupil(before.shownPupil());
+    // The content's height is known once the window is laid out, after it
+    // is shown: the place is given back as soon as the scroll bar reaches it.
+    const int scrolled = before.scroll_->verticalScrollBar()->value();
+    QScrollBar* bar = scroll_->verticalScrollBar();
+    bar->setValue(scrolled);
+    if (bar->maximum() >= scrolled)
+        return;
+    auto following = std::make_shared<QMetaObject::Connection>();
+    *following =
+        connect(bar, &QScrollBar::rangeChanged, this, [bar, scrolled, following](int, int maximum) {
+            bar->setValue(std::min(scrolled, maximum));
+            if (maximum >= scrolled)
+                disconnect(*following);
+        });
 }
 
 void ResultsWindow::exportRounds(const std::vector<PupilRounds>& rounds, const QString& name) {

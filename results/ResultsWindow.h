@@ -33,6 +33,11 @@ public:
     PupilCharts* charts() const { return charts_; }
     QString shownPupil() const { return shownPupil_; }
     void showPupil(const QString& name);
+    // Takes the place of a window that showed the same class before new
+    // rounds arrived: where it stood, full screen or not, the order of the
+    // class, the pupil chosen and how far down it was scrolled. Before the
+    // window is shown.
+    void takePlaceOf(const ResultsWindow& before);
     // Where "Liste de la classe…" reads and writes the list.
     void setClassListPlace(ClassListPlace place) { classListPlace_ = std::move(place); }
 

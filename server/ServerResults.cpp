@@ -57,14 +57,11 @@ int showServerResults(const ServerSettings& settings) {
                          "sur le serveur (%s) : %s.\n",
                          qPrintable(maskedConnInfo(settings.conninfo)), qPrintable(problem));
         lastProblem = problem;
-        // A fresh window in the place of the last, on the same pupil.
+        // A fresh window in the place of the last, as the teacher left it.
         auto fresh = std::make_unique<ResultsWindow>(data, QDateTime::currentDateTime(), false);
         fresh->setClassListPlace(serverClassListPlace(settings));
-        if (window) {
-            fresh->setGeometry(window->geometry());
-            if (!window->shownPupil().isEmpty())
-                fresh->showPupil(window->shownPupil());
-        }
+        if (window)
+            fresh->takePlaceOf(*window);
         fresh->show();
         window = std::move(fresh);
         first = false;

@@ -1,7 +1,7 @@
 // The results window on a 1920 x 1080 screen at any scale: it fits, every
 // line of the class can be reached, its keys work; a pupil's charts by date,
 // named for a screen reader; the empty view of the teacher's own login; the
-// class list edited there.
+// class list edited there; a window refreshed in the place of another.
 #include "ClassListEditor.h"
 #include "ClassTable.h"
 #include "ClassTesting.h"
@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QChartView>
 #include <QDateTimeAxis>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QScreen>
@@ -139,6 +140,40 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QTest::keyClick(&window, Qt::Key_Escape);
         QVERIFY(!window.isVisible());
+    }
+
+    void aRefreshedWindowKeepsTheTeachersPlace() {
+        // The class on a server is shown again, in a new window, whenever
+        // rounds arrive: the teacher keeps the order, the pupil and the place.
+        ClassRecord data;
+        for (const QString& name : classOfThirty())
+            data.pupils.push_back(
+                {name, {played("g-" + name, now.addDays(-1), 0, 2, 3, Ending::Won)}});
+        ResultsWindow before(data, now, false);
+        before.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&before));
+        before.table()->sortByColumn(ClassTable::Pupil, Qt::DescendingOrder);
+        before.table()->selectRow(20);
+        const QString chosen = before.table()->pupilAt(20);
+        QCOMPARE(before.shownPupil(), chosen);
+        QApplication::processEvents(); // the pupil's charts laid out, as seconds later
+        QScrollBar* bar = before.scrollArea()->verticalScrollBar();
+        bar->setValue(bar->maximum() / 3);
+        const int place = bar->value();
+        QVERIFY(place > 0);
+
+        ResultsWindow after(data, now, false);
+        after.takePlaceOf(before);
+        after.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&after));
+        const QHeaderView* header = after.table()->horizontalHeader();
+        QCOMPARE(header->sortIndicatorSection(), int(ClassTable::Pupil));
+        QCOMPARE(header->sortIndicatorOrder(), Qt::DescendingOrder);
+        QCOMPARE(after.table()->pupilAt(20), chosen);
+        QCOMPARE(after.table()->currentIndex().row(), 20);
+        QCOMPARE(after.shownPupil(), chosen);
+        QTRY_COMPARE(after.scrollArea()->verticalScrollBar()->value(), place);
+        QCOMPARE(after.size(), before.size());
     }
 
     void anEmptyOwnLoginSaysWhereTheGamesAre() {
