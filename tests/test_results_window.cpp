@@ -33,6 +33,15 @@ class ResultsWindowTest : public QObject {
     // A Wednesday; the week started on Monday 30 November.
     const QDateTime now{QDate(2026, 12, 2), QTime(16, 0), Qt::UTC};
 
+    // A class of thirty, each pupil with one game won the day before.
+    ClassRecord thirtyWhoPlayedYesterday() const {
+        ClassRecord data;
+        for (const QString& name : classOfThirty())
+            data.pupils.push_back(
+                {name, {played("g-" + name, now.addDays(-1), 0, 2, 3, Ending::Won)}});
+        return data;
+    }
+
 private slots:
     void initTestCase() {
         QUILTARO_ADOPT_DESKTOP_LOCALE();
@@ -88,11 +97,7 @@ private slots:
     // window fits, each line of a class of thirty can be scrolled to, and its
     // keys work.
     void theWindowFitsAndEveryLineCanBeReached() {
-        ClassRecord data;
-        for (const QString& name : classOfThirty())
-            data.pupils.push_back(
-                {name, {played("g-" + name, now.addDays(-1), 0, 2, 3, Ending::Won)}});
-        ResultsWindow window(data, now, false);
+        ResultsWindow window(thirtyWhoPlayedYesterday(), now, false);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         const QRect screen = window.screen()->availableGeometry();
@@ -145,10 +150,7 @@ private slots:
     void aRefreshedWindowKeepsTheTeachersPlace() {
         // The class on a server is shown again, in a new window, whenever
         // rounds arrive: the teacher keeps the order, the pupil and the place.
-        ClassRecord data;
-        for (const QString& name : classOfThirty())
-            data.pupils.push_back(
-                {name, {played("g-" + name, now.addDays(-1), 0, 2, 3, Ending::Won)}});
+        const ClassRecord data = thirtyWhoPlayedYesterday();
         ResultsWindow before(data, now, false);
         before.show();
         QVERIFY(QTest::qWaitForWindowExposed(&before));
