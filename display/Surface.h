@@ -170,7 +170,7 @@ private:
     // A box or an ellipse in the current fill and line width.
     Operation outlined(Operation::Kind kind, int outlineColour) const;
     void perform(const Operation& op);
-    void paintLargeText(const Operation& op);
+    void copyLargeText(const Operation& op, const QRect& clip);
     void keep(Operation&& op);
     void compact();
     void markDirty(const QRect& rect);
@@ -218,6 +218,9 @@ private:
     mutable std::vector<std::size_t> recipes_;
     static std::size_t withFill(std::size_t recipe, const QRect& partInTile, QRgb colour);
     void forgetRecipes(const QRect& rect);
+    // Sets a value of each tile a device rectangle touches.
+    template <typename T>
+    void setOverTiles(std::vector<T>& perTile, const QRect& rect, T value) const;
     static constexpr QRgb noPending = 0; // the pixels are opaque: never a colour
     int tileColumns() const { return (image_.width() + tileWidth - 1) / tileWidth; }
     QRect tileRect(int column, int row) const {

@@ -124,7 +124,7 @@ void Surface::paintShape(QPainter& painter, const Operation& op, double scale, i
         // whatever the font asks, so that each reprint in place blended again.
         // Those are filled aliased: the same unhinted outline, with strokes
         // several pixels wide, so that none drops out. On the surface itself
-        // paintLargeText does it, keeping what it filled.
+        // copyLargeText does it, keeping what it filled.
         if (font.pixelSize() * scale > maxCachedGlyphPixels) {
             QPainterPath outline;
             outline.addText(baseline, font, op.text);
@@ -165,34 +165,30 @@ void Surface::perform(const Operation& op) {
         }
         return;
     }
-    case Operation::Kind::Text:
-        if (fonts_[static_cast<std::size_t>(op.font)].pixelSize() * scale_ > maxCachedGlyphPixels) {
-            paintLargeText(op);
-            return;
-        }
-        break;
     case Operation::Kind::Ellipse:
+    case Operation::Kind::Text:
         break;
     }
     const QRect clip = scaledRect(designInk(op)).intersected(image_.rect());
     if (clip.isEmpty())
         return;
-    // The painter blends over what the tiles hold: their pending fills first.
+    // The shape lands on what the tiles hold: their pending fills first.
     image(clip);
-    QPainter painter(&image_);
-    painter.setClipRect(clip);
-    paintShape(painter, op, scale_, pixelWidth(op.lineWidth));
+    if (op.kind == Operation::Kind::Text &&
+        fonts_[static_cast<std::size_t>(op.font)].pixelSize() * scale_ > maxCachedGlyphPixels) {
+        copyLargeText(op, clip);
+    } else {
+        QPainter painter(&image_);
+        painter.setClipRect(clip);
+        paintShape(painter, op, scale_, pixelWidth(op.lineWidth));
+    }
     forgetRecipes(clip);
     markDirty(clip);
 }
 
 // Text past Qt's glyph cache: the runs of pixels its outline covers, filled
-// once and kept (see LargeText), within its design pixels like any text.
-void Surface::paintLargeText(const Operation& op) {
-    const QRect clip = scaledRect(designInk(op)).intersected(image_.rect());
-    if (clip.isEmpty())
-        return;
-    image(clip); // the pending fills under it, written first
+// once and kept (see LargeText).
+void Surface::copyLargeText(const Operation& op, const QRect& clip) {
     const QFont& font = fonts_[static_cast<std::size_t>(op.font)];
     const QPointF baseline(op.x1 * scale_, (op.y1 + QFontMetricsF(font).ascent()) * scale_);
     const LargeText::Placed placed = largeText_.place(font, op.font, op.text, scale_, baseline);
@@ -205,8 +201,6 @@ void Surface::paintLargeText(const Operation& op) {
         if (left < right)
             std::fill(pixelRow(y) + left, pixelRow(y) + right, op.colour);
     }
-    forgetRecipes(clip);
-    markDirty(clip);
 }
 
 } // namespace quiltaro

@@ -27,11 +27,16 @@ void Surface::markDirty(const QRect& area) {
     flagTiles(rect, 1);
 }
 
-void Surface::flagTiles(const QRect& rect, std::uint8_t drawnOn) {
+template <typename T>
+void Surface::setOverTiles(std::vector<T>& perTile, const QRect& rect, T value) const {
     const int columns = tileColumns();
     for (int row = rect.top() / tileHeight; row <= rect.bottom() / tileHeight; ++row)
-        std::fill_n(dirtyTiles_.begin() + row * columns + rect.left() / tileWidth,
-                    rect.right() / tileWidth - rect.left() / tileWidth + 1, drawnOn);
+        std::fill_n(perTile.begin() + row * columns + rect.left() / tileWidth,
+                    rect.right() / tileWidth - rect.left() / tileWidth + 1, value);
+}
+
+void Surface::flagTiles(const QRect& rect, std::uint8_t drawnOn) {
+    setOverTiles(dirtyTiles_, rect, drawnOn);
 }
 
 void Surface::materialize(std::size_t index, const QRect& tile) const {
@@ -138,24 +143,24 @@ bool Surface::fillPart(QRect part, QRgb rgb) {
 }
 
 void Surface::forgetRecipes(const QRect& rect) {
-    const int columns = tileColumns();
-    for (int row = rect.top() / tileHeight; row <= rect.bottom() / tileHeight; ++row)
-        std::fill_n(recipes_.begin() + row * columns + rect.left() / tileWidth,
-                    rect.right() / tileWidth - rect.left() / tileWidth + 1, unknownTile);
+    setOverTiles(recipes_, rect, unknownTile);
 }
 
 namespace {
+
+constexpr std::uint64_t odd = 0x9E3779B97F4A7C15ULL;
+
+// One step of the tiles' hashes: a bijection of h for each word.
+std::uint64_t step(std::uint64_t h, std::uint64_t word) {
+    h = (h ^ word) * odd;
+    return h ^ (h >> 29);
+}
 
 // Eight independent lanes, each step a bijection of the lane, so that a
 // tile's hash changes with any one of its pixels; the processor runs the
 // lanes side by side, faster than a general-purpose hash, which matters at
 // ratio 2 where a sweep frame compares 800 kB.
 template <typename Row> std::size_t hashRows(int width, int height, Row row) {
-    constexpr std::uint64_t odd = 0x9E3779B97F4A7C15ULL;
-    auto step = [](std::uint64_t h, std::uint64_t word) {
-        h = (h ^ word) * odd;
-        return h ^ (h >> 29);
-    };
     constexpr int lanes = 8;
     std::uint64_t lane[lanes] = {1, 2, 3, 4, 5, 6, 7, 8};
     const std::size_t bytes = static_cast<std::size_t>(width) * sizeof(QRgb);
@@ -183,11 +188,6 @@ template <typename Row> std::size_t hashRows(int width, int height, Row row) {
 } // namespace
 
 std::size_t Surface::withFill(std::size_t recipe, const QRect& part, QRgb colour) {
-    constexpr std::uint64_t odd = 0x9E3779B97F4A7C15ULL;
-    auto step = [](std::uint64_t h, std::uint64_t word) {
-        h = (h ^ word) * odd;
-        return h ^ (h >> 29);
-    };
     const std::uint64_t place = std::uint64_t(part.left()) | std::uint64_t(part.top()) << 16 |
                                 std::uint64_t(part.right()) << 32 |
                                 std::uint64_t(part.bottom()) << 48;
