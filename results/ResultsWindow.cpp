@@ -6,6 +6,7 @@
 #include "PupilCharts.h"
 #include "Pupils.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -21,6 +22,7 @@
 #include <QScrollBar>
 #include <QShortcut>
 #include <QTextStream>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -81,7 +83,7 @@ QString whereTheGamesAre() {
 } // namespace
 
 ResultsWindow::ResultsWindow(ClassRecord data, const QDateTime& now, bool ownLogin, QWidget* parent)
-    : QWidget(parent), data_(std::move(data)) {
+    : QWidget(parent), data_(std::move(data)), ownLogin_(ownLogin) {
     setWindowTitle(QStringLiteral("Quiltaro : résultats"));
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
@@ -89,9 +91,35 @@ ResultsWindow::ResultsWindow(ClassRecord data, const QDateTime& now, bool ownLog
     scroll_->setWidgetResizable(true);
     scroll_->setFrameShape(QFrame::NoFrame);
     outer->addWidget(scroll_);
+    fill(now, QString(), -1, Qt::AscendingOrder);
+    retry_ = new QTimer(this);
+    retry_->setInterval(500);
+    connect(retry_, &QTimer::timeout, this, &ResultsWindow::refreshWaiting);
+
+    auto* fullScreen = new QShortcut(QKeySequence(Qt::Key_F11), this);
+    connect(fullScreen, &QShortcut::activated, this,
+            [this] { setWindowState(windowState() ^ Qt::WindowFullScreen); });
+    for (const QKeySequence& key :
+         {QKeySequence(Qt::Key_Escape), QKeySequence(QStringLiteral("Ctrl+W"))})
+        connect(new QShortcut(key, this), &QShortcut::activated, this, &QWidget::close);
+
+    // As large as useful, never larger than the screen: the rest scrolls.
+    const QRect available = screen() ? screen()->availableGeometry() : QRect(0, 0, 1024, 768);
+    const QSize wanted = data_.rounds() > 0 ? QSize(1800, 1000) : QSize(720, 360);
+    resize(std::min(wanted.width(), available.width() * 19 / 20),
+           std::min(wanted.height(), available.height() * 9 / 10));
+}
+
+void ResultsWindow::fill(const QDateTime& now, const QString& chosen, int sortSection,
+                         Qt::SortOrder sortOrder) {
+    table_ = nullptr;
+    pupilLayout_ = nullptr;
+    pupilTitle_ = nullptr;
+    pupilExport_ = nullptr;
+    charts_ = nullptr;
+    shownPupil_.clear();
     auto* content = new QWidget;
     auto* layout = new QVBoxLayout(content);
-    scroll_->setWidget(content);
 
     auto* top = new QHBoxLayout;
     top->addWidget(heading(QStringLiteral("Résultats"), 1.6), 1);
@@ -117,8 +145,8 @@ ResultsWindow::ResultsWindow(ClassRecord data, const QDateTime& now, bool ownLog
         figures.push_back(figuresOf(p, now));
     const bool any = data_.rounds() > 0;
     if (!any) {
-        text->setText(ownLogin ? whereTheGamesAre()
-                               : QStringLiteral("Aucune partie enregistrée dans ces fichiers."));
+        text->setText(ownLogin_ ? whereTheGamesAre()
+                                : QStringLiteral("Aucune partie enregistrée dans ces fichiers."));
     } else {
         text->setText(summary(data_));
     }
@@ -171,26 +199,24 @@ ResultsWindow::ResultsWindow(ClassRecord data, const QDateTime& now, bool ownLog
         layout->addLayout(pupilLayout_);
     }
     layout->addStretch();
+    // Replaces the content shown before, if any, and deletes it.
+    scroll_->setWidget(content);
 
-    // The first pupil who played, so that the window never opens on nothing.
+    // The pupil chosen before, or the first who played, so that the window
+    // never opens on nothing.
+    if (!table_)
+        return;
+    if (sortSection >= 0)
+        table_->sortByColumn(sortSection, sortOrder);
+    if (const int row = table_->rowOf(chosen); row >= 0) {
+        table_->selectRow(row);
+        return;
+    }
     for (const PupilRounds& p : data_.pupils)
         if (!p.rounds.empty()) {
             table_->selectRow(table_->rowOf(p.name));
             break;
         }
-
-    auto* fullScreen = new QShortcut(QKeySequence(Qt::Key_F11), this);
-    connect(fullScreen, &QShortcut::activated, this,
-            [this] { setWindowState(windowState() ^ Qt::WindowFullScreen); });
-    for (const QKeySequence& key :
-         {QKeySequence(Qt::Key_Escape), QKeySequence(QStringLiteral("Ctrl+W"))})
-        connect(new QShortcut(key, this), &QShortcut::activated, this, &QWidget::close);
-
-    // As large as useful, never larger than the screen: the rest scrolls.
-    const QRect available = screen() ? screen()->availableGeometry() : QRect(0, 0, 1024, 768);
-    const QSize wanted = any ? QSize(1800, 1000) : QSize(720, 360);
-    resize(std::min(wanted.width(), available.width() * 19 / 20),
-           std::min(wanted.height(), available.height() * 9 / 10));
 }
 
 void ResultsWindow::showPupil(const QString& name) {
@@ -210,19 +236,23 @@ void ResultsWindow::showPupil(const QString& name) {
     pupilLayout_->addWidget(charts_);
 }
 
-void ResultsWindow::takePlaceOf(const ResultsWindow& before) {
-    setGeometry(before.geometry());
-    setWindowState(before.windowState() & ~Qt::WindowActive);
-    if (table_ && before.table_) {
-        const QHeaderView* header = before.table_->horizontalHeader();
-        table_->sortByColumn(header->sortIndicatorSection(), header->sortIndicatorOrder());
-        if (const int row = table_->rowOf(before.shownPupil()); row >= 0)
-            table_->selectRow(row);
+void ResultsWindow::refresh(ClassRecord data, const QDateTime& now) {
+    int sortSection = -1;
+    Qt::SortOrder sortOrder = Qt::AscendingOrder;
+    const bool tableHadFocus = table_ && table_->hasFocus();
+    if (table_) {
+        const QHeaderView* header = table_->horizontalHeader();
+        sortSection = header->sortIndicatorSection();
+        sortOrder = header->sortIndicatorOrder();
     }
-    showPupil(before.shownPupil());
-    // The content's height is known once the window is laid out, after it
-    // is shown: the place is given back as soon as the scroll bar reaches it.
-    const int scrolled = before.scroll_->verticalScrollBar()->value();
+    const QString chosen = shownPupil_;
+    const int scrolled = scroll_->verticalScrollBar()->value();
+    data_ = std::move(data);
+    fill(now, chosen, sortSection, sortOrder);
+    if (tableHadFocus && table_)
+        table_->setFocus();
+    // The new content's height is known once it is laid out: the place is
+    // given back as soon as the scroll bar reaches it.
     QScrollBar* bar = scroll_->verticalScrollBar();
     bar->setValue(scrolled);
     if (bar->maximum() >= scrolled)
@@ -234,6 +264,25 @@ void ResultsWindow::takePlaceOf(const ResultsWindow& before) {
             if (maximum >= scrolled)
                 disconnect(*following);
         });
+}
+
+void ResultsWindow::refreshWhenFree(ClassRecord data, const QDateTime& now) {
+    waiting_ = std::move(data);
+    waitingNow_ = now;
+    refreshWaiting();
+}
+
+void ResultsWindow::refreshWaiting() {
+    if (!waiting_)
+        return;
+    if (QApplication::activeModalWidget()) {
+        retry_->start();
+        return;
+    }
+    retry_->stop();
+    ClassRecord data = std::move(*waiting_);
+    waiting_.reset();
+    refresh(std::move(data), waitingNow_);
 }
 
 void ResultsWindow::exportRounds(const std::vector<PupilRounds>& rounds, const QString& name) {

@@ -6,9 +6,12 @@
 #include <QDateTime>
 #include <QWidget>
 
+#include <optional>
+
 class QLabel;
 class QPushButton;
 class QScrollArea;
+class QTimer;
 class QVBoxLayout;
 
 namespace quiltaro {
@@ -33,20 +36,30 @@ public:
     PupilCharts* charts() const { return charts_; }
     QString shownPupil() const { return shownPupil_; }
     void showPupil(const QString& name);
-    // Takes the place of a window that showed the same class before new
-    // rounds arrived: where it stood, full screen or not, the order of the
-    // class, the pupil chosen and how far down it was scrolled. Before the
-    // window is shown.
-    void takePlaceOf(const ResultsWindow& before);
+    // Shows the class again with new rounds, in the same window: the teacher
+    // keeps the order of the class, the pupil chosen and how far down it was
+    // scrolled, and whatever window has the focus keeps it.
+    void refresh(ClassRecord data, const QDateTime& now);
+    // The same, unless the teacher is in a dialog (the export's file chooser,
+    // the class list), which works on what the window shows: then once the
+    // dialog is closed, with the last rounds offered meanwhile.
+    void refreshWhenFree(ClassRecord data, const QDateTime& now);
     // Where "Liste de la classe…" reads and writes the list.
     void setClassListPlace(ClassListPlace place) { classListPlace_ = std::move(place); }
 
 private:
+    // Builds what the window shows from data_, in place of what it showed.
+    // `chosen`: the pupil to show, if still in the class; `sortSection`: the
+    // column the class is ordered by, or -1 for the table's own order.
+    void fill(const QDateTime& now, const QString& chosen, int sortSection,
+              Qt::SortOrder sortOrder);
     // Asks where, then writes the rounds as a French CSV.
     void exportRounds(const std::vector<PupilRounds>& rounds, const QString& name);
     void editClassList();
+    void refreshWaiting();
 
     ClassRecord data_;
+    bool ownLogin_;
     ClassListPlace classListPlace_ = ClassListPlace::ownConfiguration();
     QScrollArea* scroll_ = nullptr;
     ClassTable* table_ = nullptr;
@@ -55,6 +68,9 @@ private:
     QPushButton* pupilExport_ = nullptr;
     PupilCharts* charts_ = nullptr;
     QString shownPupil_;
+    std::optional<ClassRecord> waiting_;
+    QDateTime waitingNow_;
+    QTimer* retry_;
 };
 
 } // namespace quiltaro

@@ -57,14 +57,16 @@ int showServerResults(const ServerSettings& settings) {
                          "sur le serveur (%s) : %s.\n",
                          qPrintable(maskedConnInfo(settings.conninfo)), qPrintable(problem));
         lastProblem = problem;
-        // A fresh window in the place of the last, as the teacher left it.
-        auto fresh = std::make_unique<ResultsWindow>(data, QDateTime::currentDateTime(), false);
-        fresh->setClassListPlace(serverClassListPlace(settings));
-        if (window)
-            fresh->takePlaceOf(*window);
-        fresh->show();
-        window = std::move(fresh);
         first = false;
+        if (!window) {
+            window = std::make_unique<ResultsWindow>(data, QDateTime::currentDateTime(), false);
+            window->setClassListPlace(serverClassListPlace(settings));
+            window->show();
+            return;
+        }
+        // The same window, shown again: it neither moves nor takes the focus
+        // from whatever the teacher is doing meanwhile.
+        window->refreshWhenFree(data, QDateTime::currentDateTime());
     };
     // The sums are done on the feed's thread; the window is built on this one.
     ServerClassFeed feed(
