@@ -275,7 +275,7 @@ void ResultsWindow::refreshWhenFree(ClassRecord data, const QDateTime& now) {
 void ResultsWindow::refreshWaiting() {
     if (!waiting_)
         return;
-    if (QApplication::activeModalWidget()) {
+    if (QApplication::activeModalWidget() || QApplication::activePopupWidget()) {
         retry_->start();
         return;
     }

@@ -41,8 +41,9 @@ public:
     // scrolled, and whatever window has the focus keeps it.
     void refresh(ClassRecord data, const QDateTime& now);
     // The same, unless the teacher is in a dialog (the export's file chooser,
-    // the class list), which works on what the window shows: then once the
-    // dialog is closed, with the last rounds offered meanwhile.
+    // the class list), which works on what the window shows, or in a popup
+    // of the content: then once it is closed, with the last rounds offered
+    // meanwhile.
     void refreshWhenFree(ClassRecord data, const QDateTime& now);
     // Where "Liste de la classe…" reads and writes the list.
     void setClassListPlace(ClassListPlace place) { classListPlace_ = std::move(place); }
