@@ -71,7 +71,7 @@ private:
     QString shownPupil_;
     std::optional<ClassRecord> waiting_;
     QDateTime waitingNow_;
-    QTimer* retry_;
+    QTimer* retry_ = nullptr;
 };
 
 } // namespace quiltaro
