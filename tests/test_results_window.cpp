@@ -188,6 +188,16 @@ private slots:
         QTRY_COMPARE(window.scrollArea()->verticalScrollBar()->value(), place);
         QCOMPARE(window.size(), size);
         QVERIFY(elsewhere.isActiveWindow());
+
+        // A teacher going through the class with the arrow keys goes on.
+        window.activateWindow();
+        QTRY_VERIFY(window.isActiveWindow());
+        window.table()->setFocus();
+        QTRY_VERIFY(window.table()->hasFocus());
+        window.refresh(data, now);
+        QVERIFY(window.table()->hasFocus());
+        QTest::keyClick(window.table(), Qt::Key_Down);
+        QCOMPARE(window.shownPupil(), window.table()->pupilAt(21));
     }
 
     void roundsThatArriveDuringADialogWaitForIt() {
