@@ -149,6 +149,11 @@ private:
     static constexpr double pixelsPerPoint = 96.0 / 72.0;
     // Qt's own limit for glyphs drawn from its cache (QT_MAX_CACHED_GLYPH_SIZE).
     static constexpr double maxCachedGlyphPixels = 64;
+    // Whether a text in this font, at this many device pixels a point, is
+    // past that cache: then it is filled as its outline, aliased.
+    static bool pastGlyphCache(const QFont& font, double scale) {
+        return font.pixelSize() * scale > maxCachedGlyphPixels;
+    }
     // Kept operations are compacted once there are this many, then whenever
     // they have doubled.
     static constexpr std::size_t firstCompaction = 1024;
@@ -161,7 +166,8 @@ private:
     QRect designInk(const Operation& op) const;
     void paintShape(QPainter& painter, const Operation& op, double scale, int penWidth) const;
     void fillDevice(QRect rect, QRgb colour);
-    bool fillPart(QRect part, QRgb colour);
+    // Fills a part of one tile, writing only the rows that change.
+    void fillPart(QRect part, QRgb colour);
     QRect straightLineRect(const Operation& op) const;
     QRect boxRect(const Operation& op) const;
     void lineOperation(double x1, double y1, double x2, double y2, QRgb colour);

@@ -125,7 +125,7 @@ void Surface::paintShape(QPainter& painter, const Operation& op, double scale, i
         // Those are filled aliased: the same unhinted outline, with strokes
         // several pixels wide, so that none drops out. On the surface itself
         // copyLargeText does it, keeping what it filled.
-        if (font.pixelSize() * scale > maxCachedGlyphPixels) {
+        if (pastGlyphCache(font, scale)) {
             QPainterPath outline;
             outline.addText(baseline, font, op.text);
             painter.fillPath(outline, QColor(op.colour));
@@ -175,7 +175,7 @@ void Surface::perform(const Operation& op) {
     // The shape lands on what the tiles hold: their pending fills first.
     image(clip);
     if (op.kind == Operation::Kind::Text &&
-        fonts_[static_cast<std::size_t>(op.font)].pixelSize() * scale_ > maxCachedGlyphPixels) {
+        pastGlyphCache(fonts_[static_cast<std::size_t>(op.font)], scale_)) {
         copyLargeText(op, clip);
     } else {
         QPainter painter(&image_);

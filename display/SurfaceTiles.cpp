@@ -116,7 +116,7 @@ void Surface::fillDevice(QRect rect, QRgb rgb) {
                 .intersected(image_.rect());
 }
 
-bool Surface::fillPart(QRect part, QRgb rgb) {
+void Surface::fillPart(QRect part, QRgb rgb) {
     int top = -1, bottom = -1;
     for (int y = part.top(); y <= part.bottom(); ++y) {
         QRgb* line = pixelRow(y) + part.left();
@@ -128,7 +128,7 @@ bool Surface::fillPart(QRect part, QRgb rgb) {
         bottom = y;
     }
     if (top < 0)
-        return false;
+        return;
     // The same fills over the same colour make the same pixels. A fill
     // that changed nothing leaves the recipe as it was: a sweep frame draws
     // the line that erases the bracket over pixels already erased.
@@ -139,7 +139,6 @@ bool Surface::fillPart(QRect part, QRgb rgb) {
     if (recipes_[index] != unknownTile)
         recipes_[index] = withFill(recipes_[index], part.translated(-tileLeft, -tileTop), rgb);
     markDirty(QRect(QPoint(part.left(), top), QPoint(part.right(), bottom)));
-    return true;
 }
 
 void Surface::forgetRecipes(const QRect& rect) {
