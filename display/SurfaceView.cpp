@@ -1,6 +1,7 @@
 #include "SurfaceView.h"
 
 #include <QCoreApplication>
+#include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
 
@@ -107,14 +108,28 @@ bool SurfaceView::event(QEvent* event) {
 
 void SurfaceView::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    const qreal r = surface_->devicePixelRatio();
-    for (const QRect& rect : event->region()) {
-        const QRect source(static_cast<int>(std::floor(rect.left() * r)),
-                           static_cast<int>(std::floor(rect.top() * r)),
-                           static_cast<int>(std::ceil(rect.width() * r)),
-                           static_cast<int>(std::ceil(rect.height() * r)));
-        painter.drawImage(QRectF(rect), surface_->image(source), source);
-        surface_->markShown(source);
+    // The image is copied to the window's device pixels one for one. Left to
+    // Qt, a rectangle that starts at a fraction of a device pixel (any odd
+    // rectangle at 150 %) is resampled to its place, and lines of the picture
+    // come out shifted by a pixel from one rectangle to the next.
+    const QTransform toDevice = painter.deviceTransform();
+    const QPoint origin(qRound(toDevice.dx()), qRound(toDevice.dy()));
+    painter.setWorldTransform(QTransform::fromTranslate(origin.x(), origin.y()) *
+                              toDevice.inverted());
+    // What Qt paints and sends, in the surface's pixels: the same rectangles
+    // are then known to be on the screen.
+    QRegion painted = painter.paintEngine()->systemClip().translated(-origin);
+    if (painted.isEmpty()) {
+        const qreal r = surface_->devicePixelRatio();
+        for (const QRect& rect : event->region())
+            painted += QRect(QPoint(static_cast<int>(std::floor(rect.left() * r)),
+                                    static_cast<int>(std::floor(rect.top() * r))),
+                             QPoint(static_cast<int>(std::ceil((rect.right() + 1) * r)) - 1,
+                                    static_cast<int>(std::ceil((rect.bottom() + 1) * r)) - 1));
+    }
+    for (const QRect& rect : painted) {
+        painter.drawImage(rect.topLeft(), surface_->image(rect), rect);
+        surface_->markShown(rect);
     }
 }
 

@@ -4,6 +4,7 @@
 #include "Palette.h"
 #include "SurfaceView.h"
 
+#include <QBackingStore>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QRandomGenerator>
@@ -233,6 +234,50 @@ private slots:
         f.presented.clear();
         f.g.present();
         QCOMPARE(f.presented, std::vector<QRegion>{QRegion()});
+    }
+
+    void theWindowShowsTheSurfacePixelForPixel() {
+        // On a desktop at 125 % or 150 %, a rectangle of the view often
+        // starts at a fraction of a device pixel; what the window shows must
+        // still be the surface's pixels, not a resampled copy with lines
+        // shifted from one rectangle to the next. Run at such ratios by ctest.
+        QWidget window;
+        window.resize(700, 450);
+        auto* view = new SurfaceView(QSizeF(480, 300), Qt::white, &window);
+        view->move(3, 5); // odd, as where a window centres its content
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        Surface& g = view->surface();
+        g.setScale(view->devicePixelRatioF(), 0.84); // a window scaled to fit a small screen
+        auto shown = [&window] {
+            QPaintDevice* device = window.backingStore()->paintDevice();
+            return device->devType() == QInternal::Image
+                       ? static_cast<QImage*>(device)->convertToFormat(QImage::Format_RGB32)
+                       : QImage();
+        };
+        // The frame the view is placed by: a whole picture, presented whole.
+        g.filledBox(0, 0, 480, 300, lightCyan), g.present(), g.present();
+        QImage screen = shown();
+        QVERIFY(!screen.isNull());
+        const QRect viewRect = g.image().rect();
+        QPoint origin(-1, -1);
+        for (int y = 0; y <= 12 && origin.y() < 0; ++y)
+            for (int x = 0; x <= 12 && origin.y() < 0; ++x)
+                if (screen.copy(viewRect.translated(x, y)) == g.image())
+                    origin = QPoint(x, y);
+        QVERIFY2(origin.y() >= 0, "the whole picture is not on the screen pixel for pixel");
+        QRandomGenerator random(7);
+        for (int frame = 0; frame < 150; ++frame) {
+            const double x = random.bounded(470.0), y = random.bounded(280.0);
+            g.filledBox(0, 60, 480, 300, frame % 2 ? white : lightCyan);
+            g.line(x, y, x, y + 20, red);
+            g.line(0, y, x, y, blue);
+            g.present();
+            screen = shown();
+            if (screen.copy(viewRect.translated(origin)) != g.image())
+                QFAIL(qPrintable(
+                    QStringLiteral("frame %1 is not on the screen as drawn").arg(frame)));
+        }
     }
 
     void aLargeChangeIsPaintedInBands() {
