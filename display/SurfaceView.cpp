@@ -108,6 +108,8 @@ bool SurfaceView::event(QEvent* event) {
 
 void SurfaceView::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
+    if (!painter.isActive())
+        return;
     // The image is copied to the window's device pixels one for one. Left to
     // Qt, a rectangle that starts at a fraction of a device pixel (any odd
     // rectangle at 150 %) is resampled to its place, and lines of the picture
