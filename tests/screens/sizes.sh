@@ -83,8 +83,8 @@ straight_axis() { # straight_axis WINDOW RATIO WHEN: as axis_once, once the anim
     fail=1
 }
 
-for ratio in 1.5 1.75; do
-    QT_SCALE_FACTOR=$ratio "$GAME" >"$WORK/log" 2>&1 &
+start_game() { # start_game RATIO WHERE: the game at that ratio; sets game_pid and welcome
+    QT_SCALE_FACTOR=$1 "$GAME" >"$WORK/log" 2>&1 &
     game_pid=$!
     PIDS=("$game_pid" "${PIDS[@]}")
     welcome=""
@@ -93,8 +93,12 @@ for ratio in 1.5 1.75; do
             head -1) && [ -n "$welcome" ] && break
         sleep 0.1
     done
-    [ -n "$welcome" ] || { echo "FAILED: no welcome window at $ratio"; cat "$WORK/log"; exit 1; }
+    [ -n "$welcome" ] || { echo "FAILED: no welcome window $2"; cat "$WORK/log"; exit 1; }
     sleep 0.5
+}
+
+for ratio in 1.5 1.75; do
+    start_game "$ratio" "at $ratio"
     expect welcome "$welcome" 980 569 "$ratio"
     # "commencer", at its place in the design.
     read -r x y < <(xwininfo -id "$welcome" | awk '/Absolute upper-left X/ {x=$NF}
@@ -123,17 +127,7 @@ cleanup
 PIDS=()
 WORK="$(mktemp -d)"
 start_desktop 1366x768
-QT_SCALE_FACTOR=1.5 "$GAME" >"$WORK/log" 2>&1 &
-game_pid=$!
-PIDS=("$game_pid" "${PIDS[@]}")
-welcome=""
-for _ in $(seq 50); do
-    welcome=$(xdotool search --onlyvisible --pid "$game_pid" --name '^accueil$' 2>/dev/null |
-        head -1) && [ -n "$welcome" ] && break
-    sleep 0.1
-done
-[ -n "$welcome" ] || { echo "FAILED: no welcome window on the laptop"; exit 1; }
-sleep 0.5
+start_game 1.5 "on the laptop"
 read -r x y w h < <(xwininfo -id "$welcome" | awk '/Absolute upper-left X/ {x=$NF}
     /Absolute upper-left Y/ {y=$NF} /Width:/ {w=$NF} /Height:/ {h=$NF} END {print x, y, w, h}')
 xdotool mousemove $(python3 -c "
