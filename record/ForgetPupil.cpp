@@ -8,7 +8,10 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSet>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTextStream>
+#include <QUuid>
 
 namespace quiltaro {
 
@@ -21,6 +24,33 @@ const QString pupilsFolder = QStringLiteral("eleves");
 QString folderOf(const QString& recordPath, const QString& pupil) {
     const QString name = QFileInfo(pupilRecordPath(pupil)).dir().dirName();
     return QFileInfo(recordPath).dir().filePath(pupilsFolder + QLatin1Char('/') + name);
+}
+
+// Removes a pupil's folder while holding the write lock of the record in
+// it. A game still open on that record has then either finished writing its
+// round, which goes with the rest, or finds, once it gets the lock, that its
+// file is gone and starts a new one: no round played after the teacher
+// confirmed is lost.
+bool removeUnderWriteLock(const QString& folder, const QString& record) {
+    if (!QFileInfo::exists(record))
+        return QDir(folder).removeRecursively();
+    const QString name =
+        QStringLiteral("quiltaro-forget-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    bool removed = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(record);
+        // A game holds the lock for the few milliseconds of one round.
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+        // A damaged file gives no lock, and no game writes it: removed all the same.
+        const bool locked = db.open() && QSqlQuery(db).exec(QStringLiteral("BEGIN IMMEDIATE"));
+        removed = QDir(folder).removeRecursively();
+        if (locked)
+            QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return removed;
 }
 
 } // namespace
@@ -64,7 +94,8 @@ int forgetPupil(const QString& recordPath, const QString& pupil, QTextStream& in
     // The pupil's record, its log, the rounds kept beside it, the damaged
     // copies: the whole folder.
     if (ownFolder)
-        erased = QDir(folder).removeRecursively();
+        erased = removeUnderWriteLock(folder, folder + QLatin1Char('/') +
+                                                  QFileInfo(pupilRecordPath(pupil)).fileName());
     if (!gamesInLogin.isEmpty()) {
         ProblemReport report([&out](const QString& text) { out << text << Qt::endl; });
         RecordStore store(recordPath, report);

@@ -83,6 +83,10 @@ bool RecordStore::openConnection() {
     return true;
 }
 
+bool RecordStore::stillTheOpenedFile() const {
+    return fileIdOf(path_) == fileId_;
+}
+
 void RecordStore::closeConnection() {
     if (!QSqlDatabase::contains(connection()))
         return;

@@ -152,6 +152,8 @@ private:
     bool erase(const QString& pupil, std::initializer_list<const char*> statements);
     bool writeRounds(const RoundRecord* first, size_t count);
     bool writeInTransaction(const RoundRecord* first, size_t count, bool skipPresent = false);
+    // Whether the path still names the file this store has open.
+    bool stillTheOpenedFile() const;
     static bool insertRound(QSqlQuery& query, const RoundRecord& round, bool skipPresent);
     QString connection() const;
     // Reports a failed statement; true when the record can be written later.
@@ -179,6 +181,7 @@ private:
     bool corruptSeen_ = false; // by a statement; acted on once it is finished
     bool busy_ = false;
     bool noWal_ = false;
+    bool fileGone_ = false; // seen by the last transaction: the file was removed or replaced
 };
 
 // The single-precision reading of an answer, as the rules judge it, and the

@@ -36,6 +36,12 @@ bool RecordStore::writeRounds(const RoundRecord* first, size_t count) {
             toCarryOver_.clear();
         if (toCarryOver_.empty() && writeInTransaction(first, count))
             return true;
+        if (fileGone_) {
+            // The rounds go to a record made anew where the old one was.
+            fileGone_ = false;
+            closeConnection();
+            continue;
+        }
         if (!corruptSeen_)
             return false;
         // The rounds are not lost: they go to a fresh file, after what could
@@ -52,6 +58,7 @@ bool RecordStore::writeRecovered(const std::vector<RoundRecord>& rounds) {
 }
 
 bool RecordStore::writeInTransaction(const RoundRecord* first, size_t count, bool skipPresent) {
+    fileGone_ = false;
     QSqlDatabase db = QSqlDatabase::database(connection());
     QSqlQuery q(db);
     auto failWith = [&](const QSqlError& error) { return abandonTransaction(q, error); };
@@ -61,6 +68,16 @@ bool RecordStore::writeInTransaction(const RoundRecord* first, size_t count, boo
     }
     if (!q.exec(QStringLiteral("BEGIN IMMEDIATE")))
         return failWith(q.lastError());
+    // A teacher who forgets a pupil removes the pupil's record, folder and
+    // all, perhaps while a game of theirs is still open: what it wrote then
+    // would go to a file nobody can open again. The command removes the
+    // files while it holds the write lock, so once this transaction holds it
+    // the path tells for sure whether the file is still there.
+    if (!stillTheOpenedFile()) {
+        q.exec(QStringLiteral("ROLLBACK"));
+        fileGone_ = true;
+        return false;
+    }
     for (const RoundRecord* round = first; round != first + count; ++round)
         if (!insertRound(q, *round, skipPresent))
             return failWith(q.lastError());

@@ -462,6 +462,31 @@ private slots:
             QVERIFY(readRecord(folders + pupil + "/record.sqlite").rounds == kept[pupil]);
     }
 
+    // A pupil forgotten while a game of theirs is still open: what was played
+    // before goes, what is played after is kept, in a record made anew.
+    void aGameGoingOnAfterItsPupilIsForgottenKeepsItsLaterRounds() {
+        const QString login = dir.filePath("forget-live/record.sqlite");
+        const QString record = dir.filePath("forget-live/eleves/Tom/record.sqlite");
+        Reports reports;
+        std::vector<RoundRecord> rounds = knownRounds();
+        QVERIFY(rounds.size() >= 3);
+        for (RoundRecord& r : rounds)
+            r.pupil = "Tom";
+        RecordStore game(record, reports.report);
+        QVERIFY(game.write(rounds[0]));
+        QString typed = "Tom\n", shown;
+        QTextStream in(&typed), out(&shown);
+        QCOMPARE(forgetPupil(login, "Tom", in, out), 0);
+        QVERIFY(!QFileInfo::exists(record));
+        QVERIFY(game.write(rounds[1]));
+        QVERIFY(game.write(rounds[2]));
+        QVERIFY(readRecord(record).rounds == (std::vector{rounds[1], rounds[2]}));
+        QCOMPARE(pupilsBeside(login), QStringList{"Tom"});
+        QCOMPARE(QFileInfo(record).permissions() & (QFile::ReadGroup | QFile::ReadOther),
+                 QFile::Permissions());
+        QCOMPARE(reports.texts, QStringList());
+    }
+
     void forgetTakesOnePupilsName_data() {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<bool>("right");
