@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 namespace quiltaro {
@@ -129,10 +130,44 @@ void SurfaceView::paintEvent(QPaintEvent* event) {
                              QPoint(static_cast<int>(std::ceil((rect.right() + 1) * r)) - 1,
                                     static_cast<int>(std::ceil((rect.bottom() + 1) * r)) - 1));
     }
+    QImage* const target = copyTarget(painter);
     for (const QRect& rect : painted) {
-        painter.drawImage(rect.topLeft(), surface_->image(rect), rect);
+        const QImage& image = surface_->image(rect);
+        if (target && image.format() == QImage::Format_RGB32)
+            copyPixels(image, rect, *target, origin);
+        else
+            painter.drawImage(rect.topLeft(), image, rect);
         surface_->markShown(rect);
     }
+}
+
+QImage* SurfaceView::copyTarget(QPainter& painter) {
+    // Qt's backing store on X is an image of 32-bit pixels with alpha, and
+    // the surface's opaque pixels are the same words in it. QPainter would
+    // go through its general blending path for each rectangle of the
+    // painted region (a dozen in a sweep frame, cut up by the controls over
+    // the line), which cost more than the rest of the frame's presentation.
+    QPaintDevice* device = painter.paintEngine()->paintDevice();
+    if (!device || device->devType() != QInternal::Image)
+        return nullptr;
+    auto* image = static_cast<QImage*>(device);
+    const QImage::Format format = image->format();
+    return format == QImage::Format_RGB32 || format == QImage::Format_ARGB32 ||
+                   format == QImage::Format_ARGB32_Premultiplied
+               ? image
+               : nullptr;
+}
+
+void SurfaceView::copyPixels(const QImage& from, const QRect& rect, QImage& to, QPoint origin) {
+    const QRect place = rect.translated(origin).intersected(to.rect());
+    if (place.isEmpty())
+        return;
+    const QPoint source = place.topLeft() - origin;
+    const qsizetype toLine = to.bytesPerLine(), fromLine = from.bytesPerLine();
+    uchar* out = to.bits() + place.top() * toLine + qsizetype(place.left()) * 4;
+    const uchar* in = from.constBits() + source.y() * fromLine + qsizetype(source.x()) * 4;
+    for (int y = 0; y < place.height(); ++y, out += toLine, in += fromLine)
+        std::memcpy(out, in, std::size_t(place.width()) * 4);
 }
 
 } // namespace quiltaro

@@ -30,6 +30,12 @@ private:
     // enough for a row of tiles across a 4K screen (3840 x 8 pixels).
     void repaintInBands(const QRegion& region);
     static constexpr int bandBytes = 128 * 1024;
+    // The image the painter paints on, when the surface's pixels can be
+    // copied into it as they are; null otherwise.
+    static QImage* copyTarget(QPainter& painter);
+    // Copies `rect` of the surface's image to the same rectangle moved by
+    // `origin` in `to`, within its bounds.
+    static void copyPixels(const QImage& from, const QRect& rect, QImage& to, QPoint origin);
 
     std::unique_ptr<Surface> surface_;
 };
