@@ -159,7 +159,9 @@ QImage* SurfaceView::copyTarget(QPainter& painter) {
 }
 
 void SurfaceView::copyPixels(const QImage& from, const QRect& rect, QImage& to, QPoint origin) {
-    const QRect place = rect.translated(origin).intersected(to.rect());
+    // The painted region may reach past the image by a device pixel where
+    // the widget's size rounds up.
+    const QRect place = rect.intersected(from.rect()).translated(origin).intersected(to.rect());
     if (place.isEmpty())
         return;
     const QPoint source = place.topLeft() - origin;
