@@ -102,7 +102,18 @@ QDateTimeAxis* dateAxis(qint64 first, qint64 last, bool weeks) {
     return x;
 }
 
-QValueAxis* valueAxis(const QString& title, double top, double step) {
+// A step between the counts' labels that leaves seven of them at most, zero
+// included: more do not fit the chart's height, and Qt then cuts every
+// label down to dots.
+double tickStep(double top) {
+    for (double step : {2.0, 5.0, 10.0, 20.0, 50.0, 100.0, 200.0, 500.0})
+        if (top / step <= 6)
+            return step;
+    return std::ceil(top / 6 / 1000) * 1000;
+}
+
+QValueAxis* valueAxis(const QString& title, double top) {
+    const double step = tickStep(top);
     auto* y = new QValueAxis;
     y->setTitleText(title);
     y->setRange(0, top);
@@ -169,15 +180,17 @@ QChartView* triesChart(const std::vector<DatePoint>& points, bool weeks) {
         line->append(double(x->max().toMSecsSinceEpoch()), tries);
         chart->addSeries(line);
     }
-    return viewOf(chart, x, valueAxis(QStringLiteral("Essais"), std::ceil(highest / 2) * 2 + 1, 2),
+    return viewOf(chart, x, valueAxis(QStringLiteral("Essais"), std::ceil(highest / 2) * 2 + 1),
                   description, 300);
 }
 
-QChartView* scoresChart(const std::vector<GamePoint>& games) {
+// The scores are drawn by day or by week as the charts above and below it
+// are, and on the same span of dates: a day stands at the same place in all
+// three.
+QChartView* scoresChart(const std::vector<GamePoint>& games, const std::vector<DatePoint>& days,
+                        bool weeks) {
     QChart* chart = newChart(QStringLiteral("Score le plus haut de chaque partie, et score à la "
                                             "fin (10 : partie gagnée)"));
-    const bool weeks =
-        games.size() > 1 && games.front().started.daysTo(games.back().started) > daysBeforeWeeks;
     std::vector<QPointF> highest, final;
     // A mark a game while they can be told apart; beyond, one a day or a
     // week: the best score reached, and the mean of the final scores.
@@ -220,8 +233,19 @@ QChartView* scoresChart(const std::vector<GamePoint>& games) {
         gathered ? QStringLiteral("Score à la fin, en moyenne") : QStringLiteral("Score à la fin"),
         {QColor(213, 94, 0), QScatterSeries::MarkerShapeRectangle, Qt::SolidLine}, final, false);
     static_cast<QScatterSeries*>(chart->series().constLast())->setMarkerSize(7);
-    const qint64 first = games.empty() ? 0 : games.front().started.toMSecsSinceEpoch();
-    const qint64 last = games.empty() ? 0 : games.back().started.toMSecsSinceEpoch();
+    auto dayOf = [weeks](const QDate& day) {
+        return at(weeks ? day.addDays(1 - day.dayOfWeek()) : day, weeks);
+    };
+    qint64 first = days.empty() ? 0 : at(days.front().date, weeks);
+    qint64 last = days.empty() ? 0 : at(days.back().date, weeks);
+    // A game begun just before midnight, and played after it, starts a day
+    // before the days below: its mark stays on the chart.
+    if (!games.empty()) {
+        const qint64 firstGame = dayOf(games.front().started.date());
+        const qint64 lastGame = dayOf(games.back().started.date());
+        first = days.empty() ? firstGame : std::min(first, firstGame);
+        last = days.empty() ? lastGame : std::max(last, lastGame);
+    }
     QString description = games.empty() ? QStringLiteral("Aucune partie jouée.")
                                         : QStringLiteral("%1 parties, du %2 au %3.")
                                               .arg(games.size())
@@ -240,7 +264,7 @@ QChartView* scoresChart(const std::vector<GamePoint>& games) {
                            .arg(games.back().highest)
                            .arg(games.back().final);
     }
-    return viewOf(chart, dateAxis(first, last, weeks), valueAxis(QStringLiteral("Points"), 11, 2),
+    return viewOf(chart, dateAxis(first, last, weeks), valueAxis(QStringLiteral("Points"), 11),
                   description, 260);
 }
 
@@ -272,7 +296,7 @@ QChartView* mistakesChart(const std::vector<DatePoint>& points, bool weeks) {
                                     .arg(gaveUpTotal);
     return viewOf(chart, dateAxis(first, last, weeks),
                   valueAxis(weeks ? QStringLiteral("Par semaine") : QStringLiteral("Par jour"),
-                            std::ceil(highest / 2) * 2 + 1, highest > 12 ? 4 : 2),
+                            std::ceil(highest / 2) * 2 + 1),
                   description, 240);
 }
 
@@ -284,7 +308,7 @@ PupilCharts::PupilCharts(const PupilRounds& pupil, QWidget* parent) : QWidget(pa
     const bool weeks = drawnByWeeks(pupil.rounds);
     const std::vector<DatePoint> points = byDate(pupil.rounds, weeks);
     layout->addWidget(triesChart(points, weeks));
-    layout->addWidget(scoresChart(gamesOf(pupil.rounds)));
+    layout->addWidget(scoresChart(gamesOf(pupil.rounds), points, weeks));
     layout->addWidget(mistakesChart(points, weeks));
 }
 

@@ -24,6 +24,7 @@
 #include <QScrollBar>
 #include <QStandardPaths>
 #include <QTimer>
+#include <QValueAxis>
 #include <QXYSeries>
 #include <QtTest>
 
@@ -83,6 +84,18 @@ private slots:
                      qPrintable(view->accessibleDescription()));
             QVERIFY(qobject_cast<QDateTimeAxis*>(view->chart()->axes(Qt::Horizontal).value(0)));
         }
+        // The three charts stand one above the other: a day is at the same
+        // place in each.
+        auto sameDays = [](const PupilCharts& drawn) {
+            QList<QPair<QDateTime, QDateTime>> ranges;
+            for (QChartView* view : drawn.charts()) {
+                auto* axis =
+                    qobject_cast<QDateTimeAxis*>(view->chart()->axes(Qt::Horizontal).value(0));
+                ranges << qMakePair(axis->min(), axis->max());
+            }
+            return ranges.size() == 3 && ranges.count(ranges[0]) == 3;
+        };
+        QVERIFY(sameDays(charts));
 
         // Hundreds of games are drawn a mark a day, not a mark a game.
         std::vector<RoundRecord> many;
@@ -94,6 +107,25 @@ private slots:
         QVERIFY(scores->title().startsWith("Score le plus haut"));
         for (QAbstractSeries* series : scores->series())
             QCOMPARE(static_cast<QXYSeries*>(series)->count(), 5);
+        QVERIFY(sameDays(busy));
+
+        // A hard day, 43 tries for one number and 30 answers outside: the
+        // counts stay readable, a few labels up each side, not thirty
+        // labels squeezed into dots.
+        std::vector<RoundRecord> hard = rounds;
+        for (int i = 0; i < 30; ++i)
+            hard.push_back(played("d", mon.addDays(2).addSecs(i), 0, 0, 1, Ending::GaveUp, true));
+        hard.push_back(played("d", mon.addDays(2).addSecs(60), 0, 1, 43, Ending::Won));
+        PupilCharts steep(PupilRounds{"Zoé", hard});
+        for (QChartView* view : {steep.charts().at(0), steep.charts().at(2)}) {
+            auto* axis = qobject_cast<QValueAxis*>(view->chart()->axes(Qt::Vertical).value(0));
+            QVERIFY(axis && axis->max() > 20);
+            QVERIFY2(axis->max() / axis->tickInterval() <= 7,
+                     qPrintable(QString("%1 to %2 by %3")
+                                    .arg(view->chart()->title())
+                                    .arg(axis->max())
+                                    .arg(axis->tickInterval())));
+        }
     }
 
     // On a 1920 x 1080 screen at 100, 150 or 200 % (QT_SCALE_FACTOR): the
