@@ -17,11 +17,15 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <atomic>
 #include <mutex>
 #include <set>
+#include <thread>
 
 #include <unistd.h>
 
@@ -485,6 +489,39 @@ private slots:
         QCOMPARE(QFileInfo(record).permissions() & (QFile::ReadGroup | QFile::ReadOther),
                  QFile::Permissions());
         QCOMPARE(reports.texts, QStringList());
+    }
+
+    // The folder goes once the round a game is writing is in: the command
+    // waits for the record's write lock.
+    void forgettingWaitsForTheRoundBeingWritten() {
+        const QString login = dir.filePath("forget-wait/record.sqlite");
+        const QString record = dir.filePath("forget-wait/eleves/Tom/record.sqlite");
+        Reports reports;
+        RoundRecord first = knownRounds()[0];
+        first.pupil = "Tom";
+        QVERIFY(RecordStore(record, reports.report).write(first));
+        bool waited = false;
+        {
+            QSqlDatabase game = QSqlDatabase::addDatabase("QSQLITE", "forget-wait-game");
+            game.setDatabaseName(record);
+            QVERIFY(game.open());
+            QVERIFY(QSqlQuery(game).exec("BEGIN IMMEDIATE"));
+            std::atomic<bool> done = false;
+            std::thread teacher([&] {
+                QString typed = "Tom\n", shown;
+                QTextStream in(&typed), out(&shown);
+                forgetPupil(login, "Tom", in, out);
+                done = true;
+            });
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            waited = !done && QFileInfo::exists(record);
+            QVERIFY(QSqlQuery(game).exec("COMMIT"));
+            teacher.join();
+            game.close();
+        }
+        QSqlDatabase::removeDatabase("forget-wait-game");
+        QVERIFY(waited);
+        QVERIFY(!QFileInfo::exists(record));
     }
 
     void forgetTakesOnePupilsName_data() {
