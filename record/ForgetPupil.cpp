@@ -4,14 +4,13 @@
 #include "RecordReading.h"
 #include "RecordStore.h"
 #include "Spill.h"
+#include "SqliteConnection.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QSet>
-#include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTextStream>
-#include <QUuid>
 
 namespace quiltaro {
 
@@ -34,23 +33,17 @@ QString folderOf(const QString& recordPath, const QString& pupil) {
 bool removeUnderWriteLock(const QString& folder, const QString& record) {
     if (!QFileInfo::exists(record))
         return QDir(folder).removeRecursively();
-    const QString name =
-        QStringLiteral("quiltaro-forget-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
-    bool removed = false;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+    return withSqliteConnection(QStringLiteral("forget"), [&](QSqlDatabase& db) {
         db.setDatabaseName(record);
         // A game holds the lock for the few milliseconds of one round.
         db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
         // A damaged file gives no lock, and no game writes it: removed all the same.
         const bool locked = db.open() && QSqlQuery(db).exec(QStringLiteral("BEGIN IMMEDIATE"));
-        removed = QDir(folder).removeRecursively();
+        const bool removed = QDir(folder).removeRecursively();
         if (locked)
             QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(name);
-    return removed;
+        return removed;
+    });
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "RecordReading.h"
 
 #include "Spill.h"
+#include "SqliteConnection.h"
 #include "SqliteErrors.h"
 
 #include <QDateTime>
@@ -10,7 +11,6 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUrl>
-#include <QUuid>
 #include <QVariant>
 
 #include <set>
@@ -100,10 +100,7 @@ RecordContents readOnce(const QString& path) {
         return contents;
     }
     std::vector<RoundRecord> keptAside = readKeptAside(path);
-    const QString connection =
-        QStringLiteral("quiltaro-reading-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+    withSqliteConnection(QStringLiteral("reading"), [&](QSqlDatabase& db) {
         if (!openReadOnly(db, path)) {
             contents.state = RecordContents::State::Unreadable;
             contents.problem = QStringLiteral("le fichier ne peut pas être ouvert");
@@ -133,9 +130,7 @@ RecordContents readOnce(const QString& path) {
                 contents.state = RecordContents::State::Whole;
             }
         }
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(connection);
+    });
     return contents;
 }
 

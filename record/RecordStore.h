@@ -181,7 +181,6 @@ private:
     bool corruptSeen_ = false; // by a statement; acted on once it is finished
     bool busy_ = false;
     bool noWal_ = false;
-    bool fileGone_ = false; // seen by the last transaction: the file was removed or replaced
 };
 
 // The single-precision reading of an answer, as the rules judge it, and the

@@ -36,9 +36,8 @@ bool RecordStore::writeRounds(const RoundRecord* first, size_t count) {
             toCarryOver_.clear();
         if (toCarryOver_.empty() && writeInTransaction(first, count))
             return true;
-        if (fileGone_) {
+        if (!stillTheOpenedFile()) {
             // The rounds go to a record made anew where the old one was.
-            fileGone_ = false;
             closeConnection();
             continue;
         }
@@ -58,7 +57,6 @@ bool RecordStore::writeRecovered(const std::vector<RoundRecord>& rounds) {
 }
 
 bool RecordStore::writeInTransaction(const RoundRecord* first, size_t count, bool skipPresent) {
-    fileGone_ = false;
     QSqlDatabase db = QSqlDatabase::database(connection());
     QSqlQuery q(db);
     auto failWith = [&](const QSqlError& error) { return abandonTransaction(q, error); };
@@ -75,7 +73,6 @@ bool RecordStore::writeInTransaction(const RoundRecord* first, size_t count, boo
     // the path tells for sure whether the file is still there.
     if (!stillTheOpenedFile()) {
         q.exec(QStringLiteral("ROLLBACK"));
-        fileGone_ = true;
         return false;
     }
     for (const RoundRecord* round = first; round != first + count; ++round)

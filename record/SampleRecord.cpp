@@ -2,10 +2,10 @@
 
 #include "Generation.h"
 #include "Judging.h"
+#include "SqliteConnection.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
-#include <QUuid>
 
 #include <algorithm>
 #include <cmath>
@@ -149,13 +149,9 @@ std::vector<SamplePupil> sampleClass(int games, const QDateTime& firstGame, std:
 }
 
 bool writeVersion1Record(const QString& path, int games) {
-    const QString connection =
-        QStringLiteral("quiltaro-v1-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
-    bool ok = true;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+    return withSqliteConnection(QStringLiteral("v1"), [&](QSqlDatabase& db) {
         db.setDatabaseName(path);
-        ok = db.open();
+        bool ok = db.open();
         QSqlQuery q(db);
         // Round n belongs to game (n - 1) / 8 + 1; each was found at the third
         // guess (500 too high, 250 too low, 371), and the scores climb in twos.
@@ -184,9 +180,8 @@ bool writeVersion1Record(const QString& path, int games) {
             "PRAGMA user_version = 1"};
         for (const QString& statement : statements)
             ok = ok && q.exec(statement);
-    }
-    QSqlDatabase::removeDatabase(connection);
-    return ok;
+        return ok;
+    });
 }
 
 } // namespace quiltaro

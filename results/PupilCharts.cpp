@@ -202,8 +202,7 @@ QChartView* scoresChart(const std::vector<GamePoint>& games, const std::vector<D
             final.emplace_back(double(g.started.toMSecsSinceEpoch()), g.final);
             continue;
         }
-        const QDate day = g.started.date();
-        auto& [best, finals] = buckets[weeks ? day.addDays(1 - day.dayOfWeek()) : day];
+        auto& [best, finals] = buckets[chartDate(g.started.date(), weeks)];
         best = std::max(best, g.highest);
         finals.push_back(g.final);
     }
@@ -233,19 +232,14 @@ QChartView* scoresChart(const std::vector<GamePoint>& games, const std::vector<D
         gathered ? QStringLiteral("Score à la fin, en moyenne") : QStringLiteral("Score à la fin"),
         {QColor(213, 94, 0), QScatterSeries::MarkerShapeRectangle, Qt::SolidLine}, final, false);
     static_cast<QScatterSeries*>(chart->series().constLast())->setMarkerSize(7);
-    auto dayOf = [weeks](const QDate& day) {
-        return at(weeks ? day.addDays(1 - day.dayOfWeek()) : day, weeks);
-    };
-    qint64 first = days.empty() ? 0 : at(days.front().date, weeks);
-    qint64 last = days.empty() ? 0 : at(days.back().date, weeks);
-    // A game begun just before midnight, and played after it, starts a day
-    // before the days below: its mark stays on the chart.
-    if (!games.empty()) {
-        const qint64 firstGame = dayOf(games.front().started.date());
-        const qint64 lastGame = dayOf(games.back().started.date());
-        first = days.empty() ? firstGame : std::min(first, firstGame);
-        last = days.empty() ? lastGame : std::max(last, lastGame);
-    }
+    // Games and days come from the same rounds played, so both are there or
+    // neither. A game begun just before midnight, and played after it,
+    // starts a day before the days below: its mark stays on the chart.
+    const qint64 first = games.empty()
+                             ? 0
+                             : std::min(at(days.front().date, weeks),
+                                        at(chartDate(games.front().started.date(), weeks), weeks));
+    const qint64 last = days.empty() ? 0 : at(days.back().date, weeks);
     QString description = games.empty() ? QStringLiteral("Aucune partie jouée.")
                                         : QStringLiteral("%1 parties, du %2 au %3.")
                                               .arg(games.size())

@@ -124,12 +124,16 @@ bool drawnByWeeks(const std::vector<RoundRecord>& rounds) {
     return first.isValid() && first.daysTo(last) > daysBeforeWeeks;
 }
 
+QDate chartDate(const QDate& day, bool weeks) {
+    return weeks ? mondayOf(day) : day;
+}
+
 std::vector<DatePoint> byDate(const std::vector<RoundRecord>& rounds, bool weeks) {
     std::map<QDate, DatePoint> points;
     for (const RoundRecord& r : rounds) {
         if (!wasPlayed(r))
             continue;
-        const QDate day = weeks ? mondayOf(r.started.date()) : r.started.date();
+        const QDate day = chartDate(r.started.date(), weeks);
         DatePoint& p = points[day];
         p.date = day;
         count(p.levels, r);

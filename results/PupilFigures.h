@@ -72,6 +72,8 @@ struct DatePoint {
 // Long spans are drawn by weeks, so that a term's work stays readable.
 constexpr int daysBeforeWeeks = 42;
 bool drawnByWeeks(const std::vector<RoundRecord>& rounds);
+// The date of the point a day falls in: the day itself, or its week's Monday.
+QDate chartDate(const QDate& day, bool weeks);
 std::vector<DatePoint> byDate(const std::vector<RoundRecord>& rounds, bool weeks);
 
 // One game: the highest score it reached and the score it ended with.
