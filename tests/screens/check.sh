@@ -136,13 +136,14 @@ check "the game window stays above the panel ($x, $y, $w x $h)" \
 # and "é" (not answers: ignored), the digits come from the keypad with Num
 # Lock on, its decimal key is the separator and its Enter submits. 500,5 on
 # the scale of 0 to 1000 stands at 240 points: one bracket sweeps there, and
-# the band lies on one side of it.
+# the band lies on one side of it. The colours are read above the red mark's
+# top (110 points), which may stand next to the bracket or on it.
 setxkbmap fr
 xdotool key Num_Lock
 xdotool key --delay 50 ampersand eacute KP_5 KP_0 KP_0 KP_Decimal KP_5 KP_Enter
 sleep 2.5
-sides="$(colour "$game" 861 568 $(points 236 110)) $(colour "$game" 861 568 $(points 245 110))"
+sides="$(colour "$game" 861 568 $(points 236 105)) $(colour "$game" 861 568 $(points 245 105))"
 check "an answer typed on an AZERTY keypad is judged ($sides)" \
-    test "$(colour "$game" 861 568 $(points 240 110))" = "#000080" -a \
+    test "$(colour "$game" 861 568 $(points 240 105))" = "#000080" -a \
     \( "$sides" = "#00FFFF #FFFFFF" -o "$sides" = "#FFFFFF #00FFFF" \)
 exit $fail
