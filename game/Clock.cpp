@@ -2,15 +2,11 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdint>
 #include <ctime>
 #include <thread>
 
 #ifdef __linux__
 #include <sys/prctl.h>
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 #endif
 
 namespace quiltaro {
@@ -34,43 +30,6 @@ void sleepTo(Clock::TimePoint wake) {
 #endif
 }
 
-#ifdef __linux__
-// Settings of the waiting thread, made once, each kept only if the kernel
-// takes it.
-void tuneForShortWaits() {
-    // The kernel may let a sleep overrun by its timer slack (50 us by
-    // default), which adds up over the 380 frames of a long sweep.
-    prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0);
-    // On a machine whose cores are busy, a thread woken from its sleep
-    // competes with programs that never sleep, and one of them may keep the
-    // core for the rest of its slice, a few milliseconds, after the wait
-    // ends. Asking for a short slice (0.1 ms) gives the woken thread an
-    // earlier turn, at the price of being cut short sooner when it runs
-    // long, which a frame's fraction of a millisecond never does. No
-    // privilege is needed: the policy stays the ordinary one. Kernels before
-    // 6.12 ignore the slice, or refuse the call, and the wait works as before.
-    // The kernel's struct sched_attr, declared here because its header
-    // clashes with the C library's.
-    struct {
-        std::uint32_t size, policy;
-        std::uint64_t flags;
-        std::int32_t nice;
-        std::uint32_t priority;
-        std::uint64_t runtime, deadline, period;
-    } attr{};
-    attr.size = sizeof attr;
-    // The call sets the niceness too: the one the game was started with
-    // is kept.
-    errno = 0;
-    const int nice = getpriority(PRIO_PROCESS, 0);
-    if (errno != 0)
-        return;
-    attr.nice = nice;
-    attr.runtime = 100000; // ns, the shortest the kernel takes
-    syscall(SYS_sched_setattr, 0, &attr, 0);
-}
-#endif
-
 } // namespace
 
 Clock::TimePoint SystemClock::now() {
@@ -79,8 +38,10 @@ Clock::TimePoint SystemClock::now() {
 
 void SystemClock::sleepUntil(TimePoint deadline) {
 #ifdef __linux__
-    static const bool tuned = (tuneForShortWaits(), true);
-    (void)tuned;
+    // The kernel may let a sleep overrun by its timer slack (50 us by
+    // default), which adds up over the 380 frames of a long sweep.
+    static const bool slackSet = [] { return prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0) == 0; }();
+    (void)slackSet;
 #endif
     // The kernel wakes a sleeper late, some 50 us on an idle machine, and 380
     // such delays stretch a sweep by 2 %. So the sleep ends a little early,
