@@ -13,6 +13,8 @@
 #include <QUrl>
 #include <QVariant>
 
+#include <future>
+#include <optional>
 #include <set>
 #include <tuple>
 
@@ -89,6 +91,17 @@ void addKeptAside(std::vector<RoundRecord>&& aside, std::vector<RoundRecord>& ro
 
 namespace {
 
+// Whether the quick check finds the file at `path` whole, on a connection of
+// the calling thread's; nothing when the file cannot be opened again.
+std::optional<bool> checkedFile(const QString& path) {
+    return withSqliteConnection(QStringLiteral("checking"),
+                                [&](QSqlDatabase& db) -> std::optional<bool> {
+                                    if (!openReadOnly(db, path))
+                                        return std::nullopt;
+                                    return wholeFile(db);
+                                });
+}
+
 RecordContents readOnce(const QString& path) {
     RecordContents contents;
     const QFileInfo file(path);
@@ -120,9 +133,18 @@ RecordContents readOnce(const QString& path) {
                     contents.roundsClaimed = q.value(0).toLongLong();
                 q.finish();
                 // Damage can make a scan end early without an error: the
-                // check tells, and what is read is then read around it.
-                bool damaged = !wholeFile(db);
+                // check tells, and what is read is then read again, around
+                // it. The check reads the whole file, as the reading does;
+                // on a connection and a thread of its own it costs a
+                // teacher's window no wait on a second core.
+                auto check = std::async(std::launch::async, [&path] { return checkedFile(path); });
+                bool damaged = false;
                 contents.rounds = readRounds(db, version, damaged);
+                const std::optional<bool> checked = check.get();
+                if (!(checked ? *checked : wholeFile(db))) {
+                    damaged = true;
+                    contents.rounds = readRounds(db, version, damaged);
+                }
                 addKeptAside(std::move(keptAside), contents.rounds);
                 contents.state =
                     damaged ? RecordContents::State::Damaged : RecordContents::State::Whole;
