@@ -4,6 +4,7 @@
 #include "Commands.h"
 #include "Controls.h"
 #include "DesktopLocale.h"
+#include "LocalTimes.h"
 #include "NumberText.h"
 #include "RecordReading.h"
 #include "RecordStore.h"
@@ -471,6 +472,43 @@ private slots:
         }
         QSqlDatabase::removeDatabase("integrity");
         QVERIFY(reports.texts.isEmpty());
+    }
+
+    // The local times a record is read in are Qt's own, to the second and
+    // the offset, in zones whose clocks change by an hour, by half an hour,
+    // or from the southern summer, before 1970 as after, read in order and
+    // out of it.
+    void readTimesAreQtsLocalTimes() {
+        const QByteArray tz = qgetenv("TZ");
+        const auto same = [](LocalTimes& times, qint64 ms) {
+            const QDateTime read = times.at(ms), qt = QDateTime::fromMSecsSinceEpoch(ms);
+            return read.toMSecsSinceEpoch() == ms && read.offsetFromUtc() == qt.offsetFromUtc() &&
+                   read.date() == qt.date() && read.time() == qt.time();
+        };
+        for (const char* zone : {"Europe/Paris", "America/Sao_Paulo", "Australia/Lord_Howe"}) {
+            qputenv("TZ", zone);
+            tzset();
+            LocalTimes inOrder, jumping;
+            const qint64 from =
+                QDateTime(QDate(2017, 12, 30), QTime(), Qt::UTC).toMSecsSinceEpoch();
+            // Every 77 minutes and 7 seconds for two years crosses each change
+            // of the clocks at another time of day.
+            constexpr qint64 step = 4627000, year = 365LL * 86400000;
+            for (qint64 ms = from, i = 0; i < 13700; ms += step, ++i) {
+                QVERIFY2(same(inOrder, ms), qPrintable(QString(zone) + " " + QString::number(ms)));
+                const qint64 elsewhere = i % 2 ? ms - year : ms;
+                QVERIFY2(same(jumping, elsewhere),
+                         qPrintable(QString(zone) + " " + QString::number(elsewhere)));
+            }
+            QVERIFY(same(
+                inOrder,
+                QDateTime(QDate(1965, 7, 14), QTime(23, 59, 59), Qt::UTC).toMSecsSinceEpoch()));
+        }
+        if (tz.isNull())
+            qunsetenv("TZ");
+        else
+            qputenv("TZ", tz);
+        tzset();
     }
 
     void anOlderSchemaIsMigrated() {
