@@ -12,6 +12,7 @@
 #include "Recorder.h"
 #include "Spill.h"
 #include "TestProgram.h"
+#include "TimeZone.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
@@ -479,15 +480,14 @@ private slots:
     // or from the southern summer, before 1970 as after, read in order and
     // out of it.
     void readTimesAreQtsLocalTimes() {
-        const QByteArray tz = qgetenv("TZ");
+        TimeZone tz("UTC");
         const auto same = [](LocalTimes& times, qint64 ms) {
             const QDateTime read = times.at(ms), qt = QDateTime::fromMSecsSinceEpoch(ms);
             return read.toMSecsSinceEpoch() == ms && read.offsetFromUtc() == qt.offsetFromUtc() &&
                    read.date() == qt.date() && read.time() == qt.time();
         };
         for (const char* zone : {"Europe/Paris", "America/Sao_Paulo", "Australia/Lord_Howe"}) {
-            qputenv("TZ", zone);
-            tzset();
+            tz.set(zone);
             LocalTimes inOrder, jumping;
             const qint64 from =
                 QDateTime(QDate(2017, 12, 30), QTime(), Qt::UTC).toMSecsSinceEpoch();
@@ -504,11 +504,6 @@ private slots:
                 inOrder,
                 QDateTime(QDate(1965, 7, 14), QTime(23, 59, 59), Qt::UTC).toMSecsSinceEpoch()));
         }
-        if (tz.isNull())
-            qunsetenv("TZ");
-        else
-            qputenv("TZ", tz);
-        tzset();
     }
 
     void anOlderSchemaIsMigrated() {

@@ -15,6 +15,7 @@
 #include "ServerRounds.h"
 #include "ServerSchema.h"
 #include "ServerSender.h"
+#include "TimeZone.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
@@ -502,9 +503,7 @@ private slots:
     // Times come back in local time, right on either side of a change of
     // the clocks, even within a round.
     void timesAreLocalAcrossAChangeOfTheClocks() {
-        const QByteArray tz = qgetenv("TZ");
-        qputenv("TZ", "Europe/Paris");
-        tzset();
+        const TimeZone paris("Europe/Paris");
         const QString db = freshDatabase();
         ServerConnection pupil(server->conninfo("poste1", db));
         RoundRecord r = knownRounds()[0];
@@ -525,11 +524,6 @@ private slots:
         QCOMPARE(read.rounds[0].ended.toString(format), QString("29 03:30"));
         QCOMPARE(read.rounds[1].started.toString(format), QString("30 02:30"));
         QCOMPARE(read.rounds[1].ended.toString(format), QString("30 03:30"));
-        if (tz.isNull())
-            qunsetenv("TZ");
-        else
-            qputenv("TZ", tz);
-        tzset();
     }
 
     // The two options of the server, and a password never echoed back.
