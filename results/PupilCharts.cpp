@@ -37,13 +37,34 @@ const Style levelStyles[levelCount] = {
 };
 
 constexpr qint64 dayMs = 24 * 3600 * 1000;
-// Games beyond which the scores are drawn by day or week: each mark is an
+// Games beyond which the scores are drawn a mark a point by date: each is an
 // item of its own on the chart's scene.
 constexpr size_t maxGameMarks = 200;
 
-qint64 at(const QDate& day, bool weeks) {
-    // A day's point at its noon, a week's in its middle.
-    return day.startOfDay().toMSecsSinceEpoch() + (weeks ? 3 * dayMs + dayMs / 2 : dayMs / 2);
+// The words of each step of the charts by date, and how many days a point
+// stands for, about.
+struct StepWords {
+    const char* axis;
+    const char* perPoint;
+    const char* period;
+    const char* best;
+    int days;
+};
+const StepWords stepWords[] = {
+    {"Jour", "Par jour", "jour par jour", "Score le plus haut du jour", 1},
+    {"Semaine", "Par semaine", "semaine par semaine", "Score le plus haut de la semaine", 7},
+    {"Mois", "Par mois", "mois par mois", "Score le plus haut du mois", 30},
+};
+const StepWords& wordsOf(ChartStep step) {
+    return stepWords[static_cast<int>(step)];
+}
+
+qint64 at(const QDate& day, ChartStep step) {
+    // A day's point at its noon, a week's or a month's in its middle.
+    const qint64 middle = step == ChartStep::Month  ? day.daysInMonth() * dayMs / 2
+                          : step == ChartStep::Week ? 3 * dayMs + dayMs / 2
+                                                    : dayMs / 2;
+    return day.startOfDay().toMSecsSinceEpoch() + middle;
 }
 
 QString dayText(const QDate& day) {
@@ -86,18 +107,19 @@ void addSeries(QChart* chart, const QString& name, const Style& style,
     chart->addSeries(marks);
 }
 
-QDateTimeAxis* dateAxis(qint64 first, qint64 last, bool weeks) {
+QDateTimeAxis* dateAxis(qint64 first, qint64 last, ChartStep step) {
     auto* x = new QDateTimeAxis;
     // At least a week (or eight weeks) wide, so that the first days of a
     // pupil stand on the left rather than stretched across.
-    const qint64 shortest = weeks ? 8 * 7 * dayMs : 7 * dayMs;
+    const qint64 shortest = step == ChartStep::Day ? 7 * dayMs : 8 * 7 * dayMs;
     last = std::max(last, first + shortest);
-    const qint64 margin = weeks ? 4 * dayMs : dayMs / 2;
+    const qint64 margin = wordsOf(step).days * dayMs / 2;
     x->setRange(QDateTime::fromMSecsSinceEpoch(first - margin),
                 QDateTime::fromMSecsSinceEpoch(last + margin));
-    x->setFormat(QStringLiteral("dd/MM"));
+    // Months come with spans of more than a year: the year tells them apart.
+    x->setFormat(step == ChartStep::Month ? QStringLiteral("MM/yyyy") : QStringLiteral("dd/MM"));
     x->setTickCount(8);
-    x->setTitleText(weeks ? QStringLiteral("Semaine") : QStringLiteral("Jour"));
+    x->setTitleText(QString::fromUtf8(wordsOf(step).axis));
     x->setGridLineVisible(false);
     return x;
 }
@@ -141,24 +163,24 @@ QChartView* viewOf(QChart* chart, QAbstractAxis* x, QAbstractAxis* y, const QStr
     return view;
 }
 
-QString period(const std::vector<DatePoint>& points, bool weeks) {
+QString period(const std::vector<DatePoint>& points, ChartStep step) {
     if (points.empty())
         return QStringLiteral("Aucune manche jouée.");
     return QStringLiteral("Du %1 au %2, %3.")
         .arg(dayText(points.front().date), dayText(points.back().date),
-             weeks ? QStringLiteral("semaine par semaine") : QStringLiteral("jour par jour"));
+             QString::fromUtf8(wordsOf(step).period));
 }
 
-QChartView* triesChart(const std::vector<DatePoint>& points, bool weeks) {
+QChartView* triesChart(const std::vector<DatePoint>& points, ChartStep step) {
     QChart* chart = newChart(QStringLiteral("Essais par nombre trouvé, abandons compris "
                                             "(moins il y en a, mieux c'est)"));
     double highest = 10;
-    QString description = period(points, weeks);
+    QString description = period(points, step);
     for (int level = 0; level < levelCount; ++level) {
         std::vector<QPointF> series;
         for (const DatePoint& p : points)
             if (p.levels[level].found > 0) {
-                series.emplace_back(double(at(p.date, weeks)), p.levels[level].triesPerFound());
+                series.emplace_back(double(at(p.date, step)), p.levels[level].triesPerFound());
                 highest = std::max(highest, p.levels[level].triesPerFound());
             }
         if (series.empty())
@@ -169,8 +191,8 @@ QChartView* triesChart(const std::vector<DatePoint>& points, bool weeks) {
                                 french.toString(series.back().y(), 'f', 1));
     }
     // The scoring: found within 5 tries earns two points, within 10 one.
-    const qint64 first = points.empty() ? 0 : at(points.front().date, weeks);
-    QDateTimeAxis* x = dateAxis(first, points.empty() ? 0 : at(points.back().date, weeks), weeks);
+    const qint64 first = points.empty() ? 0 : at(points.front().date, step);
+    QDateTimeAxis* x = dateAxis(first, points.empty() ? 0 : at(points.back().date, step), step);
     for (auto [tries, name] : {std::pair{5.0, "5 essais ou moins : 2 points"},
                                std::pair{10.0, "10 essais ou moins : 1 point"}}) {
         auto* line = new QLineSeries;
@@ -184,16 +206,16 @@ QChartView* triesChart(const std::vector<DatePoint>& points, bool weeks) {
                   description, 300);
 }
 
-// The scores are drawn by day or by week as the charts above and below it
-// are, and on the same span of dates: a day stands at the same place in all
+// The scores are drawn by day, week or month as the charts above and below
+// it are, and on the same span of dates: a day stands at the same place in all
 // three.
 QChartView* scoresChart(const std::vector<GamePoint>& games, const std::vector<DatePoint>& days,
-                        bool weeks) {
+                        ChartStep step) {
     QChart* chart = newChart(QStringLiteral("Score le plus haut de chaque partie, et score à la "
                                             "fin (10 : partie gagnée)"));
     std::vector<QPointF> highest, final;
-    // A mark a game while they can be told apart; beyond, one a day or a
-    // week: the best score reached, and the mean of the final scores.
+    // A mark a game while they can be told apart; beyond, one a point of
+    // the charts by date: the best score reached, and the mean of the final scores.
     const bool gathered = games.size() > maxGameMarks;
     std::map<QDate, std::pair<int, std::vector<int>>> buckets;
     for (const GamePoint& g : games) {
@@ -202,7 +224,7 @@ QChartView* scoresChart(const std::vector<GamePoint>& games, const std::vector<D
             final.emplace_back(double(g.started.toMSecsSinceEpoch()), g.final);
             continue;
         }
-        auto& [best, finals] = buckets[chartDate(g.started.date(), weeks)];
+        auto& [best, finals] = buckets[chartDate(g.started.date(), step)];
         best = std::max(best, g.highest);
         finals.push_back(g.final);
     }
@@ -211,16 +233,14 @@ QChartView* scoresChart(const std::vector<GamePoint>& games, const std::vector<D
         double sum = 0;
         for (int f : finals)
             sum += f;
-        highest.emplace_back(double(at(day, weeks)), best);
-        final.emplace_back(double(at(day, weeks)), sum / double(finals.size()));
+        highest.emplace_back(double(at(day, step)), best);
+        final.emplace_back(double(at(day, step)), sum / double(finals.size()));
     }
     // Hollow rings around the final score's smaller squares: both show when equal.
-    addSeries(chart,
-              gathered ? (weeks ? QStringLiteral("Score le plus haut de la semaine")
-                                : QStringLiteral("Score le plus haut du jour"))
-                       : QStringLiteral("Score le plus haut"),
-              {QColor(0, 114, 178), QScatterSeries::MarkerShapeCircle, Qt::SolidLine}, highest,
-              false);
+    addSeries(
+        chart,
+        gathered ? QString::fromUtf8(wordsOf(step).best) : QStringLiteral("Score le plus haut"),
+        {QColor(0, 114, 178), QScatterSeries::MarkerShapeCircle, Qt::SolidLine}, highest, false);
     auto* rings = static_cast<QScatterSeries*>(chart->series().constLast());
     rings->setColor(Qt::transparent);
     rings->setBorderColor(QColor(0, 114, 178));
@@ -237,9 +257,9 @@ QChartView* scoresChart(const std::vector<GamePoint>& games, const std::vector<D
     // starts a day before the days below: its mark stays on the chart.
     const qint64 first = games.empty()
                              ? 0
-                             : std::min(at(days.front().date, weeks),
-                                        at(chartDate(games.front().started.date(), weeks), weeks));
-    const qint64 last = days.empty() ? 0 : at(days.back().date, weeks);
+                             : std::min(at(days.front().date, step),
+                                        at(chartDate(games.front().started.date(), step), step));
+    const qint64 last = days.empty() ? 0 : at(days.back().date, step);
     QString description = games.empty() ? QStringLiteral("Aucune partie jouée.")
                                         : QStringLiteral("%1 parties, du %2 au %3.")
                                               .arg(games.size())
@@ -258,21 +278,21 @@ QChartView* scoresChart(const std::vector<GamePoint>& games, const std::vector<D
                            .arg(games.back().highest)
                            .arg(games.back().final);
     }
-    return viewOf(chart, dateAxis(first, last, weeks), valueAxis(QStringLiteral("Points"), 11),
+    return viewOf(chart, dateAxis(first, last, step), valueAxis(QStringLiteral("Points"), 11),
                   description, 260);
 }
 
-QChartView* mistakesChart(const std::vector<DatePoint>& points, bool weeks) {
+QChartView* mistakesChart(const std::vector<DatePoint>& points, ChartStep step) {
     QChart* chart =
         newChart(QStringLiteral("Réponses en dehors de l'intervalle, et manches abandonnées"));
     std::vector<QPointF> outside, gaveUp;
     double highest = 4;
     int outsideTotal = 0, gaveUpTotal = 0;
     // The give-ups a little to the right: equal counts stay apart.
-    const double shift = (weeks ? 7 : 1) * dayMs / 6.0;
+    const double shift = wordsOf(step).days * dayMs / 6.0;
     for (const DatePoint& p : points) {
-        outside.emplace_back(double(at(p.date, weeks)), p.outside);
-        gaveUp.emplace_back(double(at(p.date, weeks)) + shift, p.gaveUp);
+        outside.emplace_back(double(at(p.date, step)), p.outside);
+        gaveUp.emplace_back(double(at(p.date, step)) + shift, p.gaveUp);
         highest = std::max<double>({highest, double(p.outside), double(p.gaveUp)});
         outsideTotal += p.outside;
         gaveUpTotal += p.gaveUp;
@@ -281,17 +301,17 @@ QChartView* mistakesChart(const std::vector<DatePoint>& points, bool weeks) {
               {QColor(204, 121, 167), QScatterSeries::MarkerShapeTriangle, Qt::SolidLine}, outside);
     addSeries(chart, QStringLiteral("Abandons"),
               {QColor(86, 86, 86), QScatterSeries::MarkerShapeRectangle, Qt::DashLine}, gaveUp);
-    const qint64 first = points.empty() ? 0 : at(points.front().date, weeks);
-    const qint64 last = points.empty() ? 0 : at(points.back().date, weeks);
+    const qint64 first = points.empty() ? 0 : at(points.front().date, step);
+    const qint64 last = points.empty() ? 0 : at(points.back().date, step);
     const QString description =
-        period(points, weeks) + QStringLiteral(" En tout %1 réponses en dehors de l'intervalle "
-                                               "et %2 abandons.")
-                                    .arg(outsideTotal)
-                                    .arg(gaveUpTotal);
-    return viewOf(chart, dateAxis(first, last, weeks),
-                  valueAxis(weeks ? QStringLiteral("Par semaine") : QStringLiteral("Par jour"),
-                            std::ceil(highest / 2) * 2 + 1),
-                  description, 240);
+        period(points, step) + QStringLiteral(" En tout %1 réponses en dehors de l'intervalle "
+                                              "et %2 abandons.")
+                                   .arg(outsideTotal)
+                                   .arg(gaveUpTotal);
+    return viewOf(
+        chart, dateAxis(first, last, step),
+        valueAxis(QString::fromUtf8(wordsOf(step).perPoint), std::ceil(highest / 2) * 2 + 1),
+        description, 240);
 }
 
 } // namespace
@@ -299,11 +319,11 @@ QChartView* mistakesChart(const std::vector<DatePoint>& points, bool weeks) {
 PupilCharts::PupilCharts(const PupilRounds& pupil, QWidget* parent) : QWidget(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    const bool weeks = drawnByWeeks(pupil.rounds);
-    const std::vector<DatePoint> points = byDate(pupil.rounds, weeks);
-    layout->addWidget(triesChart(points, weeks));
-    layout->addWidget(scoresChart(gamesOf(pupil.rounds), points, weeks));
-    layout->addWidget(mistakesChart(points, weeks));
+    const ChartStep step = chartStepOf(pupil.rounds);
+    const std::vector<DatePoint> points = byDate(pupil.rounds, step);
+    layout->addWidget(triesChart(points, step));
+    layout->addWidget(scoresChart(gamesOf(pupil.rounds), points, step));
+    layout->addWidget(mistakesChart(points, step));
 }
 
 QList<QChartView*> PupilCharts::charts() const {

@@ -113,7 +113,7 @@ PupilFigures figuresOf(const PupilRounds& pupil, const QDateTime& now) {
     return f;
 }
 
-bool drawnByWeeks(const std::vector<RoundRecord>& rounds) {
+ChartStep chartStepOf(const std::vector<RoundRecord>& rounds) {
     QDate first, last;
     for (const RoundRecord& r : rounds)
         if (wasPlayed(r)) {
@@ -121,19 +121,30 @@ bool drawnByWeeks(const std::vector<RoundRecord>& rounds) {
             first = first.isValid() ? std::min(first, day) : day;
             last = last.isValid() ? std::max(last, day) : day;
         }
-    return first.isValid() && first.daysTo(last) > daysBeforeWeeks;
+    const qint64 days = first.isValid() ? first.daysTo(last) : 0;
+    return days > daysBeforeMonths  ? ChartStep::Month
+           : days > daysBeforeWeeks ? ChartStep::Week
+                                    : ChartStep::Day;
 }
 
-QDate chartDate(const QDate& day, bool weeks) {
-    return weeks ? mondayOf(day) : day;
+QDate chartDate(const QDate& day, ChartStep step) {
+    switch (step) {
+    case ChartStep::Week:
+        return mondayOf(day);
+    case ChartStep::Month:
+        return QDate(day.year(), day.month(), 1);
+    case ChartStep::Day:
+        break;
+    }
+    return day;
 }
 
-std::vector<DatePoint> byDate(const std::vector<RoundRecord>& rounds, bool weeks) {
+std::vector<DatePoint> byDate(const std::vector<RoundRecord>& rounds, ChartStep step) {
     std::map<QDate, DatePoint> points;
     for (const RoundRecord& r : rounds) {
         if (!wasPlayed(r))
             continue;
-        const QDate day = chartDate(r.started.date(), weeks);
+        const QDate day = chartDate(r.started.date(), step);
         DatePoint& p = points[day];
         p.date = day;
         count(p.levels, r);

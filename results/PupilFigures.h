@@ -69,12 +69,18 @@ struct DatePoint {
     int outside = 0;
     int gaveUp = 0;
 };
-// Long spans are drawn by weeks, so that a term's work stays readable.
+// What one point of a chart by date gathers. Long spans are drawn by weeks,
+// so that a term's work stays readable, and spans of more than a year by
+// months: a pupil who plays from one school year to the next would
+// otherwise get a hundred weeks and more, too close to tell apart.
+enum class ChartStep { Day, Week, Month };
 constexpr int daysBeforeWeeks = 42;
-bool drawnByWeeks(const std::vector<RoundRecord>& rounds);
-// The date of the point a day falls in: the day itself, or its week's Monday.
-QDate chartDate(const QDate& day, bool weeks);
-std::vector<DatePoint> byDate(const std::vector<RoundRecord>& rounds, bool weeks);
+constexpr int daysBeforeMonths = 366;
+ChartStep chartStepOf(const std::vector<RoundRecord>& rounds);
+// The date of the point a day falls in: the day itself, its week's Monday,
+// or the first of its month.
+QDate chartDate(const QDate& day, ChartStep step);
+std::vector<DatePoint> byDate(const std::vector<RoundRecord>& rounds, ChartStep step);
 
 // One game: the highest score it reached and the score it ended with.
 struct GamePoint {

@@ -59,7 +59,7 @@ private slots:
             played("a", mon.addSecs(60), 7, 0, 4, Ending::GaveUp),
             played("b", mon.addDays(1), 0, 2, 2, Ending::Won, true),
             played("b", mon.addDays(1).addSecs(60), 2, 2, 0, Ending::ProgramEnd)};
-        const auto days = byDate(rounds, false);
+        const auto days = byDate(rounds, ChartStep::Day);
         QCOMPARE(days.size(), size_t(2));
         QCOMPARE(days[0].levels[0].played, 1);
         QCOMPARE(days[0].levels[2].tries, 4); // the give-up's tries count
@@ -71,10 +71,10 @@ private slots:
         QCOMPARE(games.size(), size_t(2));
         QCOMPARE(games[0].highest, 7);
         QCOMPARE(games[0].final, 0);
-        QVERIFY(!drawnByWeeks(rounds));
+        QCOMPARE(chartStepOf(rounds), ChartStep::Day);
         rounds.push_back(played("c", mon.addDays(60), 0, 2, 2, Ending::Won));
-        QVERIFY(drawnByWeeks(rounds));
-        QCOMPARE(byDate(rounds, true).front().date, QDate(2026, 11, 30));
+        QCOMPARE(chartStepOf(rounds), ChartStep::Week);
+        QCOMPARE(byDate(rounds, ChartStep::Week).front().date, QDate(2026, 11, 30));
 
         PupilCharts charts(PupilRounds{"Léa", rounds});
         QCOMPARE(charts.charts().size(), 3);
@@ -96,6 +96,28 @@ private slots:
             return ranges.size() == 3 && ranges.count(ranges[0]) == 3;
         };
         QVERIFY(sameDays(charts));
+
+        // From one school year to the next, a point a month, and the year
+        // under each: a year and a day apart is the first span drawn so.
+        std::vector<RoundRecord> years = {played("y", mon, 0, 2, 3, Ending::Won),
+                                          played("y", mon.addDays(366), 0, 2, 3, Ending::Won)};
+        QCOMPARE(chartStepOf(years), ChartStep::Week);
+        years.push_back(played("z", mon.addDays(367), 0, 1, 5, Ending::GaveUp));
+        QCOMPARE(chartStepOf(years), ChartStep::Month);
+        const auto months = byDate(years, ChartStep::Month);
+        QCOMPARE(months.size(), size_t(2));
+        QCOMPARE(months[0].date, QDate(2026, 11, 1));
+        QCOMPARE(months[1].date, QDate(2027, 12, 1));
+        QCOMPARE(months[1].levels[0].played, 2);
+        QCOMPARE(months[1].gaveUp, 1);
+        PupilCharts longRun(PupilRounds{"Inès", years});
+        for (QChartView* view : longRun.charts()) {
+            auto* axis = qobject_cast<QDateTimeAxis*>(view->chart()->axes(Qt::Horizontal).value(0));
+            QVERIFY(axis && axis->format().contains("yyyy"));
+            QCOMPARE(axis->titleText(), QString("Mois"));
+        }
+        QVERIFY(longRun.charts().at(0)->accessibleDescription().contains("mois par mois"));
+        QVERIFY(sameDays(longRun));
 
         // Hundreds of games are drawn a mark a day, not a mark a game.
         std::vector<RoundRecord> many;
