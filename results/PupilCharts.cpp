@@ -1,17 +1,14 @@
 #include "PupilCharts.h"
 
+#include "ChartParts.h"
 #include "PupilFigures.h"
 
 #include <QChart>
 #include <QChartView>
-#include <QDateTimeAxis>
-#include <QGraphicsLayout>
-#include <QLegendMarker>
 #include <QLineSeries>
 #include <QLocale>
 #include <QScatterSeries>
 #include <QVBoxLayout>
-#include <QValueAxis>
 
 #include <algorithm>
 #include <cmath>
@@ -21,146 +18,22 @@ namespace quiltaro {
 
 namespace {
 
+using namespace charts;
+
 const QLocale french(QLocale::French, QLocale::France);
 
-// Colours told apart also by readers who confuse red and green, and a
-// marker shape each, so that equal values never hide one another.
-struct Style {
-    QColor colour;
-    QScatterSeries::MarkerShape shape;
-    Qt::PenStyle line;
-};
 const Style levelStyles[levelCount] = {
     {QColor(0, 114, 178), QScatterSeries::MarkerShapeCircle, Qt::SolidLine},
     {QColor(230, 159, 0), QScatterSeries::MarkerShapeRectangle, Qt::DashLine},
     {QColor(0, 158, 115), QScatterSeries::MarkerShapeTriangle, Qt::DotLine},
 };
 
-constexpr qint64 dayMs = 24 * 3600 * 1000;
 // Games beyond which the scores are drawn a mark a point by date: each is an
 // item of its own on the chart's scene.
 constexpr size_t maxGameMarks = 200;
 
-// The words of each step of the charts by date, and how many days a point
-// stands for, about.
-struct StepWords {
-    const char* axis;
-    const char* perPoint;
-    const char* period;
-    const char* best;
-    int days;
-};
-const StepWords stepWords[] = {
-    {"Jour", "Par jour", "jour par jour", "Score le plus haut du jour", 1},
-    {"Semaine", "Par semaine", "semaine par semaine", "Score le plus haut de la semaine", 7},
-    {"Mois", "Par mois", "mois par mois", "Score le plus haut du mois", 30},
-};
-const StepWords& wordsOf(ChartStep step) {
-    return stepWords[static_cast<int>(step)];
-}
-
-qint64 at(const QDate& day, ChartStep step) {
-    // A day's point at its noon, a week's or a month's in its middle.
-    const qint64 middle = step == ChartStep::Month  ? day.daysInMonth() * dayMs / 2
-                          : step == ChartStep::Week ? 3 * dayMs + dayMs / 2
-                                                    : dayMs / 2;
-    return day.startOfDay().toMSecsSinceEpoch() + middle;
-}
-
 QString dayText(const QDate& day) {
     return french.toString(day, QStringLiteral("d MMMM yyyy"));
-}
-
-QChart* newChart(const QString& title) {
-    auto* chart = new QChart;
-    chart->setTitle(title);
-    QFont font = chart->titleFont();
-    font.setBold(true);
-    chart->setTitleFont(font);
-    chart->setAnimationOptions(QChart::NoAnimation);
-    chart->setBackgroundRoundness(0);
-    chart->layout()->setContentsMargins(0, 0, 0, 0);
-    chart->legend()->setAlignment(Qt::AlignBottom);
-    return chart;
-}
-
-// A line joining the points, and the points themselves in their shape; one
-// legend entry for both.
-void addSeries(QChart* chart, const QString& name, const Style& style,
-               const std::vector<QPointF>& points, bool joined = true) {
-    if (joined) {
-        auto* line = new QLineSeries;
-        line->setPen(QPen(style.colour, 2, style.line));
-        for (const QPointF& p : points)
-            line->append(p);
-        chart->addSeries(line);
-        chart->legend()->markers(line).constFirst()->setVisible(false);
-    }
-    auto* marks = new QScatterSeries;
-    marks->setName(name);
-    marks->setMarkerShape(style.shape);
-    marks->setMarkerSize(style.shape == QScatterSeries::MarkerShapeCircle ? 11 : 9);
-    marks->setColor(style.colour);
-    marks->setBorderColor(style.colour.darker(140));
-    for (const QPointF& p : points)
-        marks->append(p);
-    chart->addSeries(marks);
-}
-
-QDateTimeAxis* dateAxis(qint64 first, qint64 last, ChartStep step) {
-    auto* x = new QDateTimeAxis;
-    // At least a week (or eight weeks) wide, so that the first days of a
-    // pupil stand on the left rather than stretched across.
-    const qint64 shortest = step == ChartStep::Day ? 7 * dayMs : 8 * 7 * dayMs;
-    last = std::max(last, first + shortest);
-    const qint64 margin = wordsOf(step).days * dayMs / 2;
-    x->setRange(QDateTime::fromMSecsSinceEpoch(first - margin),
-                QDateTime::fromMSecsSinceEpoch(last + margin));
-    // Months come with spans of more than a year: the year tells them apart.
-    x->setFormat(step == ChartStep::Month ? QStringLiteral("MM/yyyy") : QStringLiteral("dd/MM"));
-    x->setTickCount(8);
-    x->setTitleText(QString::fromUtf8(wordsOf(step).axis));
-    x->setGridLineVisible(false);
-    return x;
-}
-
-// A step between the counts' labels that leaves seven of them at most, zero
-// included: more do not fit the chart's height, and Qt then cuts every
-// label down to dots.
-double tickStep(double top) {
-    for (double step : {2.0, 5.0, 10.0, 20.0, 50.0, 100.0, 200.0, 500.0})
-        if (top / step <= 6)
-            return step;
-    return std::ceil(top / 6 / 1000) * 1000;
-}
-
-QValueAxis* valueAxis(const QString& title, double top) {
-    const double step = tickStep(top);
-    auto* y = new QValueAxis;
-    y->setTitleText(title);
-    y->setRange(0, top);
-    y->setLabelFormat(QStringLiteral("%d"));
-    y->setTickType(QValueAxis::TicksDynamic);
-    y->setTickAnchor(0);
-    y->setTickInterval(step);
-    return y;
-}
-
-QChartView* viewOf(QChart* chart, QAbstractAxis* x, QAbstractAxis* y, const QString& description,
-                   int height) {
-    chart->addAxis(x, Qt::AlignBottom);
-    chart->addAxis(y, Qt::AlignLeft);
-    for (QAbstractSeries* series : chart->series()) {
-        series->attachAxis(x);
-        series->attachAxis(y);
-    }
-    auto* view = new QChartView(chart);
-    view->setRenderHint(QPainter::Antialiasing);
-    view->setMinimumHeight(height);
-    view->setAccessibleName(chart->title());
-    view->setAccessibleDescription(description);
-    view->setFocusPolicy(Qt::TabFocus);
-    return view;
 }
 
 QString period(const std::vector<DatePoint>& points, ChartStep step) {
