@@ -102,7 +102,7 @@ std::optional<bool> checkedFile(const QString& path) {
                                 });
 }
 
-RecordContents readOnce(const QString& path) {
+RecordContents readOnce(const QString& path, Detail detail) {
     RecordContents contents;
     const QFileInfo file(path);
     if (!file.exists())
@@ -139,11 +139,11 @@ RecordContents readOnce(const QString& path) {
                 // teacher's window no wait on a second core.
                 auto check = std::async(std::launch::async, [&path] { return checkedFile(path); });
                 bool damaged = false;
-                contents.rounds = readRounds(db, version, damaged);
+                contents.rounds = readRounds(db, version, damaged, detail);
                 const std::optional<bool> checked = check.get();
                 if (!(checked ? *checked : wholeFile(db))) {
                     damaged = true;
-                    contents.rounds = readRounds(db, version, damaged);
+                    contents.rounds = readRounds(db, version, damaged, detail);
                 }
                 addKeptAside(std::move(keptAside), contents.rounds);
                 contents.state =
@@ -167,11 +167,11 @@ std::tuple<bool, QDateTime, qint64> writingStamp(const QString& path) {
 // A record without its log is read as an immutable file, which sees nothing
 // that a game starting meanwhile writes: a reading during which the record
 // changed is done again, through the log then.
-RecordContents readRecord(const QString& path) {
+RecordContents readRecord(const QString& path, Detail detail) {
     RecordContents contents;
     for (int attempt = 0; attempt < 3; ++attempt) {
         const auto before = writingStamp(path);
-        contents = readOnce(path);
+        contents = readOnce(path, detail);
         if (writingStamp(path) == before)
             break;
     }

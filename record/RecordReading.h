@@ -20,10 +20,15 @@ struct RecordContents {
     QString problem;                 // in French, when the state is Unreadable
 };
 
+// How much of each round's guesses a reading brings: the guesses
+// themselves, or only their counts (RoundRecord::counts), which spares a
+// window that only draws counts the reading of every guess.
+enum class Detail { Guesses, Counts };
+
 // Reads every round of the record at `path` without writing anything: no
 // migration, no journal, no file created or moved, in a folder that can only
 // be read. For the teacher's tools.
-RecordContents readRecord(const QString& path);
+RecordContents readRecord(const QString& path, Detail detail = Detail::Guesses);
 
 // The files of rounds kept beside the record at `recordPath` because it could
 // not take them when they ended (see Spill), with their paths.
@@ -32,7 +37,8 @@ QStringList keptAsideFiles(const QString& recordPath);
 // Every round that can be read through `db`, a record of schema `version`.
 // A part that cannot be read is skipped and `damaged` set: what lies before
 // and after a damaged page is still read.
-std::vector<RoundRecord> readRounds(const QSqlDatabase& db, int version, bool& damaged);
+std::vector<RoundRecord> readRounds(const QSqlDatabase& db, int version, bool& damaged,
+                                    Detail detail = Detail::Guesses);
 
 // Whether SQLite's quick check finds the file whole.
 bool wholeFile(const QSqlDatabase& db);

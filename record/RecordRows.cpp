@@ -152,8 +152,12 @@ bool wholeFile(const QSqlDatabase& db) {
            q.value(0).toString() == QLatin1String("ok");
 }
 
-std::vector<RoundRecord> readRounds(const QSqlDatabase& db, int version, bool& damaged) {
+std::vector<RoundRecord> readRounds(const QSqlDatabase& db, int version, bool& damaged,
+                                    Detail detail) {
     std::vector<RoundRecord> rounds;
+    // The first schema kept the answers in the round's row: they are read
+    // whole, counted or not.
+    const bool counting = detail == Detail::Counts && version >= 2;
     struct Game {
         QString token;
         QDateTime started;
@@ -214,8 +218,10 @@ std::vector<RoundRecord> readRounds(const QSqlDatabase& db, int version, bool& d
             r.highBound = row.real(7);
             r.redValue = static_cast<float>(row.real(8));
             r.ending = endingOf(row.utf8(9));
-            // The guesses come later, row by row: room for them once.
-            r.guesses.reserve(static_cast<size_t>(std::clamp<qint64>(row.integer(10), 0, 64)));
+            if (counting)
+                r.counts = RoundRecord::Counts{static_cast<int>(row.integer(10)), 0};
+            else // the guesses come later, row by row: room for them once
+                r.guesses.reserve(static_cast<size_t>(std::clamp<qint64>(row.integer(10), 0, 64)));
             if (version < 2) {
                 // The first schema kept the answers only: the rules give the verdicts.
                 std::vector<std::string> answers;
@@ -236,6 +242,24 @@ std::vector<RoundRecord> readRounds(const QSqlDatabase& db, int version, bool& d
     damaged = damaged || roundReader.damaged();
     if (version < 2 || rounds.empty())
         return rounds;
+    if (counting) {
+        // Only the answers outside are counted, by SQLite, round by round;
+        // a round without any has no row here.
+        RangeReader outsideReader(
+            db,
+            QStringLiteral("SELECT round_id, COUNT(*) FROM guesses"
+                           " WHERE round_id BETWEEN ? AND ? AND verdict = '%1'"
+                           " GROUP BY round_id ORDER BY round_id")
+                .arg(QLatin1String(verdictName(Verdict::Outside))),
+            [&](const Row& row) {
+                const auto found = byId.find(row.integer(0));
+                if (found != byId.end())
+                    rounds[found->second].counts->outside = static_cast<int>(row.integer(1));
+            });
+        outsideReader.read(first, last);
+        damaged = damaged || outsideReader.damaged();
+        return rounds;
+    }
     RangeReader guessReader(
         db,
         QStringLiteral("SELECT round_id, answer, verdict FROM guesses"

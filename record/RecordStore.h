@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QString>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -44,8 +45,24 @@ struct RoundRecord {
     float redValue = 0;
     std::vector<Guess> guesses;
     Ending ending = Ending::ProgramEnd;
+    // What a reading that only counts the guesses keeps of them (the
+    // teacher's window, which draws counts): how many there were, and how
+    // many lay outside the interval. Unset when the guesses were read.
+    struct Counts {
+        int tries = 0;
+        int outside = 0;
+        bool operator==(const Counts&) const = default;
+    };
+    std::optional<Counts> counts;
 
-    int tries() const { return static_cast<int>(guesses.size()); }
+    int tries() const { return counts ? counts->tries : static_cast<int>(guesses.size()); }
+    int outsideAnswers() const {
+        return counts ? counts->outside
+                      : static_cast<int>(
+                            std::count_if(guesses.begin(), guesses.end(), [](const Guess& g) {
+                                return g.verdict == Verdict::Outside;
+                            }));
+    }
     int points() const { return scoreAfter - scoreBefore; }
     bool operator==(const RoundRecord&) const = default;
 };

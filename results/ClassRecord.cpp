@@ -124,7 +124,7 @@ QString pupilOfRecord(const QString& recordPath, const QString& ownRecord) {
     return QStringLiteral("Sans nom");
 }
 
-ClassRecord readClass(const QStringList& recordFiles) {
+ClassRecord readClass(const QStringList& recordFiles, Detail detail) {
     ClassRecord result;
     result.files = recordFiles;
     const QString own = RecordStore::defaultPath();
@@ -132,7 +132,7 @@ ClassRecord readClass(const QStringList& recordFiles) {
     // A round is known by its game and its times, whichever copy it is read from.
     std::set<std::tuple<QString, qint64, qint64>> seen;
     for (const QString& file : recordFiles) {
-        RecordContents contents = readRecord(file);
+        RecordContents contents = readRecord(file, detail);
         const QString where = QDir::toNativeSeparators(file);
         switch (contents.state) {
         case RecordContents::State::Newer:
@@ -204,7 +204,35 @@ void addListedPupils(ClassRecord& data, const QStringList& names) {
 }
 
 bool wasPlayed(const RoundRecord& round) {
-    return !round.guesses.empty() || round.ending == Ending::Won || round.ending == Ending::GaveUp;
+    return round.tries() > 0 || round.ending == Ending::Won || round.ending == Ending::GaveUp;
+}
+
+std::vector<PupilRounds> withGuesses(const std::vector<PupilRounds>& pupils,
+                                     const QStringList& recordFiles) {
+    const auto counted = [](const PupilRounds& p) {
+        return std::any_of(p.rounds.begin(), p.rounds.end(),
+                           [](const RoundRecord& r) { return r.counts.has_value(); });
+    };
+    if (std::none_of(pupils.begin(), pupils.end(), counted))
+        return pupils;
+    // Known as the reading knows a round found in two records: by its game
+    // and its times.
+    auto keyOf = [](const RoundRecord& r) {
+        return std::make_tuple(r.gameToken, r.started.toMSecsSinceEpoch(),
+                               r.ended.toMSecsSinceEpoch());
+    };
+    const ClassRecord read = readClass(recordFiles, Detail::Guesses);
+    std::map<std::tuple<QString, qint64, qint64>, const RoundRecord*> found;
+    for (const PupilRounds& p : read.pupils)
+        for (const RoundRecord& r : p.rounds)
+            found.emplace(keyOf(r), &r);
+    std::vector<PupilRounds> result = pupils;
+    for (PupilRounds& p : result)
+        for (RoundRecord& r : p.rounds)
+            if (r.counts)
+                if (const auto it = found.find(keyOf(r)); it != found.end())
+                    r = *it->second;
+    return result;
 }
 
 } // namespace quiltaro

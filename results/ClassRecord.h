@@ -1,5 +1,6 @@
 #pragma once
 
+#include "RecordReading.h"
 #include "RecordStore.h"
 
 #include <QString>
@@ -46,7 +47,13 @@ QString pupilOfRecord(const QString& recordPath, const QString& ownRecord = QStr
 
 // Reads every record and merges their rounds by pupil. The same round found
 // twice (a record copied twice onto a key) counts once.
-ClassRecord readClass(const QStringList& recordFiles);
+ClassRecord readClass(const QStringList& recordFiles, Detail detail = Detail::Guesses);
+
+// The same pupils and rounds, with the guesses of the rounds that were read
+// with their counts only, read again from the records: what an export
+// writes. A round the records no longer hold keeps its counts.
+std::vector<PupilRounds> withGuesses(const std::vector<PupilRounds>& pupils,
+                                     const QStringList& recordFiles);
 
 // The same for rounds read elsewhere (the class's server), whoever sent them.
 ClassRecord classOfRounds(std::vector<RoundRecord> rounds);

@@ -23,11 +23,6 @@ void count(std::array<LevelFigures, levelCount>& levels, const RoundRecord& r) {
         ++level.found;
 }
 
-int outsideAnswers(const RoundRecord& r) {
-    return int(std::count_if(r.guesses.begin(), r.guesses.end(),
-                             [](const Guess& g) { return g.verdict == Verdict::Outside; }));
-}
-
 bool earnedAPoint(const RoundRecord& r) {
     return r.ending == Ending::Won && r.tries() <= scoring::lastTryForOnePoint;
 }
@@ -79,7 +74,7 @@ PupilFigures figuresOf(const PupilRounds& pupil, const QDateTime& now) {
         const int reached = std::max(r.scoreBefore, r.scoreAfter);
         f.highestScore = std::max(f.highestScore, reached);
         count(f.levels, r);
-        f.outside += outsideAnswers(r);
+        f.outside += r.outsideAnswers();
         if (r.ending == Ending::GaveUp)
             ++f.gaveUp;
         const QDate day = r.started.date();
@@ -148,7 +143,7 @@ std::vector<DatePoint> byDate(const std::vector<RoundRecord>& rounds, ChartStep 
         DatePoint& p = points[day];
         p.date = day;
         count(p.levels, r);
-        p.outside += outsideAnswers(r);
+        p.outside += r.outsideAnswers();
         if (r.ending == Ending::GaveUp)
             ++p.gaveUp;
     }

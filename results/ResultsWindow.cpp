@@ -296,7 +296,7 @@ void ResultsWindow::exportRounds(const std::vector<PupilRounds>& rounds, const Q
     QSaveFile out(file);
     if (out.open(QIODevice::WriteOnly)) {
         QTextStream text(&out);
-        writeFrenchCsv(rounds, text);
+        writeFrenchCsv(withGuesses(rounds, data_.files), text);
         if (text.status() == QTextStream::Ok && out.commit())
             return;
     }

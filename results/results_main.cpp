@@ -33,7 +33,9 @@ int main(int argc, char** argv) {
         return showServerResults(server);
     QStringList problems;
     const QStringList records = findRecords(ownLogin ? defaultSources() : sources, &problems);
-    ClassRecord data = readClass(records);
+    // The window draws counts: the guesses themselves are read again only
+    // for an export.
+    ClassRecord data = readClass(records, Detail::Counts);
     data.problems = problems + data.problems;
     if (ownLogin && !classListFile().isEmpty())
         addListedPupils(data, readClassList(classListFile()));

@@ -10,6 +10,7 @@
 #include "FrenchCsv.h"
 #include "PupilFigures.h"
 #include "Pupils.h"
+#include "SampleRecord.h"
 #include "Spill.h"
 
 #include <QApplication>
@@ -244,6 +245,53 @@ private slots:
         QCOMPARE(order(), QStringList({"P2", "P1", "P0"}));
         table.sortByColumn(ClassTable::Pupil, Qt::AscendingOrder);
         QCOMPARE(order(), QStringList({"P0", "P1", "P2"}));
+    }
+
+    // The results window reads each round's counts, not its guesses: the
+    // same figures, and an export that writes every guess, read again. A
+    // record of the first schema keeps its answers in the round: read whole.
+    void countsReadAloneGiveTheSameFiguresAndExport() {
+        QVERIFY(QDir().mkpath(file("counts")));
+        const QString path = file("counts/record.sqlite");
+        std::vector<RoundRecord> sample;
+        for (const SamplePupil& p : sampleClass(30, now.addDays(-90), 7))
+            sample.insert(sample.end(), p.rounds.begin(), p.rounds.end());
+        write(path, sample);
+        const ClassRecord full = readClass({path});
+        const ClassRecord counted = readClass({path}, Detail::Counts);
+        QCOMPARE(counted.pupils.size(), full.pupils.size());
+        int outside = 0;
+        for (size_t i = 0; i < full.pupils.size(); ++i) {
+            const PupilRounds &a = full.pupils[i], &b = counted.pupils[i];
+            QCOMPARE(b.rounds.size(), a.rounds.size());
+            for (size_t k = 0; k < a.rounds.size(); ++k) {
+                QVERIFY(b.rounds[k].guesses.empty());
+                QCOMPARE(b.rounds[k].tries(), a.rounds[k].tries());
+                QCOMPARE(b.rounds[k].outsideAnswers(), a.rounds[k].outsideAnswers());
+                outside += a.rounds[k].outsideAnswers();
+            }
+            const PupilFigures fa = figuresOf(a, now), fb = figuresOf(b, now);
+            QCOMPARE(fb.roundsPlayed, fa.roundsPlayed);
+            QCOMPARE(fb.outside, fa.outside);
+            QCOMPARE(fb.stuck, fa.stuck);
+            for (int level = 0; level < levelCount; ++level)
+                QCOMPARE(fb.levels[level].tries, fa.levels[level].tries);
+        }
+        QVERIFY(outside > 0);
+        auto csv = [](const std::vector<PupilRounds>& pupils) {
+            QString text;
+            QTextStream out(&text);
+            writeFrenchCsv(pupils, out);
+            return text;
+        };
+        QCOMPARE(csv(withGuesses(counted.pupils, counted.files)), csv(full.pupils));
+
+        const QString v1 = file("counts/v1.sqlite");
+        QVERIFY(writeVersion1Record(v1, 2));
+        const ClassRecord first = readClass({v1}, Detail::Counts);
+        QCOMPARE(first.rounds(), size_t(16));
+        for (const RoundRecord& r : first.pupils.front().rounds)
+            QVERIFY(!r.counts && r.tries() > 0);
     }
 
     void theCsvIsForAFrenchSpreadsheet() {
