@@ -13,6 +13,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
@@ -23,6 +24,7 @@
 #include <QShortcut>
 #include <QTextStream>
 #include <QTimer>
+#include <QTranslator>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -81,6 +83,13 @@ QString whereTheGamesAre() {
 }
 
 } // namespace
+
+bool installQtFrench(QTranslator& translator) {
+    // French whatever the desktop's language: every word of the window is.
+    return translator.load(french, QStringLiteral("qtbase"), QStringLiteral("_"),
+                           QLibraryInfo::path(QLibraryInfo::TranslationsPath)) &&
+           QCoreApplication::installTranslator(&translator);
+}
 
 ResultsWindow::ResultsWindow(ClassRecord data, const QDateTime& now, bool ownLogin, QWidget* parent)
     : QWidget(parent), data_(std::move(data)), ownLogin_(ownLogin) {

@@ -14,7 +14,15 @@ class QScrollArea;
 class QTimer;
 class QVBoxLayout;
 
+class QTranslator;
+
 namespace quiltaro {
+
+// The dialogs the teacher meets (where to export, a file that could not be
+// written, the class list) are partly Qt's own: their buttons and labels in
+// French too, as the rest of the window is. False when Qt's French
+// translation is not installed; those words then stay in English.
+bool installQtFrench(QTranslator& translator);
 
 class ClassTable;
 class PupilCharts;

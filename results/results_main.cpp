@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QTranslator>
 #include <QWindow>
 
 #include <chrono>
@@ -23,6 +24,8 @@ int main(int argc, char** argv) {
     if (!qEnvironmentVariableIsSet("TZ") && QFileInfo::exists(QStringLiteral("/etc/localtime")))
         qputenv("TZ", ":/etc/localtime");
     QApplication app(argc, argv);
+    QTranslator qtFrench;
+    quiltaro::installQtFrench(qtFrench);
     using namespace quiltaro;
     // What Qt left of the command line: the records and folders to read.
     const QStringList sources = app.arguments().mid(1);

@@ -9,12 +9,13 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 # for X11 and Wayland, and the fonts it draws with. libx11-dev is for the
 # benchmark program, configured with the rest; dpkg-dev gives a Release build
 # Debian's hardening flags. libpq-dev and Qt's PostgreSQL driver are for a
-# class whose rounds go to a server.
+# class whose rounds go to a server; Qt's translations put the words of its
+# own dialogs (the results window's export) in French.
 BUILD_PACKAGES=(
     cmake g++ make pkg-config dpkg-dev libxcb1-dev libx11-dev
     qt6-base-dev qt6-svg-dev libqt6svg6 qt6-qpa-plugins qt6-wayland
     libqt6sql6-sqlite libsqlite3-dev qt6-charts-dev libqt6opengl6-dev
-    libpq-dev libqt6sql6-psql
+    libpq-dev libqt6sql6-psql qt6-translations-l10n
     fonts-liberation2 fonts-dancingscript fonts-wine fonts-dejavu-core
 )
 # Testing, measuring and packaging it: X and Wayland servers, a window manager,

@@ -24,6 +24,7 @@
 #include <QScrollBar>
 #include <QStandardPaths>
 #include <QTimer>
+#include <QTranslator>
 #include <QValueAxis>
 #include <QXYSeries>
 #include <QtTest>
@@ -288,6 +289,16 @@ private slots:
         QVERIFY(waited);
         QTRY_VERIFY(shows("31 manches"));
         QCOMPARE(window.shownPupil(), data.pupils.front().name);
+    }
+
+    // Qt's own words in the teacher's dialogs, whatever the desktop's
+    // language (this suite also runs in the C locale).
+    void qtsOwnDialogsAreInFrench() {
+        QTranslator translator;
+        QVERIFY(installQtFrench(translator));
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QString("Annuler"));
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Save"), QString("Enregistrer"));
+        QCoreApplication::removeTranslator(&translator);
     }
 
     void anEmptyOwnLoginSaysWhereTheGamesAre() {
