@@ -78,12 +78,11 @@ std::vector<RoundRecord> readKeptAside(const QString& path) {
 void addKeptAside(std::vector<RoundRecord>&& aside, std::vector<RoundRecord>& rounds) {
     if (aside.empty())
         return;
-    std::set<std::tuple<QString, qint64, qint64>> present;
+    std::set<RoundKey> present;
     for (const RoundRecord& r : rounds)
-        present.emplace(r.gameToken, r.started.toMSecsSinceEpoch(), r.ended.toMSecsSinceEpoch());
+        present.insert(keyOf(r));
     for (RoundRecord& r : aside)
-        if (present.emplace(r.gameToken, r.started.toMSecsSinceEpoch(), r.ended.toMSecsSinceEpoch())
-                .second)
+        if (present.insert(keyOf(r)).second)
             rounds.push_back(std::move(r));
 }
 

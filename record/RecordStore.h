@@ -15,6 +15,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 class QSqlError;
@@ -66,6 +67,14 @@ struct RoundRecord {
     int points() const { return scoreAfter - scoreBefore; }
     bool operator==(const RoundRecord&) const = default;
 };
+
+// How the readings know one round found twice (in a record and a file kept
+// aside, in two copies of a record, read with counts then with guesses): by
+// its game and its times.
+using RoundKey = std::tuple<QString, qint64, qint64>;
+inline RoundKey keyOf(const RoundRecord& r) {
+    return {r.gameToken, r.started.toMSecsSinceEpoch(), r.ended.toMSecsSinceEpoch()};
+}
 
 // What goes wrong with the record. Each kind is told once per run.
 enum class Problem { Unwritable, DiskFull, Locked, Corrupt, NewerSchema, Other };

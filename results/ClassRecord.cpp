@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <map>
 #include <set>
-#include <tuple>
 
 namespace quiltaro {
 
@@ -130,7 +129,7 @@ ClassRecord readClass(const QStringList& recordFiles, Detail detail) {
     const QString own = RecordStore::defaultPath();
     std::map<QString, std::vector<RoundRecord>> byPupil;
     // A round is known by its game and its times, whichever copy it is read from.
-    std::set<std::tuple<QString, qint64, qint64>> seen;
+    std::set<RoundKey> seen;
     for (const QString& file : recordFiles) {
         RecordContents contents = readRecord(file, detail);
         const QString where = QDir::toNativeSeparators(file);
@@ -162,12 +161,11 @@ ClassRecord readClass(const QStringList& recordFiles, Detail detail) {
         const QString unnamed = pupilOfRecord(file, own);
         // Rounds are compared with those of the other records only: within
         // one, each is a round of its own, however alike.
-        std::set<std::tuple<QString, qint64, qint64>> here;
+        std::set<RoundKey> here;
         const bool compared = recordFiles.size() > 1;
         for (RoundRecord& r : contents.rounds) {
             if (compared) {
-                auto key = std::make_tuple(r.gameToken, r.started.toMSecsSinceEpoch(),
-                                           r.ended.toMSecsSinceEpoch());
+                RoundKey key = keyOf(r);
                 if (seen.count(key))
                     continue;
                 here.insert(std::move(key));
@@ -215,14 +213,8 @@ std::vector<PupilRounds> withGuesses(const std::vector<PupilRounds>& pupils,
     };
     if (std::none_of(pupils.begin(), pupils.end(), counted))
         return pupils;
-    // Known as the reading knows a round found in two records: by its game
-    // and its times.
-    auto keyOf = [](const RoundRecord& r) {
-        return std::make_tuple(r.gameToken, r.started.toMSecsSinceEpoch(),
-                               r.ended.toMSecsSinceEpoch());
-    };
     const ClassRecord read = readClass(recordFiles, Detail::Guesses);
-    std::map<std::tuple<QString, qint64, qint64>, const RoundRecord*> found;
+    std::map<RoundKey, const RoundRecord*> found;
     for (const PupilRounds& p : read.pupils)
         for (const RoundRecord& r : p.rounds)
             found.emplace(keyOf(r), &r);

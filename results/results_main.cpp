@@ -24,9 +24,9 @@ int main(int argc, char** argv) {
     if (!qEnvironmentVariableIsSet("TZ") && QFileInfo::exists(QStringLiteral("/etc/localtime")))
         qputenv("TZ", ":/etc/localtime");
     QApplication app(argc, argv);
-    QTranslator qtFrench;
-    quiltaro::installQtFrench(qtFrench);
     using namespace quiltaro;
+    QTranslator qtFrench;
+    installQtFrench(qtFrench);
     // What Qt left of the command line: the records and folders to read.
     const QStringList sources = app.arguments().mid(1);
     const bool ownLogin = sources.isEmpty();
