@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <future>
 #include <map>
 
 // The rows of a record, read table by table, and around the pages of a
@@ -144,6 +145,40 @@ bool keyRange(const QSqlDatabase& db, const QString& table, qint64& first, qint6
     return true;
 }
 
+// How many answers of each round in [first, last] lay outside the interval,
+// counted by SQLite on a connection of its own (a clone of `connection`'s),
+// so that the count runs on another core while the rounds are read. A round
+// without any has no entry.
+struct OutsideCounts {
+    std::map<qint64, int> byRound;
+    bool damaged = false;
+};
+
+OutsideCounts countOutside(const QString& connection, qint64 first, qint64 last) {
+    OutsideCounts counts;
+    const QString name = connection + QStringLiteral("-outside");
+    {
+        QSqlDatabase db = QSqlDatabase::cloneDatabase(connection, name);
+        if (!db.open()) {
+            counts.damaged = true;
+        } else {
+            RangeReader reader(db,
+                               QStringLiteral("SELECT round_id, COUNT(*) FROM guesses"
+                                              " WHERE round_id BETWEEN ? AND ? AND verdict = '%1'"
+                                              " GROUP BY round_id ORDER BY round_id")
+                                   .arg(QLatin1String(verdictName(Verdict::Outside))),
+                               [&](const Row& row) {
+                                   counts.byRound[row.integer(0)] =
+                                       static_cast<int>(row.integer(1));
+                               });
+            reader.read(first, last);
+            counts.damaged = reader.damaged();
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    return counts;
+}
+
 } // namespace
 
 bool wholeFile(const QSqlDatabase& db) {
@@ -194,6 +229,9 @@ std::vector<RoundRecord> readRounds(const QSqlDatabase& db, int version, bool& d
         damaged = true;
         return rounds;
     }
+    std::future<OutsideCounts> outside;
+    if (counting)
+        outside = std::async(std::launch::async, countOutside, db.connectionName(), first, last);
     RangeReader roundReader(
         db,
         QStringLiteral("SELECT id, game_id, started_at, ended_at, score_before, score_after,"
@@ -240,26 +278,16 @@ std::vector<RoundRecord> readRounds(const QSqlDatabase& db, int version, bool& d
             if (!byId.count(id))
                 roundReader.read(id, id);
     damaged = damaged || roundReader.damaged();
-    if (version < 2 || rounds.empty())
-        return rounds;
     if (counting) {
-        // Only the answers outside are counted, by SQLite, round by round;
-        // a round without any has no row here.
-        RangeReader outsideReader(
-            db,
-            QStringLiteral("SELECT round_id, COUNT(*) FROM guesses"
-                           " WHERE round_id BETWEEN ? AND ? AND verdict = '%1'"
-                           " GROUP BY round_id ORDER BY round_id")
-                .arg(QLatin1String(verdictName(Verdict::Outside))),
-            [&](const Row& row) {
-                const auto found = byId.find(row.integer(0));
-                if (found != byId.end())
-                    rounds[found->second].counts->outside = static_cast<int>(row.integer(1));
-            });
-        outsideReader.read(first, last);
-        damaged = damaged || outsideReader.damaged();
+        const OutsideCounts counts = outside.get();
+        for (const auto& [id, count] : counts.byRound)
+            if (const auto found = byId.find(id); found != byId.end())
+                rounds[found->second].counts->outside = count;
+        damaged = damaged || counts.damaged;
         return rounds;
     }
+    if (version < 2 || rounds.empty())
+        return rounds;
     RangeReader guessReader(
         db,
         QStringLiteral("SELECT round_id, answer, verdict FROM guesses"
