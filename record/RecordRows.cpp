@@ -1,117 +1,24 @@
 #include "RecordReading.h"
 
 #include "LocalTimes.h"
-#include "SqliteErrors.h"
-
-#include <sqlite3.h>
+#include "RangeReader.h"
 
 #include <QDateTime>
 #include <QSqlDatabase>
-#include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
 
 #include <algorithm>
 #include <cstring>
-#include <functional>
 #include <future>
 #include <map>
 
-// The rows of a record, read table by table, and around the pages of a
+// The rounds of a record, read table by table, and around the pages of a
 // damaged file that cannot be read.
 
 namespace quiltaro {
 
 namespace {
-
-// One row of a statement, read straight from SQLite: a record of 10,000
-// games has a million guesses, and each value through QVariant costs more
-// than SQLite's whole scan.
-class Row {
-public:
-    explicit Row(sqlite3_stmt* statement) : s_(statement) {}
-    qint64 integer(int column) const { return sqlite3_column_int64(s_, column); }
-    double real(int column) const { return sqlite3_column_double(s_, column); }
-    const char* utf8(int column) const {
-        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s_, column));
-        return text ? text : "";
-    }
-    QString text(int column) const {
-        return QString::fromUtf8(utf8(column), sqlite3_column_bytes(s_, column));
-    }
-    // Text as the rest of the program holds it: bytes that are not UTF-8 (a
-    // damaged page) become U+FFFD, as they would through QString.
-    std::string answer(int column) const {
-        const char* text = utf8(column);
-        for (const char* c = text; *c; ++c)
-            if (static_cast<unsigned char>(*c) >= 0x80)
-                return QString::fromUtf8(text).toStdString();
-        return text;
-    }
-    QDateTime time(int column, LocalTimes& times) const { return times.at(integer(column)); }
-
-private:
-    sqlite3_stmt* s_;
-};
-
-// Reads the rows of one table whose first column lies in a range, ordered by
-// it. A range that fails is read again past the last row it gave, or in two
-// halves, until what fails is one damaged page's worth of keys.
-class RangeReader {
-public:
-    RangeReader(const QSqlDatabase& db, const QString& sql, std::function<void(const Row&)> take)
-        : take_(std::move(take)) {
-        if (sqlite3* handle = sqliteHandle(db))
-            sqlite3_prepare_v2(handle, sql.toUtf8().constData(), -1, &statement_, nullptr);
-    }
-    ~RangeReader() { sqlite3_finalize(statement_); }
-    RangeReader(const RangeReader&) = delete;
-    RangeReader& operator=(const RangeReader&) = delete;
-
-    void read(qint64 first, qint64 last) {
-        while (first <= last) {
-            if (failures_ > maxFailures) {
-                damaged_ = true;
-                return;
-            }
-            qint64 reached = first - 1;
-            int status = SQLITE_ERROR;
-            if (statement_) {
-                sqlite3_reset(statement_);
-                sqlite3_bind_int64(statement_, 1, first);
-                sqlite3_bind_int64(statement_, 2, last);
-                const Row row(statement_);
-                while ((status = sqlite3_step(statement_)) == SQLITE_ROW) {
-                    reached = row.integer(0);
-                    take_(row);
-                }
-            }
-            if (status == SQLITE_DONE)
-                return;
-            damaged_ = true;
-            ++failures_;
-            if (reached >= first) {
-                first = reached + 1;
-                continue;
-            }
-            if (first == last)
-                return; // this key's page is lost
-            const qint64 middle = first + (last - first) / 2;
-            read(first, middle);
-            first = middle + 1;
-        }
-    }
-    bool damaged() const { return damaged_; }
-
-private:
-    // A damaged root or interior page makes every range fail: give up on the
-    // table rather than halve forever.
-    static constexpr int maxFailures = 100000;
-    sqlite3_stmt* statement_ = nullptr;
-    std::function<void(const Row&)> take_;
-    bool damaged_ = false;
-    int failures_ = 0;
-};
 
 Verdict verdictOf(const char* name) {
     for (Verdict v : {Verdict::TooHigh, Verdict::TooLow, Verdict::Right, Verdict::Outside})
@@ -125,24 +32,6 @@ Ending endingOf(const char* name) {
         if (std::strcmp(name, endingName(e)) == 0)
             return e;
     return Ending::ProgramEnd;
-}
-
-// The smallest and largest key of a table, read from the edges of its tree:
-// one query each, since together they would scan the whole table.
-bool keyRange(const QSqlDatabase& db, const QString& table, qint64& first, qint64& last) {
-    QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("SELECT MIN(id) FROM ") + table) || !q.next())
-        return false;
-    if (q.value(0).isNull()) {
-        first = 1, last = 0; // empty
-        return true;
-    }
-    first = q.value(0).toLongLong();
-    q.finish();
-    if (!q.exec(QStringLiteral("SELECT MAX(id) FROM ") + table) || !q.next())
-        return false;
-    last = q.value(0).toLongLong();
-    return true;
 }
 
 // How many answers of each round in [first, last] lay outside the interval,
