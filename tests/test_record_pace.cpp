@@ -35,25 +35,6 @@ size_t keptAside(const QString& path) {
     return rounds;
 }
 
-// Another copy that holds the write lock for `ms` milliseconds (migrating a
-// big record, compacting it), once it has said so.
-int copyHoldingTheRecord(const QString& path, int ms) {
-    int result = 1;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "holding");
-        db.setDatabaseName(path);
-        QSqlQuery q(db);
-        if (db.open() && q.exec("BEGIN IMMEDIATE")) {
-            std::fputs("held\n", stdout);
-            std::fflush(stdout);
-            std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-            result = q.exec("ROLLBACK") ? 0 : 1;
-        }
-    }
-    QSqlDatabase::removeDatabase("holding");
-    return result;
-}
-
 // A game that plays `rounds` rounds while the record is held, and is killed
 // a second after the last one ended.
 int gameKilledMeanwhile(const QString& path, int rounds) {
@@ -75,12 +56,6 @@ class RecordPaceTest : public QObject {
 
     QTemporaryDir dir;
     QString file(const QString& name) const { return dir.filePath(name); }
-
-    static bool anotherCopyHolds(QProcess& other, const QString& path, int ms) {
-        other.start(QCoreApplication::applicationFilePath(),
-                    {"--holding", path, QString::number(ms)});
-        return other.waitForReadyRead(30000) && other.readLine() == "held\n";
-    }
 
 private slots:
     void initTestCase() {

@@ -1,12 +1,15 @@
 #pragma once
 
 // What the record's suites share: rounds of known content, reports caught
-// instead of printed, and a look at a database from outside the store.
+// instead of printed, a look at a database from outside the store, and
+// another copy of the game that holds the record.
 #include "RecordStore.h"
 #include "Recorder.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
+#include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTest>
@@ -14,6 +17,8 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <thread>
 
 namespace quiltaro::test {
 
@@ -116,5 +121,33 @@ struct TimedPupil {
         timed([&] { recorder.betweenReactions(); });
     }
 };
+
+// Another copy of the game in the middle of a write (a round, a new record
+// made, a big record migrated): in the child process the suite starts with
+// `--holding PATH MS`, holds the record's write lock for MS milliseconds
+// once it has said so on its standard output.
+inline int copyHoldingTheRecord(const QString& path, int ms) {
+    int result = 1;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "holding");
+        db.setDatabaseName(path);
+        QSqlQuery q(db);
+        if (db.open() && q.exec("BEGIN IMMEDIATE")) {
+            std::fputs("held\n", stdout);
+            std::fflush(stdout);
+            std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+            result = q.exec("ROLLBACK") ? 0 : 1;
+        }
+    }
+    QSqlDatabase::removeDatabase("holding");
+    return result;
+}
+
+// Starts that copy, and returns once it holds the record.
+inline bool anotherCopyHolds(QProcess& other, const QString& path, int ms) {
+    other.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    other.start(QCoreApplication::applicationFilePath(), {"--holding", path, QString::number(ms)});
+    return other.waitForReadyRead(30000) && other.readLine() == "held\n";
+}
 
 } // namespace quiltaro::test
