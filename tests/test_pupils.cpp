@@ -1,10 +1,11 @@
-// A class of pupils: the class list and where it is found, the account's
-// name, "Qui joue ?" played with real clicks and keys, each pupil's rounds in
-// a record of their own, and erasing one pupil.
+// A class of pupils on one login: "Qui joue ?" played with real clicks and
+// keys, each pupil's rounds in a record of their own, a personal login in
+// the account's name, and a long class that scrolls.
 #include "Commands.h"
 #include "Controls.h"
 #include "DesktopLocale.h"
 #include "GameRecording.h"
+#include "LoginTesting.h"
 #include "NumberText.h"
 #include "Pupils.h"
 #include "RecordReading.h"
@@ -34,25 +35,6 @@ using namespace quiltaro::test;
 
 namespace {
 
-QByteArray bytesOf(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeBytes(const QString& path, const QByteArray& bytes) {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
-
-QStringList pupilsOf(const std::vector<RoundRecord>& rounds) {
-    QStringList names;
-    for (const RoundRecord& r : rounds)
-        names << r.pupil;
-    return names;
-}
-
 QString text(double v) {
     return QString::fromStdString(shortestDecimal(v));
 }
@@ -61,132 +43,16 @@ QString text(double v) {
 
 class PupilsTest : public QObject {
     Q_OBJECT
-    QTemporaryDir dir;
-    QString config() const { return dir.filePath("config"); }
-    QString systemConfig() const { return dir.filePath("etc-xdg"); }
-    QString classList() const { return config() + "/quiltaro/classe.txt"; }
+    TestLogin login;
+    QString classList() const { return login.classList(); }
 
 private slots:
     void initTestCase() {
         QUILTARO_ADOPT_DESKTOP_LOCALE();
-        QVERIFY(dir.isValid());
-        // The configuration and the records of a login of our own.
-        qputenv("XDG_CONFIG_HOME", config().toUtf8());
-        qputenv("XDG_CONFIG_DIRS", systemConfig().toUtf8());
-        qputenv("XDG_DATA_HOME", dir.filePath("data").toUtf8());
-        QCoreApplication::setApplicationName("quiltaro");
-        QVERIFY(RecordStore::defaultPath().startsWith(dir.path()));
+        login.setUp();
     }
 
-    void init() {
-        QDir(config()).removeRecursively();
-        QDir(systemConfig()).removeRecursively();
-        QDir(dir.filePath("data")).removeRecursively();
-    }
-
-    void theClassListIsFoundInTheUsersThenTheSystemsConfiguration() {
-        QCOMPARE(classListFile(), QString());
-        QCOMPARE(writableClassListFile(), classList());
-        writeBytes(systemConfig() + "/quiltaro/classe.txt", "Léa\n");
-        QCOMPARE(classListFile(), systemConfig() + "/quiltaro/classe.txt");
-        writeBytes(classList(), "Tom\n");
-        QCOMPARE(classListFile(), classList());
-    }
-
-    void aClassListIsReadAsATeacherWritesIt_data() {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QStringList>("names");
-        QTest::newRow("plain") << QByteArray("Léa\nTom\n") << QStringList{"Léa", "Tom"};
-        QTest::newRow("no last newline") << QByteArray("Léa\nTom") << QStringList{"Léa", "Tom"};
-        QTest::newRow("blanks, spaces, comments, repeats")
-            << QByteArray("\n  Léa  \n\n# CM1\n\tTom\nLéa\n   \n") << QStringList{"Léa", "Tom"};
-        QTest::newRow("written on Windows")
-            << QByteArray("\xEF\xBB\xBFZoé\r\nN'Golo\r\n") << QStringList{"Zoé", "N'Golo"};
-        QTest::newRow("saved in Latin-1") << QByteArray("L\xE9"
-                                                        "a\nJ\xE9r\xF4me\n")
-                                          << QStringList{"Léa", "Jérôme"};
-        QTest::newRow("empty") << QByteArray() << QStringList{};
-        QTest::newRow("comments only") << QByteArray("# à remplir\n\n") << QStringList{};
-    }
-    void aClassListIsReadAsATeacherWritesIt() {
-        QFETCH(QByteArray, bytes);
-        QFETCH(QStringList, names);
-        writeBytes(classList(), bytes);
-        QString problem;
-        QCOMPARE(readClassList(classList(), &problem), names);
-        QCOMPARE(problem, QString());
-    }
-
-    void aClassListThatCannotBeReadSaysWhy() {
-        QString problem;
-        QCOMPARE(readClassList(dir.filePath("none.txt"), &problem), QStringList());
-        QVERIFY(problem.contains("ne peut pas être lue"));
-        // A pipe where the file should be: no waiting for a writer.
-        QDir().mkpath(QFileInfo(classList()).path());
-        QCOMPARE(QProcess::execute("mkfifo", {classList()}), 0);
-        problem.clear();
-        QCOMPARE(readClassList(classList(), &problem), QStringList());
-        QVERIFY(!problem.isEmpty());
-        // A list with no names asks nobody: the game plays in the account's name.
-        QFile::remove(classList());
-        writeBytes(classList(), "# CM1\n\n");
-        Reports reports;
-        GameRecording recording(reports.report);
-        QVERIFY(recording.classList().isEmpty());
-        QCOMPARE(recording.problem(), QString());
-    }
-
-    void aClassListIsWrittenWholeAndReadBack() {
-        const QStringList names{"  Zoé Lefèvre-N'Diaye ", "", "Jean-Baptiste", "Œdipe & Cie"};
-        QString problem;
-        QVERIFY(writeClassList(classList(), names, &problem)); // its folder made on the way
-        QCOMPARE(readClassList(classList()),
-                 (QStringList{"Zoé Lefèvre-N'Diaye", "Jean-Baptiste", "Œdipe & Cie"}));
-        writeBytes(dir.filePath("file"), "x");
-        QVERIFY(!writeClassList(dir.filePath("file/classe.txt"), names, &problem));
-        QVERIFY(problem.contains("n'a pas pu être écrite"));
-    }
-
-    void eachPupilHasAFolderOfTheirOwnBesideTheLoginsRecord_data() {
-        QTest::addColumn<QString>("pupil");
-        QTest::addColumn<QString>("folder");
-        QTest::newRow("accents") << "Zoé Lefèvre-N'Diaye"
-                                 << "Zoé Lefèvre-N'Diaye";
-        QTest::newRow("spaces") << "  Léa "
-                                << "Léa";
-        QTest::newRow("slash") << "a/b"
-                               << "a-b";
-        QTest::newRow("climbing") << "../../etc"
-                                  << "-..-etc";
-        QTest::newRow("dots") << ".."
-                              << "sans-nom";
-        QTest::newRow("hidden") << ".Tom"
-                                << "Tom";
-        QTest::newRow("empty") << ""
-                               << "sans-nom";
-    }
-    void eachPupilHasAFolderOfTheirOwnBesideTheLoginsRecord() {
-        QFETCH(QString, pupil);
-        QFETCH(QString, folder);
-        const QString data = QFileInfo(RecordStore::defaultPath()).path();
-        QCOMPARE(pupilRecordPath(pupil), data + "/eleves/" + folder + "/record.sqlite");
-        QCOMPARE(QDir::cleanPath(pupilRecordPath(pupil)), pupilRecordPath(pupil));
-    }
-
-    void theAccountsNameIsTheSystemsFullName() {
-        QProcess id;
-        id.start("id", {"-un"});
-        QVERIFY(id.waitForFinished());
-        const QString login = QString::fromLocal8Bit(id.readAllStandardOutput()).trimmed();
-        QProcess getent;
-        getent.start("getent", {"passwd", login});
-        QVERIFY(getent.waitForFinished());
-        const QStringList fields =
-            QString::fromLocal8Bit(getent.readAllStandardOutput()).trimmed().split(':');
-        QCOMPARE(fields.size(), 7);
-        const QString full = fields[4].section(',', 0, 0).trimmed();
-        QCOMPARE(accountPupilName(), full.isEmpty() ? login : full);
-    }
+    void init() { login.empty(); }
 
     // A shared login with a class list: three pupils sit down in turn, choose
     // their name with the mouse and with the keyboard, and each one's rounds
@@ -398,153 +264,6 @@ private slots:
         // Up goes a whole row back.
         TestProgram::key(last, Qt::Key_Up);
         QCOMPARE(QApplication::focusWidget(), chooser.buttonOf(names[199 - chooser.columns()]));
-    }
-
-    // --forget NOM: one pupil's folder and games gone, after that name typed
-    // again; every other pupil's rounds whole.
-    void forgettingOnePupilLeavesTheOthersWhole() {
-        const QString login = dir.filePath("forget/record.sqlite");
-        const QString folders = dir.filePath("forget/eleves/");
-        Reports reports;
-        std::map<QString, std::vector<RoundRecord>> kept;
-        for (const QString pupil : {"Léa", "Tom", "Zoé"}) {
-            std::vector<RoundRecord> rounds = knownRounds();
-            for (RoundRecord& r : rounds)
-                r.pupil = pupil, r.gameToken += pupil;
-            RecordStore store(folders + pupil + "/record.sqlite", reports.report);
-            QVERIFY(store.writeMany(rounds));
-            kept[pupil] = rounds;
-        }
-        {
-            // A round of Tom's waiting beside his record.
-            Spill spill(folders + "Tom/record.sqlite");
-            QVERIFY(spill.add(1, kept["Tom"][0]));
-        }
-        // The login's own record: a game of Tom's (a personal login named
-        // so), and one from before names.
-        std::vector<RoundRecord> own = knownRounds();
-        own[0].pupil = own[1].pupil = "Tom";
-        own[0].guesses[0].answer = own[1].guesses[0].answer = "424242";
-        {
-            RecordStore store(login, reports.report);
-            QVERIFY(store.writeMany(own));
-        }
-
-        for (QString answer : {"", "tom\n", "oui\n", "Léa\n"}) {
-            QString shown;
-            QTextStream in(&answer), out(&shown);
-            QCOMPARE(forgetPupil(login, "Tom", in, out), 1);
-            QVERIFY(shown.contains("Rien n'a été effacé"));
-        }
-        QVERIFY(QFileInfo::exists(folders + "Tom/record.sqlite"));
-        QString typed = "  Tom \n", shown;
-        QTextStream in(&typed), out(&shown);
-        QCOMPARE(forgetPupil(login, "Tom", in, out), 0);
-        QVERIFY(shown.contains("ont été effacés"));
-        QVERIFY(!QFileInfo::exists(folders + "Tom"));
-        for (const QString pupil : {"Léa", "Zoé"})
-            QVERIFY(readRecord(folders + pupil + "/record.sqlite").rounds == kept[pupil]);
-        const std::vector<RoundRecord> left = readRecord(login).rounds;
-        QCOMPARE(pupilsOf(left), QStringList{""});
-        QVERIFY(left[0] == own[2]);
-        for (const char* suffix : {"", "-wal"})
-            QVERIFY(!bytesOf(login + suffix).contains("424242"));
-
-        // A name with nothing recorded: nothing asked, the pupils listed.
-        QString none = "Tom\n", listed;
-        QTextStream noneIn(&none), listedOut(&listed);
-        QCOMPARE(forgetPupil(login, "Tom", noneIn, listedOut), 1);
-        QVERIFY(listed.contains("Léa, Zoé"));
-        QCOMPARE(none, QStringLiteral("Tom\n"));
-        // --forget alone erases the login's record; the pupils' stay, and it says so.
-        QString yes = "oui\n", told;
-        QTextStream yesIn(&yes), toldOut(&told);
-        QCOMPARE(forget(login, yesIn, toldOut), 0);
-        QVERIFY(told.contains("Léa, Zoé") && told.contains("--forget PRÉNOM"));
-        QCOMPARE(count(login, "rounds"), 0);
-        for (const QString pupil : {"Léa", "Zoé"})
-            QVERIFY(readRecord(folders + pupil + "/record.sqlite").rounds == kept[pupil]);
-    }
-
-    // A pupil forgotten while a game of theirs is still open: what was played
-    // before goes, what is played after is kept, in a record made anew.
-    void aGameGoingOnAfterItsPupilIsForgottenKeepsItsLaterRounds() {
-        const QString login = dir.filePath("forget-live/record.sqlite");
-        const QString record = dir.filePath("forget-live/eleves/Tom/record.sqlite");
-        Reports reports;
-        std::vector<RoundRecord> rounds = knownRounds();
-        QVERIFY(rounds.size() >= 3);
-        for (RoundRecord& r : rounds)
-            r.pupil = "Tom";
-        RecordStore game(record, reports.report);
-        QVERIFY(game.write(rounds[0]));
-        QString typed = "Tom\n", shown;
-        QTextStream in(&typed), out(&shown);
-        QCOMPARE(forgetPupil(login, "Tom", in, out), 0);
-        QVERIFY(!QFileInfo::exists(record));
-        QVERIFY(game.write(rounds[1]));
-        QVERIFY(game.write(rounds[2]));
-        QVERIFY(readRecord(record).rounds == (std::vector{rounds[1], rounds[2]}));
-        QCOMPARE(pupilsBeside(login), QStringList{"Tom"});
-        QCOMPARE(QFileInfo(record).permissions() & (QFile::ReadGroup | QFile::ReadOther),
-                 QFile::Permissions());
-        QCOMPARE(reports.texts, QStringList());
-    }
-
-    // The folder goes once the round a game is writing is in: the command
-    // waits for the record's write lock.
-    void forgettingWaitsForTheRoundBeingWritten() {
-        const QString login = dir.filePath("forget-wait/record.sqlite");
-        const QString record = dir.filePath("forget-wait/eleves/Tom/record.sqlite");
-        Reports reports;
-        RoundRecord first = knownRounds()[0];
-        first.pupil = "Tom";
-        QVERIFY(RecordStore(record, reports.report).write(first));
-        bool waited = false;
-        {
-            QSqlDatabase game = QSqlDatabase::addDatabase("QSQLITE", "forget-wait-game");
-            game.setDatabaseName(record);
-            QVERIFY(game.open());
-            QVERIFY(QSqlQuery(game).exec("BEGIN IMMEDIATE"));
-            std::atomic<bool> done = false;
-            std::thread teacher([&] {
-                QString typed = "Tom\n", shown;
-                QTextStream in(&typed), out(&shown);
-                forgetPupil(login, "Tom", in, out);
-                done = true;
-            });
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
-            waited = !done && QFileInfo::exists(record);
-            QVERIFY(QSqlQuery(game).exec("COMMIT"));
-            teacher.join();
-            game.close();
-        }
-        QSqlDatabase::removeDatabase("forget-wait-game");
-        QVERIFY(waited);
-        QVERIFY(!QFileInfo::exists(record));
-    }
-
-    void forgetTakesOnePupilsName_data() {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<bool>("right");
-        QTest::addColumn<QString>("pupil");
-        QTest::newRow("alone") << QStringList{"--forget"} << true << "";
-        QTest::newRow("a name") << QStringList{"--forget", "Zoé Lefèvre"} << true << "Zoé Lefèvre";
-        QTest::newRow("name first") << QStringList{"Léa", "--forget"} << true << "Léa";
-        QTest::newRow("two names") << QStringList{"--forget", "Léa", "Tom"} << false << "";
-        QTest::newRow("blank name") << QStringList{"--forget", "  "} << false << "";
-        QTest::newRow("a name elsewhere") << QStringList{"--results", "Léa"} << false << "";
-        QTest::newRow("with another") << QStringList{"--forget", "Léa", "--version"} << false << "";
-    }
-    void forgetTakesOnePupilsName() {
-        QFETCH(QStringList, arguments);
-        QFETCH(bool, right);
-        QFETCH(QString, pupil);
-        const Options o = parseOptions(arguments);
-        QCOMPARE(o.mode == Options::Mode::Forget, right);
-        if (right)
-            QCOMPARE(o.pupil, pupil);
-        QVERIFY(usage().contains("--forget PRÉNOM"));
     }
 };
 
