@@ -1,6 +1,5 @@
 // The record against a hostile disk: full, size-limited, damaged byte by
-// byte, without shared memory, read-only; the teacher's tools that must only
-// read; a file kept private; and the command line.
+// byte, without shared memory; and a file kept private.
 #include "ClassRecord.h"
 #include "Commands.h"
 #include "DesktopLocale.h"
@@ -26,17 +25,6 @@ using namespace quiltaro;
 using namespace quiltaro::test;
 
 namespace {
-
-int run(const QString& program, const QStringList& arguments, QByteArray* output = nullptr) {
-    QProcess p;
-    p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(program, arguments);
-    if (!p.waitForFinished(60000))
-        return -1;
-    if (output)
-        *output = p.readAll();
-    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-}
 
 // A filesystem mounted for one test, and unmounted whatever happens.
 struct Mount {
@@ -75,18 +63,6 @@ std::vector<RoundRecord> twentyGames() {
 
 size_t roundsIn(const QString& path) {
     return readRecord(path).rounds.size();
-}
-
-// Run as another user: reads the record, or the records under a folder, with
-// the teacher's tools and says what they found.
-int readAsChild(const QString& record, const QString& csv) {
-    QTextStream err(stderr);
-    const int exported = exportCsv({record}, csv, err);
-    const ClassRecord results = readClass(findRecords({record}));
-    std::printf("export %d problems %lld rounds %lld\n", exported,
-                static_cast<long long>(results.problems.size()),
-                static_cast<long long>(results.rounds()));
-    return 0;
 }
 
 } // namespace
@@ -246,97 +222,6 @@ private slots:
         QVERIFY(!QFile::exists(path));
     }
 
-    void anExportNeverReplacesADatabase() {
-        const QString path = file("export/record.sqlite");
-        {
-            Reports reports;
-            RecordStore store(path, reports.report);
-            QVERIFY(store.writeMany(knownRounds()));
-        }
-        execAll(file("other.sqlite"), {"CREATE TABLE t (x)"});
-        QVERIFY(QFile::link(path, file("link-to-record")));
-        const QByteArray record = contents(path), other = contents(file("other.sqlite"));
-        for (const QString& target : {path, file("link-to-record"), file("other.sqlite")}) {
-            QString errors;
-            QTextStream err(&errors);
-            QCOMPARE(exportCsv({path}, target, err), 1);
-            QVERIFY2(errors.contains("base de données"), qPrintable(errors));
-        }
-        QCOMPARE(contents(path), record);
-        QCOMPARE(contents(file("other.sqlite")), other);
-        QCOMPARE(readRecord(path).rounds, knownRounds());
-    }
-
-    // An old record, an empty file: read as they are, changed in nothing.
-    void theTeachersToolsOnlyRead() {
-        const QString v1 = file("v1/record.sqlite");
-        QVERIFY(QDir().mkpath(file("v1")));
-        execAll(v1, {"CREATE TABLE games (id INTEGER PRIMARY KEY, token TEXT NOT NULL UNIQUE,"
-                     " started_at INTEGER NOT NULL)",
-                     "CREATE TABLE rounds (id INTEGER PRIMARY KEY, game_id INTEGER NOT NULL,"
-                     " started_at INTEGER NOT NULL, ended_at INTEGER NOT NULL,"
-                     " score_before INTEGER NOT NULL, score_after INTEGER NOT NULL,"
-                     " low_bound REAL NOT NULL, high_bound REAL NOT NULL, red_value REAL NOT NULL,"
-                     " tries INTEGER NOT NULL, points INTEGER NOT NULL, ending TEXT NOT NULL,"
-                     " guesses TEXT NOT NULL)",
-                     "INSERT INTO games VALUES (1, 'a', 1796115600000)",
-                     "INSERT INTO rounds VALUES (1, 1, 1796115600000, 1796115645000, 0, 2, 0,"
-                     " 1000, 371, 2, 2, 'won', '500 371')",
-                     "PRAGMA user_version = 1"});
-        QDir().mkpath(file("empty"));
-        QFile empty(file("empty/record.sqlite"));
-        QVERIFY(empty.open(QIODevice::WriteOnly));
-        empty.close();
-        for (const QString& path : {v1, file("empty/record.sqlite")}) {
-            const QByteArray before = contents(path);
-            QString errors;
-            QTextStream err(&errors);
-            QCOMPARE(exportCsv({path}, file("tools.csv"), err), 0);
-            QCOMPARE(readClass({path}).damaged, false);
-            QCOMPARE(contents(path), before);
-            QCOMPARE(QFileInfo(path).dir().entryList(QDir::Files), QStringList{"record.sqlite"});
-            QVERIFY(errors.isEmpty());
-        }
-        QCOMPARE(readRecord(v1).rounds, std::vector<RoundRecord>{knownRounds()[0]});
-        QCOMPARE(readClass({v1}).rounds(), size_t(1));
-    }
-
-    // A pupil's record in a folder the teacher can only read: read as the
-    // unprivileged user a teacher is, since root reads anything.
-    void theToolsReadARecordInAReadOnlyFolder() {
-        if (geteuid() != 0)
-            QSKIP("reading as another user needs root to switch users (CI runs as root)");
-        QTemporaryDir shared(QDir::tempPath() + "/quiltaro-readonly-XXXXXX");
-        QVERIFY(shared.isValid());
-        const QString folder = shared.filePath("pupil"), out = shared.filePath("out");
-        const QString path = folder + "/record.sqlite";
-        {
-            Reports reports;
-            RecordStore store(path, reports.report);
-            QVERIFY(store.writeMany(knownRounds()));
-        }
-        QFile::setPermissions(shared.path(), QFile::Permissions(0x7555));
-        QFile::setPermissions(folder, QFile::Permissions(0x5555)); // r-x for all
-        QFile::setPermissions(path, QFile::Permissions(0x4444));
-        QVERIFY(QDir().mkpath(out));
-        QFile::setPermissions(out, QFile::Permissions(0x7777));
-        // The record itself, and the folder it is in, as a copy of the homes.
-        for (const QString& source : {path, shared.path()}) {
-            QByteArray said;
-            const int status = run("setpriv",
-                                   {"--reuid=65534", "--regid=65534", "--clear-groups",
-                                    QCoreApplication::applicationFilePath(), "--read-as-child",
-                                    source, out + "/results.csv"},
-                                   &said);
-            if (status != 0 && said.contains("Permission denied"))
-                QSKIP("the test program cannot be run by the user nobody from where it was built");
-            QCOMPARE(status, 0);
-            QVERIFY2(said.contains("export 0 problems 0 rounds 3"), said.constData());
-            QCOMPARE(contents(out + "/results.csv").count('\n'), 4);
-            QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{"record.sqlite"});
-        }
-    }
-
     // A home on a server that gives no shared memory, as a FUSE mount with
     // direct_io: the record keeps a rollback journal there, and says nothing.
     void aFilesystemWithoutSharedMemoryGetsARollbackJournal() {
@@ -384,81 +269,7 @@ private slots:
             QCOMPARE(st.st_mode & 0777, mode_t(mode));
         }
     }
-
-    void commandLine_data() {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<int>("mode");
-        QTest::addColumn<QString>("file");
-        using M = Options::Mode;
-        QTest::newRow("none") << QStringList{} << int(M::Play) << "";
-        QTest::newRow("Qt's own") << QStringList{"-platform", "xcb", "-display", ":1", "-reverse"}
-                                  << int(M::Play) << "";
-        QTest::newRow("Qt's own with ours")
-            << QStringList{"-platform", "offscreen", "--export-csv", "a.csv"} << int(M::ExportCsv)
-            << "a.csv";
-        QTest::newRow("results") << QStringList{"--results"} << int(M::Results) << "";
-        QTest::newRow("export") << QStringList{"--export-csv", "a.csv"} << int(M::ExportCsv)
-                                << "a.csv";
-        QTest::newRow("export=") << QStringList{"--export-csv=-"} << int(M::ExportCsv) << "-";
-        QTest::newRow("version") << QStringList{"--version"} << int(M::Version) << "";
-        QTest::newRow("no file") << QStringList{"--export-csv"} << int(M::Wrong) << "";
-        QTest::newRow("two") << QStringList{"--forget", "--results"} << int(M::Wrong) << "";
-        QTest::newRow("typo") << QStringList{"--resultats"} << int(M::Wrong) << "";
-        QTest::newRow("unknown short") << QStringList{"-x"} << int(M::Wrong) << "";
-        QTest::newRow("stray word") << QStringList{"results"} << int(M::Wrong) << "";
-        QTest::newRow("help wins") << QStringList{"--forget", "-h"} << int(M::Help) << "";
-    }
-    void commandLine() {
-        QFETCH(QStringList, arguments);
-        QFETCH(int, mode);
-        QFETCH(QString, file);
-        const Options o = parseOptions(arguments);
-        QCOMPARE(int(o.mode), mode);
-        if (o.mode == Options::Mode::ExportCsv)
-            QCOMPARE(o.file, file);
-        if (o.mode == Options::Mode::Wrong)
-            QVERIFY(!o.error.isEmpty() && !o.error.contains("option '"));
-        for (const char* option : {"--results", "--export-csv", "--forget", "--help", "--version"})
-            QVERIFY(usage().contains(option));
-    }
-
-    // The real program: refusals, the version, output that cannot be written.
-    void theProgramAnswersItsCommandLine() {
-        QProcess p;
-        p.start(QUILTARO_BINARY, {"--resultats"});
-        QVERIFY(p.waitForFinished(30000));
-        QCOMPARE(p.exitCode(), 2);
-        const QString said = QString::fromUtf8(p.readAllStandardError());
-        QVERIFY2(said.startsWith("quiltaro : option inconnue : --resultats.\nUtilisation :"),
-                 qPrintable(said));
-        QCOMPARE(said.count("quiltaro : "), 1);
-        p.start(QUILTARO_BINARY, {"--version"});
-        QVERIFY(p.waitForFinished(30000));
-        QCOMPARE(p.exitCode(), 0);
-        QVERIFY(p.readAllStandardOutput().startsWith("quiltaro 1."));
-
-        QProcess full;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_DATA_HOME", file("full-output"));
-        full.setProcessEnvironment(env);
-        full.setStandardOutputFile("/dev/full");
-        full.start(QUILTARO_BINARY, {"--export-csv", "-"});
-        QVERIFY(full.waitForFinished(30000));
-        QCOMPARE(full.exitCode(), 1);
-        const QString why = QString::fromUtf8(full.readAllStandardError());
-        QVERIFY2(why.contains("disque est plein") && !why.contains("QSql"), qPrintable(why));
-        QVERIFY(!QFile::exists(file("full-output/quiltaro/record.sqlite")));
-    }
 };
 
-int main(int argc, char** argv) {
-    if (argc == 4 && std::string(argv[1]) == "--read-as-child") {
-        QCoreApplication app(argc, argv);
-        return readAsChild(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
-    }
-    QCoreApplication app(argc, argv);
-    RecordFaultsTest test;
-    return QTest::qExec(&test, argc, argv);
-}
-
+QTEST_GUILESS_MAIN(RecordFaultsTest)
 #include "test_record_faults.moc"

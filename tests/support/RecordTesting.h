@@ -122,6 +122,18 @@ struct TimedPupil {
     }
 };
 
+// Runs a program to its end: its exit code, -1 when it crashed or hung.
+inline int run(const QString& program, const QStringList& arguments, QByteArray* output = nullptr) {
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(program, arguments);
+    if (!p.waitForFinished(60000))
+        return -1;
+    if (output)
+        *output = p.readAll();
+    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
 // Another copy of the game in the middle of a write (a round, a new record
 // made, a big record migrated): in the child process the suite starts with
 // `--holding PATH MS`, holds the record's write lock for MS milliseconds
