@@ -1,6 +1,7 @@
 #pragma once
 
-// What the class's suites share: rounds of a pupil made to measure.
+// What the class's suites share: rounds of a pupil made to measure, and
+// records made of them.
 #include "RecordTesting.h"
 
 namespace quiltaro::test {
@@ -21,6 +22,13 @@ inline RoundRecord played(const QString& game, const QDateTime& at, int before, 
     if (ending == Ending::Won && tries > 0)
         r.guesses.back() = {"371", Verdict::Right};
     return r;
+}
+
+// A record at `path` made of these rounds, as a game would have written it.
+inline void write(const QString& path, const std::vector<RoundRecord>& rounds) {
+    Reports reports;
+    RecordStore store(path, reports.report);
+    QVERIFY(store.writeMany(rounds));
 }
 
 } // namespace quiltaro::test
