@@ -15,10 +15,8 @@
 
 #include <QApplication>
 #include <QDirIterator>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QXmlStreamReader>
 #include <QtTest>
 
 #include <map>

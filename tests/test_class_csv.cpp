@@ -13,7 +13,6 @@
 #include "Spill.h"
 
 #include <QApplication>
-#include <QDirIterator>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>

@@ -14,21 +14,13 @@
 #include "Spill.h"
 #include "TestProgram.h"
 
-#include <QAccessible>
-#include <QProcess>
-#include <QPushButton>
-#include <QScrollArea>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <atomic>
-#include <mutex>
-#include <set>
 #include <thread>
-
-#include <unistd.h>
 
 using namespace quiltaro;
 using namespace quiltaro::test;

@@ -8,18 +8,11 @@
 #include "RecordReading.h"
 #include "RecordStore.h"
 #include "RecordTesting.h"
-#include "Recorder.h"
-#include "SampleRecord.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <csignal>
-#include <random>
-
-#include <sys/resource.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace quiltaro;
@@ -52,7 +45,6 @@ private slots:
         QUILTARO_ADOPT_DESKTOP_LOCALE();
         QVERIFY(dir.isValid());
         QStandardPaths::setTestModeEnabled(true);
-        std::signal(SIGXFSZ, SIG_IGN); // a file-size limit answers the write, not a signal
     }
 
     void anExportNeverReplacesADatabase() {

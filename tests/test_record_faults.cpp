@@ -10,7 +10,6 @@
 #include "Recorder.h"
 #include "SampleRecord.h"
 
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 

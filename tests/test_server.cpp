@@ -20,18 +20,10 @@
 #include "ServerTesting.h"
 #include "TimeZone.h"
 
-#include <QElapsedTimer>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <atomic>
-#include <chrono>
 #include <cmath>
-#include <set>
-#include <thread>
-
-#include <ctime>
 
 using namespace quiltaro;
 using namespace quiltaro::test;
