@@ -1,29 +1,26 @@
 // The results window on a 1920 x 1080 screen at any scale: it fits, every
 // line of the class can be reached, its keys work; a pupil's charts by date,
 // named for a screen reader; the empty view of the teacher's own login; the
-// class list edited there; a window refreshed in the place of another.
+// class list edited there. A window refreshed while the class plays is in
+// test_results_refresh.
 #include "ClassListEditor.h"
 #include "ClassTable.h"
-#include "ClassTesting.h"
 #include "DesktopLocale.h"
 #include "PupilCharts.h"
 #include "PupilFigures.h"
 #include "Pupils.h"
+#include "ResultsTesting.h"
 #include "ResultsWindow.h"
 
 #include <QApplication>
 #include <QChartView>
 #include <QDateTimeAxis>
-#include <QDialog>
-#include <QHeaderView>
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStandardPaths>
-#include <QTimer>
 #include <QTranslator>
 #include <QValueAxis>
 #include <QXYSeries>
@@ -35,17 +32,7 @@ using namespace quiltaro::test;
 class ResultsWindowTest : public QObject {
     Q_OBJECT
 
-    // A Wednesday; the week started on Monday 30 November.
-    const QDateTime now{QDate(2026, 12, 2), QTime(16, 0), Qt::UTC};
-
-    // A class of thirty, each pupil with one game won the day before.
-    ClassRecord thirtyWhoPlayedYesterday() const {
-        ClassRecord data;
-        for (const QString& name : classOfThirty())
-            data.pupils.push_back(
-                {name, {played("g-" + name, now.addDays(-1), 0, 2, 3, Ending::Won)}});
-        return data;
-    }
+    const QDateTime now = wednesday();
 
 private slots:
     void initTestCase() {
@@ -155,7 +142,7 @@ private slots:
     // window fits, each line of a class of thirty can be scrolled to, and its
     // keys work.
     void theWindowFitsAndEveryLineCanBeReached() {
-        ResultsWindow window(thirtyWhoPlayedYesterday(), now, false);
+        ResultsWindow window(thirtyWhoPlayedTheDayBefore(now), now, false);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         const QRect screen = window.screen()->availableGeometry();
@@ -205,92 +192,6 @@ private slots:
         QVERIFY(!window.isVisible());
     }
 
-    void aRefreshedWindowKeepsTheTeachersPlace() {
-        // The class on a server is shown again whenever rounds arrive: the
-        // teacher keeps the order, the pupil and the place, and whatever
-        // window the teacher works in keeps the focus.
-        ClassRecord data = thirtyWhoPlayedYesterday();
-        ResultsWindow window(data, now, false);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        window.table()->sortByColumn(ClassTable::Pupil, Qt::DescendingOrder);
-        window.table()->selectRow(20);
-        const QString chosen = window.table()->pupilAt(20);
-        QCOMPARE(window.shownPupil(), chosen);
-        QApplication::processEvents(); // the pupil's charts laid out, as seconds later
-        QScrollBar* bar = window.scrollArea()->verticalScrollBar();
-        bar->setValue(bar->maximum() / 3);
-        const int place = bar->value();
-        QVERIFY(place > 0);
-        const QSize size = window.size();
-        QWidget elsewhere;
-        elsewhere.show();
-        elsewhere.activateWindow();
-        QTRY_VERIFY(elsewhere.isActiveWindow());
-
-        // One more round for the pupil chosen.
-        for (PupilRounds& pupil : data.pupils)
-            if (pupil.name == chosen)
-                pupil.rounds.push_back(pupil.rounds.back());
-        window.refresh(data, now);
-        const QHeaderView* header = window.table()->horizontalHeader();
-        QCOMPARE(header->sortIndicatorSection(), int(ClassTable::Pupil));
-        QCOMPARE(header->sortIndicatorOrder(), Qt::DescendingOrder);
-        QCOMPARE(window.table()->pupilAt(20), chosen);
-        QCOMPARE(window.table()->currentIndex().row(), 20);
-        QCOMPARE(window.shownPupil(), chosen);
-        QVERIFY(window.charts());
-        QTRY_COMPARE(window.scrollArea()->verticalScrollBar()->value(), place);
-        QCOMPARE(window.size(), size);
-        QVERIFY(elsewhere.isActiveWindow());
-
-        // A teacher going through the class with the arrow keys goes on.
-        window.activateWindow();
-        QTRY_VERIFY(window.isActiveWindow());
-        window.table()->setFocus();
-        QTRY_VERIFY(window.table()->hasFocus());
-        window.refresh(data, now);
-        QVERIFY(window.table()->hasFocus());
-        QTest::keyClick(window.table(), Qt::Key_Down);
-        QCOMPARE(window.shownPupil(), window.table()->pupilAt(21));
-    }
-
-    void roundsThatArriveDuringADialogWaitForIt() {
-        // The dialogs work on what the window shows: the class list, and the
-        // export's file chooser, which writes the rounds shown.
-        ClassRecord data = thirtyWhoPlayedYesterday();
-        ResultsWindow window(data, now, false);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        auto shows = [&window](const QString& text) {
-            const auto labels = window.findChildren<QLabel*>();
-            return std::any_of(labels.begin(), labels.end(),
-                               [&](const QLabel* l) { return l->text().contains(text); });
-        };
-        QVERIFY(shows("30 manches"));
-        data.pupils.front().rounds.push_back(data.pupils.front().rounds.back());
-        bool dialogOpen = false, waited = false;
-        QTimer::singleShot(0, &window, [&] {
-            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-            dialogOpen = dialog != nullptr;
-            window.refreshWhenFree(data, now);
-            QTest::qWait(700); // past a retry
-            waited = shows("30 manches") && !shows("31 manches");
-            if (dialog)
-                dialog->reject();
-        });
-        QPushButton* classList = nullptr;
-        for (QPushButton* button : window.findChildren<QPushButton*>())
-            if (button->text() == QStringLiteral("Liste de la classe…"))
-                classList = button;
-        QVERIFY(classList);
-        classList->click(); // returns once the dialog is closed
-        QVERIFY(dialogOpen);
-        QVERIFY(waited);
-        QTRY_VERIFY(shows("31 manches"));
-        QCOMPARE(window.shownPupil(), data.pupils.front().name);
-    }
-
     // Qt's own words in the teacher's dialogs, whatever the desktop's
     // language (this suite also runs in the C locale).
     void qtsOwnDialogsAreInFrench() {
@@ -320,14 +221,6 @@ private slots:
         ClassListEditor again;
         QCOMPARE(again.editor()->toPlainText(), QString("Léa\nNoé\nInès"));
         QFile::remove(writableClassListFile());
-    }
-
-private:
-    static QStringList classOfThirty() {
-        QStringList names;
-        for (int i = 1; i <= 30; ++i)
-            names << QStringLiteral("Élève %1").arg(i, 2, 10, QLatin1Char('0'));
-        return names;
     }
 };
 
