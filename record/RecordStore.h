@@ -174,6 +174,7 @@ private:
     bool chooseJournal(QSqlQuery& query);
     bool switchToWal(QSqlQuery& query) const;
     bool migrate();
+    void indexOutsideAnswers();
     void setAsideDamagedFile();
     bool erase(const QString& pupil, std::initializer_list<const char*> statements);
     bool writeRounds(const RoundRecord* first, size_t count);
