@@ -5,18 +5,16 @@
 #include "ClassTable.h"
 #include "ClassTesting.h"
 #include "Commands.h"
-#include "DesktopLocale.h"
 #include "Export.h"
 #include "FrenchCsv.h"
 #include "PupilFigures.h"
 #include "Pupils.h"
 #include "SampleRecord.h"
 #include "Spill.h"
+#include "SuiteFolder.h"
 
 #include <QApplication>
 #include <QDirIterator>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <map>
@@ -39,20 +37,14 @@ std::map<QString, QByteArray> snapshot(const QString& folder) {
 
 } // namespace
 
-class ClassTest : public QObject {
+class ClassTest : public QObject, private SuiteFolder {
     Q_OBJECT
 
-    QTemporaryDir dir;
-    QString file(const QString& name) const { return dir.filePath(name); }
     // A Wednesday; the week started on Monday 30 November.
     const QDateTime now{QDate(2026, 12, 2), QTime(16, 0), Qt::UTC};
 
 private slots:
-    void initTestCase() {
-        QUILTARO_ADOPT_DESKTOP_LOCALE();
-        QVERIFY(dir.isValid());
-        QStandardPaths::setTestModeEnabled(true);
-    }
+    void initTestCase() { startSuite(); }
 
     // A copy of the pupils' homes, a key with a record copied twice and a
     // folder named after its pupil: one class, each round once, nothing
@@ -81,7 +73,7 @@ private slots:
         // Two rounds alike in everything within one record are two rounds.
         write(file("Inès/record.sqlite"), {played("i", base, 0, 0, 4, Ending::GaveUp),
                                            played("i", base, 0, 0, 4, Ending::GaveUp)});
-        const auto before = snapshot(dir.path());
+        const auto before = snapshot(folder());
 
         QStringList problems;
         const QStringList records =
@@ -102,7 +94,7 @@ private slots:
         QCOMPARE(merged.pupil("lea")->rounds.size(), size_t(1));
         QCOMPARE(merged.pupil("Inès")->rounds.size(), size_t(2));
         QCOMPARE(merged.rounds(), size_t(7));
-        QCOMPARE(snapshot(dir.path()), before);
+        QCOMPARE(snapshot(folder()), before);
 
         // Where unnamed rounds go, by where their record was found.
         QCOMPARE(pupilOfRecord("/srv/copie/eleves/Noé/record.sqlite"), QString("Noé"));
@@ -118,7 +110,7 @@ private slots:
         QVERIFY2(errors.contains("nowhere"), qPrintable(errors));
         QCOMPARE(contents(file("class.csv")).count('\n'), qsizetype(1 + 5));
         QFile::remove(file("class.csv"));
-        QCOMPARE(snapshot(dir.path()), before);
+        QCOMPARE(snapshot(folder()), before);
     }
 
     void theClassTableFigures() {

@@ -4,18 +4,17 @@
 #include "ClassTable.h"
 #include "ClassTesting.h"
 #include "Commands.h"
-#include "DesktopLocale.h"
 #include "Export.h"
 #include "FrenchCsv.h"
 #include "PupilFigures.h"
 #include "Pupils.h"
 #include "SampleRecord.h"
 #include "Spill.h"
+#include "SuiteFolder.h"
 
 #include <QApplication>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QXmlStreamReader>
 #include <QtTest>
 
@@ -70,20 +69,14 @@ QList<QList<Cell>> sheetOf(const QByteArray& fods) {
 
 } // namespace
 
-class ClassCsvTest : public QObject {
+class ClassCsvTest : public QObject, private SuiteFolder {
     Q_OBJECT
 
-    QTemporaryDir dir;
-    QString file(const QString& name) const { return dir.filePath(name); }
     // A Wednesday; the week started on Monday 30 November.
     const QDateTime now{QDate(2026, 12, 2), QTime(16, 0), Qt::UTC};
 
 private slots:
-    void initTestCase() {
-        QUILTARO_ADOPT_DESKTOP_LOCALE();
-        QVERIFY(dir.isValid());
-        QStandardPaths::setTestModeEnabled(true);
-    }
+    void initTestCase() { startSuite(); }
 
     void theCsvIsForAFrenchSpreadsheet() {
         std::vector<RoundRecord> rounds = knownRounds();

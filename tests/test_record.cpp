@@ -4,7 +4,6 @@
 // test_record_found, several copies at once in test_record_copies.
 #include "Commands.h"
 #include "Controls.h"
-#include "DesktopLocale.h"
 #include "LocalTimes.h"
 #include "NumberText.h"
 #include "RecordReading.h"
@@ -12,10 +11,10 @@
 #include "RecordTesting.h"
 #include "Recorder.h"
 #include "Spill.h"
+#include "SuiteFolder.h"
 #include "TestProgram.h"
 #include "TimeZone.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cstdlib>
@@ -27,18 +26,12 @@ using namespace quiltaro;
 using quiltaro::test::TestProgram;
 using namespace quiltaro::test;
 
-class RecordTest : public QObject {
+class RecordTest : public QObject, private SuiteFolder {
     Q_OBJECT
-
-    QTemporaryDir dir;
-    QString file(const QString& name) const { return dir.filePath(name); }
 
 private slots:
     void initTestCase() {
-        QUILTARO_ADOPT_DESKTOP_LOCALE();
-        QVERIFY(dir.isValid());
-        // The real user's data folder stays out of reach.
-        QStandardPaths::setTestModeEnabled(true);
+        startSuite();
         QVERIFY(!RecordStore::defaultPath().startsWith(QDir::homePath() + "/.local"));
     }
 

@@ -3,11 +3,11 @@
 // folder or another user's, and the command line.
 #include "ClassRecord.h"
 #include "Commands.h"
-#include "DesktopLocale.h"
 #include "Export.h"
 #include "RecordReading.h"
 #include "RecordStore.h"
 #include "RecordTesting.h"
+#include "SuiteFolder.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -34,18 +34,11 @@ int readAsChild(const QString& record, const QString& csv) {
 
 } // namespace
 
-class RecordCommandsTest : public QObject {
+class RecordCommandsTest : public QObject, private SuiteFolder {
     Q_OBJECT
 
-    QTemporaryDir dir;
-    QString file(const QString& name) const { return dir.filePath(name); }
-
 private slots:
-    void initTestCase() {
-        QUILTARO_ADOPT_DESKTOP_LOCALE();
-        QVERIFY(dir.isValid());
-        QStandardPaths::setTestModeEnabled(true);
-    }
+    void initTestCase() { startSuite(); }
 
     void anExportNeverReplacesADatabase() {
         const QString path = file("export/record.sqlite");

@@ -1,17 +1,16 @@
 // Several copies of the game on one record at once, as when one login is
 // shared by a class: each copy's rounds all kept, a busy record waited for
 // or its rounds kept beside it, a copy killed in the middle of a round.
-#include "DesktopLocale.h"
 #include "RecordStore.h"
 #include "RecordTesting.h"
 #include "Recorder.h"
 #include "Spill.h"
+#include "SuiteFolder.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <chrono>
@@ -70,17 +69,11 @@ int killedCopy(const QString& path) {
 
 } // namespace
 
-class RecordCopiesTest : public QObject {
+class RecordCopiesTest : public QObject, private SuiteFolder {
     Q_OBJECT
 
-    QTemporaryDir dir;
-    QString file(const QString& name) const { return dir.filePath(name); }
-
 private slots:
-    void initTestCase() {
-        QUILTARO_ADOPT_DESKTOP_LOCALE();
-        QVERIFY(dir.isValid());
-    }
+    void initTestCase() { startSuite(); }
 
     void aLockedRecordIsWrittenOnceFree() {
         Reports reports;
@@ -182,7 +175,7 @@ private slots:
             QVERIFY(waited.elapsed() < Recorder::patienceAtEnd.count() + 1000);
             QCOMPARE(recorder.waiting(), size_t(1));
         }
-        const QStringList aside = QDir(dir.path()).entryList({"last.sqlite.attente-*"});
+        const QStringList aside = QDir(folder()).entryList({"last.sqlite.attente-*"});
         QCOMPARE(aside.size(), 1);
         QCOMPARE(Spill::read(file(aside[0])).size(), size_t(1));
         QVERIFY(other.waitForFinished(30000));
@@ -191,7 +184,7 @@ private slots:
         next.guessJudged(s, "500", Verdict::Right);
         QCOMPARE(next.waiting(), size_t(0));
         QTRY_COMPARE(count(path, "rounds"), 2);
-        QCOMPARE(QDir(dir.path()).entryList({"last.sqlite.attente-*"}), QStringList());
+        QCOMPARE(QDir(folder()).entryList({"last.sqlite.attente-*"}), QStringList());
         QCOMPARE(reports.texts.size(), 1);
         QVERIFY(reports.texts[0].contains("autre Quiltaro"));
     }

@@ -2,15 +2,14 @@
 // byte, without shared memory; and a file kept private.
 #include "ClassRecord.h"
 #include "Commands.h"
-#include "DesktopLocale.h"
 #include "Export.h"
 #include "RecordReading.h"
 #include "RecordStore.h"
 #include "RecordTesting.h"
 #include "Recorder.h"
 #include "SampleRecord.h"
+#include "SuiteFolder.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <csignal>
@@ -66,17 +65,12 @@ size_t roundsIn(const QString& path) {
 
 } // namespace
 
-class RecordFaultsTest : public QObject {
+class RecordFaultsTest : public QObject, private SuiteFolder {
     Q_OBJECT
-
-    QTemporaryDir dir;
-    QString file(const QString& name) const { return dir.filePath(name); }
 
 private slots:
     void initTestCase() {
-        QUILTARO_ADOPT_DESKTOP_LOCALE();
-        QVERIFY(dir.isValid());
-        QStandardPaths::setTestModeEnabled(true);
+        startSuite();
         std::signal(SIGXFSZ, SIG_IGN); // a file-size limit answers the write, not a signal
     }
 

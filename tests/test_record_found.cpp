@@ -2,34 +2,26 @@
 // be, a record damaged inside, one written by a newer version of the game, one
 // written by an older version. Nothing the pupil played before is ever lost,
 // and no game stops for it.
-#include "DesktopLocale.h"
 #include "RecordReading.h"
 #include "RecordStore.h"
 #include "RecordTesting.h"
 #include "Recorder.h"
+#include "SuiteFolder.h"
 #include "TestProgram.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
-#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace quiltaro;
 using quiltaro::test::TestProgram;
 using namespace quiltaro::test;
 
-class RecordFoundTest : public QObject {
+class RecordFoundTest : public QObject, private SuiteFolder {
     Q_OBJECT
 
-    QTemporaryDir dir;
-    QString file(const QString& name) const { return dir.filePath(name); }
-
 private slots:
-    void initTestCase() {
-        QUILTARO_ADOPT_DESKTOP_LOCALE();
-        QVERIFY(dir.isValid());
-        QStandardPaths::setTestModeEnabled(true);
-    }
+    void initTestCase() { startSuite(); }
 
     void aCorruptFileIsSetAsideNeverOverwritten() {
         const QString path = file("corrupt.sqlite");

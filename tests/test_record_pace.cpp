@@ -2,17 +2,16 @@
 // an old record migrated while the pupil plays, another copy that holds the
 // record for long, a program killed meanwhile.
 #include "ClassRecord.h"
-#include "DesktopLocale.h"
 #include "RecordReading.h"
 #include "RecordStore.h"
 #include "RecordTesting.h"
 #include "Recorder.h"
 #include "SampleRecord.h"
 #include "Spill.h"
+#include "SuiteFolder.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <atomic>
@@ -51,17 +50,11 @@ int gameKilledMeanwhile(const QString& path, int rounds) {
 
 } // namespace
 
-class RecordPaceTest : public QObject {
+class RecordPaceTest : public QObject, private SuiteFolder {
     Q_OBJECT
 
-    QTemporaryDir dir;
-    QString file(const QString& name) const { return dir.filePath(name); }
-
 private slots:
-    void initTestCase() {
-        QUILTARO_ADOPT_DESKTOP_LOCALE();
-        QVERIFY(dir.isValid());
-    }
+    void initTestCase() { startSuite(); }
 
     // The first round that ends opens an old record of 2,000 games and
     // migrates it (a second's freeze when that ran on the game's thread),
@@ -156,7 +149,7 @@ private slots:
         // they are may count one of them twice or not at all.
         QTRY_COMPARE_WITH_TIMEOUT(keptAside(path), size_t(0), 15000);
         QTRY_COMPARE_WITH_TIMEOUT(readRecord(path).rounds.size(), size_t(3 + 5 + 1), 15000);
-        QCOMPARE(QDir(dir.path()).entryList({"held.sqlite.attente-*"}), QStringList());
+        QCOMPARE(QDir(folder()).entryList({"held.sqlite.attente-*"}), QStringList());
         QVERIFY(reports.texts.isEmpty());
     }
 };
