@@ -12,6 +12,8 @@
 #include <cstring>
 #include <future>
 #include <map>
+#include <utility>
+#include <vector>
 
 // The rounds of a record, read table by table, and around the pages of a
 // damaged file that cannot be read.
@@ -37,9 +39,9 @@ Ending endingOf(const char* name) {
 // How many answers of each round in [first, last] lay outside the interval,
 // counted by SQLite on a connection of its own (a clone of `connection`'s),
 // so that the count runs on another core while the rounds are read. A round
-// without any has no entry.
+// without any has no entry; the others come in the order of their keys.
 struct OutsideCounts {
-    std::map<qint64, int> byRound;
+    std::vector<std::pair<qint64, int>> byRound;
     bool damaged = false;
 };
 
@@ -57,8 +59,8 @@ OutsideCounts countOutside(const QString& connection, qint64 first, qint64 last)
                                               " GROUP BY round_id ORDER BY round_id")
                                    .arg(QLatin1String(verdictName(Verdict::Outside))),
                                [&](const Row& row) {
-                                   counts.byRound[row.integer(0)] =
-                                       static_cast<int>(row.integer(1));
+                                   counts.byRound.emplace_back(row.integer(0),
+                                                               static_cast<int>(row.integer(1)));
                                });
             reader.read(first, last);
             counts.damaged = reader.damaged();

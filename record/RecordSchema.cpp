@@ -42,12 +42,9 @@ const char* const schemaVersion1[] = {
 // is, and SQLite keeps the index up to date for it too. A record that cannot
 // take it now (another copy writing, a full disk) is read without it.
 void RecordStore::indexOutsideAnswers() {
+    // Where the index is there already, this neither writes nor waits for
+    // another copy's lock.
     QSqlQuery q(QSqlDatabase::database(connection()));
-    if (q.exec(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'index'"
-                              " AND name = 'guesses_outside'")) &&
-        q.next())
-        return;
-    q.finish();
     q.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS guesses_outside ON guesses(round_id)"
                           " WHERE verdict = '%1'")
                .arg(QLatin1String(verdictName(Verdict::Outside))));
