@@ -21,7 +21,8 @@ void timeAnimation(LiveGame& live, Animation& a, const std::function<void()>& pr
     play();
     a.walls.push_back(msSince(start) / 1000);
     a.cpu += cpuSeconds() - cpu;
-    a.busy += live.clock.busy, a.late += live.clock.late, a.waits += live.clock.sleeps;
+    a.busy += live.clock.busy, a.busyOnCpu += live.clock.busyOnCpu, a.late += live.clock.late;
+    a.waits += live.clock.sleeps, a.preemptions += live.clock.preemptions;
     settle(50);
 }
 
@@ -57,8 +58,10 @@ Animations measureAnimations(LiveGame& live) {
 
 void printPaceDetails(const Animations& run, const char* label) {
     for (const Animation* a : {&run.sweep, &run.zoom, &run.blink})
-        std::printf("  %-5s %.3f s / %.2f s, %d waits: %.0f us work, %.0f us late%s\n", a->name,
-                    median(a->walls), a->nominal, a->waits / 3, a->perWaitUs(a->busy),
+        std::printf("  %-5s %.3f s / %.2f s, %d waits: %.0f us work (%.0f on the processor, "
+                    "%.2f preemptions), %.0f us late%s\n",
+                    a->name, median(a->walls), a->nominal, a->waits / 3, a->perWaitUs(a->busy),
+                    a->perWaitUs(a->busyOnCpu), a->waits ? double(a->preemptions) / a->waits : 0.0,
                     a->perWaitUs(a->late), label);
 }
 

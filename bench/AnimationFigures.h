@@ -14,8 +14,9 @@ struct Animation {
     double nominal;
     std::vector<double> walls;
     double cpu = 0;
-    Clock::Duration busy{}, late{}; // over all runs
+    Clock::Duration busy{}, busyOnCpu{}, late{}; // over all runs
     int waits = 0;
+    long preemptions = 0;
 
     double ratio() const; // median wall time / nominal
     double perWaitUs(Clock::Duration d) const {

@@ -6,6 +6,11 @@
 #include <QApplication>
 #include <QWindow>
 
+#include <sys/resource.h>
+
+#include <ctime>
+#include <tuple>
+
 namespace quiltaro::bench {
 
 void settle(double ms) {
@@ -24,18 +29,37 @@ bool settleUntil(double timeoutMs, const std::function<bool()>& done) {
     return true;
 }
 
+namespace {
+
+// This thread's processor time, and how often the scheduler took the
+// processor from it.
+std::pair<Clock::Duration, long> threadUsage() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    rusage u{};
+    getrusage(RUSAGE_THREAD, &u);
+    return {std::chrono::seconds(t.tv_sec) + std::chrono::nanoseconds(t.tv_nsec), u.ru_nivcsw};
+}
+
+} // namespace
+
 void WatchedClock::sleepUntil(TimePoint deadline) {
     const TimePoint entered = real_.now();
     busy += entered - awake_;
+    const auto [cpu, preempted] = threadUsage();
+    busyOnCpu += cpu - cpuAwake_;
+    preemptions += preempted - preemptedAwake_;
     real_.sleepUntil(deadline);
     awake_ = real_.now();
+    std::tie(cpuAwake_, preemptedAwake_) = threadUsage();
     late += awake_ - std::max(deadline, entered);
     ++sleeps;
 }
 
 void WatchedClock::restart() {
-    busy = late = Duration::zero(), sleeps = 0;
+    busy = late = busyOnCpu = Duration::zero(), sleeps = 0, preemptions = 0;
     awake_ = real_.now();
+    std::tie(cpuAwake_, preemptedAwake_) = threadUsage();
 }
 
 LiveGame::LiveGame() {

@@ -16,8 +16,9 @@ namespace quiltaro::bench {
 void settle(double ms);
 bool settleUntil(double timeoutMs, const std::function<bool()>& done);
 
-// The real clock, noting how long the game works between two sleeps and how
-// late each sleep wakes up.
+// The real clock, noting how long the game works between two sleeps, how much
+// of that it spent on the processor and how often the scheduler took the
+// processor from it meanwhile, and how late each sleep wakes up.
 class WatchedClock final : public Clock {
 public:
     TimePoint now() override { return real_.now(); }
@@ -26,12 +27,15 @@ public:
     std::uint64_t timeSeed() override { return real_.timeSeed(); }
     void restart();
 
-    Duration busy{}, late{};
+    Duration busy{}, busyOnCpu{}, late{};
     int sleeps = 0;
+    long preemptions = 0;
 
 private:
     SystemClock real_;
     TimePoint awake_ = real_.now();
+    Duration cpuAwake_{};
+    long preemptedAwake_ = 0;
 };
 
 // The game window open, active and exposed.
