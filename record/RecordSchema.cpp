@@ -54,10 +54,8 @@ bool RecordStore::migrate() {
     QSqlDatabase db = QSqlDatabase::database(connection());
     QSqlQuery q(db);
     auto failWith = [&](const QSqlError& error) { return abandonTransaction(q, error); };
-    if (version_ == schemaVersion) {
-        indexOutsideAnswers();
+    if (version_ == schemaVersion)
         return true;
-    }
     if (!q.exec(QStringLiteral("BEGIN IMMEDIATE")))
         return failWith(q.lastError());
     // Read again inside the transaction: another copy may have migrated meanwhile.
@@ -136,7 +134,6 @@ bool RecordStore::migrate() {
         !q.exec(QStringLiteral("COMMIT")))
         return failWith(q.lastError());
     version_ = version;
-    indexOutsideAnswers();
     return true;
 }
 

@@ -223,8 +223,10 @@ RecordStore::Opening RecordStore::openOnce() {
     q.exec(noWal_ ? QStringLiteral("PRAGMA synchronous=FULL")
                   : QStringLiteral("PRAGMA synchronous=NORMAL"));
     q.exec(QStringLiteral("PRAGMA foreign_keys=ON"));
-    if (migrate())
+    if (migrate()) {
+        indexOutsideAnswers();
         return Opening::Done;
+    }
     if (corruptSeen_)
         return Opening::Corrupt;
     return Opening::Failed;
