@@ -59,6 +59,19 @@ private slots:
         QCOMPARE(games.size(), size_t(2));
         QCOMPARE(games[0].highest, 7);
         QCOMPARE(games[0].final, 0);
+        // Two copies under one login play at once: their rounds interleave,
+        // and each game is still one point, ending where it ended.
+        const std::vector<RoundRecord> together = {
+            played("p", mon, 0, 1, 2, Ending::Won),
+            played("q", mon.addSecs(10), 0, 1, 2, Ending::Won),
+            played("p", mon.addSecs(20), 1, 2, 2, Ending::Won),
+            played("q", mon.addSecs(30), 1, 0, 4, Ending::GaveUp),
+            played("p", mon.addSecs(40), 2, 3, 2, Ending::Won)};
+        const auto both = gamesOf(together);
+        QCOMPARE(both.size(), size_t(2));
+        QCOMPARE(both[0].final, 3);
+        QCOMPARE(both[1].highest, 1);
+        QCOMPARE(both[1].final, 0);
         QCOMPARE(chartStepOf(rounds), ChartStep::Day);
         rounds.push_back(played("c", mon.addDays(60), 0, 2, 2, Ending::Won));
         QCOMPARE(chartStepOf(rounds), ChartStep::Week);
