@@ -88,10 +88,6 @@ void addKeptAside(std::vector<RoundRecord>&& aside, std::vector<RoundRecord>& ro
 
 } // namespace
 
-namespace {
-
-// Whether the quick check finds the file at `path` whole, on a connection of
-// the calling thread's; nothing when the file cannot be opened again.
 std::optional<bool> checkedFile(const QString& path) {
     return withSqliteConnection(QStringLiteral("checking"),
                                 [&](QSqlDatabase& db) -> std::optional<bool> {
@@ -101,7 +97,9 @@ std::optional<bool> checkedFile(const QString& path) {
                                 });
 }
 
-RecordContents readOnce(const QString& path, Detail detail) {
+namespace {
+
+RecordContents readOnce(const QString& path, Detail detail, Check checking) {
     RecordContents contents;
     const QFileInfo file(path);
     if (!file.exists())
@@ -133,13 +131,15 @@ RecordContents readOnce(const QString& path, Detail detail) {
                 q.finish();
                 // Damage can make a scan end early without an error: the
                 // check tells, and what is read is then read again, around
-                // it. The check reads the whole file, as the reading does;
-                // on a connection and a thread of its own it costs a
-                // teacher's window no wait on a second core.
-                auto check = std::async(std::launch::async, [&path] { return checkedFile(path); });
+                // it. The check reads the whole file, as the reading does,
+                // on a connection and a thread of its own, beside it.
+                std::future<std::optional<bool>> check;
+                if (checking == Check::Now)
+                    check = std::async(std::launch::async, [&path] { return checkedFile(path); });
                 bool damaged = false;
                 contents.rounds = readRounds(db, version, damaged, detail);
-                const std::optional<bool> checked = check.get();
+                const std::optional<bool> checked =
+                    check.valid() ? check.get() : std::optional<bool>(true);
                 if (!(checked ? *checked : wholeFile(db))) {
                     damaged = true;
                     contents.rounds = readRounds(db, version, damaged, detail);
@@ -166,11 +166,11 @@ std::tuple<bool, QDateTime, qint64> writingStamp(const QString& path) {
 // A record without its log is read as an immutable file, which sees nothing
 // that a game starting meanwhile writes: a reading during which the record
 // changed is done again, through the log then.
-RecordContents readRecord(const QString& path, Detail detail) {
+RecordContents readRecord(const QString& path, Detail detail, Check check) {
     RecordContents contents;
     for (int attempt = 0; attempt < 3; ++attempt) {
         const auto before = writingStamp(path);
-        contents = readOnce(path, detail);
+        contents = readOnce(path, detail, check);
         if (writingStamp(path) == before)
             break;
     }

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <vector>
 
 class QSqlDatabase;
@@ -25,10 +26,21 @@ struct RecordContents {
 // window that only draws counts the reading of every guess.
 enum class Detail { Guesses, Counts };
 
+// Whether a reading waits for SQLite's quick check of the whole file, which
+// tells whether damage made a scan end early without an error: `Now`, and
+// what was read is read again around the damage; `Apart` when the caller
+// checks the file itself (checkedFile) and reads again if it must.
+enum class Check { Now, Apart };
+
 // Reads every round of the record at `path` without writing anything: no
 // migration, no journal, no file created or moved, in a folder that can only
 // be read. For the teacher's tools.
-RecordContents readRecord(const QString& path, Detail detail = Detail::Guesses);
+RecordContents readRecord(const QString& path, Detail detail = Detail::Guesses,
+                          Check check = Check::Now);
+
+// Whether the quick check finds the file at `path` whole, on a connection of
+// the calling thread's; nothing when the file cannot be opened again.
+std::optional<bool> checkedFile(const QString& path);
 
 // The files of rounds kept beside the record at `recordPath` because it could
 // not take them when they ended (see Spill), with their paths.

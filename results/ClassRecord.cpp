@@ -127,7 +127,7 @@ QString pupilOfRecord(const QString& recordPath, const QString& ownRecord) {
     return QStringLiteral("Sans nom");
 }
 
-ClassRecord readClass(const QStringList& recordFiles, Detail detail) {
+ClassRecord readClass(const QStringList& recordFiles, Detail detail, Check check) {
     ClassRecord result;
     result.files = recordFiles;
     const QString own = RecordStore::defaultPath();
@@ -135,7 +135,7 @@ ClassRecord readClass(const QStringList& recordFiles, Detail detail) {
     // A round is known by its game and its times, whichever copy it is read from.
     std::set<RoundKey> seen;
     for (const QString& file : recordFiles) {
-        RecordContents contents = readRecord(file, detail);
+        RecordContents contents = readRecord(file, detail, check);
         const QString where = QDir::toNativeSeparators(file);
         switch (contents.state) {
         case RecordContents::State::Newer:

@@ -47,7 +47,8 @@ QString pupilOfRecord(const QString& recordPath, const QString& ownRecord = QStr
 
 // Reads every record and merges their rounds by pupil. The same round found
 // twice (a record copied twice onto a key) counts once.
-ClassRecord readClass(const QStringList& recordFiles, Detail detail = Detail::Guesses);
+ClassRecord readClass(const QStringList& recordFiles, Detail detail = Detail::Guesses,
+                      Check check = Check::Now);
 
 // The same pupils and rounds, with the guesses of the rounds that were read
 // with their counts only, read again from the records: what an export

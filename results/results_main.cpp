@@ -2,6 +2,7 @@
 // loads Qt Charts: `quiltaro --results [RECORD|FOLDER]...` hands over to it.
 #include "ClassRecord.h"
 #include "Pupils.h"
+#include "RecordChecks.h"
 #include "ResultsWindow.h"
 #include "ServerResults.h"
 
@@ -36,17 +37,33 @@ int main(int argc, char** argv) {
         return showServerResults(server);
     QStringList problems;
     const QStringList records = findRecords(ownLogin ? defaultSources() : sources, &problems);
-    // The window draws counts: the guesses themselves are read again only
-    // for an export.
-    ClassRecord data = readClass(records, Detail::Counts);
-    data.problems = problems + data.problems;
-    if (ownLogin && !classListFile().isEmpty())
-        addListedPupils(data, readClassList(classListFile()));
-    // Told on the terminal too, for a teacher who reads the results from a script.
-    for (const QString& problem : data.problems)
-        std::fprintf(stderr, "quiltaro : %s.\n", qPrintable(problem));
-    const bool whole = data.problems.isEmpty();
+    // The files are checked beside the reading and while the window opens.
+    RecordChecks checks(records);
+    QStringList told;
+    const auto read = [&](Check check) {
+        // The window draws counts: the guesses themselves are read again
+        // only for an export.
+        ClassRecord data = readClass(records, Detail::Counts, check);
+        data.problems = problems + data.problems;
+        if (ownLogin && !classListFile().isEmpty())
+            addListedPupils(data, readClassList(classListFile()));
+        // Told on the terminal too, for a teacher who reads the results
+        // from a script; each problem once.
+        for (const QString& problem : data.problems)
+            if (!told.contains(problem)) {
+                std::fprintf(stderr, "quiltaro : %s.\n", qPrintable(problem));
+                told << problem;
+            }
+        return data;
+    };
+    ClassRecord data = read(Check::Apart);
+    const bool readWhole = data.problems.isEmpty();
     ResultsWindow window(std::move(data), QDateTime::currentDateTime(), ownLogin);
+    // Damage found by the check: the records are read again around it, and
+    // the window says so, keeping the teacher's place in it.
+    QObject::connect(&checks, &RecordChecks::damaged, &window, [&] {
+        window.refreshWhenFree(read(Check::Now), QDateTime::currentDateTime());
+    });
     window.show();
     // For the benchmark: says when the window is on the screen, then leaves.
     if (qEnvironmentVariableIsSet("QUILTARO_REPORT_PAINTED")) {
@@ -61,5 +78,6 @@ int main(int argc, char** argv) {
     }
     const int status = app.exec();
     // What was shown was not all that was asked for.
+    const bool whole = readWhole && !checks.damageFound();
     return status == 0 && !whole ? 1 : status;
 }

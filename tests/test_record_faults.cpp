@@ -3,6 +3,7 @@
 #include "ClassRecord.h"
 #include "Commands.h"
 #include "Export.h"
+#include "RecordChecks.h"
 #include "RecordReading.h"
 #include "RecordStore.h"
 #include "RecordTesting.h"
@@ -155,8 +156,21 @@ private slots:
         };
         // However the damage falls, it is found, and most rounds are read
         // around it, even where a scan would end early without an error.
+        // The results window reads without waiting for the check, which
+        // runs apart and tells it to read again.
+        {
+            RecordChecks whole({path, file("absent.sqlite")});
+            QSignalSpy said(&whole, &RecordChecks::damaged);
+            QVERIFY(!whole.damageFound());
+            QCoreApplication::processEvents();
+            QCOMPARE(said.count(), 0);
+        }
         for (unsigned seed = 1; seed <= 8; ++seed) {
             QVERIFY(!damage(seed).isEmpty());
+            RecordChecks checks({path});
+            QSignalSpy said(&checks, &RecordChecks::damaged);
+            QVERIFY(said.wait(10000));
+            QVERIFY(checks.damageFound());
             const RecordContents read = readRecord(path);
             QCOMPARE(int(read.state), int(RecordContents::State::Damaged));
             QVERIFY2(read.rounds.size() >= twentyGames().size() * 3 / 4,
