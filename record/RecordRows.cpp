@@ -129,12 +129,14 @@ std::vector<RoundRecord> readRounds(const QSqlDatabase& db, int version, bool& d
                        " low_bound, high_bound, red_value, ending, tries%1 FROM rounds"
                        " WHERE id BETWEEN ? AND ? ORDER BY id")
             .arg(version < 2 ? QStringLiteral(", guesses") : QString()),
-        [&](const Row& row) {
+        [&, game = games.end()](const Row& row) mutable {
             RoundRecord r;
             const qint64 gameId = row.integer(1);
             r.started = row.time(2, roundTimes);
             r.ended = row.time(3, roundTimes);
-            const auto game = games.find(gameId);
+            // A game's rounds come one after the other: it is looked up once.
+            if (game == games.end() || game->first != gameId)
+                game = games.find(gameId);
             // A round whose game was lost keeps a game of its own number.
             r.gameToken =
                 game != games.end() ? game->second.token : QStringLiteral("partie-%1").arg(gameId);
