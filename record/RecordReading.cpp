@@ -138,9 +138,12 @@ RecordContents readOnce(const QString& path, Detail detail, Check checking) {
                     check = std::async(std::launch::async, [&path] { return checkedFile(path); });
                 bool damaged = false;
                 contents.rounds = readRounds(db, version, damaged, detail);
-                const std::optional<bool> checked =
-                    check.valid() ? check.get() : std::optional<bool>(true);
-                if (!(checked ? *checked : wholeFile(db))) {
+                bool whole = true;
+                if (check.valid()) {
+                    const std::optional<bool> checked = check.get();
+                    whole = checked ? *checked : wholeFile(db);
+                }
+                if (!whole) {
                     damaged = true;
                     contents.rounds = readRounds(db, version, damaged, detail);
                 }
