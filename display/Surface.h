@@ -1,6 +1,7 @@
 #pragma once
 
 #include "LargeText.h"
+#include "TileRecipe.h"
 
 #include <QColor>
 #include <QFont>
@@ -218,11 +219,11 @@ private:
     // so only the tiles that end the frame in another colour, or under a
     // line or a glyph, are written, hashed and sent.
     mutable std::vector<QRgb> pending_;
-    // What made each tile's pixels, as a hash that stands for them: a
-    // colour, then the fills over parts of it; unknownTile once anything
-    // else drew there (see tileHash).
-    mutable std::vector<std::size_t> recipes_;
-    static std::size_t withFill(std::size_t recipe, const QRect& partInTile, QRgb colour);
+    // What made each tile's pixels: a colour, then the fills over parts of
+    // it; unknown once anything else drew there (see tileHash).
+    mutable std::vector<TileRecipe> recipes_;
+    static_assert(tileWidth <= 256 && tileHeight <= 256, "a recipe's fills are bytes");
+    std::size_t recipeHash(const TileRecipe& recipe, QSize tileSize) const;
     void forgetRecipes(const QRect& rect);
     // Sets a value of each tile a device rectangle touches.
     template <typename T>

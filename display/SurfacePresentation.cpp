@@ -48,9 +48,13 @@ QRegion Surface::changedWithin(const QRect& area) {
     freshRange_ = QRect(QPoint(area.left() / tileWidth, area.top() / tileHeight),
                         QPoint(area.right() / tileWidth, area.bottom() / tileHeight));
     // Runs of changed tiles along each row of tiles: sorted by y then x and
-    // apart, as QRegion::setRects asks.
+    // apart, as QRegion::setRects asks. A row whose runs are those of the
+    // row above joins it, as QRegion itself would keep them: a bracket's
+    // column of tiles goes out as one rectangle, not one per row.
     std::vector<QRect> runs;
+    std::size_t bandStart = 0;
     for (int row = freshRange_.top(); row <= freshRange_.bottom(); ++row) {
+        const std::size_t rowStart = runs.size();
         int runStart = -1;
         for (int column = freshRange_.left(); column <= freshRange_.right() + 1; ++column) {
             bool differs = false;
@@ -70,6 +74,21 @@ QRegion Surface::changedWithin(const QRect& area) {
                                    .intersected(area));
                 runStart = -1;
             }
+        }
+        const std::size_t count = runs.size() - rowStart;
+        const bool sameAsAbove =
+            count > 0 && rowStart - bandStart == count &&
+            runs[bandStart].bottom() + 1 == runs[rowStart].top() &&
+            std::equal(runs.begin() + rowStart, runs.end(), runs.begin() + bandStart,
+                       [](const QRect& a, const QRect& b) {
+                           return a.left() == b.left() && a.right() == b.right();
+                       });
+        if (sameAsAbove) {
+            for (std::size_t i = bandStart; i < rowStart; ++i)
+                runs[i].setBottom(runs[rowStart].bottom());
+            runs.resize(rowStart);
+        } else {
+            bandStart = rowStart;
         }
     }
     // Each rectangle is a request of its own to the X server, which costs

@@ -14,7 +14,7 @@ void Surface::resetTiles() {
     const int rows = (image_.height() + tileHeight - 1) / tileHeight;
     const auto tiles = static_cast<std::size_t>(tileColumns()) * rows;
     pending_.assign(tiles, noPending);
-    recipes_.assign(tiles, unknownTile);
+    recipes_.assign(tiles, TileRecipe());
     dirtyTiles_.assign(tiles, 1);
     dirty_ = image_.rect();
 }
@@ -48,7 +48,7 @@ void Surface::materialize(std::size_t index, const QRect& tile) const {
         std::fill(line, line + tile.width(), colour);
     }
     pending_[index] = noPending;
-    recipes_[index] = uniformHash(colour, tile.size());
+    recipes_[index].setUniform(colour);
 }
 
 const QImage& Surface::image() const {
@@ -134,15 +134,14 @@ void Surface::fillPart(QRect part, QRgb rgb) {
     // the line that erases the bracket over pixels already erased.
     const int tileLeft = part.left() / tileWidth * tileWidth;
     const int tileTop = part.top() / tileHeight * tileHeight;
-    const std::size_t index =
-        static_cast<std::size_t>(part.top() / tileHeight) * tileColumns() + part.left() / tileWidth;
-    if (recipes_[index] != unknownTile)
-        recipes_[index] = withFill(recipes_[index], part.translated(-tileLeft, -tileTop), rgb);
+    const int column = part.left() / tileWidth, row = part.top() / tileHeight;
+    recipes_[static_cast<std::size_t>(row) * tileColumns() + column].addFill(
+        part.translated(-tileLeft, -tileTop), tileRect(column, row).size(), rgb);
     markDirty(QRect(QPoint(part.left(), top), QPoint(part.right(), bottom)));
 }
 
 void Surface::forgetRecipes(const QRect& rect) {
-    setOverTiles(recipes_, rect, unknownTile);
+    setOverTiles(recipes_, rect, TileRecipe());
 }
 
 namespace {
@@ -186,11 +185,15 @@ template <typename Row> std::size_t hashRows(int width, int height, Row row) {
 
 } // namespace
 
-std::size_t Surface::withFill(std::size_t recipe, const QRect& part, QRgb colour) {
-    const std::uint64_t place = std::uint64_t(part.left()) | std::uint64_t(part.top()) << 16 |
-                                std::uint64_t(part.right()) << 32 |
-                                std::uint64_t(part.bottom()) << 48;
-    return static_cast<std::size_t>(step(step(step(recipe, place), colour), odd)) | 1;
+std::size_t Surface::recipeHash(const TileRecipe& recipe, QSize tileSize) const {
+    std::uint64_t hash = uniformHash(recipe.base(), tileSize);
+    for (int i = 0; i < recipe.fillCount(); ++i) {
+        const TileRecipe::Fill& f = recipe.fill(i);
+        const std::uint64_t place = std::uint64_t(f.left) | std::uint64_t(f.top) << 16 |
+                                    std::uint64_t(f.right) << 32 | std::uint64_t(f.bottom) << 48;
+        hash = step(step(step(hash, place), f.colour), odd) | 1;
+    }
+    return static_cast<std::size_t>(hash);
 }
 
 // A tile still to be filled hashes as the pixels it will have; one filled,
@@ -203,8 +206,8 @@ std::size_t Surface::tileHash(int column, int row) const {
     const QRgb pending = pending_[index];
     if (pending != noPending)
         return uniformHash(pending, tile.size());
-    if (recipes_[index] != unknownTile)
-        return recipes_[index];
+    if (recipes_[index].known())
+        return recipeHash(recipes_[index], tile.size());
     return hashRows(tile.width(), tile.height(), [&](int y) {
         return image_.constScanLine(tile.top() + y) + tile.left() * sizeof(QRgb);
     });

@@ -1,6 +1,7 @@
 // What a surface sends to the screen: every pixel that changed, however the
-// view paints meanwhile, little more for a small change, and a large change
-// in bands that keep Qt's staging buffers small.
+// view paints meanwhile, and a large change in bands that keep Qt's staging
+// buffers small.
+#include "FakeScreen.h"
 #include "Palette.h"
 #include "SurfaceView.h"
 
@@ -14,32 +15,6 @@
 
 using namespace quiltaro;
 using namespace quiltaro::palette;
-
-namespace {
-
-// A view without a window: what it paints is copied from the image to a
-// screen of its own, and the surface is told, as the real view does.
-struct FakeScreen {
-    Surface g;
-    QImage screen;
-    std::vector<QRegion> presented;
-
-    explicit FakeScreen(qreal ratio) : g(QSizeF(480, 300), ratio, Qt::white) {
-        screen = QImage(g.image().size(), QImage::Format_RGB32);
-        screen.fill(Qt::black);
-        g.setPresenter([this](const QRegion& region) {
-            presented.push_back(region);
-            for (const QRect& rect : region)
-                paint(rect);
-        });
-    }
-    void paint(const QRect& rect) {
-        QPainter(&screen).drawImage(rect.topLeft(), g.image(), rect);
-        g.markShown(rect);
-    }
-};
-
-} // namespace
 
 class PresentingTest : public QObject {
     Q_OBJECT
@@ -212,28 +187,6 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&front));
         QTRY_VERIFY(!view->surface().holdsImage());
         QCOMPARE(view->surface().pixelAt(50, 50), QColor(paletteColor(red)));
-    }
-
-    void aSweepFrameSendsLittle() {
-        // A sweep frame draws the whole interval again to move one bracket
-        // by one point; the screen is sent a few tiles around it, not the
-        // interval.
-        FakeScreen f(1);
-        for (int whole = 0; whole < 2; ++whole) // until then, the surface goes out whole
-            f.g.filledBox(0, 60, 480, 300, lightCyan), f.g.present();
-        for (int x = 100; x < 140; ++x) {
-            f.presented.clear();
-            f.g.filledBox(0, 60, 480, 300, lightCyan);
-            f.g.line(x, 99, x, 140, red);
-            f.g.present();
-            QCOMPARE(f.presented.size(), size_t(1));
-            const QRect sent = f.presented.front().boundingRect();
-            QVERIFY2(sent.width() <= 64 && sent.height() <= 41 * 96 / 72 + 16,
-                     qPrintable(QStringLiteral("%1 x %2").arg(sent.width()).arg(sent.height())));
-        }
-        f.presented.clear();
-        f.g.present();
-        QCOMPARE(f.presented, std::vector<QRegion>{QRegion()});
     }
 
     void theWindowShowsTheSurfacePixelForPixel() {

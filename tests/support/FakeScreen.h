@@ -1,0 +1,35 @@
+#pragma once
+
+#include "Surface.h"
+
+#include <QImage>
+#include <QPainter>
+#include <QRegion>
+
+#include <vector>
+
+namespace quiltaro {
+
+// A view without a window: what it paints is copied from the image to a
+// screen of its own, and the surface is told, as the real view does.
+struct FakeScreen {
+    Surface g;
+    QImage screen;
+    std::vector<QRegion> presented;
+
+    explicit FakeScreen(qreal ratio) : g(QSizeF(480, 300), ratio, Qt::white) {
+        screen = QImage(g.image().size(), QImage::Format_RGB32);
+        screen.fill(Qt::black);
+        g.setPresenter([this](const QRegion& region) {
+            presented.push_back(region);
+            for (const QRect& rect : region)
+                paint(rect);
+        });
+    }
+    void paint(const QRect& rect) {
+        QPainter(&screen).drawImage(rect.topLeft(), g.image(), rect);
+        g.markShown(rect);
+    }
+};
+
+} // namespace quiltaro
