@@ -167,7 +167,8 @@ private:
     QRect designInk(const Operation& op) const;
     void paintShape(QPainter& painter, const Operation& op, double scale, int penWidth) const;
     void fillDevice(QRect rect, QRgb colour);
-    // Fills a part of one tile, writing only the rows that change.
+    // Fills a part of one tile in its pixels, writing only the rows that
+    // change.
     void fillPart(QRect part, QRgb colour);
     QRect straightLineRect(const Operation& op) const;
     QRect boxRect(const Operation& op) const;
@@ -192,7 +193,7 @@ private:
     double contentScale_ = 1;
     double scale_;
     QColor background_;
-    // Written as it is read: see pending_.
+    // Written as it is read: see wanted_.
     mutable QImage image_;
     std::deque<Operation> kept_;
     int dead_ = 0;
@@ -212,23 +213,25 @@ private:
     // The tiles drawn on since the last presentation; only those can differ
     // from what the screen shows.
     std::vector<std::uint8_t> dirtyTiles_;
-    // A tile that a fill covers whole is not written at once: its colour is
-    // noted here, and written when the tile is read or partly drawn over.
-    // An animation frame erases a large area and paints most of it back
-    // (a zoom frame at 4K, 3 million pixels for some 100,000 that change);
-    // so only the tiles that end the frame in another colour, or under a
-    // line or a glyph, are written, hashed and sent.
-    mutable std::vector<QRgb> pending_;
-    // What made each tile's pixels: a colour, then the fills over parts of
-    // it; unknown once anything else drew there (see tileHash).
-    mutable std::vector<TileRecipe> recipes_;
+    // What each tile holds once written: a colour, then the fills over parts
+    // of it; unknown once anything else drew there, and then the image's
+    // pixels are the tile. Fills are written when the tile is read or drawn
+    // on otherwise (see fillDevice).
+    mutable std::vector<TileRecipe> wanted_;
+    // The hash of the recipe the image's pixels were last written from, or
+    // unknownTile: a tile whose recipe is the same again is not written.
+    mutable std::vector<std::size_t> written_;
+    // The tiles whose recipe changed since they were last written.
+    mutable std::vector<std::uint8_t> unwritten_;
+    mutable QRect unwrittenTiles_; // around them, in tiles
+    void forgetRecipe(std::size_t index);
     static_assert(tileWidth <= 256 && tileHeight <= 256, "a recipe's fills are bytes");
     std::size_t recipeHash(const TileRecipe& recipe, QSize tileSize) const;
     void forgetRecipes(const QRect& rect);
     // Sets a value of each tile a device rectangle touches.
     template <typename T>
     void setOverTiles(std::vector<T>& perTile, const QRect& rect, T value) const;
-    static constexpr QRgb noPending = 0; // the pixels are opaque: never a colour
+    static constexpr QRgb noColour = 0; // the pixels are opaque: never a colour
     int tileColumns() const { return (image_.width() + tileWidth - 1) / tileWidth; }
     QRect tileRect(int column, int row) const {
         return QRect(column * tileWidth, row * tileHeight, tileWidth, tileHeight)

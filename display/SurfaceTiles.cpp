@@ -13,8 +13,10 @@ namespace quiltaro {
 void Surface::resetTiles() {
     const int rows = (image_.height() + tileHeight - 1) / tileHeight;
     const auto tiles = static_cast<std::size_t>(tileColumns()) * rows;
-    pending_.assign(tiles, noPending);
-    recipes_.assign(tiles, TileRecipe());
+    wanted_.assign(tiles, TileRecipe());
+    written_.assign(tiles, unknownTile);
+    unwritten_.assign(tiles, 0);
+    unwrittenTiles_ = QRect();
     dirtyTiles_.assign(tiles, 1);
     dirty_ = image_.rect();
 }
@@ -40,15 +42,25 @@ void Surface::flagTiles(const QRect& rect, std::uint8_t drawnOn) {
 }
 
 void Surface::materialize(std::size_t index, const QRect& tile) const {
-    const QRgb colour = pending_[index];
-    if (colour == noPending)
+    if (!unwritten_[index])
+        return;
+    unwritten_[index] = 0;
+    const TileRecipe& recipe = wanted_[index];
+    const std::size_t hash = recipeHash(recipe, tile.size());
+    if (written_[index] == hash)
         return;
     for (int y = tile.top(); y <= tile.bottom(); ++y) {
         QRgb* line = pixelRow(y) + tile.left();
-        std::fill(line, line + tile.width(), colour);
+        std::fill(line, line + tile.width(), recipe.base());
     }
-    pending_[index] = noPending;
-    recipes_[index].setUniform(colour);
+    for (int i = 0; i < recipe.fillCount(); ++i) {
+        const TileRecipe::Fill& f = recipe.fill(i);
+        for (int y = tile.top() + f.top; y <= tile.top() + f.bottom; ++y) {
+            QRgb* line = pixelRow(y) + tile.left();
+            std::fill(line + f.left, line + f.right + 1, f.colour);
+        }
+    }
+    written_[index] = hash;
 }
 
 const QImage& Surface::image() const {
@@ -61,59 +73,73 @@ const QImage& Surface::image(const QRect& deviceRect) const {
     // its pixels come back.
     const_cast<Surface*>(this)->restore();
     const QRect rect = deviceRect.intersected(image_.rect());
-    if (rect.isEmpty())
+    // Only the tiles whose recipes changed since they were written are
+    // looked at: a test reads the image pixel by pixel.
+    const QRect tiles = QRect(QPoint(rect.left() / tileWidth, rect.top() / tileHeight),
+                              QPoint(rect.right() / tileWidth, rect.bottom() / tileHeight))
+                            .intersected(unwrittenTiles_);
+    if (rect.isEmpty() || tiles.isEmpty())
         return image_;
     ownPixels();
     const int columns = tileColumns();
-    for (int row = rect.top() / tileHeight; row <= rect.bottom() / tileHeight; ++row)
-        for (int column = rect.left() / tileWidth; column <= rect.right() / tileWidth; ++column) {
-            const std::size_t index = static_cast<std::size_t>(row) * columns + column;
-            if (pending_[index] != noPending)
+    for (int row = tiles.top(); row <= tiles.bottom(); ++row)
+        for (int column = tiles.left(); column <= tiles.right(); ++column) {
+            if (const std::size_t index = static_cast<std::size_t>(row) * columns + column;
+                unwritten_[index])
                 materialize(index, tileRect(column, row));
         }
+    if (tiles == unwrittenTiles_)
+        unwrittenTiles_ = QRect();
     return image_;
 }
 
-// Tiles the fill covers whole take its colour as pending; the others are
-// written, and marked for presenting, only in the rows that change. A zoom
-// frame at 4K fills some 9,000 tiles: the loop stays on integers.
+// A fill changes the recipes of the tiles it reaches, not their pixels:
+// those are written when the tile is read or drawn on otherwise, and only if
+// the recipe then differs from what they hold. A sweep frame fills the whole
+// interval again and draws its lines over it, and at 4K a zoom frame fills 3
+// million pixels for some 100,000 that change: most tiles end the frame as
+// they began it, and are neither written, nor hashed, nor sent. The loop stays
+// on integers.
 void Surface::fillDevice(QRect rect, QRgb rgb) {
     rect = rect.intersected(image_.rect());
     if (rect.isEmpty())
         return;
     ownPixels();
     const int columns = tileColumns();
-    const int width = image_.width(), height = image_.height();
     int firstChanged = columns, lastChanged = -1, topChanged = -1, bottomChanged = -1;
-    for (int row = rect.top() / tileHeight; row <= rect.bottom() / tileHeight; ++row) {
-        const int top = row * tileHeight, bottom = std::min(top + tileHeight, height) - 1;
-        const bool rowCovered = rect.top() <= top && rect.bottom() >= bottom;
+    for (int row = rect.top() / tileHeight; row <= rect.bottom() / tileHeight; ++row)
         for (int column = rect.left() / tileWidth; column <= rect.right() / tileWidth; ++column) {
-            const int left = column * tileWidth, right = std::min(left + tileWidth, width) - 1;
+            const QRect tile = tileRect(column, row), part = rect.intersected(tile);
             const std::size_t index = static_cast<std::size_t>(row) * columns + column;
-            if (rowCovered && rect.left() <= left && rect.right() >= right) {
-                if (pending_[index] != rgb) {
-                    pending_[index] = rgb;
-                    dirtyTiles_[index] = 1;
+            TileRecipe& recipe = wanted_[index];
+            if (recipe.known() || part == tile) {
+                const TileRecipe before = recipe;
+                if (!recipe.addFill(part.translated(-tile.topLeft()), tile.size(), rgb))
+                    continue;
+                if (recipe.known()) {
+                    dirtyTiles_[index] = unwritten_[index] = 1;
                     firstChanged = std::min(firstChanged, column);
                     lastChanged = std::max(lastChanged, column);
                     topChanged = topChanged < 0 ? row : topChanged;
                     bottomChanged = row;
+                    continue;
                 }
-                continue;
+                // Past what a recipe holds: the pixels are written as they
+                // were, and take the fill themselves.
+                recipe = before;
+                materialize(index, tile);
+                forgetRecipe(index);
             }
-            if (pending_[index] == rgb)
-                continue;
-            const QRect tile(QPoint(left, top), QPoint(right, bottom));
-            materialize(index, tile);
-            fillPart(rect.intersected(tile), rgb);
+            fillPart(part, rgb);
         }
-    }
+    if (lastChanged >= 0)
+        unwrittenTiles_ |=
+            QRect(QPoint(firstChanged, topChanged), QPoint(lastChanged, bottomChanged));
     if (lastChanged >= 0)
         dirty_ |=
             QRect(QPoint(firstChanged * tileWidth, topChanged * tileHeight),
                   QPoint((lastChanged + 1) * tileWidth - 1, (bottomChanged + 1) * tileHeight - 1))
-                .intersected(image_.rect());
+                .intersected(rect);
 }
 
 void Surface::fillPart(QRect part, QRgb rgb) {
@@ -127,21 +153,20 @@ void Surface::fillPart(QRect part, QRgb rgb) {
             top = y;
         bottom = y;
     }
-    if (top < 0)
-        return;
-    // The same fills over the same colour make the same pixels. A fill
-    // that changed nothing leaves the recipe as it was: a sweep frame draws
-    // the line that erases the bracket over pixels already erased.
-    const int tileLeft = part.left() / tileWidth * tileWidth;
-    const int tileTop = part.top() / tileHeight * tileHeight;
-    const int column = part.left() / tileWidth, row = part.top() / tileHeight;
-    recipes_[static_cast<std::size_t>(row) * tileColumns() + column].addFill(
-        part.translated(-tileLeft, -tileTop), tileRect(column, row).size(), rgb);
-    markDirty(QRect(QPoint(part.left(), top), QPoint(part.right(), bottom)));
+    if (top >= 0)
+        markDirty(QRect(QPoint(part.left(), top), QPoint(part.right(), bottom)));
+}
+
+void Surface::forgetRecipe(std::size_t index) {
+    wanted_[index].forget();
+    written_[index] = unknownTile;
+    unwritten_[index] = 0;
 }
 
 void Surface::forgetRecipes(const QRect& rect) {
-    setOverTiles(recipes_, rect, TileRecipe());
+    setOverTiles(wanted_, rect, TileRecipe());
+    setOverTiles(written_, rect, unknownTile);
+    setOverTiles(unwritten_, rect, std::uint8_t(0));
 }
 
 namespace {
@@ -196,18 +221,14 @@ std::size_t Surface::recipeHash(const TileRecipe& recipe, QSize tileSize) const 
     return static_cast<std::size_t>(hash);
 }
 
-// A tile still to be filled hashes as the pixels it will have; one filled,
-// then filled over in parts, as the fills that made it. Those are what a
-// sweep frame draws again unchanged, a few hundred tiles at 4K: hashing
-// their pixels cost more than drawing them.
+// A tile made of fills hashes as the fills that make it, written or not.
+// Those are what a sweep frame draws again unchanged, a few hundred tiles at
+// 4K: hashing their pixels cost more than drawing them.
 std::size_t Surface::tileHash(int column, int row) const {
     const QRect tile = tileRect(column, row);
     const std::size_t index = static_cast<std::size_t>(row) * tileColumns() + column;
-    const QRgb pending = pending_[index];
-    if (pending != noPending)
-        return uniformHash(pending, tile.size());
-    if (recipes_[index].known())
-        return recipeHash(recipes_[index], tile.size());
+    if (wanted_[index].known())
+        return recipeHash(wanted_[index], tile.size());
     return hashRows(tile.width(), tile.height(), [&](int y) {
         return image_.constScanLine(tile.top() + y) + tile.left() * sizeof(QRgb);
     });
@@ -216,7 +237,7 @@ std::size_t Surface::tileHash(int column, int row) const {
 std::size_t Surface::uniformHash(QRgb colour, QSize size) {
     // A frame's fills use a few colours on tiles of a few sizes.
     struct Known {
-        QRgb colour = noPending;
+        QRgb colour = noColour;
         QSize size;
         std::size_t hash = 0;
     };

@@ -42,25 +42,34 @@ public:
     void forget() { count_ = unknown; }
 
     // A fill over `part`, in the tile's own pixels, of a tile `tileSize`.
-    void addFill(const QRect& part, QSize tileSize, QRgb colour) {
+    // Returns whether the recipe changed: the same fill again, or a tile
+    // filled whole in the colour it has, leave it as it is.
+    bool addFill(const QRect& part, QSize tileSize, QRgb colour) {
         if (part.topLeft() == QPoint(0, 0) && part.size() == tileSize) {
+            const bool same = known() && count_ == 0 && base_ == colour;
             setUniform(colour);
-            return;
+            return !same;
         }
         if (!known())
-            return;
+            return true;
         const Fill added{static_cast<std::uint8_t>(part.left()),
                          static_cast<std::uint8_t>(part.top()),
                          static_cast<std::uint8_t>(part.right()),
                          static_cast<std::uint8_t>(part.bottom()), colour};
+        if (count_ > 0) {
+            const Fill& last = fills_[count_ - 1u];
+            if (last.colour == colour && last.within(added) && added.within(last))
+                return false;
+        }
         const auto end = std::remove_if(fills_.begin(), fills_.begin() + count_,
                                         [&](const Fill& f) { return f.within(added); });
         count_ = static_cast<std::uint8_t>(end - fills_.begin());
         if (count_ == maxFills) {
             forget();
-            return;
+            return true;
         }
         fills_[count_++] = added;
+        return true;
     }
 
 private:

@@ -118,6 +118,65 @@ private slots:
         QCOMPARE(f.screen, f.g.image());
     }
 
+    void whatIsWrittenLateIsWhatWasDrawn_data() {
+        QTest::addColumn<qreal>("ratio");
+        QTest::newRow("1") << qreal(1);
+        QTest::newRow("2.5") << qreal(2.5);
+    }
+    void whatIsWrittenLateIsWhatWasDrawn() {
+        // Fills reach the pixels only when they are read, and only where the
+        // pixels do not hold them already. The picture is the one drawn again
+        // from the kept operations on a new image, frame after frame: the
+        // same box again over a line, a bracket that moves, text and curves
+        // over fills not yet written, fills over text.
+        QFETCH(qreal, ratio);
+        Surface live(QSizeF(480, 300), ratio, Qt::white), again(QSizeF(480, 300), ratio, Qt::white);
+        QRandomGenerator random(23);
+        auto at = [&](double limit) { return random.bounded(limit); };
+        const double boxes[][4] = {{0, 60, 480, 300}, {50, 101, 430, 139}, {120, 90, 300, 150}};
+        for (int frame = 0; frame < 300; ++frame) {
+            for (int n = random.bounded(1, 7); n > 0; --n) {
+                const double x = at(470), y = at(290);
+                const int colour = random.bounded(count);
+                const int width = random.bounded(1, 4);
+                const int kind = random.bounded(6);
+                const double* box = boxes[random.bounded(3)];
+                for (Surface* g : {&live, &again}) {
+                    g->setLineWidth(width);
+                    switch (kind) {
+                    case 0:
+                        g->line(x, y, x, y + 40, colour);
+                        break;
+                    case 1:
+                        g->line(x, y, x + 60, y, colour);
+                        break;
+                    case 2:
+                        g->filledBox(box[0], box[1], box[2], box[3], colour);
+                        break;
+                    case 3:
+                        g->filledBox(x, y, x + 7, y + 3, colour);
+                        break;
+                    case 4:
+                        g->setForeColor(colour);
+                        g->setPosition(x, y);
+                        g->print(QString::number(frame), Surface::LineEnd::Keep);
+                        break;
+                    default:
+                        g->ellipse(x, y, 12, colour, 1);
+                    }
+                }
+                if (random.bounded(3) == 0)
+                    live.image(QRect(random.bounded(600), random.bounded(300), 200, 100));
+            }
+            live.present();
+            again.present();
+            again.release();
+            QVERIFY(!again.holdsImage());
+            if (live.image() != again.image())
+                QFAIL(qPrintable(QStringLiteral("frame %1").arg(frame)));
+        }
+    }
+
     void theSameRecipeIsTheSamePixels() {
         QRandomGenerator random(7);
         std::map<std::vector<quint64>, QImage> seen;
