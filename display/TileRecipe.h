@@ -9,9 +9,10 @@
 
 namespace quiltaro {
 
-// What made one tile's pixels: a colour, then fills over parts of it, in
+// What makes one tile's pixels: a colour, then fills over parts of it, in
 // order. Two tiles with the same recipe hold the same pixels, so a tile is
-// compared with what the screen shows without reading its pixels.
+// compared with what the screen shows without reading its pixels, and its
+// pixels need not be written again for a recipe they were written from.
 //
 // The recipe is kept in one form for one picture as far as an animation
 // frame goes: a fill drops the earlier fills it paints over whole. A sweep
@@ -21,7 +22,8 @@ namespace quiltaro {
 // every frame although nothing there had changed.
 class TileRecipe {
 public:
-    // More fills than this, and the tile is hashed from its pixels.
+    // More fills than this, and the tile is written and hashed from its
+    // pixels.
     static constexpr int maxFills = 4;
 
     struct Fill {
