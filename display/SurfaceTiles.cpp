@@ -132,14 +132,12 @@ void Surface::fillDevice(QRect rect, QRgb rgb) {
             }
             fillPart(part, rgb);
         }
-    if (lastChanged >= 0)
-        unwrittenTiles_ |=
-            QRect(QPoint(firstChanged, topChanged), QPoint(lastChanged, bottomChanged));
-    if (lastChanged >= 0)
-        dirty_ |=
-            QRect(QPoint(firstChanged * tileWidth, topChanged * tileHeight),
-                  QPoint((lastChanged + 1) * tileWidth - 1, (bottomChanged + 1) * tileHeight - 1))
-                .intersected(rect);
+    if (lastChanged < 0)
+        return;
+    unwrittenTiles_ |= QRect(QPoint(firstChanged, topChanged), QPoint(lastChanged, bottomChanged));
+    dirty_ |= QRect(QPoint(firstChanged * tileWidth, topChanged * tileHeight),
+                    QPoint((lastChanged + 1) * tileWidth - 1, (bottomChanged + 1) * tileHeight - 1))
+                  .intersected(rect);
 }
 
 void Surface::fillPart(QRect part, QRgb rgb) {

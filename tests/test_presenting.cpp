@@ -20,11 +20,7 @@ class PresentingTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void theScreenShowsEveryChange_data() {
-        QTest::addColumn<qreal>("ratio");
-        QTest::newRow("1") << qreal(1);
-        QTest::newRow("1.5") << qreal(1.5);
-    }
+    void theScreenShowsEveryChange_data() { ratioRows({1, 1.5}); }
     void theScreenShowsEveryChange() {
         // Small and large drawings, often drawn back to what the screen
         // showed two frames before (a blink, a bracket that moves on), and
@@ -84,11 +80,7 @@ private slots:
         }
     }
 
-    void whatIsDrawnOverAFillMeetsTheFill_data() {
-        QTest::addColumn<qreal>("ratio");
-        QTest::newRow("1") << qreal(1);
-        QTest::newRow("1.5") << qreal(1.5);
-    }
+    void whatIsDrawnOverAFillMeetsTheFill_data() { ratioRows({1, 1.5}); }
     void whatIsDrawnOverAFillMeetsTheFill() {
         // A fill that covers whole tiles writes them only when they are read
         // or drawn over: a glyph, a curve or a line drawn on such a tile

@@ -68,9 +68,7 @@ class SendingTest : public QObject {
 
 private slots:
     void aSweepFrameSendsLittle_data() {
-        QTest::addColumn<qreal>("ratio");
-        QTest::newRow("1") << qreal(1);
-        QTest::newRow("4") << qreal(4); // full screen on a 4K screen, near enough
+        ratioRows({1, 4}); // 4: full screen on a 4K screen, near enough
     }
     void aSweepFrameSendsLittle() {
         // A sweep frame draws the whole interval again to move one bracket
@@ -118,11 +116,7 @@ private slots:
         QCOMPARE(f.screen, f.g.image());
     }
 
-    void whatIsWrittenLateIsWhatWasDrawn_data() {
-        QTest::addColumn<qreal>("ratio");
-        QTest::newRow("1") << qreal(1);
-        QTest::newRow("2.5") << qreal(2.5);
-    }
+    void whatIsWrittenLateIsWhatWasDrawn_data() { ratioRows({1, 2.5}); }
     void whatIsWrittenLateIsWhatWasDrawn() {
         // Fills reach the pixels only when they are read, and only where the
         // pixels do not hold them already. The picture is the one drawn again

@@ -5,10 +5,20 @@
 #include <QImage>
 #include <QPainter>
 #include <QRegion>
+#include <QtTest>
+
+#include <initializer_list>
 
 #include <vector>
 
 namespace quiltaro {
+
+// The rows of a test run at each of these device pixel ratios.
+inline void ratioRows(std::initializer_list<qreal> ratios) {
+    QTest::addColumn<qreal>("ratio");
+    for (qreal ratio : ratios)
+        QTest::newRow(qPrintable(QString::number(ratio))) << ratio;
+}
 
 // A view without a window: what it paints is copied from the image to a
 // screen of its own, and the surface is told, as the real view does.
