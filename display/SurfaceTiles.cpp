@@ -105,23 +105,40 @@ void Surface::fillDevice(QRect rect, QRgb rgb) {
     if (rect.isEmpty())
         return;
     ownPixels();
-    const int columns = tileColumns();
+    const int columns = tileColumns(), lastColumn = rect.right() / tileWidth;
     int firstChanged = columns, lastChanged = -1, topChanged = -1, bottomChanged = -1;
-    for (int row = rect.top() / tileHeight; row <= rect.bottom() / tileHeight; ++row)
-        for (int column = rect.left() / tileWidth; column <= rect.right() / tileWidth; ++column) {
-            const QRect tile = tileRect(column, row), part = rect.intersected(tile);
+    const auto noteChanged = [&](std::size_t index, int column, int row) {
+        dirtyTiles_[index] = unwritten_[index] = 1;
+        firstChanged = std::min(firstChanged, column);
+        lastChanged = std::max(lastChanged, column);
+        topChanged = topChanged < 0 ? row : topChanged;
+        bottomChanged = row;
+    };
+    for (int row = rect.top() / tileHeight; row <= rect.bottom() / tileHeight; ++row) {
+        // The tiles the fill covers whole, most of a large fill, only take
+        // its colour: at 4K a zoom frame's erase box reaches 9,000 tiles.
+        const int rowBottom = std::min((row + 1) * tileHeight, image_.height()) - 1;
+        const bool wholeRow = rect.top() <= row * tileHeight && rect.bottom() >= rowBottom;
+        const int firstWhole = (rect.left() + tileWidth - 1) / tileWidth;
+        const int lastWhole =
+            rect.right() == image_.width() - 1 ? lastColumn : (rect.right() + 1) / tileWidth - 1;
+        for (int column = rect.left() / tileWidth; column <= lastColumn; ++column) {
             const std::size_t index = static_cast<std::size_t>(row) * columns + column;
             TileRecipe& recipe = wanted_[index];
-            if (recipe.known() || part == tile) {
+            if (wholeRow && column >= firstWhole && column <= lastWhole) {
+                if (recipe.known() && recipe.fillCount() == 0 && recipe.base() == rgb)
+                    continue;
+                recipe.setUniform(rgb);
+                noteChanged(index, column, row);
+                continue;
+            }
+            const QRect tile = tileRect(column, row), part = rect.intersected(tile);
+            if (recipe.known()) {
                 const TileRecipe before = recipe;
                 if (!recipe.addFill(part.translated(-tile.topLeft()), tile.size(), rgb))
                     continue;
                 if (recipe.known()) {
-                    dirtyTiles_[index] = unwritten_[index] = 1;
-                    firstChanged = std::min(firstChanged, column);
-                    lastChanged = std::max(lastChanged, column);
-                    topChanged = topChanged < 0 ? row : topChanged;
-                    bottomChanged = row;
+                    noteChanged(index, column, row);
                     continue;
                 }
                 // Past what a recipe holds: the pixels are written as they
@@ -132,6 +149,7 @@ void Surface::fillDevice(QRect rect, QRgb rgb) {
             }
             fillPart(part, rgb);
         }
+    }
     if (lastChanged < 0)
         return;
     unwrittenTiles_ |= QRect(QPoint(firstChanged, topChanged), QPoint(lastChanged, bottomChanged));
