@@ -26,10 +26,11 @@ protected:
     bool event(QEvent* event) override;
 
 private:
-    // Repaints now, a band of rows at a time, none larger than bandBytes:
-    // enough for a row of tiles across a 4K screen (3840 x 8 pixels).
+    // Repaints now, a band of rows at a time, none larger than a sixteenth
+    // of the widget's pixels and never under minBandBytes: enough for a row
+    // of tiles across a 4K screen (3840 x 8 pixels).
     void repaintInBands(const QRegion& region);
-    static constexpr int bandBytes = 128 * 1024;
+    static constexpr int minBandBytes = 128 * 1024;
     // The image the painter paints on, when the surface's pixels can be
     // copied into it as they are; null otherwise.
     static QImage* copyTarget(QPainter& painter);
