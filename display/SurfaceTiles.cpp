@@ -114,14 +114,14 @@ void Surface::fillDevice(QRect rect, QRgb rgb) {
         topChanged = topChanged < 0 ? row : topChanged;
         bottomChanged = row;
     };
+    // The tiles the fill covers whole, most of a large fill, only take its
+    // colour: at 4K a zoom frame's erase box reaches 9,000 tiles.
+    const int firstWhole = (rect.left() + tileWidth - 1) / tileWidth;
+    const int lastWhole =
+        rect.right() == image_.width() - 1 ? lastColumn : (rect.right() + 1) / tileWidth - 1;
     for (int row = rect.top() / tileHeight; row <= rect.bottom() / tileHeight; ++row) {
-        // The tiles the fill covers whole, most of a large fill, only take
-        // its colour: at 4K a zoom frame's erase box reaches 9,000 tiles.
         const int rowBottom = std::min((row + 1) * tileHeight, image_.height()) - 1;
         const bool wholeRow = rect.top() <= row * tileHeight && rect.bottom() >= rowBottom;
-        const int firstWhole = (rect.left() + tileWidth - 1) / tileWidth;
-        const int lastWhole =
-            rect.right() == image_.width() - 1 ? lastColumn : (rect.right() + 1) / tileWidth - 1;
         for (int column = rect.left() / tileWidth; column <= lastColumn; ++column) {
             const std::size_t index = static_cast<std::size_t>(row) * columns + column;
             TileRecipe& recipe = wanted_[index];

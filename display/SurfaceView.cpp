@@ -64,7 +64,7 @@ void SurfaceView::repaintInBands(const QRegion& region) {
     // small; a band with nothing to paint costs nothing.
     //
     // The bands grow with the picture. A zoom frame full screen at 4K
-    // changes some 500 kB of pixels in rows spread over most of the line's
+    // changes 400 to 600 kB of pixels in rows spread over most of the line's
     // height; in bands of 128 kB that made 25 to 27 repaints a frame, and
     // the zoom took 7 % longer than its time, against 5 to 6 % in bands of a
     // sixteenth of the picture. The buffer then stays a small part of what
