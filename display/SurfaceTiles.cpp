@@ -126,10 +126,8 @@ void Surface::fillDevice(QRect rect, QRgb rgb) {
             const std::size_t index = static_cast<std::size_t>(row) * columns + column;
             TileRecipe& recipe = wanted_[index];
             if (wholeRow && column >= firstWhole && column <= lastWhole) {
-                if (recipe.known() && recipe.fillCount() == 0 && recipe.base() == rgb)
-                    continue;
-                recipe.setUniform(rgb);
-                noteChanged(index, column, row);
+                if (recipe.fillWhole(rgb))
+                    noteChanged(index, column, row);
                 continue;
             }
             const QRect tile = tileRect(column, row), part = rect.intersected(tile);

@@ -43,15 +43,20 @@ public:
     void setUniform(QRgb colour) { base_ = colour, count_ = 0; }
     void forget() { count_ = unknown; }
 
+    // A fill over the whole tile. Returns whether the recipe changed: a tile
+    // filled whole in the colour it has stays as it is.
+    bool fillWhole(QRgb colour) {
+        const bool same = known() && count_ == 0 && base_ == colour;
+        setUniform(colour);
+        return !same;
+    }
+
     // A fill over `part`, in the tile's own pixels, of a tile `tileSize`.
     // Returns whether the recipe changed: the same fill again, or a tile
     // filled whole in the colour it has, leave it as it is.
     bool addFill(const QRect& part, QSize tileSize, QRgb colour) {
-        if (part.topLeft() == QPoint(0, 0) && part.size() == tileSize) {
-            const bool same = known() && count_ == 0 && base_ == colour;
-            setUniform(colour);
-            return !same;
-        }
+        if (part.topLeft() == QPoint(0, 0) && part.size() == tileSize)
+            return fillWhole(colour);
         if (!known())
             return true;
         const Fill added{static_cast<std::uint8_t>(part.left()),
