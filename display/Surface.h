@@ -92,6 +92,10 @@ public:
     // changed, or an empty region when none did, so that it can bring the
     // window's controls up to date as well.
     void present();
+    // Writes the picture within a rectangle of device pixels into `target`,
+    // moved by `origin` and within the bounds of both, as image(deviceRect)
+    // and a copy would; `target` holds 32-bit pixels.
+    void paintInto(const QRect& deviceRect, QImage& target, QPoint origin) const;
     // What the view has painted from the image, in device pixels.
     void markShown(const QRect& deviceRect);
     void setPresenter(std::function<void(const QRegion& deviceRegion)> presenter) {

@@ -107,6 +107,55 @@ QRegion Surface::changedWithin(const QRect& area) {
     return changed;
 }
 
+void Surface::paintInto(const QRect& deviceRect, QImage& target, QPoint origin) const {
+    const_cast<Surface*>(this)->restore();
+    const QRect place =
+        deviceRect.intersected(image_.rect()).translated(origin).intersected(target.rect());
+    if (place.isEmpty())
+        return;
+    const QRect rect = place.translated(-origin);
+    // A tile whose recipe changed since its pixels were written goes to the
+    // target from its recipe, and its pixels in the image stay to be written
+    // when read. Most of a zoom frame's changed tiles at 4K are erased ones,
+    // which the next frame erases again: writing them into the image first,
+    // then copying them, took almost a fifth of the zoom's processor time,
+    // the image's 33 MB being mostly out of the processor's cache. The
+    // painted rectangle may reach past the image by a device pixel where
+    // the widget's size rounds up.
+    const int columns = tileColumns();
+    const int firstColumn = rect.left() / tileWidth, lastColumn = rect.right() / tileWidth;
+    const qsizetype targetLine = target.bytesPerLine();
+    uchar* const targetBits = target.bits();
+    for (int y = rect.top(); y <= rect.bottom(); ++y) {
+        QRgb* const out =
+            reinterpret_cast<QRgb*>(targetBits + (y + origin.y()) * targetLine) + origin.x();
+        const QRgb* const in = pixelRow(y);
+        const int row = y / tileHeight, tileY = y - row * tileHeight;
+        const std::size_t rowStart = static_cast<std::size_t>(row) * columns;
+        int copyFrom = rect.left(); // start of the written pixels not yet copied
+        for (int column = firstColumn; column <= lastColumn + 1; ++column) {
+            const int left = std::clamp(column * tileWidth, rect.left(), rect.right() + 1);
+            const bool fromRecipe = column <= lastColumn && unwritten_[rowStart + column];
+            if (column <= lastColumn && !fromRecipe)
+                continue;
+            std::copy(in + copyFrom, in + left, out + copyFrom);
+            if (!fromRecipe)
+                break;
+            const int right = std::min(rect.right(), (column + 1) * tileWidth - 1);
+            copyFrom = right + 1;
+            const TileRecipe& recipe = wanted_[rowStart + column];
+            std::fill(out + left, out + right + 1, recipe.base());
+            for (int i = 0; i < recipe.fillCount(); ++i) {
+                const TileRecipe::Fill& f = recipe.fill(i);
+                const int fillLeft = std::max(left, column * tileWidth + f.left);
+                const int fillRight = std::min(right, column * tileWidth + f.right);
+                if (tileY >= f.top && tileY <= f.bottom && fillLeft <= fillRight)
+                    std::fill(out + fillLeft, out + fillRight + 1, f.colour);
+            }
+        }
+    }
+}
+
 void Surface::markShown(const QRect& deviceRect) {
     if (image_.isNull())
         return;

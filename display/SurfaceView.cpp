@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <vector>
 
 namespace quiltaro {
@@ -140,11 +139,10 @@ void SurfaceView::paintEvent(QPaintEvent* event) {
     }
     QImage* const target = copyTarget(painter);
     for (const QRect& rect : painted) {
-        const QImage& image = surface_->image(rect);
-        if (target && image.format() == QImage::Format_RGB32)
-            copyPixels(image, rect, *target, origin);
+        if (target)
+            surface_->paintInto(rect, *target, origin);
         else
-            painter.drawImage(rect.topLeft(), image, rect);
+            painter.drawImage(rect.topLeft(), surface_->image(rect), rect);
         surface_->markShown(rect);
     }
 }
@@ -164,20 +162,6 @@ QImage* SurfaceView::copyTarget(QPainter& painter) {
                    format == QImage::Format_ARGB32_Premultiplied
                ? image
                : nullptr;
-}
-
-void SurfaceView::copyPixels(const QImage& from, const QRect& rect, QImage& to, QPoint origin) {
-    // The painted region may reach past the image by a device pixel where
-    // the widget's size rounds up.
-    const QRect place = rect.intersected(from.rect()).translated(origin).intersected(to.rect());
-    if (place.isEmpty())
-        return;
-    const QPoint source = place.topLeft() - origin;
-    const qsizetype toLine = to.bytesPerLine(), fromLine = from.bytesPerLine();
-    uchar* out = to.bits() + place.top() * toLine + qsizetype(place.left()) * 4;
-    const uchar* in = from.constBits() + source.y() * fromLine + qsizetype(source.x()) * 4;
-    for (int y = 0; y < place.height(); ++y, out += toLine, in += fromLine)
-        std::memcpy(out, in, std::size_t(place.width()) * 4);
 }
 
 } // namespace quiltaro

@@ -34,9 +34,6 @@ private:
     // The image the painter paints on, when the surface's pixels can be
     // copied into it as they are; null otherwise.
     static QImage* copyTarget(QPainter& painter);
-    // Copies `rect` of the surface's image to the same rectangle moved by
-    // `origin` in `to`, within the bounds of both.
-    static void copyPixels(const QImage& from, const QRect& rect, QImage& to, QPoint origin);
 
     std::unique_ptr<Surface> surface_;
 };

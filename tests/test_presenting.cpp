@@ -122,6 +122,40 @@ private slots:
         QVERIFY(count(paletteColor(white).rgb()) > 30 * ratio);
     }
 
+    void paintingWritesItsRectangleOnly() {
+        // Tiles made of fills go to the window from their recipes. A
+        // rectangle often cuts tiles (a control over the line, the edge of
+        // what changed): the window's pixels outside it, a control's among
+        // them, stay as they were.
+        Surface g(QSizeF(480, 300), 1.5, Qt::white);
+        g.present(), g.present();
+        QRandomGenerator random(5);
+        const QPoint origin(7, 3);
+        QImage window(g.image().size() + QSize(9, 9), QImage::Format_ARGB32_Premultiplied);
+        for (int round = 0; round < 200; ++round) {
+            for (int n = random.bounded(1, 6); n > 0; --n) {
+                const double x = random.bounded(480.0), y = random.bounded(300.0);
+                g.filledBox(x, y, x + 1 + random.bounded(200.0), y + 1 + random.bounded(40.0),
+                            random.bounded(count));
+            }
+            if (round % 4 == 0)
+                g.line(random.bounded(480.0), 0, random.bounded(480.0), 300, red);
+            const QRect rect(random.bounded(-5, window.width()),
+                             random.bounded(-5, window.height()), random.bounded(1, 300),
+                             random.bounded(1, 120));
+            window.fill(Qt::black);
+            g.paintInto(rect, window, origin);
+            QImage expected(window.size(), window.format());
+            expected.fill(Qt::black);
+            QPainter painter(&expected);
+            painter.setClipRect(rect.translated(origin));
+            painter.drawImage(origin, g.image());
+            painter.end();
+            QVERIFY2(window == expected, qPrintable(QStringLiteral("round %1").arg(round)));
+            g.present();
+        }
+    }
+
     void aReleasedImageComesBackAsItWas() {
         // A window in the background gives its image back; drawn on again,
         // it has the same picture as a surface that never let it go, and the
