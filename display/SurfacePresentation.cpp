@@ -143,15 +143,9 @@ void Surface::paintInto(const QRect& deviceRect, QImage& target, QPoint origin) 
                 break;
             const int right = std::min(rect.right(), (column + 1) * tileWidth - 1);
             copyFrom = right + 1;
-            const TileRecipe& recipe = wanted_[rowStart + column];
-            std::fill(out + left, out + right + 1, recipe.base());
-            for (int i = 0; i < recipe.fillCount(); ++i) {
-                const TileRecipe::Fill& f = recipe.fill(i);
-                const int fillLeft = std::max(left, column * tileWidth + f.left);
-                const int fillRight = std::min(right, column * tileWidth + f.right);
-                if (tileY >= f.top && tileY <= f.bottom && fillLeft <= fillRight)
-                    std::fill(out + fillLeft, out + fillRight + 1, f.colour);
-            }
+            const int tileLeft = column * tileWidth;
+            wanted_[rowStart + column].paintRow(out + tileLeft, tileY, left - tileLeft,
+                                                right - tileLeft);
         }
     }
 }

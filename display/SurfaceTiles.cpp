@@ -49,17 +49,8 @@ void Surface::materialize(std::size_t index, const QRect& tile) const {
     const std::size_t hash = recipeHash(recipe, tile.size());
     if (written_[index] == hash)
         return;
-    for (int y = tile.top(); y <= tile.bottom(); ++y) {
-        QRgb* line = pixelRow(y) + tile.left();
-        std::fill(line, line + tile.width(), recipe.base());
-    }
-    for (int i = 0; i < recipe.fillCount(); ++i) {
-        const TileRecipe::Fill& f = recipe.fill(i);
-        for (int y = tile.top() + f.top; y <= tile.top() + f.bottom; ++y) {
-            QRgb* line = pixelRow(y) + tile.left();
-            std::fill(line + f.left, line + f.right + 1, f.colour);
-        }
-    }
+    for (int y = tile.top(); y <= tile.bottom(); ++y)
+        recipe.paintRow(pixelRow(y) + tile.left(), y - tile.top(), 0, tile.width() - 1);
     written_[index] = hash;
 }
 

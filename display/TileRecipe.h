@@ -40,6 +40,18 @@ public:
     int fillCount() const { return known() ? count_ : 0; }
     const Fill& fill(int i) const { return fills_[static_cast<std::size_t>(i)]; }
 
+    // Writes row `y` of a known tile's pixels, from its column `from` to
+    // `to`, into `line`, which holds the tile's row from its first column.
+    void paintRow(QRgb* line, int y, int from, int to) const {
+        std::fill(line + from, line + to + 1, base_);
+        for (int i = 0; i < fillCount(); ++i) {
+            const Fill& f = fill(i);
+            const int left = std::max<int>(from, f.left), right = std::min<int>(to, f.right);
+            if (y >= f.top && y <= f.bottom && left <= right)
+                std::fill(line + left, line + right + 1, f.colour);
+        }
+    }
+
     void setUniform(QRgb colour) { base_ = colour, count_ = 0; }
     void forget() { count_ = unknown; }
 

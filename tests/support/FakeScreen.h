@@ -3,7 +3,6 @@
 #include "Surface.h"
 
 #include <QImage>
-#include <QPainter>
 #include <QRegion>
 #include <QtTest>
 
@@ -37,7 +36,7 @@ struct FakeScreen {
         });
     }
     void paint(const QRect& rect) {
-        QPainter(&screen).drawImage(rect.topLeft(), g.image(), rect);
+        g.paintInto(rect, screen, QPoint());
         g.markShown(rect);
     }
 };
