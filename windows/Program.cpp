@@ -4,6 +4,7 @@
 #include "EmptyTitle.h"
 #include "FarewellWindow.h"
 #include "Fonts.h"
+#include "FrameRoom.h"
 #include "GameWindow.h"
 #include "SurfaceView.h"
 #include "WelcomeWindow.h"
@@ -35,6 +36,7 @@ Program::Program(Clock& clock, UniformSource& random, std::function<void()> endP
         qunsetenv(noSharedMemory);
         askedNoSharedMemory = false;
     }
+    makeRoomForFrames();
     initPictures();
     installFonts();
     installAccessibleControls();
