@@ -1,13 +1,12 @@
 #include "Program.h"
 
 #include "Controls.h"
-#include "EmptyTitle.h"
 #include "FarewellWindow.h"
 #include "Fonts.h"
-#include "FrameRoom.h"
 #include "GameWindow.h"
 #include "SurfaceView.h"
 #include "WelcomeWindow.h"
+#include "X11Requests.h"
 
 #include <QApplication>
 #include <QKeyEvent>
