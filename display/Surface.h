@@ -1,7 +1,7 @@
 #pragma once
 
 #include "LargeText.h"
-#include "TileRecipe.h"
+#include "TileRecipes.h"
 
 #include <QColor>
 #include <QFont>
@@ -217,11 +217,11 @@ private:
     // The tiles drawn on since the last presentation; only those can differ
     // from what the screen shows.
     std::vector<std::uint8_t> dirtyTiles_;
-    // What each tile holds once written: a colour, then the fills over parts
-    // of it; unknown once anything else drew there, and then the image's
-    // pixels are the tile. Fills are written when the tile is read or drawn
-    // on otherwise (see fillDevice).
-    mutable std::vector<TileRecipe> wanted_;
+    // What each tile holds once written, as its colours and which pixel
+    // shows which; unknown once anything else drew there (text, a curve, a
+    // fifth colour), and then the image's pixels are the tile. Fills are
+    // written when the tile is read or drawn on otherwise (see fillDevice).
+    mutable TileRecipes wanted_;
     // The hash of the recipe the image's pixels were last written from, or
     // unknownTile: a tile whose recipe is the same again is not written.
     mutable std::vector<std::size_t> written_;
@@ -229,8 +229,9 @@ private:
     mutable std::vector<std::uint8_t> unwritten_;
     mutable QRect unwrittenTiles_; // around them, in tiles
     void forgetRecipe(std::size_t index);
-    static_assert(tileWidth <= 256 && tileHeight <= 256, "a recipe's fills are bytes");
-    std::size_t recipeHash(const TileRecipe& recipe, QSize tileSize) const;
+    static_assert(tileWidth <= TileRecipes::width && tileHeight <= TileRecipes::height,
+                  "a tile's row is a word of a recipe's bits");
+    std::size_t recipeHash(std::size_t index, QSize tileSize) const;
     void forgetRecipes(const QRect& rect);
     // Sets a value of each tile a device rectangle touches.
     template <typename T>

@@ -126,12 +126,15 @@ void Surface::paintInto(const QRect& deviceRect, QImage& target, QPoint origin) 
     const int firstColumn = rect.left() / tileWidth, lastColumn = rect.right() / tileWidth;
     const qsizetype targetLine = target.bytesPerLine();
     uchar* const targetBits = target.bits();
+    auto targetRow = [&](int y) {
+        return reinterpret_cast<QRgb*>(targetBits + (y + origin.y()) * targetLine) + origin.x();
+    };
+    // The written pixels first, row by row, in runs between the tiles that
+    // go from their recipes.
     for (int y = rect.top(); y <= rect.bottom(); ++y) {
-        QRgb* const out =
-            reinterpret_cast<QRgb*>(targetBits + (y + origin.y()) * targetLine) + origin.x();
+        QRgb* const out = targetRow(y);
         const QRgb* const in = pixelRow(y);
-        const int row = y / tileHeight, tileY = y - row * tileHeight;
-        const std::size_t rowStart = static_cast<std::size_t>(row) * columns;
+        const std::size_t rowStart = static_cast<std::size_t>(y / tileHeight) * columns;
         int copyFrom = rect.left(); // start of the written pixels not yet copied
         for (int column = firstColumn; column <= lastColumn + 1; ++column) {
             const int left = std::clamp(column * tileWidth, rect.left(), rect.right() + 1);
@@ -139,13 +142,23 @@ void Surface::paintInto(const QRect& deviceRect, QImage& target, QPoint origin) 
             if (column <= lastColumn && !fromRecipe)
                 continue;
             std::copy(in + copyFrom, in + left, out + copyFrom);
-            if (!fromRecipe)
-                break;
-            const int right = std::min(rect.right(), (column + 1) * tileWidth - 1);
-            copyFrom = right + 1;
+            copyFrom = std::min(rect.right(), (column + 1) * tileWidth - 1) + 1;
+        }
+    }
+    // Then those tiles, a tile at a time: the rows of a bracket's tile are
+    // alike, and are painted once.
+    for (int row = rect.top() / tileHeight; row <= rect.bottom() / tileHeight; ++row) {
+        const int top = std::max(rect.top(), row * tileHeight);
+        const int bottom = std::min(rect.bottom(), (row + 1) * tileHeight - 1);
+        for (int column = firstColumn; column <= lastColumn; ++column) {
+            const std::size_t index = static_cast<std::size_t>(row) * columns + column;
+            if (!unwritten_[index])
+                continue;
             const int tileLeft = column * tileWidth;
-            wanted_[rowStart + column].paintRow(out + tileLeft, tileY, left - tileLeft,
-                                                right - tileLeft);
+            wanted_.paint(index, targetRow(top) + tileLeft, targetLine / sizeof(QRgb),
+                          top - row * tileHeight, bottom - row * tileHeight,
+                          std::max(rect.left(), tileLeft) - tileLeft,
+                          std::min(rect.right(), tileLeft + tileWidth - 1) - tileLeft);
         }
     }
 }

@@ -13,7 +13,7 @@ namespace quiltaro {
 void Surface::resetTiles() {
     const int rows = (image_.height() + tileHeight - 1) / tileHeight;
     const auto tiles = static_cast<std::size_t>(tileColumns()) * rows;
-    wanted_.assign(tiles, TileRecipe());
+    wanted_.reset(tiles);
     written_.assign(tiles, unknownTile);
     unwritten_.assign(tiles, 0);
     unwrittenTiles_ = QRect();
@@ -45,12 +45,11 @@ void Surface::materialize(std::size_t index, const QRect& tile) const {
     if (!unwritten_[index])
         return;
     unwritten_[index] = 0;
-    const TileRecipe& recipe = wanted_[index];
-    const std::size_t hash = recipeHash(recipe, tile.size());
+    const std::size_t hash = recipeHash(index, tile.size());
     if (written_[index] == hash)
         return;
-    for (int y = tile.top(); y <= tile.bottom(); ++y)
-        recipe.paintRow(pixelRow(y) + tile.left(), y - tile.top(), 0, tile.width() - 1);
+    wanted_.paint(index, pixelRow(tile.top()) + tile.left(), image_.bytesPerLine() / sizeof(QRgb),
+                  0, tile.height() - 1, 0, tile.width() - 1);
     written_[index] = hash;
 }
 
@@ -115,24 +114,23 @@ void Surface::fillDevice(QRect rect, QRgb rgb) {
         const bool wholeRow = rect.top() <= row * tileHeight && rect.bottom() >= rowBottom;
         for (int column = rect.left() / tileWidth; column <= lastColumn; ++column) {
             const std::size_t index = static_cast<std::size_t>(row) * columns + column;
-            TileRecipe& recipe = wanted_[index];
             if (wholeRow && column >= firstWhole && column <= lastWhole) {
-                if (recipe.fillWhole(rgb))
+                if (wanted_.fillWhole(index, rgb))
                     noteChanged(index, column, row);
                 continue;
             }
             const QRect tile = tileRect(column, row), part = rect.intersected(tile);
-            if (recipe.known()) {
-                const TileRecipe before = recipe;
-                if (!recipe.addFill(part.translated(-tile.topLeft()), tile.size(), rgb))
+            if (wanted_.known(index)) {
+                const TileRecipes::Change change =
+                    wanted_.addFill(index, part.translated(-tile.topLeft()), tile.size(), rgb);
+                if (change == TileRecipes::Change::None)
                     continue;
-                if (recipe.known()) {
+                if (change == TileRecipes::Change::Changed) {
                     noteChanged(index, column, row);
                     continue;
                 }
                 // Past what a recipe holds: the pixels are written as they
                 // were, and take the fill themselves.
-                recipe = before;
                 materialize(index, tile);
                 forgetRecipe(index);
             }
@@ -163,15 +161,16 @@ void Surface::fillPart(QRect part, QRgb rgb) {
 }
 
 void Surface::forgetRecipe(std::size_t index) {
-    wanted_[index].forget();
+    wanted_.forget(index);
     written_[index] = unknownTile;
     unwritten_[index] = 0;
 }
 
 void Surface::forgetRecipes(const QRect& rect) {
-    setOverTiles(wanted_, rect, TileRecipe());
-    setOverTiles(written_, rect, unknownTile);
-    setOverTiles(unwritten_, rect, std::uint8_t(0));
+    const int columns = tileColumns();
+    for (int row = rect.top() / tileHeight; row <= rect.bottom() / tileHeight; ++row)
+        for (int column = rect.left() / tileWidth; column <= rect.right() / tileWidth; ++column)
+            forgetRecipe(static_cast<std::size_t>(row) * columns + column);
 }
 
 namespace {
@@ -215,25 +214,30 @@ template <typename Row> std::size_t hashRows(int width, int height, Row row) {
 
 } // namespace
 
-std::size_t Surface::recipeHash(const TileRecipe& recipe, QSize tileSize) const {
-    std::uint64_t hash = uniformHash(recipe.base(), tileSize);
-    for (int i = 0; i < recipe.fillCount(); ++i) {
-        const TileRecipe::Fill& f = recipe.fill(i);
-        const std::uint64_t place = std::uint64_t(f.left) | std::uint64_t(f.top) << 16 |
-                                    std::uint64_t(f.right) << 32 | std::uint64_t(f.bottom) << 48;
-        hash = step(step(step(hash, place), f.colour), odd) | 1;
+std::size_t Surface::recipeHash(std::size_t index, QSize tileSize) const {
+    if (wanted_.uniform(index))
+        return uniformHash(wanted_.colour(index), tileSize);
+    std::array<TileRecipes::Layer, TileRecipes::maxColours> layers;
+    const int count = wanted_.layers(index, tileSize, layers);
+    std::uint64_t hash = odd;
+    for (int i = 0; i < count; ++i) {
+        const TileRecipes::Layer& layer = layers[static_cast<std::size_t>(i)];
+        hash = step(hash, layer.colour);
+        for (std::size_t y = 0; y < layer.pixels.size(); y += 2)
+            hash = step(hash, std::uint64_t(layer.pixels[y]) | std::uint64_t(layer.pixels[y + 1])
+                                                                   << 32);
     }
-    return static_cast<std::size_t>(hash);
+    return static_cast<std::size_t>(step(hash, odd)) | 1; // never unknownTile
 }
 
-// A tile made of fills hashes as the fills that make it, written or not.
-// Those are what a sweep frame draws again unchanged, a few hundred tiles at
-// 4K: hashing their pixels cost more than drawing them.
+// A tile made of fills hashes as its recipe, written or not. Those are what a
+// sweep frame draws again unchanged, a few hundred tiles at 4K: hashing their
+// pixels cost more than drawing them.
 std::size_t Surface::tileHash(int column, int row) const {
     const QRect tile = tileRect(column, row);
     const std::size_t index = static_cast<std::size_t>(row) * tileColumns() + column;
-    if (wanted_[index].known())
-        return recipeHash(wanted_[index], tile.size());
+    if (wanted_.known(index))
+        return recipeHash(index, tile.size());
     return hashRows(tile.width(), tile.height(), [&](int y) {
         return image_.constScanLine(tile.top() + y) + tile.left() * sizeof(QRgb);
     });

@@ -4,7 +4,7 @@
 // over the same picture gives the recipe it gave before.
 #include "FakeScreen.h"
 #include "Palette.h"
-#include "TileRecipe.h"
+#include "TileRecipes.h"
 
 #include <QImage>
 #include <QRandomGenerator>
@@ -20,29 +20,45 @@ namespace {
 
 constexpr QSize tileSize(32, 8);
 
+// A tile's pixels beside its recipe, drawn by the same fills.
 struct Tile {
-    QImage pixels{tileSize, QImage::Format_RGB32};
-    TileRecipe recipe;
+    QImage pixels;
+    TileRecipes recipe;
 
-    explicit Tile(QRgb colour) {
+    explicit Tile(QRgb colour, QSize size = tileSize) : pixels(size, QImage::Format_RGB32) {
         pixels.fill(colour);
-        recipe.setUniform(colour);
+        recipe.reset(1);
+        recipe.fillWhole(0, colour);
     }
+    bool known() const { return recipe.known(0); }
     void fill(const QRect& part, QRgb colour) {
         for (int y = part.top(); y <= part.bottom(); ++y)
             for (int x = part.left(); x <= part.right(); ++x)
                 pixels.setPixel(x, y, colour);
-        recipe.addFill(part, tileSize, colour);
+        // As the surface does: past what a recipe holds, the pixels are the
+        // tile, until a fill covers it whole.
+        if (part == QRect(QPoint(), pixels.size()))
+            recipe.fillWhole(0, colour);
+        else if (known() && recipe.addFill(0, part, pixels.size(), colour) ==
+                                TileRecipes::Change::TooManyColours)
+            recipe.forget(0);
+    }
+    QImage painted() const {
+        QImage image(pixels.size(), QImage::Format_RGB32);
+        recipe.paint(0, reinterpret_cast<QRgb*>(image.bits()), image.bytesPerLine() / sizeof(QRgb),
+                     0, image.height() - 1, 0, image.width() - 1);
+        return image;
     }
 };
 
-// The recipe as a value that compares: its colour and its fills in order.
-std::vector<quint64> key(const TileRecipe& recipe) {
-    std::vector<quint64> words{recipe.base()};
-    for (int i = 0; i < recipe.fillCount(); ++i) {
-        const TileRecipe::Fill& f = recipe.fill(i);
-        words.push_back(quint64(f.left) | quint64(f.top) << 8 | quint64(f.right) << 16 |
-                        quint64(f.bottom) << 24 | quint64(f.colour) << 32);
+// The recipe as a value that compares: its colours and where each shows.
+std::vector<quint64> key(const Tile& tile) {
+    std::array<TileRecipes::Layer, TileRecipes::maxColours> layers;
+    const int count = tile.recipe.layers(0, tile.pixels.size(), layers);
+    std::vector<quint64> words{quint64(tile.pixels.width()), quint64(tile.pixels.height())};
+    for (int i = 0; i < count; ++i) {
+        words.push_back(layers[i].colour);
+        words.insert(words.end(), layers[i].pixels.begin(), layers[i].pixels.end());
     }
     return words;
 }
@@ -53,12 +69,14 @@ struct Fill {
 };
 
 // Few colours and few places, so that different histories often end on the
-// same pixels and on the same recipe.
-Fill randomFill(QRandomGenerator& random) {
-    static const QRgb colours[] = {0xffffffff, 0xff00ffff, 0xff0000ff, 0xffff0000};
+// same pixels; now and then a fifth colour.
+Fill randomFill(QRandomGenerator& random, QSize size) {
+    static const QRgb colours[] = {0xffffffff, 0xff00ffff, 0xff0000ff, 0xffff0000, 0xff00ff00};
     const int left = random.bounded(3) * 8, top = random.bounded(3) * 2;
     const int right = left + 7 + random.bounded(2) * 8, bottom = top + 1 + random.bounded(2) * 2;
-    return {QRect(QPoint(left, top), QPoint(right, bottom)), colours[random.bounded(4)]};
+    const QRect part = QRect(QPoint(left, top), QPoint(right, bottom)) & QRect(QPoint(), size);
+    return {part.isEmpty() ? QRect(QPoint(), size) : part,
+            colours[random.bounded(random.bounded(8) == 0 ? 5 : 4)]};
 }
 
 } // namespace
@@ -171,89 +189,67 @@ private slots:
         }
     }
 
-    void theSameRecipeIsTheSamePixels() {
+    void aRecipeIsItsPixelsAlone() {
+        // Whatever the fills that made them: the recipe paints the tile's
+        // pixels, and the same pixels have the same recipe. Tiles at the
+        // picture's right and bottom edges are smaller.
         QRandomGenerator random(7);
-        std::map<std::vector<quint64>, QImage> seen;
+        std::map<std::vector<quint64>, QImage> pixelsOf;
+        std::map<std::tuple<int, int, QByteArray>, std::vector<quint64>> recipeOf;
         int known = 0, met = 0;
         for (int history = 0; history < 4000; ++history) {
-            Tile tile(random.bounded(2) ? 0xffffffff : 0xff00ffff);
-            for (int n = random.bounded(1, 7); n > 0; --n) {
-                const Fill f = randomFill(random);
+            const QSize size = random.bounded(4) ? tileSize : QSize(20, 5);
+            Tile tile(random.bounded(2) ? 0xffffffff : 0xff00ffff, size);
+            for (int n = random.bounded(1, 9); n > 0; --n) {
+                const Fill f = randomFill(random, size);
                 tile.fill(f.part, f.colour);
+                if (tile.known() && tile.painted() != tile.pixels)
+                    QFAIL(qPrintable(QStringLiteral("history %1").arg(history)));
             }
-            if (!tile.recipe.known())
+            if (!tile.known())
                 continue;
             ++known;
-            const auto [at, added] = seen.emplace(key(tile.recipe), tile.pixels);
+            const QByteArray bytes(reinterpret_cast<const char*>(tile.pixels.constBits()),
+                                   tile.pixels.sizeInBytes());
+            const auto [recipe, added] =
+                recipeOf.emplace(std::tuple(size.width(), size.height(), bytes), key(tile));
             if (!added) {
                 ++met;
-                QCOMPARE(tile.pixels, at->second);
+                QCOMPARE(key(tile), recipe->second);
             }
+            const auto [pixels, addedKey] = pixelsOf.emplace(key(tile), tile.pixels);
+            if (!addedKey)
+                QCOMPARE(tile.pixels, pixels->second);
         }
-        // The comparison above has to have happened, and not on trivial
-        // recipes alone.
-        QVERIFY(known > 1000);
-        QVERIFY(met > 200);
+        // The comparisons above have to have happened, and not on trivial
+        // tiles alone.
+        QVERIFY(known > 2000);
+        QVERIFY(met > 500);
     }
 
-    void aFrameDrawnAgainGivesTheSameRecipe() {
-        // An animation frame fills the interval's box over the brackets and
-        // draws them again: the same fills, frame after frame, over what the
-        // frame before left.
-        QRandomGenerator random(11);
-        int compared = 0;
-        for (int trial = 0; trial < 2000; ++trial) {
-            Tile tile(0xffffffff);
-            for (int n = random.bounded(0, 4); n > 0; --n) {
-                const Fill f = randomFill(random);
-                tile.fill(f.part, f.colour);
-            }
-            std::vector<Fill> frame(static_cast<std::size_t>(random.bounded(1, 4)));
-            for (Fill& f : frame)
-                f = randomFill(random);
-            auto draw = [&] {
-                for (const Fill& f : frame)
-                    tile.fill(f.part, f.colour);
-            };
-            draw();
-            const QImage pixels = tile.pixels;
-            const std::vector<quint64> first = key(tile.recipe);
-            const bool knownFirst = tile.recipe.known();
-            draw();
-            QCOMPARE(tile.pixels, pixels);
-            if (!knownFirst || !tile.recipe.known())
-                continue;
-            ++compared;
-            QCOMPARE(key(tile.recipe), first);
+    void aMovingBracketKeepsItsRecipe() {
+        // A sweep frame at 4K moves the bracket by 4 or 5 pixels: its old
+        // place erased, the box filled from its new one, the bracket drawn
+        // there, 9 pixels wide.
+        Tile tile(0xff00ffff);
+        for (int x = 0, before = -1; x + 9 <= tileSize.width(); before = x, x += x % 2 ? 4 : 5) {
+            if (before >= 0)
+                tile.fill(QRect(QPoint(before, 0), QPoint(before + 8, 7)), 0xffffffff);
+            tile.fill(QRect(QPoint(x, 0), QPoint(31, 7)), 0xff00ffff);
+            tile.fill(QRect(QPoint(x, 0), QPoint(x + 8, 7)), 0xff0000ff);
+            QVERIFY(tile.known());
+            QCOMPARE(tile.painted(), tile.pixels);
         }
-        QVERIFY(compared > 1000);
     }
 
-    void theBracketOnTheBoxEdge() {
-        // The high bracket stands on the right edge of the interval's box,
-        // and reaches above it: neither fill holds the other.
+    void aFifthColourIsForgotten() {
         Tile tile(0xffffffff);
-        const QRect box(QPoint(0, 3), QPoint(6, 7)), bracket(QPoint(4, 0), QPoint(6, 7));
-        std::vector<std::vector<quint64>> recipes;
-        for (int frame = 0; frame < 5; ++frame) {
-            tile.fill(box, 0xff00ffff);
-            tile.fill(bracket, 0xff0000ff);
-            recipes.push_back(key(tile.recipe));
-        }
-        QVERIFY(tile.recipe.known());
-        for (std::size_t i = 1; i < recipes.size(); ++i)
-            QCOMPARE(recipes[i], recipes.front());
-    }
-
-    void tooManyFillsAreForgotten() {
-        Tile tile(0xffffffff);
-        for (int x = 0; x <= TileRecipe::maxFills; ++x)
-            tile.fill(QRect(x * 2, 0, 1, 8), 0xffff0000);
-        QVERIFY(!tile.recipe.known());
+        for (int x = 0; x < TileRecipes::maxColours; ++x)
+            tile.fill(QRect(x * 2, 0, 1, 8), 0xffff0000 + x);
+        QVERIFY(!tile.known());
         // Until a fill covers the tile whole.
         tile.fill(QRect(QPoint(0, 0), tileSize), 0xff00ffff);
-        QVERIFY(tile.recipe.known());
-        QCOMPARE(tile.recipe.fillCount(), 0);
+        QVERIFY(tile.known() && tile.recipe.uniform(0));
     }
 };
 
