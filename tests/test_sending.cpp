@@ -10,7 +10,9 @@
 #include <QRandomGenerator>
 #include <QtTest>
 
+#include <array>
 #include <map>
+#include <tuple>
 #include <vector>
 
 using namespace quiltaro;
