@@ -59,7 +59,7 @@ public:
     QRgb colour(std::size_t tile) const { return recipes_[tile].colours[0]; }
 
     void forget(std::size_t tile) {
-        setUniform(tile, 0);
+        dropPlanes(recipes_[tile]);
         recipes_[tile].used = unknown;
     }
     // A fill over the whole tile. Returns whether the recipe changed: a tile
@@ -136,12 +136,16 @@ private:
                             high = planes.high[static_cast<std::size_t>(y)];
         return (slot & 1 ? low : ~low) & (slot & 2 ? high : ~high);
     }
-    void setUniform(std::size_t tile, QRgb colour) {
-        Recipe& recipe = recipes_[tile];
+    // Gives the tile's planes back to the store.
+    void dropPlanes(Recipe& recipe) {
         if (recipe.planes != noPlanes) {
             freePlanes_.push_back(recipe.planes);
             recipe.planes = noPlanes;
         }
+    }
+    void setUniform(std::size_t tile, QRgb colour) {
+        Recipe& recipe = recipes_[tile];
+        dropPlanes(recipe);
         recipe.colours[0] = colour;
         recipe.used = 1;
     }
