@@ -12,7 +12,8 @@ namespace quiltaro {
 // wait never ends before its deadline, and "more than" stays strict), and the
 // animation leaves the processor free; only the last fraction of a
 // millisecond, the kernel's usual wake-up lateness, is waited out on the
-// clock (see SystemClock). No event is handled meanwhile: keys and clicks
+// clock, and not even that on a core another program keeps busy (see
+// SystemClock). No event is handled meanwhile: keys and clicks
 // wait in the queue until the reaction returns.
 class Pacer {
 public:

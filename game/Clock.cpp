@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <ctime>
 #include <thread>
 
 #ifdef __linux__
+#include <fcntl.h>
 #include <sys/prctl.h>
+#include <unistd.h>
 #endif
 
 namespace quiltaro {
@@ -36,6 +39,41 @@ Clock::TimePoint SystemClock::now() {
     return std::chrono::time_point_cast<Duration>(std::chrono::steady_clock::now());
 }
 
+SystemClock::~SystemClock() {
+#ifdef __linux__
+    if (schedstat_ >= 0)
+        close(schedstat_);
+#endif
+}
+
+Clock::Duration SystemClock::queuedSinceLastWait() {
+#ifdef __linux__
+    // The waits run on the user-interface thread, so the file opened at the
+    // first wait keeps telling of the right thread. Its second number is the
+    // time spent runnable but not running, in nanoseconds.
+    const bool first = !schedstatOpened_;
+    if (first) {
+        schedstatOpened_ = true;
+        schedstat_ = open("/proc/thread-self/schedstat", O_RDONLY | O_CLOEXEC);
+    }
+    char text[96];
+    const ssize_t length = schedstat_ < 0 ? -1 : pread(schedstat_, text, sizeof text - 1, 0);
+    unsigned long long ran = 0, queued = 0;
+    if (length <= 0)
+        return Duration::zero();
+    text[length] = '\0';
+    if (std::sscanf(text, "%llu %llu", &ran, &queued) != 2)
+        return Duration::zero();
+    const Duration total{static_cast<Duration::rep>(queued)};
+    // The first reading holds all the thread's past; only what follows it counts.
+    const Duration since = first ? Duration::zero() : std::max(Duration::zero(), total - queued_);
+    queued_ = total;
+    return since;
+#else
+    return Duration::zero();
+#endif
+}
+
 void SystemClock::sleepUntil(TimePoint deadline) {
 #ifdef __linux__
     // The kernel may let a sleep overrun by its timer slack (50 us by
@@ -43,16 +81,26 @@ void SystemClock::sleepUntil(TimePoint deadline) {
     static const bool slackSet = [] { return prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0) == 0; }();
     (void)slackSet;
 #endif
-    // The kernel wakes a sleeper late, some 50 us on an idle machine, and 380
+    // Beside a program that computes, the processor is shared, and the
+    // kernel shares it by the time each has used: a thread that reads the
+    // clock to the deadline spends, every frame, the turn that lets it run
+    // as soon as its sleep ends. Once that is spent, a wait ends when the
+    // other program's time slice does, up to 4 ms late, one frame in ten of
+    // a sweep. So on a shared core the wait sleeps to the deadline itself:
+    // some 50 us late a frame, but never a whole slice.
+    queuedAverage_ = (queuedAverage_ * 7 + queuedSinceLastWait()) / 8;
+    const bool shared = queuedAverage_ > sharedCore;
+    if (shared && now() < deadline)
+        sleepTo(deadline);
+    // Alone on its core, the kernel wakes a sleeper late, some 50 us, and 380
     // such delays stretch a sweep by 2 %. So the sleep ends a little early,
     // by about how late the last ones woke, and the rest is waited out
     // reading the clock. That rest is short (at most maximumMargin) and never
-    // gives the processor away: on a machine whose cores are busy, a thread
-    // that yields waits a whole time slice, several milliseconds, before it
-    // runs again, while one that has just woken from a sleep usually runs
-    // at once.
+    // gives the processor away: a thread that yields waits a whole time slice
+    // before it runs again, while one that has just woken from a sleep
+    // usually runs at once.
     const TimePoint wake = deadline - wakeMargin_;
-    if (now() < wake) {
+    if (!shared && now() < wake) {
         sleepTo(wake);
         const Duration late = std::max(Duration::zero(), now() - wake);
         // Follows the lateness seen, rising fast and settling slowly, within

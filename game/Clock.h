@@ -29,6 +29,11 @@ public:
 // clock only for the time of day.
 class SystemClock final : public Clock {
 public:
+    SystemClock() = default;
+    ~SystemClock() override;
+    SystemClock(const SystemClock&) = delete;
+    SystemClock& operator=(const SystemClock&) = delete;
+
     TimePoint now() override;
     // Sleeps instead of reading the clock in a loop: the pause is as long,
     // but an animation does not hold a processor core while it waits.
@@ -37,9 +42,21 @@ public:
     std::uint64_t timeSeed() override;
 
 private:
+    // How long the calling thread has waited for a processor, runnable,
+    // since the last call; zero where the kernel does not say.
+    Duration queuedSinceLastWait();
+
     static constexpr Duration minimumMargin = std::chrono::microseconds(30);
     static constexpr Duration maximumMargin = std::chrono::microseconds(100);
+    // Above this much queueing a wait, on average, another program competes
+    // for the processor. Alone, a thread waits a few microseconds a wait; beside
+    // a program that computes, hundreds.
+    static constexpr Duration sharedCore = std::chrono::microseconds(50);
     Duration wakeMargin_ = std::chrono::microseconds(100);
+    Duration queued_{};
+    Duration queuedAverage_{};
+    int schedstat_ = -1; // the kernel's account of the waiting thread
+    bool schedstatOpened_ = false;
 };
 
 } // namespace quiltaro
