@@ -13,8 +13,8 @@ namespace quiltaro {
 // animation leaves the processor free; only the last fraction of a
 // millisecond, the kernel's usual wake-up lateness, is waited out on the
 // clock, and not even that on a core another program keeps busy (see
-// SystemClock). No event is handled meanwhile: keys and clicks
-// wait in the queue until the reaction returns.
+// SystemClock). No event is handled meanwhile: keys and clicks wait in the
+// queue until the reaction returns.
 class Pacer {
 public:
     Pacer(Clock& clock, RoundState& state) : clock_(clock), state_(state) {}

@@ -85,8 +85,8 @@ void SystemClock::sleepUntil(TimePoint deadline) {
     // kernel shares it by the time each has used: a thread that reads the
     // clock to the deadline spends, every frame, the turn that lets it run
     // as soon as its sleep ends. Once that is spent, a wait ends when the
-    // other program's time slice does, up to 4 ms late, one frame in ten of
-    // a sweep. So on a shared core the wait sleeps to the deadline itself:
+    // other program's time slice does, up to 4 ms late, one frame in twelve
+    // of a sweep. So on a shared core the wait sleeps to the deadline itself:
     // some 50 us late a frame, but never a whole slice.
     queuedAverage_ = (queuedAverage_ * 7 + queuedSinceLastWait()) / 8;
     const bool shared = queuedAverage_ > sharedCore;
