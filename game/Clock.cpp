@@ -39,6 +39,15 @@ Clock::TimePoint SystemClock::now() {
     return std::chrono::time_point_cast<Duration>(std::chrono::steady_clock::now());
 }
 
+SystemClock::SystemClock() {
+#ifdef __linux__
+    // Its second number is the time the thread has spent runnable but not
+    // running, in nanoseconds, since it started; only what follows counts.
+    schedstat_ = open("/proc/thread-self/schedstat", O_RDONLY | O_CLOEXEC);
+    queued_ = queuedInAll().value_or(Duration::zero());
+#endif
+}
+
 SystemClock::~SystemClock() {
 #ifdef __linux__
     if (schedstat_ >= 0)
@@ -46,32 +55,29 @@ SystemClock::~SystemClock() {
 #endif
 }
 
-Clock::Duration SystemClock::queuedSinceLastWait() {
+std::optional<Clock::Duration> SystemClock::queuedInAll() const {
 #ifdef __linux__
-    // The waits run on the user-interface thread, so the file opened at the
-    // first wait keeps telling of the right thread. Its second number is the
-    // time spent runnable but not running, in nanoseconds.
-    const bool first = !schedstatOpened_;
-    if (first) {
-        schedstatOpened_ = true;
-        schedstat_ = open("/proc/thread-self/schedstat", O_RDONLY | O_CLOEXEC);
-    }
     char text[96];
     const ssize_t length = schedstat_ < 0 ? -1 : pread(schedstat_, text, sizeof text - 1, 0);
-    unsigned long long ran = 0, queued = 0;
     if (length <= 0)
-        return Duration::zero();
+        return std::nullopt;
     text[length] = '\0';
-    if (std::sscanf(text, "%llu %llu", &ran, &queued) != 2)
-        return Duration::zero();
-    const Duration total{static_cast<Duration::rep>(queued)};
-    // The first reading holds all the thread's past; only what follows it counts.
-    const Duration since = first ? Duration::zero() : std::max(Duration::zero(), total - queued_);
-    queued_ = total;
-    return since;
+    unsigned long long queued = 0;
+    if (std::sscanf(text, "%*s %llu", &queued) != 1)
+        return std::nullopt;
+    return Duration{static_cast<Duration::rep>(queued)};
 #else
-    return Duration::zero();
+    return std::nullopt;
 #endif
+}
+
+Clock::Duration SystemClock::queuedSinceLastWait() {
+    const std::optional<Duration> total = queuedInAll();
+    if (!total)
+        return Duration::zero();
+    const Duration since = std::max(Duration::zero(), *total - queued_);
+    queued_ = *total;
+    return since;
 }
 
 void SystemClock::sleepUntil(TimePoint deadline) {

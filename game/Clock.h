@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 
 namespace quiltaro {
 
@@ -29,7 +30,10 @@ public:
 // clock only for the time of day.
 class SystemClock final : public Clock {
 public:
-    SystemClock() = default;
+    // Waits are to be asked of the thread that makes the clock (the
+    // user-interface thread): what the clock learns of how that thread is
+    // served is what decides how it waits.
+    SystemClock();
     ~SystemClock() override;
     SystemClock(const SystemClock&) = delete;
     SystemClock& operator=(const SystemClock&) = delete;
@@ -42,9 +46,11 @@ public:
     std::uint64_t timeSeed() override;
 
 private:
-    // How long the calling thread has waited for a processor, runnable,
-    // since the last call; zero where the kernel does not say.
+    // How long the clock's thread has waited for a processor, runnable,
+    // since it last asked; zero where the kernel does not say.
     Duration queuedSinceLastWait();
+    // The kernel's total of that waiting, or nothing.
+    std::optional<Duration> queuedInAll() const;
 
     static constexpr Duration minimumMargin = std::chrono::microseconds(30);
     static constexpr Duration maximumMargin = std::chrono::microseconds(100);
@@ -55,8 +61,7 @@ private:
     Duration wakeMargin_ = std::chrono::microseconds(100);
     Duration queued_{};
     Duration queuedAverage_{};
-    int schedstat_ = -1; // the kernel's account of the waiting thread
-    bool schedstatOpened_ = false;
+    int schedstat_ = -1; // the kernel's account of the clock's thread
 };
 
 } // namespace quiltaro
