@@ -14,7 +14,7 @@ set -euo pipefail
 source "$(dirname "$0")/scripts/setup.sh"
 
 BUILD="${BUILD_DIR:-$ROOT/build}"
-build=1 bench_args=("$BUILD/windows/quiltaro")
+build=1 bench_args=("$BUILD/app/quiltaro")
 while [ $# -gt 0 ]; do
     case "$1" in
         --frames | --pace | --memory | --server) bench_args=("$1"); shift ;;

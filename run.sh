@@ -4,4 +4,4 @@ set -euo pipefail
 source "$(dirname "$0")/scripts/setup.sh"
 install_packages
 BUILD_TARGETS=quiltaro build_tree "$ROOT/build"
-exec "$ROOT/build/windows/quiltaro"
+exec "$ROOT/build/app/quiltaro"

@@ -1,4 +1,4 @@
-#include "Commands.h"
+#include "Forgetting.h"
 
 #include "Pupils.h"
 #include "RecordReading.h"

@@ -1,6 +1,6 @@
 #include "ClassRecord.h"
 
-#include "Commands.h"
+#include "Forgetting.h"
 #include "Pupils.h"
 #include "RecordReading.h"
 

@@ -44,7 +44,7 @@ session() {
         PIDS+=($!)
         sleep 0.5
     fi
-    env "$@" "$ROOT/build/windows/quiltaro" >/dev/null 2>&1 &
+    env "$@" "$ROOT/build/app/quiltaro" >/dev/null 2>&1 &
     PIDS+=($!)
     sleep 1.5
 }
@@ -115,7 +115,7 @@ session 1920x1080
 kill "${PIDS[-1]}" 2>/dev/null || true # not the game this time
 export XDG_DATA_HOME="$DATA/teacher"
 "$ROOT/build/record/quiltaro_record_sample" --class "$DATA/homes" 40
-LANG=fr_FR.UTF-8 "$ROOT/build/windows/quiltaro" --results "$DATA/homes" >/dev/null 2>&1 &
+LANG=fr_FR.UTF-8 "$ROOT/build/app/quiltaro" --results "$DATA/homes" >/dev/null 2>&1 &
 PIDS+=($!)
 window=$(xdotool search --sync --name "^Quiltaro : r")
 sleep 2

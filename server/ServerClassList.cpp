@@ -84,4 +84,28 @@ QStringList classListInUse(const ServerSettings& settings) {
     return file.isEmpty() ? QStringList() : readClassList(file);
 }
 
+ClassListPlace serverClassListPlace(const ServerSettings& settings) {
+    ClassListPlace place;
+    place.where = QStringLiteral("Sur le serveur de la classe (%1) : tous les postes de la "
+                                 "classe la lisent.")
+                      .arg(maskedConnInfo(settings.conninfo));
+    place.read = [settings](QStringList& names, QString* problem) {
+        ServerConnection server(settings.conninfo, {5, 10000, 15000});
+        if (readServerClassList(server, settings.className, names))
+            return true;
+        *problem = QStringLiteral("la liste n'a pas pu être lue sur le serveur : %1.")
+                       .arg(server.problem());
+        return false;
+    };
+    place.write = [settings](const QStringList& names, QString* problem) {
+        ServerConnection server(settings.conninfo, {5, 10000, 15000});
+        if (writeServerClassList(server, settings.className, names))
+            return true;
+        *problem = QStringLiteral("la liste n'a pas pu être écrite sur le serveur : %1.")
+                       .arg(server.problem());
+        return false;
+    };
+    return place;
+}
+
 } // namespace quiltaro

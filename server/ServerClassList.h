@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ClassListPlace.h"
 #include "ServerConfig.h"
 
 #include <QString>
@@ -31,5 +32,9 @@ bool refreshClassListCopy(ServerConnection& server, const QString& className);
 // when there is one; otherwise, or before the first copy, the class list
 // file of the configuration folders (classListFile()). Empty when none.
 QStringList classListInUse(const ServerSettings& settings);
+
+// The class list as the teacher's window edits it with a server: on the
+// server, for every computer of the class, with the connection's rights.
+ClassListPlace serverClassListPlace(const ServerSettings& settings);
 
 } // namespace quiltaro

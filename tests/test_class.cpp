@@ -4,7 +4,6 @@
 #include "ClassRecord.h"
 #include "ClassTable.h"
 #include "ClassTesting.h"
-#include "Commands.h"
 #include "Export.h"
 #include "FrenchCsv.h"
 #include "PupilFigures.h"

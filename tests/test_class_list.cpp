@@ -1,7 +1,6 @@
 // The class list of a shared login: where it is found, how a teacher's
 // file is read and written back, each pupil's folder beside the login's
 // record, and the account's own name.
-#include "Commands.h"
 #include "Controls.h"
 #include "DesktopLocale.h"
 #include "GameRecording.h"

@@ -1,9 +1,10 @@
 // Erasing one pupil (--forget): that pupil's folder and games gone once the
 // name is typed again, every other pupil whole, a round being written waited
 // for, and the option read from the command line.
-#include "Commands.h"
 #include "Controls.h"
 #include "DesktopLocale.h"
+#include "Forgetting.h"
+#include "GameOptions.h"
 #include "GameRecording.h"
 #include "LoginTesting.h"
 #include "NumberText.h"

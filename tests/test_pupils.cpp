@@ -1,7 +1,6 @@
 // A class of pupils on one login: "Qui joue ?" played with real clicks and
 // keys, each pupil's rounds in a record of their own, a personal login in
 // the account's name, and a long class that scrolls.
-#include "Commands.h"
 #include "Controls.h"
 #include "DesktopLocale.h"
 #include "GameRecording.h"

@@ -2,8 +2,8 @@
 // will not take it, local times, pupils' names, forgetting. The record as the
 // game finds it on the disk (garbage, damage, another version) is in
 // test_record_found, several copies at once in test_record_copies.
-#include "Commands.h"
 #include "Controls.h"
+#include "Forgetting.h"
 #include "LocalTimes.h"
 #include "NumberText.h"
 #include "RecordReading.h"

@@ -2,8 +2,8 @@
 // replaces a database, tools that only read, even a record in a read-only
 // folder or another user's, and the command line.
 #include "ClassRecord.h"
-#include "Commands.h"
 #include "Export.h"
+#include "GameOptions.h"
 #include "RecordReading.h"
 #include "RecordStore.h"
 #include "RecordTesting.h"

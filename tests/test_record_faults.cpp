@@ -1,8 +1,8 @@
 // The record against a hostile disk: full, size-limited, damaged byte by
 // byte, without shared memory; and a file kept private.
 #include "ClassRecord.h"
-#include "Commands.h"
 #include "Export.h"
+#include "Forgetting.h"
 #include "RecordChecks.h"
 #include "RecordReading.h"
 #include "RecordStore.h"

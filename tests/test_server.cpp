@@ -3,8 +3,8 @@
 // sslmode, the class list and its copy, the class read as records in local
 // time, and the server's options and check. Computers playing while the
 // server fails are in test_server_outages.
-#include "Commands.h"
 #include "DesktopLocale.h"
+#include "GameOptions.h"
 #include "PgServer.h"
 #include "RecordReading.h"
 #include "RecordStore.h"
@@ -13,7 +13,6 @@
 #include "ServerClassList.h"
 #include "ServerCommands.h"
 #include "ServerConnection.h"
-#include "ServerResults.h"
 #include "ServerRounds.h"
 #include "ServerSchema.h"
 #include "ServerSender.h"

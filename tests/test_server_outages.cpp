@@ -2,7 +2,6 @@
 // it fails: two at once, the server killed and restarted, frozen, a
 // statement never answered, a connection refused. Every round arrives once,
 // and the game never waits for the server.
-#include "Commands.h"
 #include "DesktopLocale.h"
 #include "PgServer.h"
 #include "RecordReading.h"
@@ -12,7 +11,6 @@
 #include "ServerClassList.h"
 #include "ServerCommands.h"
 #include "ServerConnection.h"
-#include "ServerResults.h"
 #include "ServerRounds.h"
 #include "ServerSchema.h"
 #include "ServerSender.h"

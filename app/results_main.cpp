@@ -3,8 +3,8 @@
 #include "ClassRecord.h"
 #include "Pupils.h"
 #include "RecordChecks.h"
+#include "ResultsFromServer.h"
 #include "ResultsWindow.h"
-#include "ServerResults.h"
 
 #include <QApplication>
 #include <QDir>

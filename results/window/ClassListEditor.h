@@ -1,24 +1,13 @@
 #pragma once
 
-#include <QDialog>
-#include <QStringList>
+#include "ClassListPlace.h"
 
-#include <functional>
+#include <QDialog>
 
 class QPlainTextEdit;
 class QLabel;
 
 namespace quiltaro {
-
-// Where the class list is kept: by default the teacher's own configuration;
-// with a class's server, on the server, for every computer of the class.
-struct ClassListPlace {
-    QString where; // said to the teacher, in French
-    // The names; false, with the reason, when they could not be read or written.
-    std::function<bool(QStringList& names, QString* problem)> read;
-    std::function<bool(const QStringList& names, QString* problem)> write;
-    static ClassListPlace ownConfiguration();
-};
 
 // The class list, one first name a line, edited where the teacher reads the
 // results: the pupils then choose their name when a game starts.

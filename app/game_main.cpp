@@ -1,5 +1,6 @@
-#include "Commands.h"
 #include "Export.h"
+#include "Forgetting.h"
+#include "GameOptions.h"
 #include "GameRecording.h"
 #include "Program.h"
 #include "RecordStore.h"

@@ -1,4 +1,4 @@
-#include "Commands.h"
+#include "Forgetting.h"
 
 #include "RecordReading.h"
 #include "RecordStore.h"
@@ -8,36 +8,7 @@
 #include <QFileInfo>
 #include <QTextStream>
 
-#include <cstdio>
-#include <vector>
-
-#include <unistd.h>
-
 namespace quiltaro {
-
-int showResults(int argc, char** argv) {
-    const QString dir =
-        QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget()).absolutePath();
-    // Installed, then in a build tree.
-    const QStringList candidates = {
-        dir + QStringLiteral("/" QUILTARO_BIN_TO_LIBEXEC "/quiltaro-results"),
-        dir + QStringLiteral("/../results/quiltaro-results")};
-    for (const QString& candidate : candidates) {
-        const QByteArray path = QFileInfo(candidate).absoluteFilePath().toLocal8Bit();
-        if (!QFileInfo(candidate).isExecutable())
-            continue;
-        // Qt's own options (-display, -platform...) go along; ours stay behind.
-        std::vector<char*> args = {const_cast<char*>(path.constData())};
-        for (int i = 1; i < argc; ++i)
-            if (std::string(argv[i]) != "--results")
-                args.push_back(argv[i]);
-        args.push_back(nullptr);
-        execv(path.constData(), args.data());
-    }
-    std::fprintf(stderr, "quiltaro : la fenêtre des résultats ne peut pas s'ouvrir : le "
-                         "programme quiltaro-results est introuvable.\n");
-    return 1;
-}
 
 QString damagedRecordText(const QString& recordPath, size_t roundsRead, qint64 roundsClaimed) {
     const QString read = roundsRead == 0 ? QStringLiteral("aucune manche n'a pu être lue")

@@ -1,9 +1,16 @@
-#include "Commands.h"
+#include "GameOptions.h"
 
 #include "RecordStore.h"
 
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFileInfo>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
 
 namespace quiltaro {
 
@@ -164,6 +171,30 @@ QString usage() {
 
 QString versionText() {
     return QStringLiteral("quiltaro " QUILTARO_VERSION "\n");
+}
+
+int showResults(int argc, char** argv) {
+    const QString dir =
+        QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget()).absolutePath();
+    // Installed, then in a build tree, where both programs are built side by side.
+    const QStringList candidates = {
+        dir + QStringLiteral("/" QUILTARO_BIN_TO_LIBEXEC "/quiltaro-results"),
+        dir + QStringLiteral("/quiltaro-results")};
+    for (const QString& candidate : candidates) {
+        const QByteArray path = QFileInfo(candidate).absoluteFilePath().toLocal8Bit();
+        if (!QFileInfo(candidate).isExecutable())
+            continue;
+        // Qt's own options (-display, -platform...) go along; ours stay behind.
+        std::vector<char*> args = {const_cast<char*>(path.constData())};
+        for (int i = 1; i < argc; ++i)
+            if (std::string(argv[i]) != "--results")
+                args.push_back(argv[i]);
+        args.push_back(nullptr);
+        execv(path.constData(), args.data());
+    }
+    std::fprintf(stderr, "quiltaro : la fenêtre des résultats ne peut pas s'ouvrir : le "
+                         "programme quiltaro-results est introuvable.\n");
+    return 1;
 }
 
 } // namespace quiltaro
