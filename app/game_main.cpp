@@ -12,12 +12,17 @@
 #include <QFileInfo>
 #include <QTextStream>
 
+#include <csignal>
 #include <cstdio>
 #include <memory>
 
 using namespace quiltaro;
 
 int main(int argc, char** argv) {
+    // A file-size limit (a quota set with ulimit -f) must answer a write with
+    // an error, as a full disk does, which the record waits out and the
+    // exports report; by default the kernel kills the process instead.
+    std::signal(SIGXFSZ, SIG_IGN);
     // The record's folder is named after the program, whatever the file is called.
     QCoreApplication::setApplicationName(QStringLiteral("quiltaro"));
     QStringList arguments;

@@ -13,9 +13,14 @@
 #include <QWindow>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 
 int main(int argc, char** argv) {
+    // A file-size limit (a quota set with ulimit -f) must answer a write with
+    // an error, as a full disk does, which the record waits out and the
+    // exports report; by default the kernel kills the process instead.
+    std::signal(SIGXFSZ, SIG_IGN);
     QCoreApplication::setApplicationName(QStringLiteral("quiltaro"));
     // The game's desktop entry opens this window too ("Résultats"): the same
     // app id, so that the dock shows the game's icon.

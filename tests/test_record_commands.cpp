@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace quiltaro;
@@ -194,6 +195,29 @@ private slots:
         const QString why = QString::fromUtf8(full.readAllStandardError());
         QVERIFY2(why.contains("disque est plein") && !why.contains("QSql"), qPrintable(why));
         QVERIFY(!QFile::exists(file("full-output/quiltaro/record.sqlite")));
+    }
+
+    // A file-size limit (ulimit -f, a quota as the process sees it) is a
+    // full disk to the program: the write fails and is told, the program is
+    // not killed by the kernel's signal.
+    void aFileSizeLimitIsAnErrorNotASignal() {
+        const QString path = file("limited/record.sqlite");
+        {
+            Reports reports;
+            RecordStore store(path, reports.report);
+            QVERIFY(store.writeMany(knownRounds()));
+        }
+        QProcess p;
+        p.setChildProcessModifier([] {
+            const rlimit small{256, 256};
+            setrlimit(RLIMIT_FSIZE, &small);
+        });
+        p.start(QUILTARO_BINARY, {"--export-csv", file("limited/classe.csv"), path});
+        QVERIFY(p.waitForFinished(30000));
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), 1);
+        const QString why = QString::fromUtf8(p.readAllStandardError());
+        QVERIFY2(why.contains("taille permise"), qPrintable(why));
     }
 };
 
