@@ -32,6 +32,28 @@ void useUntranslatedLibpqMessages() {
     });
 }
 
+namespace {
+
+// libpq's own words quote the part of the string it could not read, which
+// is often a piece of a password with a space in it: they are never shown,
+// only what they mean.
+QString unreadableConnInfo(const char* libpqError) {
+    const QByteArray error(libpqError ? libpqError : "");
+    if (error.isEmpty())
+        return QStringLiteral("mémoire insuffisante");
+    if (error.contains("missing \"=\"") || error.contains("invalid connection option"))
+        return QStringLiteral("un mot n'est pas de la forme « clé=valeur ». Une valeur qui "
+                              "contient une espace s'écrit entre apostrophes, par exemple "
+                              "password='deux mots'");
+    if (error.contains("unterminated quoted string"))
+        return QStringLiteral("une apostrophe ouverte n'est pas refermée");
+    if (error.contains("URI"))
+        return QStringLiteral("l'adresse postgresql://… est mal formée");
+    return QStringLiteral("elle n'est pas de la forme « clé=valeur clé=valeur »");
+}
+
+} // namespace
+
 bool parseConnInfo(const QString& conninfo, ConnParams& params, QString* problem) {
     useUntranslatedLibpqMessages();
     params.clear();
@@ -46,9 +68,8 @@ bool parseConnInfo(const QString& conninfo, ConnParams& params, QString* problem
     PQconninfoOption* options = pq->conninfoParse(conninfo.toUtf8().constData(), &error);
     if (!options) {
         if (problem)
-            *problem = QStringLiteral("la chaîne de connexion ne peut pas être lue (%1)")
-                           .arg(error ? QString::fromLocal8Bit(error).trimmed()
-                                      : QStringLiteral("mémoire insuffisante"));
+            *problem = QStringLiteral("la chaîne de connexion ne peut pas être lue : %1")
+                           .arg(unreadableConnInfo(error));
         pq->freemem(error);
         return false;
     }

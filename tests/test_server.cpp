@@ -314,6 +314,11 @@ private slots:
             {server->conninfo("poste1", "absente"), 1, "n'existe pas sur le serveur"},
             {QString("host=%1 dbname=x password=sekret").arg(dir.filePath("nowhere")), 1,
              "ne peut pas joindre le serveur"},
+            // A password with an unquoted space: libpq's complaint would quote
+            // the word after the space.
+            {"host=h dbname=x password=sek sekret", 1, "entre apostrophes"},
+            {"host=h password='sekret", 1, "apostrophe ouverte"},
+            {"postgresql://u:sekret@[h/x", 1, "mal formée"},
         };
         for (const auto& c : cases) {
             QString out;
