@@ -53,8 +53,11 @@ QStringList pupilsBeside(const QString& recordPath) {
     return folder.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::LocaleAware);
 }
 
-int forgetPupil(const QString& recordPath, const QString& pupil, QTextStream& in,
+int forgetPupil(const QString& recordPath, const QString& typedName, QTextStream& in,
                 QTextStream& out) {
+    // Names are kept composed (é as one character); a terminal may send the
+    // accent as a mark of its own.
+    const QString pupil = typedName.normalized(QString::NormalizationForm_C);
     const QString folder = folderOf(recordPath, pupil);
     const bool ownFolder = QFileInfo(folder).isDir();
     // The login's own record names its pupil too: the account's, or rounds
@@ -79,7 +82,7 @@ int forgetPupil(const QString& recordPath, const QString& pupil, QTextStream& in
                           "%1, pour confirmer : ")
                .arg(pupil)
         << Qt::flush;
-    if (in.readLine().trimmed() != pupil) {
+    if (in.readLine().trimmed().normalized(QString::NormalizationForm_C) != pupil) {
         out << "Rien n'a été effacé." << Qt::endl;
         return 1;
     }

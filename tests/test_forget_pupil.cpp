@@ -104,14 +104,20 @@ private slots:
         QCOMPARE(forgetPupil(login, "Tom", noneIn, listedOut), 1);
         QVERIFY(listed.contains("Léa, Zoé"));
         QCOMPARE(none, QStringLiteral("Tom\n"));
+        // A name typed with its accent as a separate mark (as some keyboards
+        // and terminals send it) is the same name.
+        const QString decomposed = QStringLiteral("Zoe\u0301");
+        QString again = decomposed + "\n", erased;
+        QTextStream againIn(&again), erasedOut(&erased);
+        QCOMPARE(forgetPupil(login, decomposed, againIn, erasedOut), 0);
+        QVERIFY(!QFileInfo::exists(folders + "Zoé"));
         // --forget alone erases the login's record; the pupils' stay, and it says so.
         QString yes = "oui\n", told;
         QTextStream yesIn(&yes), toldOut(&told);
         QCOMPARE(forget(login, yesIn, toldOut), 0);
-        QVERIFY(told.contains("Léa, Zoé") && told.contains("--forget PRÉNOM"));
+        QVERIFY(told.contains("Léa") && told.contains("--forget PRÉNOM"));
         QCOMPARE(count(login, "rounds"), 0);
-        for (const QString pupil : {"Léa", "Zoé"})
-            QVERIFY(readRecord(folders + pupil + "/record.sqlite").rounds == kept[pupil]);
+        QVERIFY(readRecord(folders + "Léa/record.sqlite").rounds == kept["Léa"]);
     }
 
     // A pupil forgotten while a game of theirs is still open: what was played
