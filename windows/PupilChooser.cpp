@@ -2,6 +2,7 @@
 
 #include "Controls.h"
 
+#include <QCollator>
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -58,6 +59,14 @@ QString shownName(const QString& name, const QFont& font, int width) {
 
 PupilChooser::PupilChooser(const QStringList& names, QWidget* parent)
     : QWidget(parent, Qt::Window), names_(names) {
+    // In the order of the alphabet, as a class's lists are, whatever order
+    // the teacher typed them in: Élodie among the E, Zoé at the end.
+    QCollator french{QLocale(QLocale::French, QLocale::France)};
+    french.setNumericMode(true); // "Lucas 2" before "Lucas 10"
+    std::stable_sort(names_.begin(), names_.end(), french);
+    // With no name chosen yet, the window itself takes the keys: the first
+    // arrow or initial goes to a name.
+    setFocusPolicy(Qt::StrongFocus);
     setObjectName(QStringLiteral("quiJoue"));
     setWindowTitle(QStringLiteral("Qui joue ?"));
     setWindowIcon(QIcon(QStringLiteral(":/assets/emblem.svg")));
@@ -225,7 +234,14 @@ void PupilChooser::placeButtons() {
 void PupilChooser::present(const QString& pupil) {
     choosing_ = false;
     const auto found = std::find(names_.begin(), names_.end(), pupil);
-    focusButton(found != names_.end() ? int(found - names_.begin()) : 0);
+    if (found != names_.end()) {
+        focusButton(int(found - names_.begin()));
+        return;
+    }
+    // Nobody played yet in this run: no name is offered, so that a child who
+    // presses Enter at once does not play under someone else's name.
+    setFocus(Qt::OtherFocusReason);
+    scroll_->ensureVisible(0, 0);
 }
 
 QPushButton* PupilChooser::buttonOf(const QString& pupil) const {

@@ -27,7 +27,8 @@ public:
     std::function<void(const QString&)> chosen;
     std::function<void()> cancelled;
 
-    // Opens with the keyboard's focus on `pupil`, or on the first name.
+    // Opens with the keyboard's focus on `pupil`, or on no name at all when
+    // `pupil` is not in the list (nobody played yet).
     void present(const QString& pupil);
     // The window's first size on a screen with `available` room: the whole
     // class where it fits. The names' size then follows the window's.

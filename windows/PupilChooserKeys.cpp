@@ -99,7 +99,25 @@ void PupilChooser::keyPressEvent(QKeyEvent* event) {
             cancelled();
         return;
     }
-    QWidget::keyPressEvent(event);
+    // No name has the focus yet: the arrows and Home go to the first name,
+    // End to the last, an initial to the first name it begins; Enter and
+    // Space choose nobody.
+    switch (event->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_Home:
+        focusButton(0);
+        return;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+        return;
+    default:
+        if (!moveByKey(-1, event->key(), event->text()))
+            QWidget::keyPressEvent(event);
+    }
 }
 
 void PupilChooser::closeEvent(QCloseEvent* event) {
