@@ -68,15 +68,57 @@ QString writeFailure(int error) {
 
 } // namespace
 
-int exportCsv(const QStringList& sources, const QString& file, QTextStream& err) {
-    auto cannotWrite = [&](const QString& why) {
+int writeCsvExport(const std::vector<PupilRounds>& pupils, const QString& file, QTextStream& err) {
+    const bool toOutput = file == QLatin1String("-");
+    const QString where = toOutput ? QStringLiteral("sur la sortie standard")
+                                   : QDir::toNativeSeparators(QFileInfo(file).absoluteFilePath());
+    auto cannotWrite = [&](int error) {
         err << QStringLiteral("quiltaro : impossible d'écrire %1 (%2).")
-                   .arg(file == QLatin1String("-") ? QStringLiteral("sur la sortie standard")
-                                                   : QDir::toNativeSeparators(file),
-                        why)
+                   .arg(where, writeFailure(error))
             << Qt::endl;
         return 1;
     };
+    errno = 0;
+    if (toOutput) {
+        // Straight to the descriptor, unbuffered: a full disk or /dev/full
+        // answers the write itself.
+        QFile out;
+        if (!out.open(STDOUT_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered))
+            return cannotWrite(errno);
+        QTextStream text(&out);
+        writeFrenchCsv(pupils, text);
+        if (text.status() != QTextStream::Ok || out.error() != QFileDevice::NoError)
+            return cannotWrite(errno);
+    } else {
+        // Written aside and renamed at the end: an interrupted export never
+        // leaves half a file where a whole one was. Pupils' results are for
+        // the teacher's eyes: a new file is readable by its owner only.
+        QSaveFile out(file);
+        if (!out.open(QIODevice::WriteOnly))
+            return cannotWrite(errno);
+        if (!QFileInfo::exists(file))
+            out.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        QTextStream text(&out);
+        writeFrenchCsv(pupils, text);
+        if (text.status() != QTextStream::Ok)
+            out.cancelWriting();
+        if (!out.commit())
+            return cannotWrite(errno);
+    }
+    size_t rounds = 0;
+    for (const PupilRounds& pupil : pupils)
+        rounds += pupil.rounds.size();
+    err << QStringLiteral("quiltaro : %1 manche%2 de %3 élève%4 écrite%2 %5%6.")
+               .arg(rounds)
+               .arg(rounds > 1 ? QStringLiteral("s") : QString())
+               .arg(pupils.size())
+               .arg(pupils.size() > 1 ? QStringLiteral("s") : QString())
+               .arg(toOutput ? QString() : QStringLiteral("dans "), where)
+        << Qt::endl;
+    return 0;
+}
+
+int exportCsv(const QStringList& sources, const QString& file, QTextStream& err) {
     QStringList problems;
     const QStringList records =
         findRecords(sources.isEmpty() ? defaultSources() : sources, &problems);
@@ -93,38 +135,12 @@ int exportCsv(const QStringList& sources, const QString& file, QTextStream& err)
     }
     const ClassRecord merged = readClass(records);
     problems += merged.problems;
+    if (writeCsvExport(merged.pupils, file, err) != 0)
+        return 1;
     // What could be read is exported all the same, and what could not is said.
-    auto told = [&] {
-        for (const QString& problem : problems)
-            err << QStringLiteral("quiltaro : %1.").arg(problem) << Qt::endl;
-        return problems.isEmpty() ? 0 : 1;
-    };
-    if (file == QLatin1String("-")) {
-        // Straight to the descriptor, unbuffered: a full disk or /dev/full
-        // answers the write itself.
-        QFile out;
-        if (!out.open(STDOUT_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered))
-            return cannotWrite(writeFailure(errno));
-        errno = 0;
-        QTextStream text(&out);
-        writeFrenchCsv(merged.pupils, text);
-        if (text.status() != QTextStream::Ok || out.error() != QFileDevice::NoError)
-            return cannotWrite(writeFailure(errno));
-        return told();
-    }
-    // Written aside and renamed at the end: an interrupted export never
-    // leaves half a file where a whole one was.
-    QSaveFile out(file);
-    errno = 0;
-    if (!out.open(QIODevice::WriteOnly))
-        return cannotWrite(writeFailure(errno));
-    QTextStream text(&out);
-    writeFrenchCsv(merged.pupils, text);
-    if (text.status() != QTextStream::Ok)
-        out.cancelWriting();
-    if (!out.commit())
-        return cannotWrite(writeFailure(errno));
-    return told();
+    for (const QString& problem : problems)
+        err << QStringLiteral("quiltaro : %1.").arg(problem) << Qt::endl;
+    return problems.isEmpty() ? 0 : 1;
 }
 
 } // namespace quiltaro

@@ -1,7 +1,11 @@
 #pragma once
 
+#include "ClassRecord.h"
+
 #include <QString>
 #include <QStringList>
+
+#include <vector>
 
 class QTextStream;
 
@@ -14,5 +18,9 @@ namespace quiltaro {
 // whole, or a record could not be found or read whole; what could be read is
 // written all the same.
 int exportCsv(const QStringList& sources, const QString& file, QTextStream& err);
+
+// Writes the rounds as a French CSV to `file` ("-" for standard output) and
+// says on `err` how many it wrote where, or why it could not (then 1).
+int writeCsvExport(const std::vector<PupilRounds>& pupils, const QString& file, QTextStream& err);
 
 } // namespace quiltaro

@@ -1,20 +1,17 @@
 #include "ServerCommands.h"
 
 #include "ClassRecord.h"
+#include "Export.h"
 #include "FrenchCsv.h"
 #include "ServerConnection.h"
 #include "ServerRounds.h"
 #include "ServerSchema.h"
 
 #include <QDir>
-#include <QFile>
-#include <QSaveFile>
 #include <QSqlQuery>
 #include <QStandardPaths>
 #include <QTextStream>
 #include <QVariant>
-
-#include <unistd.h>
 
 namespace quiltaro {
 
@@ -134,31 +131,7 @@ int exportServerCsv(const ServerSettings& settings, const QString& file, QTextSt
             << Qt::endl;
         return 1;
     }
-    auto cannotWrite = [&] {
-        err << QStringLiteral("quiltaro : impossible d'écrire %1.")
-                   .arg(file == QLatin1String("-") ? QStringLiteral("sur la sortie standard")
-                                                   : QDir::toNativeSeparators(file))
-            << Qt::endl;
-        return 1;
-    };
-    if (file == QLatin1String("-")) {
-        QFile out;
-        if (!out.open(STDOUT_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered))
-            return cannotWrite();
-        QTextStream text(&out);
-        writeFrenchCsv(classOfRounds(read.rounds).pupils, text);
-        return text.status() == QTextStream::Ok && out.error() == QFileDevice::NoError
-                   ? 0
-                   : cannotWrite();
-    }
-    QSaveFile out(file);
-    if (!out.open(QIODevice::WriteOnly))
-        return cannotWrite();
-    QTextStream text(&out);
-    writeFrenchCsv(classOfRounds(read.rounds).pupils, text);
-    if (text.status() != QTextStream::Ok)
-        out.cancelWriting();
-    return out.commit() ? 0 : cannotWrite();
+    return writeCsvExport(classOfRounds(read.rounds).pupils, file, err);
 }
 
 } // namespace quiltaro

@@ -90,7 +90,16 @@ private slots:
             QCOMPARE(readClass({path}).damaged, false);
             QCOMPARE(contents(path), before);
             QCOMPARE(QFileInfo(path).dir().entryList(QDir::Files), QStringList{"record.sqlite"});
-            QVERIFY(errors.isEmpty());
+            // Only what was written, where, and for the teacher's eyes alone.
+            QCOMPARE(errors.count('\n'), 1);
+            QVERIFY2(errors.contains(path == v1 ? "1 manche de 1 élève écrite dans "
+                                                : "0 manche de 0 élève écrite dans ") &&
+                         errors.contains(QDir::toNativeSeparators(file("tools.csv"))),
+                     qPrintable(errors));
+            QCOMPARE(QFileInfo(file("tools.csv")).permissions(),
+                     QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser |
+                         QFileDevice::WriteUser);
+            QFile::remove(file("tools.csv"));
         }
         QCOMPARE(readRecord(v1).rounds, std::vector<RoundRecord>{knownRounds()[0]});
         QCOMPARE(readClass({v1}).rounds(), size_t(1));

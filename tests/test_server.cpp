@@ -251,7 +251,7 @@ private slots:
         QCOMPARE(lines.filter(QRegularExpression("^\"?Léa\"?;")).size(), 2);
         QCOMPARE(lines.filter(QRegularExpression("^\"?Noé\"?;")).size(), 1);
         QFile::remove(csv);
-        QVERIFY(said.isEmpty());
+        QVERIFY2(said.contains("3 manches de 2 élèves écrites dans"), qPrintable(said));
     }
 
     // Times come back in local time, right on either side of a change of
