@@ -1,5 +1,6 @@
 #include "RecordReading.h"
 
+#include "Salvage.h"
 #include "Spill.h"
 #include "SqliteConnection.h"
 #include "SqliteErrors.h"
@@ -13,6 +14,7 @@
 #include <QUrl>
 #include <QVariant>
 
+#include <algorithm>
 #include <future>
 #include <optional>
 #include <set>
@@ -176,6 +178,17 @@ RecordContents readRecord(const QString& path, Detail detail, Check check) {
         contents = readOnce(path, detail, check);
         if (writingStamp(path) == before)
             break;
+    }
+    // A damaged header hides every round from SQLite, and a damaged frame of
+    // the log every frame after it: what they hide is read apart.
+    const bool logBroken = logDamaged(path);
+    if (contents.state == RecordContents::State::Damaged || logBroken) {
+        contents.state = RecordContents::State::Damaged;
+        addKeptAside(salvageRounds(path, detail), contents.rounds);
+        addKeptAside(readKeptAside(path), contents.rounds);
+        std::stable_sort(
+            contents.rounds.begin(), contents.rounds.end(),
+            [](const RoundRecord& a, const RoundRecord& b) { return a.started < b.started; });
     }
     return contents;
 }

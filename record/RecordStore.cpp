@@ -1,6 +1,7 @@
 #include "RecordStore.h"
 
 #include "RecordReading.h"
+#include "Salvage.h"
 #include "SqliteErrors.h"
 
 #include <QDir>
@@ -14,6 +15,8 @@
 #include <QUuid>
 #include <QVariant>
 
+#include <algorithm>
+#include <set>
 #include <thread>
 
 #include <fcntl.h>
@@ -42,6 +45,19 @@ bool makePrivateFolder(const QString& folder) {
         return false;
     return ::mkdir(QFile::encodeName(absolute).constData(), 0700) == 0 ||
            QFileInfo(absolute).isDir();
+}
+
+// A damaged frame of the log hides the whole frames after it from SQLite,
+// and the first write would go over them: they are looked for before
+// anything is written, under the write lock, which a copy of the game that
+// is writing to the log holds (it read the log before this one, then).
+bool logDamagedUnderLock(QSqlQuery& q, const QString& path) {
+    if (QFileInfo(path + QStringLiteral("-wal")).size() == 0 ||
+        !q.exec(QStringLiteral("BEGIN IMMEDIATE")))
+        return false;
+    const bool damaged = logDamaged(path);
+    q.exec(QStringLiteral("ROLLBACK"));
+    return damaged;
 }
 
 } // namespace
@@ -219,6 +235,8 @@ RecordStore::Opening RecordStore::openOnce() {
             return Opening::Failed;
         return Opening::Corrupt;
     }
+    if (!noWal_ && logDamagedUnderLock(q, path_))
+        return Opening::Corrupt;
     q.exec(noWal_ ? QStringLiteral("PRAGMA synchronous=FULL")
                   : QStringLiteral("PRAGMA synchronous=NORMAL"));
     q.exec(QStringLiteral("PRAGMA foreign_keys=ON"));
@@ -233,12 +251,27 @@ RecordStore::Opening RecordStore::openOnce() {
 
 void RecordStore::setAsideDamagedFile() {
     // What can still be read goes to the new file; the damaged one is moved,
-    // never written.
+    // never written. SQLite reads what it can; what a damaged header or frame
+    // of the log hides from it is read apart.
     std::vector<RoundRecord> readable;
     if (QSqlDatabase::contains(connection())) {
         bool damaged = false;
         readable = readRounds(QSqlDatabase::database(connection()), version_, damaged);
     }
+    std::set<RoundKey> known;
+    for (const RoundRecord& r : readable)
+        known.insert(keyOf(r));
+    for (RoundRecord& r : salvageRounds(path_))
+        if (known.insert(keyOf(r)).second)
+            readable.push_back(std::move(r));
+    std::stable_sort(
+        readable.begin(), readable.end(),
+        [](const RoundRecord& a, const RoundRecord& b) { return a.started < b.started; });
+    // Closing the last connection would lay the log into the damaged file
+    // and delete it: both are set aside as they are.
+    if (QSqlDatabase::contains(connection()))
+        if (sqlite3* handle = sqliteHandle(QSqlDatabase::database(connection(), false)))
+            sqlite3_db_config(handle, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
     const std::uint64_t opened = fileId_;
     closeConnection();
     if (opened != 0 && fileIdOf(path_) != opened) {

@@ -66,11 +66,56 @@ QStringList defaultSources() {
     if (classListFile().isEmpty())
         return sources;
     QDir pupils(QFileInfo(own).path() + QStringLiteral("/eleves"));
-    for (const QString& folder : pupils.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name))
-        if (QFileInfo::exists(pupils.filePath(folder) + QLatin1Char('/') + recordName))
-            sources << pupils.filePath(folder) + QLatin1Char('/') + recordName;
+    for (const QString& folder : pupils.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
+        const QFileInfo inside(pupils.filePath(folder));
+        if (QFileInfo::exists(inside.filePath() + QLatin1Char('/') + recordName))
+            sources << inside.filePath() + QLatin1Char('/') + recordName;
+        else if (!inside.isExecutable())
+            sources << inside.filePath(); // searched, and said to be closed
+    }
     return sources;
 }
+
+namespace {
+
+// A record the game found damaged was moved beside the new one, never
+// deleted: the teacher hears of it as long as it is there.
+QStringList setAsideBeside(const QString& recordPath) {
+    const QFileInfo record(recordPath);
+    QStringList told;
+    for (const QString& name : record.dir().entryList(
+             {record.fileName() + QStringLiteral(".abime-*")}, QDir::Files, QDir::Name)) {
+        if (name.endsWith(QStringLiteral("-wal")))
+            continue;
+        told << QStringLiteral("un fichier abîmé a été mis de côté : %1 ; ce qui a pu en être "
+                               "lu est repris dans %2. Gardez-le pour l'assistance, ou "
+                               "effacez-le une fois les résultats vérifiés")
+                    .arg(QDir::toNativeSeparators(record.dir().filePath(name)),
+                         QDir::toNativeSeparators(recordPath));
+    }
+    return told;
+}
+
+// Folders under `source` that this login may not open: a pupil's folder that
+// belongs to another account hides that pupil's rounds.
+QStringList closedFolders(const QString& source) {
+    QStringList closed;
+    QDirIterator it(source, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden,
+                    QDirIterator::Subdirectories);
+    QStringList folders{source};
+    while (it.hasNext())
+        folders << it.next();
+    for (const QString& folder : folders) {
+        const QFileInfo info(folder);
+        if (!info.isSymLink() && (!info.isReadable() || !info.isExecutable()))
+            closed << QStringLiteral("le dossier %1 ne peut pas être ouvert par ce compte : les "
+                                     "résultats qu'il contient ne sont pas lus")
+                          .arg(QDir::toNativeSeparators(folder));
+    }
+    return closed;
+}
+
+} // namespace
 
 QStringList findRecords(const QStringList& sources, QStringList* problems) {
     QStringList files;
@@ -92,7 +137,10 @@ QStringList findRecords(const QStringList& sources, QStringList* problems) {
             std::sort(found.begin(), found.end());
             for (const QString& f : found)
                 add(f);
-            if (found.isEmpty() && problems)
+            const QStringList closed = closedFolders(source);
+            if (problems)
+                *problems << closed;
+            if (found.isEmpty() && closed.isEmpty() && problems)
                 *problems << QStringLiteral("aucun fichier de résultats (record.sqlite) dans %1")
                                  .arg(QDir::toNativeSeparators(source));
         } else if (info.exists()) {
@@ -160,8 +208,13 @@ ClassRecord readClass(const QStringList& recordFiles, Detail detail, Check check
         }
         case RecordContents::State::Missing:
         case RecordContents::State::Whole:
+            if (QFileInfo(file).size() == 0)
+                result.problems << QStringLiteral("%1 est vide : aucune manche n'y est "
+                                                  "enregistrée")
+                                       .arg(where);
             break;
         }
+        result.problems << setAsideBeside(file);
         std::vector<RoundRecord>& rounds = contents.rounds;
         // Rounds are compared with those of the other records only: within
         // one, each is a round of its own, however alike.

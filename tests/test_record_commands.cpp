@@ -26,9 +26,10 @@ namespace {
 int readAsChild(const QString& record, const QString& csv) {
     QTextStream err(stderr);
     const int exported = exportCsv({record}, csv, err);
-    const ClassRecord results = readClass(findRecords({record}));
+    QStringList problems;
+    const ClassRecord results = readClass(findRecords({record}, &problems));
     std::printf("export %d problems %lld rounds %lld\n", exported,
-                static_cast<long long>(results.problems.size()),
+                static_cast<long long>(problems.size() + results.problems.size()),
                 static_cast<long long>(results.rounds()));
     return 0;
 }
@@ -86,12 +87,15 @@ private slots:
             const QByteArray before = contents(path);
             QString errors;
             QTextStream err(&errors);
-            QCOMPARE(exportCsv({path}, file("tools.csv"), err), 0);
+            // An empty file is no record a game left: it is said, and the
+            // tools do not end as if all were read.
+            QCOMPARE(exportCsv({path}, file("tools.csv"), err), path == v1 ? 0 : 1);
             QCOMPARE(readClass({path}).damaged, false);
             QCOMPARE(contents(path), before);
             QCOMPARE(QFileInfo(path).dir().entryList(QDir::Files), QStringList{"record.sqlite"});
-            // Only what was written, where, and for the teacher's eyes alone.
-            QCOMPARE(errors.count('\n'), 1);
+            // What was written, where, and for the teacher's eyes alone.
+            QCOMPARE(errors.count('\n'), path == v1 ? 1 : 2);
+            QVERIFY2(path == v1 || errors.contains("est vide"), qPrintable(errors));
             QVERIFY2(errors.contains(path == v1 ? "1 manche de 1 élève écrite dans "
                                                 : "0 manche de 0 élève écrite dans ") &&
                          errors.contains(QDir::toNativeSeparators(file("tools.csv"))),
@@ -119,6 +123,14 @@ private slots:
             RecordStore store(path, reports.report);
             QVERIFY(store.writeMany(knownRounds()));
         }
+        // Another pupil's folder, which only its own account may open.
+        const QString closed = shared.filePath("other");
+        {
+            Reports reports;
+            RecordStore store(closed + "/record.sqlite", reports.report);
+            QVERIFY(store.writeMany(knownRounds()));
+        }
+        QFile::setPermissions(closed, QFile::Permissions(0x7700));
         QFile::setPermissions(shared.path(), QFile::Permissions(0x7555));
         QFile::setPermissions(folder, QFile::Permissions(0x5555)); // r-x for all
         QFile::setPermissions(path, QFile::Permissions(0x4444));
@@ -135,7 +147,12 @@ private slots:
             if (status != 0 && said.contains("Permission denied"))
                 QSKIP("the test program cannot be run by the user nobody from where it was built");
             QCOMPARE(status, 0);
-            QVERIFY2(said.contains("export 0 problems 0 rounds 3"), said.constData());
+            // The closed folder is told, and the tools do not end as if all were read.
+            QVERIFY2(said.contains(source == path ? "export 0 problems 0 rounds 3"
+                                                  : "export 1 problems 1 rounds 3"),
+                     said.constData());
+            QVERIFY2(source == path || said.contains("ne peut pas être ouvert par ce compte"),
+                     said.constData());
             QCOMPARE(contents(out + "/results.csv").count('\n'), 4);
             QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{"record.sqlite"});
         }
