@@ -99,7 +99,10 @@ int main(int argc, char** argv) {
     // Closed by the window system rather than the farewell arrow: the round
     // on the line is written all the same.
     recording.observer().programEnding();
+    // The sender's thread uses Qt's SQL drivers: it ends here, before the
+    // application and the drivers' static state go.
     if (sender)
         sender->finish(Recorder::patienceAtEnd);
+    sender.reset();
     return status;
 }

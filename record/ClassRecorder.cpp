@@ -57,9 +57,13 @@ void ClassRecorder::gameEnded() {
 
 void ClassRecorder::programEnding() {
     // Every pupil of the run: those who left may still have a round on its
-    // way to the disk.
+    // way to the disk. All are told first, then waited for together: a
+    // class on a full disk waits patienceAtEnd in all, not once per pupil.
+    const auto deadline = RecordWriter::Clock::now() + Recorder::patienceAtEnd;
     for (auto& [pupil, seat] : seats_)
-        seat.recorder->programEnding();
+        seat.recorder->programEndingBy(deadline);
+    for (auto& [pupil, seat] : seats_)
+        seat.recorder->waitUntil(deadline);
 }
 
 void ClassRecorder::betweenReactions() {

@@ -13,17 +13,27 @@ constexpr auto retryBusy = std::chrono::milliseconds(50);
 constexpr auto retryOther = std::chrono::milliseconds(1000);
 // Rounds other copies left aside are looked for this often.
 constexpr auto leftoverPeriod = std::chrono::seconds(10);
+// What is not written by then is kept aside this long before the deadline
+// its owner waits until: the time to write it beside the record.
+constexpr auto keepAsideTime = std::chrono::milliseconds(150);
 } // namespace
 
 RecordWriter::RecordWriter(RecordStore& store, Written written)
     : store_(store), written_(std::move(written)), spill_(store.path()) {
     store_.interruptWhen(&interrupt_);
-    writer_ = std::thread([this] { writeLoop(); });
-    spiller_ = std::thread([this] { spillLoop(); });
+    writer_.start([this](std::stop_token stop) { writeLoop(stop); });
+    spiller_.start([this](std::stop_token stop) { spillLoop(stop); });
 }
 
 RecordWriter::~RecordWriter() {
-    finish(Clock::duration::zero());
+    {
+        const std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    interrupt_ = true;
+    changed_.notify_all();
+    // The workers' own ends join them: the spiller keeps aside what is
+    // not written yet as it ends.
 }
 
 void RecordWriter::add(RoundRecord round) {
@@ -41,7 +51,7 @@ size_t RecordWriter::waiting() {
     std::unique_lock lock(mutex_);
     const std::uint64_t handed = handed_;
     changed_.wait_for(lock, std::chrono::seconds(60),
-                      [&] { return tried_ >= handed || !writer_.joinable() || stopping_; });
+                      [&] { return tried_ >= handed || stopping_; });
     return queue_.size();
 }
 
@@ -50,35 +60,44 @@ bool RecordWriter::onlyInMemory() {
     return std::any_of(queue_.begin(), queue_.end(), [](const Pending& p) { return !p.spilled; });
 }
 
-void RecordWriter::finish(Clock::duration patience) {
-    if (!writer_.joinable())
-        return;
-    const Clock::time_point deadline = Clock::now() + patience;
+void RecordWriter::stopBy(Clock::time_point deadline) {
     {
-        std::unique_lock lock(mutex_);
-        // Everything in the record, or at least on disk beside it, if that
-        // comes in time; what does not is kept aside when the threads stop.
-        changed_.wait_until(lock, deadline, [&] {
-            return std::all_of(queue_.begin(), queue_.end(),
-                               [](const Pending& p) { return p.spilled; });
-        });
-        stopping_ = true;
+        const std::lock_guard lock(mutex_);
+        const Clock::time_point by = deadline - keepAsideTime;
+        endBy_ = endBy_ ? std::min(*endBy_, by) : by;
     }
-    interrupt_ = true; // a migration under way is rolled back, to be done next time
     changed_.notify_all();
-    writer_.join();
-    spiller_.join();
 }
 
-void RecordWriter::writeLoop() {
+bool RecordWriter::waitUntil(Clock::time_point deadline) {
+    const bool wrote = writer_.waitUntil(deadline);
+    return spiller_.waitUntil(deadline) && wrote;
+}
+
+bool RecordWriter::allKeptAside() const {
+    return std::all_of(queue_.begin(), queue_.end(), [](const Pending& p) { return p.spilled; });
+}
+
+// On the spiller's thread, under the lock: everything in the record, or at
+// least on disk beside it, or the time given is up, or the owner goes.
+void RecordWriter::stopWhenDue(const std::stop_token& stop) {
+    if (stopping_ ||
+        !(stop.stop_requested() || (endBy_ && (Clock::now() >= *endBy_ || allKeptAside()))))
+        return;
+    stopping_ = true;
+    interrupt_ = true; // a migration under way is rolled back, to be done next time
+    changed_.notify_all();
+}
+
+void RecordWriter::writeLoop(const std::stop_token& stop) {
     Clock::time_point nextAttempt = Clock::now();
     Clock::time_point nextLeftovers = Clock::now();
     std::unique_lock lock(mutex_);
     while (!stopping_) {
-        changed_.wait_until(lock, std::min(nextAttempt, nextLeftovers), [&] {
+        changed_.wait_until(lock, stop, std::min(nextAttempt, nextLeftovers), [&] {
             return stopping_ || kicked_ || (!queue_.empty() && Clock::now() >= nextAttempt);
         });
-        if (stopping_)
+        if (stopping_ || stop.stop_requested())
             break;
         kicked_ = false;
         const std::uint64_t handed = handed_;
@@ -140,9 +159,10 @@ void RecordWriter::writeLeftovers() {
         written_(store_.path());
 }
 
-void RecordWriter::spillLoop() {
+void RecordWriter::spillLoop(const std::stop_token& stop) {
     std::unique_lock lock(mutex_);
     for (;;) {
+        stopWhenDue(stop);
         const bool stopping = stopping_;
         // Rounds that waited too long, and rounds written since they were kept aside.
         std::vector<Pending> toSpill;
@@ -178,8 +198,11 @@ void RecordWriter::spillLoop() {
             return;
         // A round handed over meanwhile has a time of its own to be kept aside by.
         const std::uint64_t seen = handed_;
-        changed_.wait_until(lock, std::min(nextDue, Clock::now() + std::chrono::seconds(1)), [&] {
-            return stopping_ || !writtenSpilled_.empty() || handed_ != seen;
+        const Clock::time_point wake =
+            std::min({nextDue, Clock::now() + std::chrono::seconds(1), endBy_.value_or(nextDue)});
+        changed_.wait_until(lock, stop, wake, [&] {
+            return stopping_ || !writtenSpilled_.empty() || handed_ != seen ||
+                   (endBy_ && allKeptAside());
         });
     }
 }

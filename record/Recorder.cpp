@@ -71,6 +71,12 @@ void Recorder::seatLeft() {
 }
 
 void Recorder::programEnding() {
+    const auto deadline = RecordWriter::Clock::now() + patienceAtEnd;
+    programEndingBy(deadline);
+    waitUntil(deadline);
+}
+
+void Recorder::programEndingBy(RecordWriter::Clock::time_point deadline) {
     if (ended_)
         return;
     endRound(Ending::ProgramEnd);
@@ -78,7 +84,11 @@ void Recorder::programEnding() {
     // The windows are gone already: the last rounds may wait a moment for
     // the record; those it cannot take by then are kept beside it.
     if (writer_)
-        writer_->finish(patienceAtEnd);
+        writer_->stopBy(deadline);
+}
+
+bool Recorder::waitUntil(RecordWriter::Clock::time_point deadline) {
+    return !writer_ || writer_->waitUntil(deadline);
 }
 
 void Recorder::endRound(Ending ending) {

@@ -27,6 +27,13 @@ public:
     void guessJudged(const RoundState& state, const std::string& answer, Verdict verdict) override;
     void gaveUp(const RoundState& state) override;
     void gameEnded() override;
+    // The round on the line ends and the writer is told to end by
+    // `deadline`; returns at once. A class's recorders are all told, then
+    // waited for together (waitUntil).
+    void programEndingBy(RecordWriter::Clock::time_point deadline);
+    // Whether the writer has ended by `deadline`.
+    bool waitUntil(RecordWriter::Clock::time_point deadline);
+    // Both, with patienceAtEnd.
     void programEnding() override;
     void betweenReactions() override;
 

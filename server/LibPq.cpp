@@ -24,7 +24,11 @@ const LibPq* libPq() {
                          find(library, "PQconninfoFree", functions.conninfoFree) &&
                          find(library, "PQfreemem", functions.freemem) &&
                          find(library, "PQstatus", functions.status) &&
-                         find(library, "PQsocket", functions.socket);
+                         find(library, "PQsocket", functions.socket) &&
+                         find(library, "PQconnectStart", functions.connectStart) &&
+                         find(library, "PQconnectPoll", functions.connectPoll) &&
+                         find(library, "PQerrorMessage", functions.errorMessage) &&
+                         find(library, "PQfinish", functions.finish);
         return all ? &functions : nullptr;
     }();
     return loaded;

@@ -14,6 +14,11 @@ struct LibPq {
     void (*freemem)(void* ptr);
     ConnStatusType (*status)(const PGconn* conn);
     int (*socket)(const PGconn* conn);
+    // A connection made without blocking, that can be given up on.
+    PGconn* (*connectStart)(const char* conninfo);
+    PostgresPollingStatusType (*connectPoll)(PGconn* conn);
+    char* (*errorMessage)(const PGconn* conn);
+    void (*finish)(PGconn* conn);
 };
 
 // Null when libpq cannot be loaded (the driver's package is missing).

@@ -2,16 +2,16 @@
 
 #include "RecordStore.h"
 #include "ServerConfig.h"
+#include "Worker.h"
 
 #include <chrono>
 #include <functional>
-#include <memory>
 #include <vector>
 
 namespace quiltaro {
 
 // The class's rounds on the server, kept up to date while the class plays,
-// for a teacher's view: a thread of its own reads every round once, then
+// for a teacher's view: a thread of its own (a Worker) reads every round once, then
 // every `period` the rounds that arrived since, and tells `update` on that
 // thread, which the view can do its own sums on before it hands them to the
 // user-interface thread. The view never waits for the server.
@@ -28,8 +28,7 @@ public:
     ServerClassFeed& operator=(const ServerClassFeed&) = delete;
 
 private:
-    struct State;
-    std::shared_ptr<State> state_;
+    Worker worker_;
 };
 
 } // namespace quiltaro

@@ -9,7 +9,11 @@
 #include <QVariant>
 
 #include "LibPq.h"
+#include "ServerReach.h"
+
+#include <sys/eventfd.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 namespace quiltaro {
 
@@ -30,17 +34,14 @@ ServerConnection::ServerConnection(QString conninfo, Timeouts timeouts)
     : conninfo_(std::move(conninfo)), timeouts_(timeouts),
       name_(QStringLiteral("quiltaro-server-") +
             QUuid::createUuid().toString(QUuid::WithoutBraces)) {
-    watchdog_ = std::thread([this] { watch(); });
+    wake_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    watchdog_.start([this](std::stop_token stop) { watch(stop); });
 }
 
 ServerConnection::~ServerConnection() {
     close();
-    {
-        const std::lock_guard lock(mutex_);
-        stopping_ = true;
-    }
-    changed_.notify_all();
-    watchdog_.join();
+    if (wake_ >= 0)
+        ::close(wake_);
 }
 
 QSqlDatabase ServerConnection::database() const {
@@ -89,10 +90,33 @@ bool ServerConnection::open() {
         options << key + QLatin1Char('=') + quoted(value);
     }
     db.setConnectOptions(options.join(QLatin1Char(' ')));
+    QStringList all;
+    for (const auto& [key, value] : params)
+        all << key + QLatin1Char('=') + quoted(value);
+    if (!connect(all.join(QLatin1Char(' ')), params["connect_timeout"].toInt()))
+        return false;
     if (!db.open())
         return failed(db.lastError());
     open_ = true;
     return true;
+}
+
+bool ServerConnection::connect(const QString& conninfo, int seconds) {
+    // libpq's connect_timeout, which a connection that never blocks keeps
+    // itself; 0 waits for ever, under 2 is 2, as libpq has it.
+    const auto deadline =
+        seconds > 0 ? std::chrono::steady_clock::now() + std::chrono::seconds(std::max(seconds, 2))
+                    : std::chrono::steady_clock::time_point::max();
+    QString error;
+    const Reach reach = reachServer(conninfo, deadline, wake_, &error);
+    if (reach == Reach::Answered)
+        return true;
+    {
+        const std::lock_guard lock(mutex_);
+        cut_ = reach == Reach::Cut;
+    }
+    return failed(
+        QSqlError(QStringLiteral("Unable to connect"), error, QSqlError::ConnectionError));
 }
 
 void ServerConnection::close() {
@@ -197,7 +221,12 @@ QString ServerConnection::describe(const QSqlError& error, bool cut) {
 void ServerConnection::interrupt() {
     {
         const std::lock_guard lock(mutex_);
+        interrupted_ = true;
         deadline_ = std::chrono::steady_clock::now();
+    }
+    const std::uint64_t one = 1;
+    if (wake_ >= 0 && ::write(wake_, &one, sizeof one) < 0) {
+        // Only a counter at its maximum refuses: readable all the same.
     }
     changed_.notify_all();
 }
@@ -220,7 +249,9 @@ void ServerConnection::arm() {
         if (armed_++ == 0)
             cut_ = false;
         socket_ = conn && libPq() ? libPq()->socket(conn) : -1;
-        deadline_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeouts_.cutMs);
+        deadline_ = std::chrono::steady_clock::now() +
+                    (interrupted_ ? std::chrono::milliseconds(0)
+                                  : std::chrono::milliseconds(timeouts_.cutMs));
     }
     changed_.notify_all();
 }
@@ -231,15 +262,17 @@ void ServerConnection::disarm() {
         socket_ = -1;
 }
 
-void ServerConnection::watch() {
+void ServerConnection::watch(const std::stop_token& stop) {
     std::unique_lock lock(mutex_);
-    while (!stopping_) {
+    while (!stop.stop_requested()) {
         if (socket_ < 0) {
-            changed_.wait(lock);
+            changed_.wait(lock, stop, [&] { return socket_ >= 0; });
             continue;
         }
         if (std::chrono::steady_clock::now() < deadline_) {
-            changed_.wait_until(lock, deadline_);
+            const auto until = deadline_; // armed again, or interrupted: a new one
+            changed_.wait_until(lock, stop, until,
+                                [&] { return socket_ < 0 || deadline_ != until; });
             continue;
         }
         // The statement's socket is still libpq's while it is armed: the

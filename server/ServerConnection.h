@@ -1,12 +1,14 @@
 #pragma once
 
+#include "Worker.h"
+
 #include <QSqlDatabase>
 #include <QString>
 
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
-#include <thread>
+#include <stop_token>
 
 class QSqlError;
 class QSqlQuery;
@@ -15,11 +17,12 @@ struct pg_conn;
 namespace quiltaro {
 
 // One connection to the class's server, through Qt's PostgreSQL driver, used
-// by the thread that opened it. Nothing on it can wait long: libpq gives up
-// connecting after connect_timeout, the server cancels a statement after
+// by the thread that opened it. Nothing on it can wait long: connecting
+// gives up after connect_timeout, the server cancels a statement after
 // statement_timeout, and a statement the server does not answer at all (it
-// is stopped, or the network dropped) is cut from this side: a watchdog
-// shuts the socket down once its deadline has passed.
+// is stopped, or the network dropped) is cut from this side: a watchdog (a
+// Worker) shuts the socket down once its deadline has passed. interrupt()
+// cuts both at once, for a thread asked to stop.
 class ServerConnection {
 public:
     struct Timeouts {
@@ -71,7 +74,9 @@ public:
     // Reports a failure seen on a query of this connection; always false.
     bool failedWith(const QSqlError& error) { return failed(error); }
 
-    // From any thread: cuts the statement under way, if any, at once.
+    // From any thread: cuts the statement or the connection attempt under
+    // way, if any, at once, and every one after: the connection's owner
+    // is stopping.
     void interrupt();
 
     // The French reason for a failure of the driver or the server.
@@ -80,7 +85,8 @@ public:
 private:
     bool failed(const QSqlError& error);
     pg_conn* handle() const;
-    void watch();
+    bool connect(const QString& conninfo, int seconds);
+    void watch(const std::stop_token& stop);
     void arm();
     void disarm();
 
@@ -90,14 +96,16 @@ private:
     bool open_ = false;
     QString problem_, detail_, sqlState_;
 
+    int wake_ = -1; // an eventfd, readable once interrupted
+
     std::mutex mutex_;
-    std::condition_variable changed_;
-    int socket_ = -1; // while a statement runs
-    int armed_ = 0;   // watches in force, on this connection's thread
+    std::condition_variable_any changed_; // with the watchdog's stop token
+    int socket_ = -1;                     // while a statement runs
+    int armed_ = 0;                       // watches in force, on this connection's thread
     std::chrono::steady_clock::time_point deadline_;
     bool cut_ = false;
-    bool stopping_ = false;
-    std::thread watchdog_;
+    bool interrupted_ = false;
+    Worker watchdog_; // last: it goes first, before what it uses
 };
 
 } // namespace quiltaro

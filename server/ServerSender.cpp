@@ -2,7 +2,6 @@
 
 #include "Pupils.h"
 #include "RecordStore.h"
-#include "Recorder.h"
 #include "ServerClassList.h"
 #include "ServerConnection.h"
 #include "ServerRounds.h"
@@ -16,7 +15,7 @@
 #include <map>
 #include <mutex>
 #include <set>
-#include <thread>
+#include <stop_token>
 
 namespace quiltaro {
 
@@ -31,15 +30,10 @@ struct ServerSender::State {
     ServerSettings settings;
     Sink sink;
     std::mutex mutex;
-    std::condition_variable changed;
-    std::set<QString> toLook; // records that may have rounds to send
-    bool stopping = false;
-    bool ending = false;  // finish() waits: one last try of what failed
-    bool done = false;    // the thread has ended
-    bool drained = false; // the last pass had nothing left to send
-    long long sent = 0;
-    ServerConnection* connection = nullptr; // while the thread runs
-    std::set<QString> told;                 // problems told already
+    std::condition_variable_any changed; // with the worker's stop token
+    std::set<QString> toLook;            // records that may have rounds to send
+    bool ending = false;                 // finish(): one last try, then the thread ends
+    std::set<QString> told;              // problems told already
 
     void tell(const QString& problem) {
         if (!told.insert(problem).second)
@@ -52,19 +46,18 @@ struct ServerSender::State {
 };
 
 ServerSender::ServerSender(ServerSettings settings, QStringList records, Sink sink)
-    : state_(std::make_shared<State>()) {
+    : state_(std::make_unique<State>()) {
     state_->settings = std::move(settings);
     state_->sink =
         sink ? std::move(sink)
              : Sink([](const QString& text) { std::fprintf(stderr, "%s\n", qPrintable(text)); });
     for (const QString& record : records)
         state_->toLook.insert(record);
-    std::thread(run, state_).detach();
+    worker_.start([s = state_.get()](std::stop_token stop) { run(*s, stop); });
 }
 
-ServerSender::~ServerSender() {
-    finish(std::chrono::milliseconds::zero());
-}
+// The worker's own end stops it, cutting what it waits for, and joins it.
+ServerSender::~ServerSender() = default;
 
 QStringList ServerSender::localRecords() {
     QStringList records{RecordStore::defaultPath()};
@@ -75,52 +68,27 @@ QStringList ServerSender::localRecords() {
     return records;
 }
 
-std::unique_ptr<ServerSender> ServerSender::follow(Recorder& recorder, Sink sink) {
-    ServerSettings settings = readServerSettings();
-    if (!settings.configured())
-        return nullptr;
-    auto sender =
-        std::make_unique<ServerSender>(std::move(settings), localRecords(), std::move(sink));
-    recorder.whenWritten([to = sender.get()](const QString& path) { to->roundWritten(path); });
-    return sender;
-}
-
 void ServerSender::roundWritten(const QString& recordPath) {
     {
         const std::lock_guard lock(state_->mutex);
         state_->toLook.insert(recordPath);
-        state_->drained = false;
     }
     state_->changed.notify_all();
 }
 
-long long ServerSender::sent() const {
-    const std::lock_guard lock(state_->mutex);
-    return state_->sent;
-}
-
-bool ServerSender::drained(std::chrono::milliseconds timeout) {
-    std::unique_lock lock(state_->mutex);
-    return state_->changed.wait_for(lock, timeout, [&] {
-        return state_->drained || state_->done;
-    }) && state_->drained;
-}
-
 void ServerSender::finish(std::chrono::milliseconds patience) {
-    State& s = *state_;
-    std::unique_lock lock(s.mutex);
-    if (s.stopping)
-        return;
-    s.ending = true;
-    s.changed.notify_all();
-    s.changed.wait_for(lock, patience, [&] { return s.drained || s.done; });
-    s.stopping = true;
-    if (s.connection)
-        s.connection->interrupt();
-    s.changed.notify_all();
-    // A thread still connecting (libpq's connect timeout) is not waited for:
-    // it holds its state, and ends with the program.
-    s.changed.wait_for(lock, std::chrono::milliseconds(300), [&] { return s.done; });
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    {
+        const std::lock_guard lock(state_->mutex);
+        state_->ending = true;
+    }
+    state_->changed.notify_all();
+    // Stopped a little before the deadline if the last try is not over: the
+    // connection, its attempt to connect or its statement, is cut at once.
+    if (!worker_.waitUntil(deadline - stopTime)) {
+        worker_.requestStop();
+        worker_.join();
+    }
 }
 
 namespace {
@@ -136,92 +104,87 @@ QString pupilOf(const QString& recordPath) {
 
 } // namespace
 
-void ServerSender::run(std::shared_ptr<State> state) {
-    State& s = *state;
-    {
-        ServerConnection server(s.settings.conninfo);
-        std::map<QString, std::unique_ptr<UnsentRounds>> records;
-        bool listFresh = false;
-        std::unique_lock lock(s.mutex);
-        s.connection = &server;
-        // Without anything to retry, woken by the next round only.
-        const auto idle = std::chrono::hours(1);
-        auto nextTry = std::chrono::steady_clock::now() + idle;
-        // Records that failed, looked at again with the next round or at nextTry.
-        std::set<QString> again;
-        while (!s.stopping) {
-            s.changed.wait_until(lock, nextTry, [&] {
-                return s.stopping || !s.toLook.empty() || (s.ending && !again.empty());
-            });
-            if (s.stopping)
-                break;
-            std::set<QString> toLook;
-            toLook.swap(s.toLook);
-            toLook.insert(again.begin(), again.end());
-            again.clear();
-            bool failed = false; // the server did not take a round
-            bool held = false;   // the record could not be marked (another copy writes)
-            lock.unlock();
-            for (const QString& path : toLook) {
-                auto& unsent = records[path];
-                if (!unsent)
-                    unsent = std::make_unique<UnsentRounds>(path, pupilOf(path));
-                for (bool more = true; more && !failed && !held;) {
-                    const auto rounds = unsent->next(batch);
-                    more = rounds.size() == static_cast<size_t>(batch);
-                    for (const UnsentRounds::Unsent& u : rounds) {
-                        const bool sent = sendRound(server, u.round, s.settings.className);
-                        if (!sent && !refusedForGood(server)) {
-                            failed = true;
-                            break;
-                        }
-                        if (!sent) {
-                            // A round the server will never take must not
-                            // hold back those after it.
-                            const std::lock_guard told(s.mutex);
-                            s.tell(server.problem());
-                        }
-                        {
-                            const std::lock_guard counted(s.mutex);
-                            ++s.sent;
-                        }
-                        // Unmarked, the round would be read and sent again
-                        // at once, and again: later, rather.
-                        if (!unsent->markSent(u.id, !sent)) {
-                            held = true;
-                            break;
-                        }
-                    }
-                    const std::lock_guard stop(s.mutex);
-                    if (s.stopping)
-                        more = false;
+// One look at `toLook`: every unsent round of those records is sent, until
+// the server fails, a record cannot be marked, or the thread is stopped.
+ServerSender::Pass ServerSender::sendPass(State& s, ServerConnection& server, Records& records,
+                                          const std::set<QString>& toLook,
+                                          const std::stop_token& stop) {
+    Pass pass;
+    for (const QString& path : toLook) {
+        auto& unsent = records[path];
+        if (!unsent)
+            unsent = std::make_unique<UnsentRounds>(path, pupilOf(path));
+        for (bool more = true; more && !pass.failed && !pass.held && !stop.stop_requested();) {
+            const auto rounds = unsent->next(batch);
+            more = rounds.size() == static_cast<size_t>(batch);
+            for (const UnsentRounds::Unsent& u : rounds) {
+                const bool sent = sendRound(server, u.round, s.settings.className);
+                if (!sent && !refusedForGood(server)) {
+                    pass.failed = true;
+                    break;
+                }
+                if (!sent) {
+                    // A round the server will never take must not hold
+                    // back those after it.
+                    const std::lock_guard told(s.mutex);
+                    s.tell(server.problem());
+                }
+                // Unmarked, the round would be read and sent again at
+                // once, and again: later, rather.
+                if (!unsent->markSent(u.id, !sent)) {
+                    pass.held = true;
+                    break;
                 }
             }
-            if (!failed && !listFresh)
-                listFresh = refreshClassListCopy(server, s.settings.className) ||
-                            server.sqlState() == QLatin1String("42501");
-            lock.lock();
-            if (failed || held) {
-                if (failed)
-                    s.tell(server.problem());
-                // Looked at again at the next round, or after a while.
-                again = std::move(toLook);
-                nextTry = std::chrono::steady_clock::now() +
-                          (failed ? retryAfter : std::chrono::seconds(1));
-                s.drained = false;
-            } else {
-                nextTry = std::chrono::steady_clock::now() + idle;
-                s.drained = s.toLook.empty();
-            }
-            s.changed.notify_all();
         }
-        s.connection = nullptr;
-        lock.unlock();
-        records.clear();
     }
-    const std::lock_guard lock(s.mutex);
-    s.done = true;
-    s.changed.notify_all();
+    return pass;
+}
+
+void ServerSender::run(State& s, const std::stop_token& stop) {
+    ServerConnection server(s.settings.conninfo);
+    // A stop cuts what the connection waits for: connecting, or a statement.
+    const std::stop_callback cut(stop, [&server] { server.interrupt(); });
+    Records records;
+    bool listFresh = false;
+    std::unique_lock lock(s.mutex);
+    // Without anything to retry, woken by the next round only.
+    const auto idle = std::chrono::hours(1);
+    auto nextTry = std::chrono::steady_clock::now() + idle;
+    // Records that failed, looked at again with the next round or at nextTry.
+    std::set<QString> again;
+    for (;;) {
+        s.changed.wait_until(lock, stop, nextTry, [&] { return !s.toLook.empty() || s.ending; });
+        const bool last = s.ending;
+        std::set<QString> toLook;
+        toLook.swap(s.toLook);
+        toLook.insert(again.begin(), again.end());
+        again.clear();
+        if (stop.stop_requested() || (last && toLook.empty()))
+            break;
+        lock.unlock();
+        const Pass pass = sendPass(s, server, records, toLook, stop);
+        if (!pass.failed && !listFresh && !stop.stop_requested())
+            listFresh = refreshClassListCopy(server, s.settings.className) ||
+                        server.sqlState() == QLatin1String("42501");
+        lock.lock();
+        if (stop.stop_requested())
+            break; // cut from this side: nothing to tell
+        if (pass.failed)
+            s.tell(server.problem());
+        if (last)
+            break; // what was not sent goes at the next start
+        if (pass.failed || pass.held) {
+            // Looked at again at the next round, or after a while.
+            again = std::move(toLook);
+            nextTry = std::chrono::steady_clock::now() +
+                      (pass.failed ? retryAfter : std::chrono::seconds(1));
+        } else {
+            nextTry = std::chrono::steady_clock::now() + idle;
+        }
+    }
+    lock.unlock();
+    records.clear(); // the records' connections, before the server's
 }
 
 } // namespace quiltaro

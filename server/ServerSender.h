@@ -1,20 +1,26 @@
 #pragma once
 
 #include "ServerConfig.h"
+#include "Worker.h"
 
 #include <QString>
 #include <QStringList>
 
 #include <chrono>
 #include <functional>
+#include <map>
 #include <memory>
+#include <set>
+#include <stop_token>
 
 namespace quiltaro {
 
-class Recorder;
+class ServerConnection;
+class UnsentRounds;
 
 // Sends the rounds of this computer's records to the class's server, on a
-// thread of its own, after the record's writer has them on disk: the game
+// thread of its own (a Worker), after the record's writer has them on disk:
+// the game
 // never waits for the network, whether the server is slow, stopped or
 // unreachable. The records mark what was sent; what was not is sent at the
 // next round, or at the next start. At start it also refreshes the copy of
@@ -26,33 +32,36 @@ public:
     // those of the class's pupils). Failures are told once each, in French,
     // to `sink` (standard error by default), never with the password.
     ServerSender(ServerSettings settings, QStringList records, Sink sink = {});
-    ~ServerSender(); // as finish(), with no time to wait
+    ~ServerSender(); // stops at once, cutting what the thread waits for
     ServerSender(const ServerSender&) = delete;
     ServerSender& operator=(const ServerSender&) = delete;
 
     // A round was written into the record at `recordPath`: send what it has
     // not sent yet. Returns at once; from any thread.
     void roundWritten(const QString& recordPath);
-    // Waits up to `patience` for what is unsent to be sent, then stops. A
-    // thread still waiting on the network then is left to end with the program.
+    // Gives what is unsent one last try, then the thread ends; by
+    // `patience`, when it is stopped, cutting the connection. The thread
+    // has ended when this returns: the program ends it before Qt's SQL
+    // drivers go.
     void finish(std::chrono::milliseconds patience);
-
-    // For tests and the benchmark: rounds sent in this run, and whether the
-    // last pass found nothing left to send, within `timeout`.
-    long long sent() const;
-    bool drained(std::chrono::milliseconds timeout);
 
     // The records of this computer: the login's own, and each listed pupil's.
     static QStringList localRecords();
-    // With a server in the configuration, a sender that the recorder tells
-    // of every round it writes, looking at this computer's records at once;
-    // null without one. It must outlive the recorder's writer.
-    static std::unique_ptr<ServerSender> follow(Recorder& recorder, Sink sink = {});
 
 private:
     struct State;
-    static void run(std::shared_ptr<State> state);
-    std::shared_ptr<State> state_;
+    struct Pass {
+        bool failed = false; // the server did not take a round
+        bool held = false;   // a record could not be marked (another copy writes)
+    };
+    using Records = std::map<QString, std::unique_ptr<UnsentRounds>>;
+    // The time a stopped thread is given to see its connection cut.
+    static constexpr std::chrono::milliseconds stopTime{100};
+    static void run(State& s, const std::stop_token& stop);
+    static Pass sendPass(State& s, ServerConnection& server, Records& records,
+                         const std::set<QString>& toLook, const std::stop_token& stop);
+    std::unique_ptr<State> state_;
+    Worker worker_; // after the state it uses: it goes first
 };
 
 } // namespace quiltaro

@@ -1,6 +1,7 @@
 // The record against a hostile disk: full, size-limited, damaged byte by
 // byte, without shared memory; and a file kept private.
 #include "ClassRecord.h"
+#include "ClassRecorder.h"
 #include "Export.h"
 #include "Forgetting.h"
 #include "RecordChecks.h"
@@ -11,6 +12,7 @@
 #include "SampleRecord.h"
 #include "SuiteFolder.h"
 
+#include <QElapsedTimer>
 #include <QtTest>
 
 #include <csignal>
@@ -24,22 +26,6 @@ using namespace quiltaro;
 using namespace quiltaro::test;
 
 namespace {
-
-// A filesystem mounted for one test, and unmounted whatever happens.
-struct Mount {
-    QString point;
-    QStringList unmount;
-    bool mounted = false;
-    Mount(const QString& program, const QStringList& arguments, QString at, QStringList undo)
-        : point(std::move(at)), unmount(std::move(undo)) {
-        QDir().mkpath(point);
-        mounted = run(program, arguments + QStringList{point}) == 0;
-    }
-    ~Mount() {
-        if (mounted)
-            run(unmount.first(), unmount.mid(1) + QStringList{point});
-    }
-};
 
 // A pupil's game, as the rules tell it: rounds won at the first guess.
 struct Pupil {
@@ -104,6 +90,37 @@ private slots:
         pupil.playRound();
         QCOMPARE(recorder.waiting(), size_t(0));
         QCOMPARE(roundsIn(path), before + 5);
+    }
+
+    // A class on a full disk: no pupil's rounds can be written, nor kept
+    // aside. Every writer is told to stop, then all are waited for together:
+    // the end waits its patience once, not once per pupil.
+    void aClassOnAFullDiskEndsInOneWait() {
+        Mount tmpfs("mount", {"-t", "tmpfs", "-o", "size=1m", "tmpfs"}, file("class"), {"umount"});
+        if (!tmpfs.mounted)
+            QSKIP("mounting a tmpfs needs root (CI runs as root)");
+        const QStringList pupils{"Ana", "Bilal", "Chloé"};
+        auto pathOf = [&](const QString& pupil) {
+            return file("class/" + pupil + "/record.sqlite");
+        };
+        for (const QString& pupil : pupils) {
+            Reports reports;
+            RecordStore store(pathOf(pupil), reports.report);
+            QVERIFY(store.writeMany(twentyGames()));
+        }
+        QVERIFY(run("dd", {"if=/dev/zero", "of=" + file("class/filler"), "bs=4k"}) != 0);
+        Reports reports;
+        ClassRecorder recorders(reports.report, pathOf);
+        for (const QString& pupil : pupils) {
+            recorders.choose(pupil);
+            Pupil(*recorders.recorderOf(pupil)).playRound();
+            QCOMPARE(recorders.recorderOf(pupil)->waiting(), size_t(1));
+        }
+        QElapsedTimer ending;
+        ending.start();
+        recorders.programEnding();
+        qInfo("three pupils' writers ended in %lld ms", ending.elapsed());
+        QVERIFY2(ending.elapsed() < 2000, qPrintable(QString::number(ending.elapsed())));
     }
 
     // A file-size limit (a quota, as far as the process can tell) is one

@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QSqlDatabase>
@@ -138,6 +139,22 @@ inline int run(const QString& program, const QStringList& arguments, QByteArray*
 // made, a big record migrated): in the child process the suite starts with
 // `--holding PATH MS`, holds the record's write lock for MS milliseconds
 // once it has said so on its standard output.
+// A filesystem mounted for one test, and unmounted whatever happens.
+struct Mount {
+    QString point;
+    QStringList unmount;
+    bool mounted = false;
+    Mount(const QString& program, const QStringList& arguments, QString at, QStringList undo)
+        : point(std::move(at)), unmount(std::move(undo)) {
+        QDir().mkpath(point);
+        mounted = run(program, arguments + QStringList{point}) == 0;
+    }
+    ~Mount() {
+        if (mounted)
+            run(unmount.first(), unmount.mid(1) + QStringList{point});
+    }
+};
+
 inline int copyHoldingTheRecord(const QString& path, int ms) {
     int result = 1;
     {
