@@ -160,6 +160,8 @@ void RecordWriter::writeLeftovers() {
 }
 
 void RecordWriter::spillLoop(const std::stop_token& stop) {
+    // While the disk still has room: the rounds of a disk that fills go there.
+    spill_.reserve();
     std::unique_lock lock(mutex_);
     for (;;) {
         stopWhenDue(stop);
@@ -194,8 +196,11 @@ void RecordWriter::spillLoop(const std::stop_token& stop) {
         }
         if (!spilled.empty())
             changed_.notify_all();
-        if (stopping)
+        if (stopping) {
+            lock.unlock();
+            spill_.release();
             return;
+        }
         // A round handed over meanwhile has a time of its own to be kept aside by.
         const std::uint64_t seen = handed_;
         const Clock::time_point wake =

@@ -19,6 +19,10 @@ void Recorder::gameStarted() {
     // and pressed "commencer" again) goes on, in the game it began in; the
     // rounds after it belong to the new game.
     beginGame();
+    // Started with the game, so that the record is opened and room kept on
+    // disk for its rounds before the first one ends.
+    if (!writer_)
+        writer_.emplace(store_, written_);
 }
 
 void Recorder::roundGenerated(const RoundState& s) {

@@ -8,6 +8,7 @@
 #include <QJsonObject>
 #include <QUuid>
 
+#include <cerrno>
 #include <map>
 
 #include <fcntl.h>
@@ -95,21 +96,53 @@ bool writeAll(int fd, const QByteArray& bytes) {
 Spill::Spill(QString recordPath) : recordPath_(std::move(recordPath)) {}
 
 Spill::~Spill() {
+    release();
+}
+
+void Spill::release() {
+    if (fd_ < 0)
+        return;
+    // Everything is in the record: the file and its room have nothing left to keep.
+    if (unwritten_.empty())
+        QFile::remove(path_);
+    ::close(fd_);
+    fd_ = -1;
+    unwritten_.clear();
+}
+
+bool Spill::reserve() {
     if (fd_ >= 0)
-        ::close(fd_);
+        return true;
+    // Made under a name other copies do not look for, and locked, before it
+    // takes the name they do: a copy that looks meanwhile can neither take
+    // the empty file for one left behind nor remove it.
+    const QString id = QUuid::createUuid().toString(QUuid::Id128).left(12);
+    const QString making = recordPath_ + QStringLiteral(".reserve-") + id;
+    const int fd = ::open(QFile::encodeName(making).constData(),
+                          O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    const QString path = recordPath_ + QStringLiteral(".attente-") + id;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno != ENOLCK) {
+        ::close(fd);
+        QFile::remove(making);
+        return false;
+    }
+    // The room the rounds will take, taken now while the disk has it: a
+    // disk that fills later still takes them, up to this much.
+    ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, reservedRoom);
+    if (::rename(QFile::encodeName(making).constData(), QFile::encodeName(path).constData()) != 0) {
+        ::close(fd);
+        QFile::remove(making);
+        return false;
+    }
+    fd_ = fd;
+    path_ = path;
+    return true;
 }
 
 bool Spill::add(std::uint64_t id, const RoundRecord& round) {
-    if (fd_ < 0) {
-        path_ = recordPath_ + QStringLiteral(".attente-") +
-                QUuid::createUuid().toString(QUuid::Id128).left(12);
-        fd_ = ::open(QFile::encodeName(path_).constData(),
-                     O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0600);
-        if (fd_ < 0)
-            return false;
-        ::flock(fd_, LOCK_EX | LOCK_NB); // ours while this copy runs
-    }
-    if (!writeAll(fd_, line(id, round)))
+    if (!reserve() || !writeAll(fd_, line(id, round)))
         return false;
     unwritten_.insert(id);
     return true;
@@ -118,16 +151,10 @@ bool Spill::add(std::uint64_t id, const RoundRecord& round) {
 void Spill::written(std::uint64_t id) {
     if (fd_ < 0 || unwritten_.erase(id) == 0)
         return;
-    if (!unwritten_.empty()) {
-        writeAll(fd_, QJsonDocument(QJsonObject{{"written", QString::number(id)}})
-                              .toJson(QJsonDocument::Compact) +
-                          '\n');
-        return;
-    }
-    // Everything is in the record: the file has nothing left to keep.
-    QFile::remove(path_);
-    ::close(fd_);
-    fd_ = -1;
+    // Marked, not removed: the file keeps its room for the rounds to come.
+    writeAll(fd_, QJsonDocument(QJsonObject{{"written", QString::number(id)}})
+                          .toJson(QJsonDocument::Compact) +
+                      '\n');
 }
 
 std::vector<Spill::Leftover> Spill::leftovers(const QString& recordPath) {

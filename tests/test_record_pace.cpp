@@ -149,6 +149,8 @@ private slots:
         // they are may count one of them twice or not at all.
         QTRY_COMPARE_WITH_TIMEOUT(keptAside(path), size_t(0), 15000);
         QTRY_COMPARE_WITH_TIMEOUT(readRecord(path).rounds.size(), size_t(3 + 5 + 1), 15000);
+        // This copy's own file keeps room for its rounds while it runs.
+        recorder.programEnding();
         QCOMPARE(QDir(folder()).entryList({"held.sqlite.attente-*"}), QStringList());
         QVERIFY(reports.texts.isEmpty());
     }
