@@ -131,7 +131,7 @@ private slots:
         QCOMPARE(f.gamesThisWeek, 1);
         QCOMPARE(f.roundsThisWeek, 4);
         QCOMPARE(f.highestScore, 5);
-        QCOMPARE(f.highestLevel(), 1);
+        QCOMPARE(f.highestLevel, 1);
         // Whole numbers: 4 + 8 + 6 (given up) + 5 + 3 tries for 4 numbers found.
         QCOMPARE(f.levels[0].tries, 26);
         QCOMPARE(f.levels[0].found, 4);
