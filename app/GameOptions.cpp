@@ -64,7 +64,8 @@ Options parseOptions(const QStringList& arguments) {
     const QCommandLineOption setupServer(QStringLiteral("setup-server"), QString(),
                                          QStringLiteral("CONNEXION"));
     const QCommandLineOption checkServer(QStringLiteral("check-server"));
-    parser.addOptions({results, exportCsv, forget, help, version, setupServer, checkServer});
+    const QCommandLineOption level(QStringLiteral("niveau"), QString(), QStringLiteral("NIVEAU"));
+    parser.addOptions({results, exportCsv, forget, help, version, setupServer, checkServer, level});
     for (const char* name : qtOptionsWithValue)
         parser.addOption(QCommandLineOption(QLatin1String(name), QString(), QStringLiteral("v")));
     for (const char* name : qtFlags)
@@ -124,6 +125,16 @@ Options parseOptions(const QStringList& arguments) {
                                   ? QStringLiteral("(masqué)")
                                   : argument));
     }
+    if (parser.isSet(level)) {
+        const QString value = parser.values(level).constLast();
+        options.level = parseLevel(value.toStdString());
+        if (parser.values(level).size() > 1 || options.mode != Options::Mode::Play)
+            return wrong(QStringLiteral("--niveau ne va qu'avec le jeu, une seule fois."));
+        if (!options.level)
+            return wrong(QStringLiteral("niveau inconnu : « %1 » ; entiers, dixiemes, centiemes, "
+                                        "ou deux d'entre eux comme entiers-dixiemes.")
+                             .arg(value));
+    }
     if (options.mode == Options::Mode::ExportCsv) {
         options.file = parser.value(exportCsv);
         if (options.file.isEmpty())
@@ -145,6 +156,11 @@ QString usage() {
                "Encadrer un nombre sur une droite graduée. Sans option, le jeu commence.\n"
                "Chaque manche jouée est enregistrée dans %1.\n"
                "\n"
+               "  --niveau NIVEAU      le jeu de cette fois seulement, à ce niveau : entiers\n"
+               "                       (nombres entiers seulement), dixiemes (à partir des\n"
+               "                       dixièmes), centiemes (centièmes seulement), ou\n"
+               "                       MIN-MAX, comme entiers-dixiemes ; sans effet quand\n"
+               "                       l'administrateur a verrouillé le niveau\n"
                "  --results            ouvre la fenêtre des résultats : la classe, élève par\n"
                "                       élève, et les graphiques de chacun\n"
                "  --export-csv FICHIER écrit toutes les manches enregistrées au format CSV\n"

@@ -1,7 +1,11 @@
 #pragma once
 
+#include "Levels.h"
+
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 namespace quiltaro {
 
@@ -25,6 +29,8 @@ struct Options {
     QString server; // the connection string of --setup-server
     // Of --results and --export-csv: records, or folders to search for them.
     QStringList sources;
+    // Of --niveau, for this game only: the kinds of number played.
+    std::optional<LevelRange> level;
     QString error; // what is wrong, when the mode is Wrong
 };
 Options parseOptions(const QStringList& arguments); // without the program's name

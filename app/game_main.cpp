@@ -2,6 +2,7 @@
 #include "Forgetting.h"
 #include "GameOptions.h"
 #include "GameRecording.h"
+#include "LevelSettings.h"
 #include "Program.h"
 #include "RecordStore.h"
 #include "ServerClassList.h"
@@ -90,9 +91,22 @@ int main(int argc, char** argv) {
     Program program(clock, random, [] { QApplication::exit(0); });
     if (!recording.problem().isEmpty())
         err << QStringLiteral("quiltaro : %1").arg(recording.problem()) << Qt::endl;
+    const SystemLevel system = readSystemLevel();
+    for (const QString& problem : recording.list().levelProblems + QStringList{system.problem})
+        if (!problem.isEmpty())
+            err << QStringLiteral("quiltaro : %1").arg(problem) << Qt::endl;
+    if (system.locked && options.level)
+        err << QStringLiteral("quiltaro : le niveau est fixé pour tous les postes par "
+                              "l'administrateur (%1 dans %2) ; --niveau est ignoré.")
+                   .arg(describeLevel(*system.level), system.file)
+            << Qt::endl;
+    const ClassList& list = recording.list();
+    program.state().levels = levelFor(system, options.level, list, QString());
     if (!recording.classList().isEmpty())
-        program.setClassList(recording.classList(),
-                             [&recording](const QString& pupil) { recording.choose(pupil); });
+        program.setClassList(recording.classList(), [&](const QString& pupil) {
+            recording.choose(pupil);
+            program.state().levels = levelFor(system, options.level, list, pupil);
+        });
     program.setRoundObserver(recording.observer());
     program.start();
     const int status = app.exec();

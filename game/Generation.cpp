@@ -6,12 +6,20 @@
 
 namespace quiltaro {
 
-Band bandFor(int score) {
-    if (score <= 2)
+Band bandOf(NumberKind kind) {
+    switch (kind) {
+    case NumberKind::Whole:
         return {500, 999, 1};
-    if (score <= 6)
+    case NumberKind::Tenths:
         return {50, 99, 10};
+    case NumberKind::Hundredths:
+        break;
+    }
     return {5, 9, 100};
+}
+
+Band bandFor(int score) {
+    return bandOf(kindForScore(score));
 }
 
 double redPosition(const RoundState& s) {
@@ -40,7 +48,8 @@ constexpr int maxUpperBoundDraws = 64;
 
 void generateRound(RoundState& s, UniformSource& random, Clock& clock) {
     random.seed(clock.timeSeed());
-    const Band band = bandFor(s.score);
+    s.kind = kindPlayed(s.score, s.levels);
+    const Band band = bandOf(s.kind);
 
     float r1 = random.next();
     s.lowBound = std::floor(r1 * band.multiplier);
@@ -52,7 +61,10 @@ void generateRound(RoundState& s, UniformSource& random, Clock& clock) {
     if (s.highBound <= s.lowBound)
         s.highBound = s.lowBound + 1;
 
-    if (s.score == 0) {
+    // The first round of a game spans the whole line, for a pupil who meets
+    // it for the first time; a class that starts at the decimals plays an
+    // ordinary round of its band instead.
+    if (s.score == 0 && s.kind == NumberKind::Whole) {
         s.lowBound = 0;
         s.highBound = 1000;
     }

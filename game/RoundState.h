@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Levels.h"
+
 #include <cstdint>
 #include <string>
 
@@ -19,6 +21,8 @@ struct RoundState {
     // Seconds since midnight at the last wait. Kept for what it means to a
     // reader of the record; no wait reads its deadline from it (see Pacer).
     float timeMark = 0.0f;
+    // The kinds of number the teacher keeps this pupil's rounds between.
+    LevelRange levels;
 
     // Game-window fields.
     double lowBound = 0;
@@ -33,6 +37,8 @@ struct RoundState {
     int pointTyped = 0;
     std::int16_t zoomStep = 0;
     float guessValue = 0.0f;
+    // The kind of number the round on the line was drawn at.
+    NumberKind kind = NumberKind::Whole;
 
     static constexpr int maxAnswerLength = 7;
     static constexpr std::int16_t maxScore = 10;

@@ -6,11 +6,11 @@ namespace quiltaro {
 
 GameRecording::GameRecording(ProblemReport& report, const QString& listFile) {
     if (!listFile.isEmpty()) {
-        names_ = readClassList(listFile, &problem_);
+        list_ = readClassListFile(listFile, &problem_);
         if (!problem_.isEmpty())
             problem_ += QStringLiteral(" Les parties sont enregistrées au nom du compte.");
     }
-    if (names_.isEmpty()) {
+    if (list_.names.isEmpty()) {
         store_.emplace(RecordStore::defaultPath(), report);
         recorder_.emplace(*store_);
         recorder_->setPupil(accountPupilName());

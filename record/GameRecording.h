@@ -21,7 +21,9 @@ public:
 
     RoundObserver& observer();
     // The names to ask from; empty when nobody is asked.
-    const QStringList& classList() const { return names_; }
+    const QStringList& classList() const { return list_.names; }
+    // The class list with its levels; empty when there is none.
+    const ClassList& list() const { return list_; }
     // Why the class list was not used, in French; empty when it was, or
     // when there is none.
     const QString& problem() const { return problem_; }
@@ -32,7 +34,7 @@ public:
     void whenWritten(const RecordWriter::Written& written);
 
 private:
-    QStringList names_;
+    ClassList list_;
     QString problem_;
     std::optional<RecordStore> store_;
     std::optional<Recorder> recorder_; // after its store: it goes first

@@ -41,7 +41,7 @@ QString writableClassListFile() {
            QLatin1Char('/') + classListName;
 }
 
-QStringList readClassList(const QString& file, QString* problem) {
+ClassList readClassListFile(const QString& file, QString* problem) {
     QFile in(file);
     // Only a file: a pipe or a device would keep the game waiting.
     const bool isFile = QFileInfo(file).isFile();
@@ -53,7 +53,6 @@ QStringList readClassList(const QString& file, QString* problem) {
                                           : QStringLiteral("ce n'est pas un fichier"));
         return {};
     }
-    QStringList names;
     // Bounded: a list is a class, not a file someone pointed here by mistake.
     const QByteArray bytes = in.read(1 << 20);
     // A list saved by an editor that writes Latin-1 keeps its accents; the
@@ -64,22 +63,18 @@ QStringList readClassList(const QString& file, QString* problem) {
         text = QString::fromLatin1(bytes);
     if (text.startsWith(QChar(0xFEFF)))
         text.remove(0, 1);
-    for (const QString& line : text.split(QLatin1Char('\n'))) {
-        const QString name = line.trimmed();
-        if (name.isEmpty() || name.startsWith(QLatin1Char('#')) || names.contains(name))
-            continue;
-        names.append(name);
-    }
-    return names;
+    return parseClassList(text);
 }
 
-bool writeClassList(const QString& file, const QStringList& names, QString* problem) {
+QStringList readClassList(const QString& file, QString* problem) {
+    return readClassListFile(file, problem).names;
+}
+
+bool writeClassListFile(const QString& file, const ClassList& list, QString* problem) {
     QFileInfo(file).dir().mkpath(QStringLiteral("."));
     QSaveFile out(file);
     if (out.open(QIODevice::WriteOnly)) {
-        for (const QString& name : names)
-            if (!name.trimmed().isEmpty())
-                out.write(name.trimmed().toUtf8() + '\n');
+        out.write(classListText(list).toUtf8());
         if (out.commit())
             return true;
     }
@@ -87,6 +82,12 @@ bool writeClassList(const QString& file, const QStringList& names, QString* prob
         *problem = QStringLiteral("la liste de la classe %1 n'a pas pu être écrite : %2.")
                        .arg(file, out.errorString());
     return false;
+}
+
+bool writeClassList(const QString& file, const QStringList& names, QString* problem) {
+    ClassList list;
+    list.names = names;
+    return writeClassListFile(file, list, problem);
 }
 
 QString pupilRecordPath(const QString& pupil) {

@@ -1,7 +1,12 @@
 #pragma once
 
+#include "Levels.h"
+
 #include <QString>
 #include <QStringList>
+
+#include <map>
+#include <optional>
 
 namespace quiltaro {
 
@@ -17,12 +22,36 @@ QString classListFile();
 // Where a teacher's own class list is written: in the user's configuration.
 QString writableClassListFile();
 
-// The first names of a class list: one a line, in the order written, without
-// blank lines, surrounding spaces, lines starting with '#', or repeats. A
-// file that cannot be read gives no names and says why in `problem`.
+// A class list as the teacher writes it: the first names, and the level the
+// class plays at, for the class and for some pupils.
+struct ClassList {
+    QStringList names;
+    std::optional<LevelRange> level;           // a line "niveau : dixiemes"
+    std::map<QString, LevelRange> pupilLevels; // a line "Lucas : entiers"
+    // The lines whose level is not one the game knows, in French: the
+    // level they would set stays as without them.
+    QStringList levelProblems;
+
+    // The pupil's own level, else the class's; none when neither is set.
+    std::optional<LevelRange> levelOf(const QString& pupil) const;
+    bool operator==(const ClassList&) const = default;
+};
+
+// The class list in `file`: one first name a line, in the order written,
+// without blank lines, surrounding spaces, lines starting with '#', or
+// repeats; "Prénom : niveau" gives a pupil a level, and "niveau : ..." the
+// class. A file that cannot be read gives no names and says why in `problem`.
+ClassList readClassListFile(const QString& file, QString* problem = nullptr);
+// Its first names only.
 QStringList readClassList(const QString& file, QString* problem = nullptr);
-// Writes the names, one a line, replacing the file as a whole (never half
-// written); false with the reason in `problem` when it could not.
+// Reads the text of a class list, as the file holds it or a teacher typed it.
+ClassList parseClassList(const QString& text);
+// The text readClassListFile reads back as `list`: the class's level first, then
+// the names, one a line.
+QString classListText(const ClassList& list);
+// Writes the list, replacing the file as a whole (never half written); false
+// with the reason in `problem` when it could not.
+bool writeClassListFile(const QString& file, const ClassList& list, QString* problem = nullptr);
 bool writeClassList(const QString& file, const QStringList& names, QString* problem = nullptr);
 
 // The record of one pupil of a class list: a folder of its own beside the

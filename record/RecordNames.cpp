@@ -46,6 +46,22 @@ std::optional<Verdict> verdictFromName(const QString& name) {
     return std::nullopt;
 }
 
+QVariant kindValue(const std::optional<NumberKind>& kind) {
+    return kind ? QVariant(QLatin1String(kindName(*kind))) : QVariant();
+}
+
+QVariant levelsValue(const std::optional<LevelRange>& levels) {
+    return levels ? QVariant(QString::fromStdString(levelName(*levels))) : QVariant();
+}
+
+std::optional<NumberKind> kindFromName(const QString& name) {
+    return name.isEmpty() ? std::nullopt : parseKind(name.toStdString());
+}
+
+std::optional<LevelRange> levelsFromName(const QString& name) {
+    return name.isEmpty() ? std::nullopt : parseLevel(name.toStdString());
+}
+
 std::vector<Verdict> replayVerdicts(double low, double high, float red,
                                     const std::vector<std::string>& answers) {
     std::vector<Verdict> verdicts;

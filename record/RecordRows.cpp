@@ -128,7 +128,9 @@ std::vector<RoundRecord> readRounds(const QSqlDatabase& db, int version, bool& d
         QStringLiteral("SELECT id, game_id, started_at, ended_at, score_before, score_after,"
                        " low_bound, high_bound, red_value, ending, tries%1 FROM rounds"
                        " WHERE id BETWEEN ? AND ? ORDER BY id")
-            .arg(version < 2 ? QStringLiteral(", guesses") : QString()),
+            .arg(version < 2   ? QStringLiteral(", guesses")
+                 : version < 5 ? QString()
+                               : QStringLiteral(", kind, level")),
         [&, game = games.end()](const Row& row) mutable {
             RoundRecord r;
             const qint64 gameId = row.integer(1);
@@ -149,6 +151,10 @@ std::vector<RoundRecord> readRounds(const QSqlDatabase& db, int version, bool& d
             r.highBound = row.real(7);
             r.redValue = static_cast<float>(row.real(8));
             r.ending = endingOf(row.utf8(9));
+            if (version >= 5) {
+                r.kind = kindFromName(row.text(11));
+                r.levels = levelsFromName(row.text(12));
+            }
             if (counting)
                 r.counts = RoundRecord::Counts{static_cast<int>(row.integer(10)), 0};
             else // the guesses come later, row by row: room for them once

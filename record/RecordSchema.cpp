@@ -130,6 +130,15 @@ bool RecordStore::migrate() {
                 return failWith(q.lastError());
         version = 4;
     }
+    if (version < 5) {
+        // Rounds from before levels keep neither: the score alone chose
+        // their kind, and readers take it from there.
+        for (const char* statement : {"ALTER TABLE rounds ADD COLUMN kind TEXT",
+                                      "ALTER TABLE rounds ADD COLUMN level TEXT"})
+            if (!q.exec(QString::fromLatin1(statement)))
+                return failWith(q.lastError());
+        version = 5;
+    }
     if (!q.exec(QStringLiteral("PRAGMA user_version = %1").arg(version)) ||
         !q.exec(QStringLiteral("COMMIT")))
         return failWith(q.lastError());

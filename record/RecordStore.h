@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QVariant>
 
 #include <algorithm>
 #include <atomic>
@@ -46,6 +47,10 @@ struct RoundRecord {
     float redValue = 0;
     std::vector<Guess> guesses;
     Ending ending = Ending::ProgramEnd;
+    // The kind of number the round was drawn at, and the levels the teacher
+    // had set; unset in rounds written before levels could be set.
+    std::optional<NumberKind> kind;
+    std::optional<LevelRange> levels;
     // What a reading that only counts the guesses keeps of them (the
     // teacher's window, which draws counts): how many there were, and how
     // many lay outside the interval. Unset when the guesses were read.
@@ -65,6 +70,9 @@ struct RoundRecord {
                             }));
     }
     int points() const { return scoreAfter - scoreBefore; }
+    // The kind played: the one noted, else the one the score gave, which
+    // was the only way to play before levels.
+    NumberKind numberKind() const { return kind.value_or(kindForScore(scoreBefore)); }
     bool operator==(const RoundRecord&) const = default;
 };
 
@@ -109,8 +117,9 @@ public:
     // The schema this program writes. Version 1 kept the guesses of a round in
     // one text column; version 2 gives each guess a row with its verdict;
     // version 3 names the pupil who played each game; version 4 marks the
-    // rounds sent to the class's server.
-    static constexpr int schemaVersion = 4;
+    // rounds sent to the class's server; version 5 notes the kind of number
+    // each round was played at and the levels set.
+    static constexpr int schemaVersion = 5;
 
     RecordStore(QString path, ProblemReport& report);
     ~RecordStore();
@@ -218,6 +227,12 @@ std::vector<Verdict> replayVerdicts(double lowBound, double highBound, float red
 const char* endingName(Ending ending);
 std::optional<Ending> endingFromName(const QString& name);
 const char* verdictName(Verdict verdict);
+// A round's kind and levels as the record and the class's server keep them:
+// their names, or NULL (a null QVariant) when unset; what cannot be read is unset.
+QVariant kindValue(const std::optional<NumberKind>& kind);
+QVariant levelsValue(const std::optional<LevelRange>& levels);
+std::optional<NumberKind> kindFromName(const QString& name);
+std::optional<LevelRange> levelsFromName(const QString& name);
 std::optional<Verdict> verdictFromName(const QString& name);
 
 } // namespace quiltaro

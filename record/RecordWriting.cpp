@@ -114,12 +114,13 @@ bool RecordStore::insertRound(QSqlQuery& q, const RoundRecord& r, bool skipPrese
     }
     q.prepare(QStringLiteral(
         "INSERT INTO rounds (game_id, started_at, ended_at, score_before, score_after, low_bound,"
-        " high_bound, red_value, tries, points, ending) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+        " high_bound, red_value, tries, points, ending, kind, level)"
+        " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
     for (const QVariant& v :
          {QVariant(gameId), QVariant(ms(r.started)), QVariant(ms(r.ended)), QVariant(r.scoreBefore),
           QVariant(r.scoreAfter), QVariant(r.lowBound), QVariant(r.highBound),
           QVariant(static_cast<double>(r.redValue)), QVariant(r.tries()), QVariant(r.points()),
-          QVariant(QLatin1String(endingName(r.ending)))})
+          QVariant(QLatin1String(endingName(r.ending))), kindValue(r.kind), levelsValue(r.levels)})
         q.addBindValue(v);
     if (!q.exec())
         return false;

@@ -42,6 +42,8 @@ void Recorder::roundGenerated(const RoundState& s) {
     r.lowBound = s.lowBound;
     r.highBound = s.highBound;
     r.redValue = s.redValue;
+    r.kind = s.kind;
+    r.levels = s.levels;
     round_ = std::move(r);
 }
 

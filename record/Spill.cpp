@@ -23,19 +23,23 @@ QByteArray line(std::uint64_t id, const RoundRecord& r) {
     QJsonArray guesses;
     for (const Guess& g : r.guesses)
         guesses.append(QJsonArray{QString::fromStdString(g.answer), verdictName(g.verdict)});
-    const QJsonObject o{{"id", QString::number(id)},
-                        {"game", r.gameToken},
-                        {"pupil", r.pupil},
-                        {"gameStarted", double(r.gameStarted.toMSecsSinceEpoch())},
-                        {"started", double(r.started.toMSecsSinceEpoch())},
-                        {"ended", double(r.ended.toMSecsSinceEpoch())},
-                        {"scoreBefore", r.scoreBefore},
-                        {"scoreAfter", r.scoreAfter},
-                        {"low", r.lowBound},
-                        {"high", r.highBound},
-                        {"red", double(r.redValue)},
-                        {"ending", endingName(r.ending)},
-                        {"guesses", guesses}};
+    QJsonObject o{{"id", QString::number(id)},
+                  {"game", r.gameToken},
+                  {"pupil", r.pupil},
+                  {"gameStarted", double(r.gameStarted.toMSecsSinceEpoch())},
+                  {"started", double(r.started.toMSecsSinceEpoch())},
+                  {"ended", double(r.ended.toMSecsSinceEpoch())},
+                  {"scoreBefore", r.scoreBefore},
+                  {"scoreAfter", r.scoreAfter},
+                  {"low", r.lowBound},
+                  {"high", r.highBound},
+                  {"red", double(r.redValue)},
+                  {"ending", endingName(r.ending)},
+                  {"guesses", guesses}};
+    if (r.kind)
+        o.insert("kind", kindValue(r.kind).toString());
+    if (r.levels)
+        o.insert("level", levelsValue(r.levels).toString());
     return QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n';
 }
 
@@ -52,6 +56,8 @@ RoundRecord roundOf(const QJsonObject& o) {
     r.highBound = o.value("high").toDouble();
     r.redValue = static_cast<float>(o.value("red").toDouble());
     r.ending = endingFromName(o.value("ending").toString()).value_or(Ending::ProgramEnd);
+    r.kind = kindFromName(o.value("kind").toString());
+    r.levels = levelsFromName(o.value("level").toString());
     for (const QJsonValue& g : o.value("guesses").toArray())
         r.guesses.push_back(
             {g.toArray().at(0).toString().toStdString(),

@@ -15,13 +15,14 @@ ClassListPlace ClassListPlace::ownConfiguration() {
         place.where += QStringLiteral("\nLa liste lue jusqu'ici vient de %1 ; l'enregistrer ici "
                                       "la remplace pour ce compte.")
                            .arg(QDir::toNativeSeparators(inUse));
-    place.read = [inUse](QStringList& names, QString* problem) {
-        names = inUse.isEmpty() ? QStringList() : readClassList(inUse, problem);
+    place.read = [inUse](ClassList& list, QString* problem) {
+        list = inUse.isEmpty() ? ClassList() : readClassListFile(inUse, problem);
         return problem->isEmpty();
     };
-    place.write = [own](const QStringList& names, QString* problem) {
-        return writeClassList(own, names, problem);
+    place.write = [own](const ClassList& list, QString* problem) {
+        return writeClassListFile(own, list, problem);
     };
+    place.localFile = inUse;
     return place;
 }
 

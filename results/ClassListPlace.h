@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Pupils.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -11,9 +13,13 @@ namespace quiltaro {
 // with a class's server, on the server, for every computer of the class.
 struct ClassListPlace {
     QString where; // said to the teacher, in French
-    // The names; false, with the reason, when they could not be read or written.
-    std::function<bool(QStringList& names, QString* problem)> read;
-    std::function<bool(const QStringList& names, QString* problem)> write;
+    // The names and levels; false, with the reason, when they could not be
+    // read or written.
+    std::function<bool(ClassList& list, QString* problem)> read;
+    std::function<bool(const ClassList& list, QString* problem)> write;
+    // The list as this computer last knew it, read at once without asking
+    // anyone: the file in use, or the copy of the server's.
+    QString localFile;
     static ClassListPlace ownConfiguration();
 };
 

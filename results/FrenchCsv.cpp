@@ -76,7 +76,8 @@ void writeFrenchCsv(const std::vector<PupilRounds>& pupils, QTextStream& out) {
     out.setEncoding(QStringConverter::Utf8);
     out.setGenerateByteOrderMark(true);
     out << "eleve;partie;manche;debut;fin;score_avant;score_apres;borne_basse;borne_haute;"
-           "nombre_rouge;essais;points;fin_de_manche;reponses;verdicts\r\n";
+           "nombre_rouge;essais;points;fin_de_manche;reponses;verdicts;niveau_regle;niveau_"
+           "joue\r\n";
     for (const PupilRounds& pupil : pupils) {
         // Games numbered for each pupil, in the order they were played.
         std::map<QString, std::pair<int, int>> games; // token: (number, rounds so far)
@@ -91,21 +92,17 @@ void writeFrenchCsv(const std::vector<PupilRounds>& pupils, QTextStream& out) {
                                                                     QLatin1Char(','));
                 verdicts << verdictText(g.verdict);
             }
-            const QStringList fields = {pupil.name,
-                                        QString::number(found->second.first),
-                                        QString::number(round),
-                                        dateTime(r.started),
-                                        dateTime(r.ended),
-                                        QString::number(r.scoreBefore),
-                                        QString::number(r.scoreAfter),
-                                        number(r.lowBound),
-                                        number(r.highBound),
-                                        number(r.redValue),
-                                        QString::number(r.tries()),
-                                        QString::number(r.points()),
-                                        endingText(r.ending),
-                                        answers.join(QStringLiteral(" | ")),
-                                        verdicts.join(QStringLiteral(" | "))};
+            const QStringList fields = {
+                pupil.name, QString::number(found->second.first), QString::number(round),
+                dateTime(r.started), dateTime(r.ended), QString::number(r.scoreBefore),
+                QString::number(r.scoreAfter), number(r.lowBound), number(r.highBound),
+                number(r.redValue), QString::number(r.tries()), QString::number(r.points()),
+                endingText(r.ending), answers.join(QStringLiteral(" | ")),
+                verdicts.join(QStringLiteral(" | ")),
+                // Before levels could be set, every game played
+                // at the default.
+                QString::fromStdString(levelDescription(r.levels.value_or(LevelRange{}))),
+                QString::fromStdString(kindDescription(r.numberKind()))};
             QStringList cells;
             for (const QString& f : fields)
                 cells << csvCell(f);

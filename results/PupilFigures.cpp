@@ -1,6 +1,5 @@
 #include "PupilFigures.h"
 
-#include "Generation.h"
 #include "Judging.h"
 
 #include <QHash>
@@ -18,7 +17,7 @@ QDate mondayOf(const QDate& day) {
 }
 
 void count(std::array<LevelFigures, levelCount>& levels, const RoundRecord& r) {
-    LevelFigures& level = levels[levelOf(r.scoreBefore)];
+    LevelFigures& level = levels[levelOf(r)];
     ++level.played;
     level.tries += r.tries();
     if (r.ending == Ending::Won)
@@ -31,9 +30,8 @@ bool earnedAPoint(const RoundRecord& r) {
 
 } // namespace
 
-int levelOf(int score) {
-    const double grid = bandFor(std::clamp(score, 0, 10)).grid;
-    return grid < 10 ? 0 : grid < 100 ? 1 : 2;
+int levelOf(const RoundRecord& round) {
+    return int(round.numberKind());
 }
 
 QString levelName(int level) {
@@ -74,7 +72,11 @@ PupilFigures figuresOf(const PupilRounds& pupil, const QDateTime& now) {
         if (!f.lastPlayed.isValid() || r.ended > f.lastPlayed)
             f.lastPlayed = r.ended;
         const int reached = std::max(r.scoreBefore, r.scoreAfter);
-        f.highestScore = std::max(f.highestScore, reached);
+        if (reached > f.highestScore) {
+            f.highestScore = reached;
+            f.highestLevel =
+                int(kindPlayed(std::min(reached, 10), r.levels.value_or(LevelRange{})));
+        }
         count(f.levels, r);
         f.outside += r.outsideAnswers();
         if (r.ending == Ending::GaveUp)
@@ -102,7 +104,7 @@ PupilFigures figuresOf(const PupilRounds& pupil, const QDateTime& now) {
         for (size_t i = from; i < played.size(); ++i) {
             earned += earnedAPoint(*played[i]) ? 1 : 0;
             won = won || played[i]->scoreAfter >= 10;
-            ++at[size_t(levelOf(played[i]->scoreBefore))];
+            ++at[size_t(levelOf(*played[i]))];
         }
         f.stuck = !won && earned * 2 < recent;
         f.stuckLevel = int(std::max_element(at.begin(), at.end()) - at.begin());

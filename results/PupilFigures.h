@@ -14,10 +14,12 @@ namespace quiltaro {
 // The figures a teacher reads about each pupil: the class table's line, and
 // what the pupil's charts draw. Only rounds the pupil played count.
 
-// The three levels of the game, by the score a round starts at: whole
-// numbers, then tenths from 3 points, hundredths from 7.
+// The three levels of the game, the kinds of number: whole numbers, tenths,
+// hundredths. A round's is the one it was played at, as recorded; a round
+// from before levels could be set, the one its score gave (tenths from 3
+// points, hundredths from 7).
 constexpr int levelCount = 3;
-int levelOf(int score);
+int levelOf(const RoundRecord& round);
 QString levelName(int level);
 
 struct LevelFigures {
@@ -40,6 +42,9 @@ struct PupilFigures {
     int roundsThisWeek = 0;
     int roundsPlayed = 0;
     int highestScore = -1; // the highest score reached; -1 when nothing was played
+    // The level the highest score leads to, at the levels set when it was
+    // reached; -1 when nothing was played.
+    int highestLevel = -1;
     std::array<LevelFigures, levelCount> levels;
     int outside = 0; // answers outside the interval
     int gaveUp = 0;  // rounds given up
@@ -51,7 +56,6 @@ struct PupilFigures {
     bool stuck = false;
     int stuckLevel = 0; // where: the level most of those rounds were at
 
-    int highestLevel() const { return highestScore < 0 ? -1 : levelOf(highestScore); }
     // The last week played against the first one of `weeks`: above zero when
     // the pupil climbs higher.
     int trend() const;

@@ -13,11 +13,15 @@ class ServerConnection;
 // The class list on the server, when one is configured: one list a class,
 // edited by the teacher's role, whose names the pupils' role may read.
 
-// The names of the class `className`, in order. False, with the
-// connection's problem, when they could not be read.
+// The names of the class `className`, in order, with the levels of the
+// class and of its pupils. False, with the connection's problem, when they
+// could not be read.
+bool readServerClassList(ServerConnection& server, const QString& className, ClassList& list);
 bool readServerClassList(ServerConnection& server, const QString& className, QStringList& names);
-// Replaces the class's list as a whole, in one transaction (the teacher's
-// role only), and the copy on this computer with it.
+// Replaces the class's list and its levels as a whole, in one transaction
+// (the teacher's role only), and the copy on this computer with it.
+bool writeServerClassList(ServerConnection& server, const QString& className,
+                          const ClassList& list);
 bool writeServerClassList(ServerConnection& server, const QString& className,
                           const QStringList& names);
 

@@ -38,7 +38,7 @@ const char* const roundColumns =
     " round(date_part('epoch', started) * 1000)::bigint,"
     " round(date_part('epoch', ended) * 1000)::bigint,"
     " score_before, score_after, low_bound, high_bound, red_value, ending,"
-    " answers::text, verdicts::text, arrival";
+    " answers::text, verdicts::text, arrival, kind, level";
 
 // The margin read again behind the highest arrival seen: rounds committed
 // late, after rounds that arrived after them.
@@ -107,9 +107,9 @@ bool sendRound(ServerConnection& server, const RoundRecord& r, const QString& cl
                 "started,"
                 " ended, score_before, score_after, low_bound, high_bound, red_value, ending, "
                 "answers,"
-                " verdicts) VALUES (?::uuid, ?, ?, ?, to_timestamp(?::float8 / 1000),"
+                " verdicts, kind, level) VALUES (?::uuid, ?, ?, ?, to_timestamp(?::float8 / 1000),"
                 " to_timestamp(?::float8 / 1000), to_timestamp(?::float8 / 1000), ?, ?, ?::float8,"
-                " ?::float8, ?::float4, ?, ?::text[], ?::text[]) ON CONFLICT DO NOTHING")))
+                " ?::float8, ?::float4, ?, ?::text[], ?::text[], ?, ?) ON CONFLICT DO NOTHING")))
         return false;
     QStringList answers, verdicts;
     for (const Guess& g : r.guesses) {
@@ -124,7 +124,7 @@ bool sendRound(ServerConnection& server, const RoundRecord& r, const QString& cl
           QVariant(std::clamp(r.scoreAfter, -32768, 32767)), QVariant(r.lowBound),
           QVariant(r.highBound), QVariant(static_cast<double>(r.redValue)),
           QVariant(QLatin1String(endingName(r.ending))), QVariant(textArrayLiteral(answers)),
-          QVariant(textArrayLiteral(verdicts))})
+          QVariant(textArrayLiteral(verdicts)), kindValue(r.kind), levelsValue(r.levels)})
         q.addBindValue(v);
     return server.exec(q);
 }
@@ -181,6 +181,8 @@ bool readRounds(ServerConnection& server, const QString& className, qint64 after
         r.highBound = q.value(8).toDouble();
         r.redValue = static_cast<float>(q.value(9).toDouble());
         r.ending = endingFromName(q.value(10).toString()).value_or(Ending::ProgramEnd);
+        r.kind = kindFromName(q.value(14).toString());
+        r.levels = levelsFromName(q.value(15).toString());
         const QStringList answers = parseTextArray(q.value(11).toString());
         const QStringList verdicts = parseTextArray(q.value(12).toString());
         r.guesses.reserve(answers.size());

@@ -48,6 +48,19 @@ const char* const schemaSteps[] = {
     " changed_by name NOT NULL DEFAULT current_user,"
     " changed_at timestamptz NOT NULL DEFAULT now(),"
     " PRIMARY KEY (class_name, name))",
+    // The levels a class plays at, and its pupils, as in a class list file;
+    // an older server gets them when --setup-server runs again.
+    "ALTER TABLE quiltaro.class_lists ADD COLUMN IF NOT EXISTS"
+    " level text CHECK (length(level) <= 40)",
+    "CREATE TABLE IF NOT EXISTS quiltaro.class_levels ("
+    " class_name text PRIMARY KEY,"
+    " level text NOT NULL CHECK (length(level) <= 40),"
+    " changed_by name NOT NULL DEFAULT current_user,"
+    " changed_at timestamptz NOT NULL DEFAULT now())",
+    // The kind each round was played at, and the levels set; none in rounds
+    // sent before.
+    "ALTER TABLE quiltaro.rounds ADD COLUMN IF NOT EXISTS kind text CHECK (length(kind) <= 20)",
+    "ALTER TABLE quiltaro.rounds ADD COLUMN IF NOT EXISTS level text CHECK (length(level) <= 40)",
     "DO $$ BEGIN"
     " IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = 'quiltaro_eleve') THEN"
     "  CREATE ROLE quiltaro_eleve NOLOGIN;"
@@ -66,12 +79,16 @@ const char* const schemaSteps[] = {
     // The pupils' computers name the columns they fill: the arrival, the
     // time received and the sender are the server's own.
     "GRANT INSERT (id, class_name, pupil, game_token, game_started, started, ended,"
-    " score_before, score_after, low_bound, high_bound, red_value, ending, answers, verdicts)"
+    " score_before, score_after, low_bound, high_bound, red_value, ending, answers, verdicts,"
+    " kind, level)"
     " ON quiltaro.rounds TO quiltaro_eleve, quiltaro_enseignant",
-    // What "Qui joue ?" shows: the names, not who wrote them or when.
-    "GRANT SELECT (class_name, position, name) ON quiltaro.class_lists TO quiltaro_eleve",
+    // What "Qui joue ?" shows and the level each plays at: not who wrote
+    // them or when.
+    "GRANT SELECT (class_name, position, name, level) ON quiltaro.class_lists TO quiltaro_eleve",
+    "GRANT SELECT (class_name, level) ON quiltaro.class_levels TO quiltaro_eleve",
     "GRANT SELECT, DELETE ON quiltaro.rounds TO quiltaro_enseignant",
     "GRANT SELECT, INSERT, UPDATE, DELETE ON quiltaro.class_lists TO quiltaro_enseignant",
+    "GRANT SELECT, INSERT, UPDATE, DELETE ON quiltaro.class_levels TO quiltaro_enseignant",
     "GRANT SELECT ON quiltaro.version TO quiltaro_enseignant",
 };
 

@@ -15,7 +15,7 @@ inline const char* const pupilRole = "quiltaro_eleve";
 inline const char* const teacherRole = "quiltaro_enseignant";
 
 // The version of the tables this program writes.
-constexpr int serverSchemaVersion = 1;
+constexpr int serverSchemaVersion = 2;
 
 // Creates or upgrades the tables and roles, and grants the roles what they
 // may do, and only that, in one transaction. Run again, it changes nothing

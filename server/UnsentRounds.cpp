@@ -59,8 +59,8 @@ std::vector<UnsentRounds::Unsent> UnsentRounds::next(int limit) {
         q.setForwardOnly(true);
         q.prepare(QStringLiteral(
             "SELECT r.id, g.token, g.started_at, g.pupil, r.started_at, r.ended_at,"
-            " r.score_before, r.score_after, r.low_bound, r.high_bound, r.red_value, r.ending"
-            " FROM rounds r JOIN games g ON g.id = r.game_id WHERE r.sent = 0"
+            " r.score_before, r.score_after, r.low_bound, r.high_bound, r.red_value, r.ending,"
+            " r.kind, r.level FROM rounds r JOIN games g ON g.id = r.game_id WHERE r.sent = 0"
             " ORDER BY r.id LIMIT ?"));
         q.addBindValue(limit);
         if (!q.exec()) {
@@ -81,6 +81,8 @@ std::vector<UnsentRounds::Unsent> UnsentRounds::next(int limit) {
             r.highBound = q.value(9).toDouble();
             r.redValue = static_cast<float>(q.value(10).toDouble());
             r.ending = endingFromName(q.value(11).toString()).value_or(Ending::ProgramEnd);
+            r.kind = kindFromName(q.value(12).toString());
+            r.levels = levelsFromName(q.value(13).toString());
             found.push_back(std::move(u));
         }
         if (q.lastError().isValid()) {

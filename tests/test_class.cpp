@@ -131,7 +131,7 @@ private slots:
         QCOMPARE(f.gamesThisWeek, 1);
         QCOMPARE(f.roundsThisWeek, 4);
         QCOMPARE(f.highestScore, 5);
-        QCOMPARE(f.highestLevel(), 1);
+        QCOMPARE(f.highestLevel, 1);
         // Whole numbers: 4 + 8 + 6 (given up) + 5 + 3 tries for 4 numbers found.
         QCOMPARE(f.levels[0].tries, 26);
         QCOMPARE(f.levels[0].found, 4);
@@ -161,6 +161,27 @@ private slots:
         ines.rounds.resize(7);
         ines.rounds[1] = played("s", mon, 3, 3, 20, Ending::GaveUp);
         QVERIFY(!figuresOf(ines, now).stuck);
+
+        // A class on tenths from the first point: each round counts at the kind it
+        // was played at, not the one its score would have given.
+        PupilRounds tom{"Tom", {}};
+        for (int i = 0; i < 9; ++i) {
+            tom.rounds.push_back(played("t", mon.addSecs(60 * i), i, i + 1, 2, Ending::Won));
+            tom.rounds.back().kind = i < 7 ? NumberKind::Tenths : NumberKind::Hundredths;
+            tom.rounds.back().levels = parseLevel("dixiemes");
+        }
+        for (int i = 0; i < 8; ++i) // stuck on whole numbers only, at 9 points
+            tom.rounds.push_back(played("u", mon.addSecs(600 + 60 * i), 9, 9, 20, Ending::GaveUp));
+        for (size_t i = 9; i < tom.rounds.size(); ++i)
+            tom.rounds[i].kind = NumberKind::Whole, tom.rounds[i].levels = parseLevel("entiers");
+        const PupilFigures t = figuresOf(tom, now);
+        QCOMPARE(t.levels[0].played, 8);
+        QCOMPARE(t.levels[1].played, 7);
+        QCOMPARE(t.levels[2].played, 2);
+        QVERIFY(t.stuck);
+        QCOMPARE(t.stuckLevel, 0);
+        QCOMPARE(t.highestScore, 9);
+        QCOMPARE(t.highestLevel, 2); // 9 points, reached on tenths-then-hundredths
 
         // The table sorts numbers as numbers and dates as dates.
         std::vector<PupilFigures> pupils;

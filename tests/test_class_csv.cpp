@@ -80,6 +80,7 @@ private slots:
 
     void theCsvIsForAFrenchSpreadsheet() {
         std::vector<RoundRecord> rounds = knownRounds();
+        rounds[2].kind = NumberKind::Tenths, rounds[2].levels = parseLevel("dixiemes");
         // Named so that a spreadsheet would run them as formulas, or split them.
         const PupilRounds tricky[] = {{"=Zoé", {rounds[0], rounds[1]}}, {"Léo; Ana", {rounds[2]}}};
         QString text;
@@ -90,12 +91,16 @@ private slots:
         const QStringList lines = text.split("\r\n");
         QCOMPARE(lines[0], QString("eleve;partie;manche;debut;fin;score_avant;score_apres;"
                                    "borne_basse;borne_haute;nombre_rouge;essais;points;"
-                                   "fin_de_manche;reponses;verdicts"));
+                                   "fin_de_manche;reponses;verdicts;niveau_regle;niveau_joue"));
+        // A round from before levels: the default, and the kind its score gave.
         QCOMPARE(lines[1], QString("'=Zoé;1;1;2026-12-01 09:00:00;2026-12-01 09:00:45;0;2;0;1000;"
-                                   "371;2;2;trouvé;500 | 371;trop grand | trouvé"));
+                                   "371;2;2;trouvé;500 | 371;trop grand | trouvé;"
+                                   "selon le score (entiers, puis dixièmes, puis centièmes);"
+                                   "entiers"));
         QCOMPARE(lines[3], QString("\"Léo; Ana\";1;1;2026-12-01 10:40:00;2026-12-01 10:40:45;3;3;"
                                    "12;40;37,1;3;0;trouvé;30,5 | 38 | 37,1;"
-                                   "trop petit | trop grand | trouvé"));
+                                   "trop petit | trop grand | trouvé;à partir des dixièmes;"
+                                   "dixièmes"));
         for (const char* risky : {"=1+1", "+33 6", "-x", "@SUM(A1)", "\tx"})
             QCOMPARE(csvCell(risky).front(), QChar('\''));
         for (const char* number : {"-2", "-0,5", "12"})
@@ -132,9 +137,9 @@ private slots:
         QCOMPARE(sheet.size(), 4);
         for (const Cell& c : sheet[0])
             QCOMPARE(c.type, QString("string"));
-        const QStringList types = {"string", "float", "float",  "date",   "date",
-                                   "float",  "float", "float",  "float",  "float",
-                                   "float",  "float", "string", "string", "string"};
+        const QStringList types = {"string", "float",  "float",  "date",   "date",  "float",
+                                   "float",  "float",  "float",  "float",  "float", "float",
+                                   "string", "string", "string", "string", "string"};
         for (int row = 1; row < 4; ++row) {
             QCOMPARE(sheet[row].size(), types.size());
             for (int c = 0; c < types.size(); ++c) {

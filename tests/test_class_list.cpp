@@ -4,6 +4,7 @@
 #include "Controls.h"
 #include "DesktopLocale.h"
 #include "GameRecording.h"
+#include "LevelSettings.h"
 #include "LoginTesting.h"
 #include "NumberText.h"
 #include "Pupils.h"
@@ -107,6 +108,72 @@ private slots:
         writeBytes(dir.filePath("file"), "x");
         QVERIFY(!writeClassList(dir.filePath("file/classe.txt"), names, &problem));
         QVERIFY(problem.contains("n'a pas pu être écrite"));
+    }
+
+    // The levels in a list: the class's line, a pupil's after the name, a
+    // typo told and the default kept; written back, read back the same.
+    void aClassListCarriesLevels() {
+        writeBytes(classList(), "# CM1\nNiveau : Dixièmes\nLucas : entiers\nLéa\n"
+                                "Inès : decimaux\nTom:entiers-dixiemes\nLucas\n");
+        const ClassList list = readClassListFile(classList());
+        QCOMPARE(list.names, QStringList({"Lucas", "Léa", "Inès", "Tom"}));
+        QCOMPARE(list.level, parseLevel("dixiemes"));
+        QCOMPARE(list.levelOf("Lucas"), parseLevel("entiers"));
+        QCOMPARE(list.levelOf("Tom"), parseLevel("entiers-dixiemes"));
+        QCOMPARE(list.levelOf("Léa"), list.level);
+        QCOMPARE(list.levelOf("Inès"), list.level); // the typo leaves the class's
+        QCOMPARE(list.levelProblems.size(), 1);
+        QVERIFY2(list.levelProblems[0].contains("« decimaux » n'existe pas") &&
+                     list.levelProblems[0].contains("Inès garde le niveau de la classe"),
+                 qPrintable(list.levelProblems[0]));
+        QCOMPARE(readClassList(classList()), list.names); // what "Qui joue ?" offers
+
+        QVERIFY(writeClassListFile(classList(), list));
+        QCOMPARE(contents(classList()), QByteArray("niveau : dixiemes\nLucas : entiers\nLéa\nInès\n"
+                                                   "Tom : entiers-dixiemes\n"));
+        ClassList again = list;
+        again.levelProblems.clear();
+        QCOMPARE(readClassListFile(classList()), again);
+        writeBytes(classList(), "niveau : tout\nLéa\n");
+        QVERIFY(readClassListFile(classList())
+                    .levelProblems.value(0)
+                    .contains("la classe garde le niveau par défaut"));
+        QCOMPARE(readClassListFile(classList()).level, std::nullopt);
+    }
+
+    // The computer's level: in the system's folders only; locked, it wins
+    // over the command line and the class list, which otherwise win over it.
+    void theSystemsLevelIsLockedOrADefault() {
+        ClassList list = parseClassList("niveau : entiers\nLucas : centiemes\nLéa\n");
+        const auto tenths = parseLevel("dixiemes"), whole = parseLevel("entiers");
+        writeBytes(dir.filePath("config/quiltaro/quiltaro.conf"),
+                   "[jeu]\nniveau=centiemes\nverrouille=true\n"); // the user's own: no effect
+        QCOMPARE(readSystemLevel().level, std::nullopt);
+        QCOMPARE(levelFor(readSystemLevel(), std::nullopt, {}, "Léa"), LevelRange{});
+
+        const QString conf = systemConfig() + "/quiltaro/quiltaro.conf";
+        writeBytes(conf, "[jeu]\nniveau=dixiemes\n");
+        SystemLevel system = readSystemLevel();
+        QCOMPARE(system.file, conf);
+        QVERIFY(!system.locked);
+        QCOMPARE(levelFor(system, std::nullopt, {}, "Léa"), tenths);
+        QCOMPARE(levelFor(system, std::nullopt, list, "Léa"), whole);
+        QCOMPARE(levelFor(system, std::nullopt, list, "Lucas"), parseLevel("centiemes"));
+        QCOMPARE(levelFor(system, whole, list, "Lucas"), whole);
+
+        writeBytes(conf, "[jeu]\nniveau=dixiemes\nverrouille=true\n");
+        system = readSystemLevel();
+        QVERIFY(system.locked);
+        for (const QString pupil : {"Léa", "Lucas", "Personne"})
+            QCOMPARE(levelFor(system, whole, list, pupil), tenths);
+        QVERIFY(describeClassLevel(system, list).contains("fixé pour tous les postes"));
+
+        writeBytes(conf, "[jeu]\nniveau=décimaux\nverrouille=true\n");
+        system = readSystemLevel();
+        QVERIFY(!system.locked && !system.level);
+        QVERIFY(system.problem.contains("« décimaux » n'existe pas"));
+        QCOMPARE(levelFor(system, std::nullopt, {}, "Léa"), LevelRange{});
+        QFile::remove(conf);
     }
 
     void eachPupilHasAFolderOfTheirOwnBesideTheLoginsRecord_data() {

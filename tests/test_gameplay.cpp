@@ -11,6 +11,7 @@
 
 #include <QAccessible>
 #include <QKeyEvent>
+#include <QRegularExpression>
 #include <QtTest>
 
 #include <cmath>
@@ -222,6 +223,55 @@ private slots:
         qInfo("%d rounds, %d wins, %.0f s of play in %lld ms", rounds, wins, t.clock.seconds(),
               real.elapsed());
         QVERIFY(real.elapsed() < 20000);
+    }
+
+    // A pupil who reads the interval as a screen reader says it, and halves
+    // it on the grid of the numbers the class plays: ten points at every level,
+    // each round at the kind the teacher set for its score.
+    void aWholeGameIsWonAtEachLevel_data() {
+        QTest::addColumn<QString>("level");
+        QTest::addColumn<QString>("kinds"); // at scores 0 to 9: Whole, Tenths, Hundredths
+        QTest::newRow("entiers") << "entiers"
+                                 << "WWWWWWWWWW";
+        QTest::newRow("dixiemes") << "dixiemes"
+                                  << "TTTTTTTHHH";
+        QTest::newRow("centiemes") << "centiemes"
+                                   << "HHHHHHHHHH";
+    }
+    void aWholeGameIsWonAtEachLevel() {
+        QFETCH(QString, level);
+        QFETCH(QString, kinds);
+        TestProgram t;
+        t.state().levels = parseLevel(level.toStdString()).value();
+        GameWindow* game = t.openGame();
+        const RoundState& s = t.state();
+        QAccessibleInterface* surface = QAccessible::queryAccessibleInterface(game->surfaceView());
+        const QRegularExpression interval("entre (\\S+) et (\\S+)\\.\\n");
+        auto number = [](QString text) { return text.replace(',', '.').toDouble(); };
+        for (int rounds = 0; !t.program.farewell() && rounds < 100; ++rounds) {
+            const QChar kind = kinds[std::min<int>(s.score, 9)];
+            const double grid = kind == 'W' ? 1 : kind == 'T' ? 10 : 100;
+            QCOMPARE(QChar("WTH"[int(s.kind)]), kind);
+            QCOMPARE(float(std::round(s.redValue * grid) / grid), s.redValue); // on its grid
+            QVERIFY(s.score > 0 || kind != 'W' || s.highBound == 1000); // the first round's span
+            QVERIFY(kind == 'W' || s.highBound < 1000);
+            while (!game->isShown(Image::Arret)) {
+                if (game->isShown(Image::Fleche)) {
+                    TestProgram::click(game->image(Image::Fleche));
+                    continue;
+                }
+                const auto said = interval.match(surface->text(QAccessible::Description));
+                QVERIFY2(said.hasMatch(), qPrintable(surface->text(QAccessible::Description)));
+                const double low = number(said.captured(1)), high = number(said.captured(2));
+                const double guess = std::round((low + high) / 2 * grid) / grid;
+                TestProgram::type(game,
+                                  QString::fromStdString(withDecimalComma(shortestDecimal(guess))));
+                TestProgram::key(game, Qt::Key_Enter);
+            }
+            TestProgram::key(game, Qt::Key_Right); // next round, or the end of the game
+        }
+        QVERIFY(t.program.farewell());
+        QCOMPARE(s.score, std::int16_t(10));
     }
 
     void screenReadersAreToldWhatIsDrawn() {

@@ -50,6 +50,8 @@ private slots:
             r.started = now();
             r.scoreBefore = s.score;
             r.lowBound = s.lowBound, r.highBound = s.highBound, r.redValue = s.redValue;
+            // No level set: the score's kind, and the default noted as the level.
+            r.kind = kindForScore(s.score), r.levels = LevelRange{};
             expected.push_back(r);
         };
         auto text = [](double v) { return QString::fromStdString(shortestDecimal(v)); };

@@ -180,6 +180,15 @@ private slots:
         QTest::newRow("unknown short") << QStringList{"-x"} << int(M::Wrong) << "";
         QTest::newRow("stray word") << QStringList{"results"} << int(M::Wrong) << "";
         QTest::newRow("help wins") << QStringList{"--forget", "-h"} << int(M::Help) << "";
+        QTest::newRow("level") << QStringList{"--niveau", "dixiemes"} << int(M::Play) << "";
+        QTest::newRow("level=") << QStringList{"--niveau=entiers-dixiemes"} << int(M::Play) << "";
+        QTest::newRow("unknown level")
+            << QStringList{"--niveau", "decimaux"} << int(M::Wrong) << "";
+        QTest::newRow("no level") << QStringList{"--niveau"} << int(M::Wrong) << "";
+        QTest::newRow("level twice")
+            << QStringList{"--niveau", "entiers", "--niveau", "centiemes"} << int(M::Wrong) << "";
+        QTest::newRow("level, not a game")
+            << QStringList{"--niveau", "entiers", "--export-csv", "-"} << int(M::Wrong) << "";
     }
     void commandLine() {
         QFETCH(QStringList, arguments);
@@ -191,7 +200,12 @@ private slots:
             QCOMPARE(o.file, file);
         if (o.mode == Options::Mode::Wrong)
             QVERIFY(!o.error.isEmpty() && !o.error.contains("option '"));
-        for (const char* option : {"--results", "--export-csv", "--forget", "--help", "--version"})
+        if (o.mode == Options::Mode::Play) // the level asked, if any
+            QCOMPARE(o.level, arguments.value(0).startsWith("--niveau")
+                                  ? parseLevel(arguments.join('=').section('=', 1).toStdString())
+                                  : std::nullopt);
+        for (const char* option :
+             {"--results", "--export-csv", "--forget", "--help", "--version", "--niveau"})
             QVERIFY(usage().contains(option));
     }
 
@@ -205,6 +219,12 @@ private slots:
         QVERIFY2(said.startsWith("quiltaro : option inconnue : --resultats.\nUtilisation :"),
                  qPrintable(said));
         QCOMPARE(said.count("quiltaro : "), 1);
+        p.start(QUILTARO_BINARY, {"--niveau", "dixieme"});
+        QVERIFY(p.waitForFinished(30000));
+        QCOMPARE(p.exitCode(), 2);
+        QVERIFY(p.readAllStandardError().startsWith(
+            "quiltaro : niveau inconnu : « dixieme » ; entiers, dixiemes, centiemes, ou deux "
+            "d'entre eux comme entiers-dixiemes.\nUtilisation :"));
         p.start(QUILTARO_BINARY, {"--version"});
         QVERIFY(p.waitForFinished(30000));
         QCOMPARE(p.exitCode(), 0);

@@ -6,6 +6,7 @@
 #include "ClassListEditor.h"
 #include "ClassTable.h"
 #include "DesktopLocale.h"
+#include "LevelSettings.h"
 #include "PupilCharts.h"
 #include "PupilFigures.h"
 #include "Pupils.h"
@@ -14,6 +15,7 @@
 
 #include <QApplication>
 #include <QChartView>
+#include <QComboBox>
 #include <QDateTimeAxis>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -233,6 +235,47 @@ private slots:
         QCOMPARE(readClassList(classListFile()), QStringList({"Léa", "Noé", "Inès"}));
         ClassListEditor again;
         QCOMPARE(again.editor()->toPlainText(), QString("Léa\nNoé\nInès"));
+        QFile::remove(writableClassListFile());
+    }
+
+    // The class's level beside the list, a pupil's after the name; the
+    // window says the level the class plays at.
+    void theLevelIsChosenWithTheList() {
+        const SystemLevel none;
+        ClassListEditor editor(nullptr, ClassListPlace::ownConfiguration(), none);
+        QVERIFY(editor.level()->isEnabled());
+        editor.level()->setCurrentIndex(editor.level()->findText("à partir des dixièmes"));
+        editor.editor()->setPlainText("Léa\nLucas : entier");
+        QVERIFY(!editor.save()); // the typo is told, nothing written
+        QVERIFY(!QFile::exists(writableClassListFile()));
+        editor.editor()->setPlainText("Léa\nLucas : entiers");
+        QVERIFY(editor.save());
+        QCOMPARE(readClassListFile(writableClassListFile()),
+                 parseClassList("niveau : dixiemes\nLéa\nLucas : entiers"));
+        ClassListEditor again(nullptr, ClassListPlace::ownConfiguration(), none);
+        QCOMPARE(again.level()->currentText(), QString("à partir des dixièmes"));
+        QCOMPARE(again.editor()->toPlainText(), QString("Léa\nLucas : entiers"));
+        const QDateTime now = QDateTime::currentDateTime();
+        ResultsWindow window(ClassRecord{}, now, true);
+        QString shown;
+        for (QLabel* label : window.findChildren<QLabel*>())
+            shown += label->text();
+        QVERIFY2(shown.contains("Niveau de la classe : à partir des dixièmes"), qPrintable(shown));
+
+        // Set by the administrator for every computer: shown, not changed.
+        const SystemLevel locked{
+            parseLevel("entiers"), true, "/etc/xdg/quiltaro/quiltaro.conf", {}};
+        ClassListEditor fixed(nullptr, ClassListPlace::ownConfiguration(), locked);
+        QVERIFY(!fixed.level()->isEnabled());
+        QCOMPARE(fixed.level()->currentText(), QString("nombres entiers seulement"));
+        shown.clear();
+        for (QLabel* label : fixed.findChildren<QLabel*>())
+            shown += label->text();
+        QVERIFY(shown.contains("fixé pour tous les postes par l'administrateur"));
+        fixed.editor()->setPlainText("Léa\nLucas\nInès");
+        QVERIFY(fixed.save()); // the names change, the class's own level stays
+        QCOMPARE(readClassListFile(writableClassListFile()),
+                 parseClassList("niveau : dixiemes\nLéa\nLucas\nInès"));
         QFile::remove(writableClassListFile());
     }
 };

@@ -192,22 +192,26 @@ private slots:
         ServerConnection away(QString("host=%1 dbname=x").arg(dir.filePath("nowhere")));
         QVERIFY(!refreshClassListCopy(away, "CM2"));
         QCOMPARE(classListInUse(settings), names);
-        QVERIFY(writeServerClassList(teacher, "CM2", {}));
+        QVERIFY(writeServerClassList(teacher, "CM2", QStringList()));
         QVERIFY(refreshClassListCopy(pupil, "CM2"));
         QVERIFY(!QFile::exists(serverClassListCopy()));
 
-        // The teacher's window edits the list on the server; a pupils'
-        // computer cannot, and is told why.
+        // The teacher's window edits the list and its levels on the server;
+        // a pupils' computer cannot, and is told why.
         QString problem;
+        const ClassList levelled = parseClassList("niveau : dixiemes\nInès\nTom : entiers\n");
         QVERIFY(serverClassListPlace({server->conninfo("prof", db), "CM2", ""})
-                    .write({"Inès", "Tom"}, &problem));
-        names.clear();
-        QVERIFY(serverClassListPlace(settings).read(names, &problem));
-        QCOMPARE(names, QStringList({"Inès", "Tom"}));
-        QVERIFY(!serverClassListPlace(settings).write({"Intrus"}, &problem));
+                    .write(levelled, &problem));
+        ClassList read;
+        QVERIFY(serverClassListPlace(settings).read(read, &problem));
+        QCOMPARE(read, levelled);
+        QVERIFY(!serverClassListPlace(settings).write(parseClassList("Intrus"), &problem));
         QVERIFY(problem.contains("serveur"));
         QVERIFY(readServerClassList(pupil, "CM2", names));
         QCOMPARE(names, QStringList({"Inès", "Tom"}));
+        // The game reads the levels from this computer's copy.
+        QVERIFY(refreshClassListCopy(pupil, "CM2"));
+        QCOMPARE(readClassListFile(serverClassListCopy()), levelled);
     }
 
     // What the teacher's view reads: the rounds as a record gives them, and
@@ -218,6 +222,8 @@ private slots:
         std::vector<RoundRecord> rounds = knownRounds();
         for (RoundRecord& r : rounds)
             r.pupil = r.gameToken == "a" ? "Léa" : "Noé";
+        // The kind played and the levels set go along; a round without them stays so.
+        rounds[2].kind = NumberKind::Hundredths, rounds[2].levels = parseLevel("centiemes");
         QVERIFY(sendRound(pupil, rounds[2], "CM1"));
         QVERIFY(sendRound(pupil, rounds[0], "CM1"));
         RoundRecord other = rounds[0];

@@ -1,5 +1,6 @@
 #include "ClassListEditor.h"
 
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -8,25 +9,48 @@
 
 namespace quiltaro {
 
-ClassListEditor::ClassListEditor(QWidget* parent, ClassListPlace place)
-    : QDialog(parent), place_(std::move(place)) {
+namespace {
+
+// What the teacher chooses from, the score's own progression first.
+const char* const levelChoices[] = {"entiers-centiemes", "entiers",           "entiers-dixiemes",
+                                    "dixiemes",          "dixiemes-dixiemes", "centiemes"};
+
+QString lineOf(const QString& name, const ClassList& list) {
+    const auto own = list.pupilLevels.find(name);
+    return own == list.pupilLevels.end()
+               ? name
+               : name + QStringLiteral(" : ") + QString::fromStdString(levelName(own->second));
+}
+
+} // namespace
+
+ClassListEditor::ClassListEditor(QWidget* parent, ClassListPlace place, SystemLevel system)
+    : QDialog(parent), place_(std::move(place)), system_(std::move(system)) {
     setWindowTitle(QStringLiteral("Quiltaro : liste de la classe"));
     auto* layout = new QVBoxLayout(this);
     QString text = QStringLiteral(
         "Un prénom par ligne. Quand la liste existe, chaque partie commence par « Qui joue ? » "
-        "et les manches de chaque élève sont enregistrées à part, sous son prénom.");
+        "et les manches de chaque élève sont enregistrées à part, sous son prénom. Pour qu'un "
+        "élève joue à un autre niveau que la classe, écrivez-le après son prénom : "
+        "« Lucas : entiers » (entiers, dixiemes, centiemes, ou entiers-dixiemes...).");
     text += QLatin1Char('\n') + place_.where;
     auto* help = new QLabel(text);
     help->setWordWrap(true);
     layout->addWidget(help);
+    QString problem;
+    place_.read(list_, &problem);
+    addLevelChoice(layout);
     editor_ = new QPlainTextEdit;
     editor_->setAccessibleName(QStringLiteral("Prénoms des élèves, un par ligne"));
-    QString problem;
-    QStringList names;
-    place_.read(names, &problem);
-    editor_->setPlainText(names.join(QLatin1Char('\n')));
+    QStringList lines;
+    for (const QString& name : list_.names)
+        lines << lineOf(name, list_);
+    editor_->setPlainText(lines.join(QLatin1Char('\n')));
     layout->addWidget(editor_);
-    problem_ = new QLabel(problem);
+    QStringList problems = list_.levelProblems;
+    if (!problem.isEmpty())
+        problems.prepend(problem);
+    problem_ = new QLabel(problems.join(QLatin1Char('\n')));
     problem_->setWordWrap(true);
     problem_->setStyleSheet(QStringLiteral("color: #a00000"));
     layout->addWidget(problem_);
@@ -39,19 +63,52 @@ ClassListEditor::ClassListEditor(QWidget* parent, ClassListPlace place)
     });
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
-    resize(460, 480);
+    resize(460, 520);
+}
+
+void ClassListEditor::addLevelChoice(QLayout* layout) {
+    auto* label = new QLabel(QStringLiteral("Niveau de la classe :"));
+    level_ = new QComboBox;
+    label->setBuddy(level_);
+    for (const char* name : levelChoices) {
+        const LevelRange range = *parseLevel(name);
+        level_->addItem(describeLevel(range), QString::fromLatin1(name));
+    }
+    const bool locked = system_.locked && system_.level;
+    const std::optional<LevelRange> shown = locked ? system_.level : list_.level;
+    level_->setCurrentIndex(std::max(
+        0, level_->findData(QString::fromStdString(levelName(shown.value_or(LevelRange{}))))));
+    layout->addWidget(label);
+    layout->addWidget(level_);
+    if (!locked)
+        return;
+    // Shown as it is played, never changed here: the school chose it.
+    level_->setEnabled(false);
+    auto* why = new QLabel(QStringLiteral("Le niveau est fixé pour tous les postes par "
+                                          "l'administrateur de l'école (%1) : ni cette liste ni "
+                                          "les niveaux écrits après les prénoms ne le changent.")
+                               .arg(system_.file));
+    why->setWordWrap(true);
+    layout->addWidget(why);
 }
 
 bool ClassListEditor::save() {
-    QStringList names;
-    for (const QString& line : editor_->toPlainText().split(QLatin1Char('\n'))) {
-        const QString name = line.trimmed();
-        if (!name.isEmpty() && !name.startsWith(QLatin1Char('#')) && !names.contains(name))
-            names << name;
+    ClassList list = parseClassList(editor_->toPlainText());
+    if (!list.levelProblems.isEmpty()) {
+        problem_->setText(list.levelProblems.join(QLatin1Char('\n')));
+        return false;
     }
+    // A locked level leaves the class's own as it was, for when the lock goes.
+    list.level = level_->isEnabled() ? parseLevel(level_->currentData().toString().toStdString())
+                                     : list_.level;
+    // The default is no line at all, unless it stands against the computer's own.
+    if (list.level == LevelRange{} && !system_.level)
+        list.level.reset();
     QString problem;
-    if (place_.write(names, &problem))
+    if (place_.write(list, &problem)) {
+        list_ = std::move(list);
         return true;
+    }
     problem_->setText(problem.left(1).toUpper() + problem.mid(1));
     return false;
 }

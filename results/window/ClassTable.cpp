@@ -128,7 +128,7 @@ ClassTable::ClassTable(const std::vector<PupilFigures>& pupils, QWidget* parent)
         row << cell(QString::number(f.roundsThisWeek), f.roundsThisWeek);
         row << (f.highestScore < 0 ? cell(QString(), -1)
                                    : cell(QStringLiteral("%1 (%2 pts)")
-                                              .arg(levelName(f.highestLevel()))
+                                              .arg(levelName(f.highestLevel))
                                               .arg(f.highestScore),
                                           f.highestScore));
         for (const LevelFigures& level : f.levels)

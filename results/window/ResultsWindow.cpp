@@ -3,6 +3,7 @@
 #include "ClassListEditor.h"
 #include "ClassTable.h"
 #include "FrenchCsv.h"
+#include "LevelSettings.h"
 #include "PupilCharts.h"
 #include "Pupils.h"
 
@@ -58,7 +59,9 @@ QString summary(const ClassRecord& data) {
             .arg(pupils == 1 ? QString() : QStringLiteral("s"));
     text += QStringLiteral(" Plus le score monte, plus le nombre rouge est précis : un nombre "
                            "entier de 0 à 2 points, un dixième de 3 à 6 points, un centième à "
-                           "partir de 7 points. Choisissez un élève dans le tableau pour voir ses "
+                           "partir de 7 points, sauf quand un niveau est choisi pour la classe "
+                           "ou l'élève ; chaque manche compte au niveau où elle a été jouée. "
+                           "Choisissez un élève dans le tableau pour voir ses "
                            "graphiques.");
     return text;
 }
@@ -134,6 +137,11 @@ void ResultsWindow::fill(const QDateTime& now, const QString& chosen, int sortSe
     auto* classList = new QPushButton(QStringLiteral("Liste de la classe…"));
     classList->setToolTip(QStringLiteral("Écrire les prénoms des élèves qui partagent ce compte"));
     connect(classList, &QPushButton::clicked, this, &ResultsWindow::editClassList);
+    level_ = new QLabel;
+    level_->setWordWrap(true);
+    showLevel(classListPlace_.localFile.isEmpty() ? ClassList()
+                                                  : readClassListFile(classListPlace_.localFile));
+    top->addWidget(level_);
     top->addWidget(classList);
     layout->addLayout(top);
 
@@ -266,7 +274,18 @@ void ResultsWindow::exportRounds(const std::vector<PupilRounds>& rounds, const Q
 
 void ResultsWindow::editClassList() {
     ClassListEditor editor(this, classListPlace_);
-    editor.exec();
+    if (editor.exec() == QDialog::Accepted)
+        showLevel(editor.saved());
+}
+
+void ResultsWindow::showLevel(const ClassList& list) {
+    const SystemLevel system = readSystemLevel();
+    QString text = QStringLiteral("Niveau de la classe : %1").arg(describeClassLevel(system, list));
+    // What the game told on its terminal, where no teacher reads it.
+    for (const QString& problem : list.levelProblems + QStringList{system.problem})
+        if (!problem.isEmpty())
+            text += QStringLiteral("\nAttention : ") + problem;
+    level_->setText(text);
 }
 
 } // namespace quiltaro

@@ -65,12 +65,15 @@ private:
     // Asks where, then writes the rounds as a French CSV.
     void exportRounds(const std::vector<PupilRounds>& rounds, const QString& name);
     void editClassList();
+    // Says the level the class plays at, as `list` and the computer set it.
+    void showLevel(const ClassList& list);
     void refreshWaiting();
 
     ClassRecord data_;
     bool ownLogin_;
     ClassListPlace classListPlace_ = ClassListPlace::ownConfiguration();
     QScrollArea* scroll_ = nullptr;
+    QLabel* level_ = nullptr;
     ClassTable* table_ = nullptr;
     QVBoxLayout* pupilLayout_ = nullptr;
     QLabel* pupilTitle_ = nullptr;
