@@ -1,13 +1,17 @@
 #include "RecordFigures.h"
 
 #include "BenchSupport.h"
+#include "RecordStall.h"
 #include "RecordStore.h"
 #include "Recorder.h"
 #include "SampleRecord.h"
 
+#include <QApplication>
 #include <QDateTime>
+#include <QTemporaryDir>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <sstream>
 
@@ -58,6 +62,17 @@ double measureResultsOpen(const std::string& game, const QString& dataHome, int 
     }
     unsetenv("QUILTARO_REPORT_PAINTED");
     return median(ms);
+}
+
+int recordOnly(int argc, char** argv, const std::string& game) {
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    const double writeUs = measureRecordWrite(dir.filePath("write.sqlite"));
+    const double openMs = measureResultsOpen(game, dir.filePath("home"), resultsGames);
+    const double stallMs = measureRecordStall(dir.path(), 100000);
+    std::printf("record_write_us %.1f us\nresults_open_ms %.1f ms\nrecord_stall_max_ms %.2f ms\n",
+                writeUs, openMs, stallMs);
+    return std::isnan(writeUs) || std::isnan(openMs) || std::isnan(stallMs) ? 1 : 0;
 }
 
 } // namespace quiltaro::bench

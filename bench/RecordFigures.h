@@ -17,4 +17,11 @@ double measureRecordWrite(const QString& path);
 // record of `games` generated games; median of 5.
 double measureResultsOpen(const std::string& game, const QString& dataHome, int games);
 
+// The games of the record the results window opens on.
+constexpr int resultsGames = 10000;
+
+// `--record`: the three figures of the record alone, the results window
+// opened by `game`.
+int recordOnly(int argc, char** argv, const std::string& game);
+
 } // namespace quiltaro::bench

@@ -159,11 +159,6 @@ public:
     const QString& setAside() const { return setAside_; }
     size_t carriedOver() const { return carriedOver_; }
 
-    // Test hook: the database may grow to this many pages at most, as if the
-    // disk were full beyond them.
-    void limitPagesForTest(int pages);
-    QString connectionName() const { return connection(); }
-
 private:
     enum class Opening { Done, Failed, Retry, Corrupt };
     Opening openOnce();
@@ -202,8 +197,6 @@ private:
     bool opened_ = false;
     std::thread::id openedIn_;
     const std::atomic<bool>* interrupt_ = nullptr;
-    std::atomic<int> pageLimit_{0};
-    int appliedPageLimit_ = 0;
     bool disabled_ = false;
     bool corruptSeen_ = false; // by a statement; acted on once it is finished
     bool busy_ = false;
