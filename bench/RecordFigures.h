@@ -8,9 +8,9 @@
 
 namespace quiltaro::bench {
 
-// What one finished round costs to write, between two reactions: a round of
-// eight guesses, in its own transaction, to a record that already holds a
-// few hundred rounds.
+// What one finished round costs the game: the answer that ends a round of
+// eight guesses, which hands it to the record's thread, with a record that
+// already holds a few hundred rounds.
 double measureRecordWrite(const QString& path);
 
 // From `quiltaro --results` started to the results window painted, on a

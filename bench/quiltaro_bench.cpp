@@ -236,7 +236,7 @@ int main(int argc, char** argv) {
                 startups.empty() ? NAN : *std::min_element(startups.begin(), startups.end()),
                 startups.empty() ? NAN : *std::max_element(startups.begin(), startups.end()),
                 screenW, screenH);
-    std::printf("record: one round of 8 guesses in its own transaction, median of 300; results"
+    std::printf("record: the answer that ends a round of 8 guesses, median of 300; results"
                 " window from `quiltaro --results` to painted, %d generated games, median of 5\n",
                 resultsGames);
     std::printf("memory: ru_maxrss %ld kB, VmHWM %ld kB, %s\n", play.maxRssKb, play.vmHwmKb,
