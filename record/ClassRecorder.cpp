@@ -62,8 +62,4 @@ void ClassRecorder::programEnding() {
         seat.recorder->programEnding();
 }
 
-void ClassRecorder::betweenReactions() {
-    current().betweenReactions();
-}
-
 } // namespace quiltaro

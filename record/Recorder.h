@@ -28,7 +28,6 @@ public:
     void gaveUp(const RoundState& state) override;
     void gameEnded() override;
     void programEnding() override;
-    void betweenReactions() override;
 
     // Who plays: every round that starts from now on carries this name.
     void setPupil(QString pupil) { pupil_ = std::move(pupil); }
