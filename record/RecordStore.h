@@ -2,6 +2,7 @@
 
 #include "RoundObserver.h"
 
+#include <QAnyStringView>
 #include <QDateTime>
 #include <QString>
 
@@ -209,8 +210,8 @@ std::vector<Verdict> replayVerdicts(double lowBound, double highBound, float red
                                     const std::vector<std::string>& answers);
 
 const char* endingName(Ending ending);
-std::optional<Ending> endingFromName(const QString& name);
+std::optional<Ending> endingFromName(QAnyStringView name);
 const char* verdictName(Verdict verdict);
-std::optional<Verdict> verdictFromName(const QString& name);
+std::optional<Verdict> verdictFromName(QAnyStringView name);
 
 } // namespace quiltaro
