@@ -79,10 +79,15 @@ std::optional<double> resultsOpenOnce(const XScreen& screen, const std::string& 
     const pid_t pid = spawn({game, "--results"});
     if (pid <= 0)
         return std::nullopt;
-    const bool shown = waitFor(20000, [&] {
-        const std::optional<Box> window = screen.windowOf(pid);
-        return window && painted(screen, *window, before);
-    });
+    // Every 5 ms: the window's tree and four rows of it are read each time,
+    // work for the X server and a core that the program opening would miss.
+    const bool shown = waitFor(
+        20000,
+        [&] {
+            const std::optional<Box> window = screen.windowOf(pid);
+            return window && painted(screen, *window, before);
+        },
+        5);
     const double ms = msSince(start);
     stop(pid, SIGKILL);
     // Gone from the screen before the next start looks at it.
