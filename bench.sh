@@ -9,6 +9,7 @@
 #   ./bench.sh --pace          only the animations' pace: quiet, loaded, 1080p, 4K
 #   ./bench.sh --memory        only the peak memory, at design size and full screen
 #   ./bench.sh --server        only the class on a PostgreSQL server of its own
+#   ./bench.sh --record        only the record: a round written, the results window opened
 #   ./bench.sh --no-build      measures the tree as it is (installs nothing)
 set -euo pipefail
 source "$(dirname "$0")/scripts/setup.sh"
@@ -18,8 +19,9 @@ build=1 bench_args=("$BUILD/app/quiltaro")
 while [ $# -gt 0 ]; do
     case "$1" in
         --frames | --pace | --memory | --server) bench_args=("$1"); shift ;;
+        --record) bench_args=("$1" "$BUILD/app/quiltaro"); shift ;;
         --no-build) build=0; shift ;;
-        *) echo "usage: $0 [--frames | --pace | --memory | --server] [--no-build]" >&2; exit 2 ;;
+        *) echo "usage: $0 [--frames | --pace | --memory | --server | --record] [--no-build]" >&2; exit 2 ;;
     esac
 done
 if [ "$build" = 1 ]; then
@@ -85,7 +87,7 @@ full_screen_memory() (
     bench --memory --full-screen
 )
 case "${bench_args[0]}" in
-    --frames | --pace | --server) ;;
+    --frames | --pace | --server | --record) ;;
     *)
         full_screen_memory 1920x1080
         full_screen_memory 3840x2160

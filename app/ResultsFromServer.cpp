@@ -8,7 +8,6 @@
 
 #include <QApplication>
 #include <QPointer>
-#include <QWindow>
 
 #include <chrono>
 #include <cstdio>
@@ -25,7 +24,6 @@ constexpr auto refreshPeriod = std::chrono::seconds(5);
 int showServerResults(const ServerSettings& settings) {
     std::unique_ptr<ResultsWindow> window;
     QString lastProblem;
-    bool first = true;
     auto show = [&](const ClassRecord& data, const QString& problem) {
         if (!problem.isEmpty() && problem != lastProblem)
             std::fprintf(stderr,
@@ -33,7 +31,6 @@ int showServerResults(const ServerSettings& settings) {
                          "sur le serveur (%s) : %s.\n",
                          qPrintable(maskedConnInfo(settings.conninfo)), qPrintable(problem));
         lastProblem = problem;
-        first = false;
         if (!window) {
             window = std::make_unique<ResultsWindow>(data, QDateTime::currentDateTime(), false);
             window->setClassListPlace(serverClassListPlace(settings));
@@ -56,17 +53,6 @@ int showServerResults(const ServerSettings& settings) {
             QMetaObject::invokeMethod(
                 qApp, [&show, data, problem] { show(data, problem); }, Qt::QueuedConnection);
         });
-    // For the benchmark: says when the window is on the screen, then leaves.
-    if (qEnvironmentVariableIsSet("QUILTARO_REPORT_PAINTED")) {
-        while (first || !window->windowHandle() || !window->windowHandle()->isExposed())
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        window->repaint();
-        QCoreApplication::processEvents();
-        std::printf(
-            "painted_ns %lld\n",
-            static_cast<long long>(std::chrono::steady_clock::now().time_since_epoch().count()));
-        return 0;
-    }
     const int status = QApplication::exec();
     return status == 0 && !lastProblem.isEmpty() ? 1 : status;
 }

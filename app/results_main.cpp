@@ -10,9 +10,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QTranslator>
-#include <QWindow>
 
-#include <chrono>
 #include <csignal>
 #include <cstdio>
 
@@ -70,17 +68,6 @@ int main(int argc, char** argv) {
         window.refreshWhenFree(read(Check::Now), QDateTime::currentDateTime());
     });
     window.show();
-    // For the benchmark: says when the window is on the screen, then leaves.
-    if (qEnvironmentVariableIsSet("QUILTARO_REPORT_PAINTED")) {
-        while (!window.windowHandle() || !window.windowHandle()->isExposed())
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        window.repaint();
-        QCoreApplication::processEvents();
-        std::printf(
-            "painted_ns %lld\n",
-            static_cast<long long>(std::chrono::steady_clock::now().time_since_epoch().count()));
-        return 0;
-    }
     const int status = app.exec();
     // What was shown was not all that was asked for.
     const bool whole = readWhole && !checks.damageFound();

@@ -8,13 +8,20 @@
 
 namespace quiltaro::bench {
 
-// What one finished round costs to write, between two reactions: a round of
-// eight guesses, in its own transaction, to a record that already holds a
-// few hundred rounds.
+// What one finished round costs the game: the answer that ends a round of
+// eight guesses, which hands it to the record's thread, with a record that
+// already holds a few hundred rounds.
 double measureRecordWrite(const QString& path);
 
 // From `quiltaro --results` started to the results window painted, on a
 // record of `games` generated games; median of 5.
 double measureResultsOpen(const std::string& game, const QString& dataHome, int games);
+
+// The games of the record the results window opens on.
+constexpr int resultsGames = 10000;
+
+// `--record`: the three figures of the record alone, the results window
+// opened by `game`.
+int recordOnly(int argc, char** argv, const std::string& game);
 
 } // namespace quiltaro::bench

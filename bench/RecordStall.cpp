@@ -57,7 +57,6 @@ double measureRecordStall(const QString& folder, int games) {
         timed([&] { recorder.roundGenerated(s); });
         timed([&] { recorder.guessJudged(s, "500", Verdict::TooHigh); });
         timed([&] { recorder.guessJudged(s, "371", Verdict::Right); });
-        timed([&] { recorder.betweenReactions(); });
         ++rounds;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
         if (after >= 0)

@@ -1,5 +1,6 @@
 #include "XScreen.h"
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
@@ -42,6 +43,72 @@ int XScreen::count(Box b, unsigned long rgb) const {
             n += (XGetPixel(image, x, y) & 0xffffff) == rgb;
     XDestroyImage(image);
     return n;
+}
+
+std::vector<std::uint32_t> XScreen::pixels(Box b) const {
+    std::vector<std::uint32_t> found;
+    XImage* image = XGetImage(d_, DefaultRootWindow(d_), b.x, b.y, static_cast<unsigned>(b.w),
+                              static_cast<unsigned>(b.h), AllPlanes, ZPixmap);
+    if (!image)
+        return found;
+    found.reserve(static_cast<size_t>(b.w) * static_cast<size_t>(b.h));
+    for (int y = 0; y < b.h; ++y)
+        for (int x = 0; x < b.w; ++x)
+            found.push_back(static_cast<std::uint32_t>(XGetPixel(image, x, y) & 0xffffff));
+    XDestroyImage(image);
+    return found;
+}
+
+namespace {
+
+long pidOf(Display* d, Window w) {
+    static const Atom netWmPid = XInternAtom(d, "_NET_WM_PID", False);
+    Atom type = None;
+    int format = 0;
+    unsigned long items = 0, after = 0;
+    unsigned char* data = nullptr;
+    long pid = 0;
+    if (XGetWindowProperty(d, w, netWmPid, 0, 1, False, XA_CARDINAL, &type, &format, &items, &after,
+                           &data) == Success &&
+        data && format == 32 && items == 1)
+        pid = *reinterpret_cast<long*>(data);
+    if (data)
+        XFree(data);
+    return pid;
+}
+
+// The mapped window of `pid` among `w` and its children, to `depth` levels:
+// a window manager puts each top-level window in a frame of its own.
+Window mappedWindowOf(Display* d, Window w, long pid, int depth) {
+    XWindowAttributes a{};
+    if (!XGetWindowAttributes(d, w, &a) || a.map_state != IsViewable)
+        return None;
+    if (pidOf(d, w) == pid)
+        return w;
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned n = 0;
+    if (depth == 0 || !XQueryTree(d, w, &root, &parent, &children, &n))
+        return None;
+    Window found = None;
+    for (unsigned i = 0; i < n && found == None; ++i)
+        found = mappedWindowOf(d, children[i], pid, depth - 1);
+    if (children)
+        XFree(children);
+    return found;
+}
+
+} // namespace
+
+std::optional<Box> XScreen::windowOf(long pid) const {
+    const Window root = DefaultRootWindow(d_);
+    const Window w = mappedWindowOf(d_, root, pid, 2);
+    XWindowAttributes a{};
+    Window child = 0;
+    int x = 0, y = 0;
+    if (w == None || !XGetWindowAttributes(d_, w, &a) ||
+        !XTranslateCoordinates(d_, w, root, 0, 0, &x, &y, &child))
+        return std::nullopt;
+    return Box{x, y, a.width, a.height};
 }
 
 std::optional<Box> XScreen::focusedWindow() const {

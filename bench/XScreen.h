@@ -3,7 +3,9 @@
 // The screen as the X server shows it: the bench reads the game's pixels and
 // which window has the focus, as a pupil would see them.
 
+#include <cstdint>
 #include <optional>
+#include <vector>
 
 struct _XDisplay;
 
@@ -28,6 +30,10 @@ public:
     int count(Box b, unsigned long rgb) const;
     // The client area, on the screen, of the top-level window with the focus.
     std::optional<Box> focusedWindow() const;
+    // The pixels of a rectangle of the screen, 0xRRGGBB, row by row.
+    std::vector<std::uint32_t> pixels(Box b) const;
+    // Where a top-level window of the process `pid` is, once it is mapped.
+    std::optional<Box> windowOf(long pid) const;
 
 private:
     _XDisplay* d_;

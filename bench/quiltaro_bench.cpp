@@ -6,6 +6,7 @@
 //   quiltaro_bench --frames | --pace     the frame figures or the pace alone
 //   quiltaro_bench --memory [--full-screen]   the peak memory of one round
 //   quiltaro_bench --server               the class on a server of its own
+//   quiltaro_bench --record [path/to/quiltaro]   the record and the results window
 //
 // Prints one figure a line ("name value unit"), then a table. The start-up and
 // memory figures come from the real executable, watched from outside through
@@ -70,11 +71,12 @@ void printFigures(const std::vector<Figure>& figures) {
 }
 
 std::string findGame(int argc, char** argv) {
-    if (argc > 1 && std::string(argv[1]).rfind("--", 0) != 0)
-        return argv[1];
+    for (int i = 1; i < argc; ++i)
+        if (std::string(argv[i]).rfind("--", 0) != 0)
+            return argv[i];
     std::error_code error;
     const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
-    return (self.parent_path() / ".." / "windows" / "quiltaro").lexically_normal().string();
+    return (self.parent_path() / ".." / "app" / "quiltaro").lexically_normal().string();
 }
 
 } // namespace
@@ -99,6 +101,8 @@ int main(int argc, char** argv) {
         return memoryOnly(argc, argv);
     if (argc > 1 && std::string(argv[1]) == "--server")
         return serverOnly(argc, argv);
+    if (argc > 1 && std::string(argv[1]) == "--record")
+        return recordOnly(argc, argv, findGame(argc, argv));
 
     // The games played here keep their record in a folder of the bench's own.
     QTemporaryDir benchData;
@@ -177,7 +181,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "the record...\n");
     QTemporaryDir recordDir;
     const double recordWriteUs = measureRecordWrite(recordDir.filePath("write.sqlite"));
-    constexpr int resultsGames = 10000;
     const double resultsOpenMs = measureResultsOpen(game, recordDir.filePath("home"), resultsGames);
     const double recordStallMs = measureRecordStall(recordDir.path(), 100000);
 
@@ -233,7 +236,7 @@ int main(int argc, char** argv) {
                 startups.empty() ? NAN : *std::min_element(startups.begin(), startups.end()),
                 startups.empty() ? NAN : *std::max_element(startups.begin(), startups.end()),
                 screenW, screenH);
-    std::printf("record: one round of 8 guesses in its own transaction, median of 300; results"
+    std::printf("record: the answer that ends a round of 8 guesses, median of 300; results"
                 " window from `quiltaro --results` to painted, %d generated games, median of 5\n",
                 resultsGames);
     std::printf("memory: ru_maxrss %ld kB, VmHWM %ld kB, %s\n", play.maxRssKb, play.vmHwmKb,

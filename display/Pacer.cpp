@@ -12,10 +12,9 @@ void Pacer::waitMoreThan(Surface& surface, double seconds) {
 
 void Pacer::waitUntil(Surface& surface, double seconds, Clock::Duration extra) {
     surface.present();
-    // timeMark keeps its meaning for a reader of the record (the time of day
-    // the wait ends), but the deadline itself lives on the monotonic clock:
-    // a float of seconds since midnight steps by almost 8 ms late in the day
-    // and wraps at midnight.
+    // timeMark tells the time of day the wait ends, but the deadline itself
+    // lives on the monotonic clock: a float of seconds since midnight steps
+    // by almost 8 ms late in the day and wraps at midnight.
     state_.timeMark = clock_.secondsSinceMidnight() + static_cast<float>(seconds);
     const auto deadline =
         clock_.now() + std::chrono::ceil<Clock::Duration>(std::chrono::duration<double>(seconds)) +

@@ -11,8 +11,9 @@ enum class Verdict { Outside, TooHigh, TooLow, Right };
 
 // What happens in a game, told to whoever keeps a record of it. The rules and
 // the windows call it; it must return at once and never draw, so that nothing
-// it does can be seen in the game's pace. Slow work (writing to disk) waits
-// for betweenReactions, which runs outside every animation and every wait.
+// it does can be seen in the game's pace. Slow work (writing to disk) is done
+// elsewhere: the record hands each round, as it ends, to a thread of its own
+// that writes it.
 class RoundObserver {
 public:
     virtual ~RoundObserver() = default;
@@ -28,8 +29,6 @@ public:
     virtual void gameEnded() {}
     // The program ends; nothing comes after this.
     virtual void programEnding() {}
-    // No reaction is running: the moment for anything slow.
-    virtual void betweenReactions() {}
 
     // The observer that notes nothing, for a game without a record.
     static RoundObserver& none() {

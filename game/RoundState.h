@@ -18,8 +18,9 @@ struct RoundState {
     std::string solutionText; // the red value in the program's number-to-text form
     std::int16_t tryNumber = 0;
     std::int16_t score = 0;
-    // Seconds since midnight at the last wait. Kept for what it means to a
-    // reader of the record; no wait reads its deadline from it (see Pacer).
+    // The time of day, in seconds since midnight, at which the last wait
+    // ends: set by the Pacer as each wait begins. Nothing reads it; the waits
+    // keep their deadlines on the monotonic clock, and the record its own times.
     float timeMark = 0.0f;
     // The kinds of number the teacher keeps this pupil's rounds between.
     LevelRange levels;

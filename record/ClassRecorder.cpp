@@ -66,8 +66,4 @@ void ClassRecorder::programEnding() {
         seat.recorder->waitUntil(deadline);
 }
 
-void ClassRecorder::betweenReactions() {
-    current().betweenReactions();
-}
-
 } // namespace quiltaro

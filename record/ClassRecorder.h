@@ -40,7 +40,6 @@ public:
     void gaveUp(const RoundState& state) override;
     void gameEnded() override;
     void programEnding() override;
-    void betweenReactions() override;
 
 private:
     struct Seat {

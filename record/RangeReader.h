@@ -1,10 +1,7 @@
 #pragma once
 
-#include "LocalTimes.h"
-
 #include <sqlite3.h>
 
-#include <QDateTime>
 #include <QString>
 
 #include <functional>
@@ -29,6 +26,11 @@ public:
         const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s_, column));
         return text ? text : "";
     }
+    // A name the program wrote (an ending, a verdict): ASCII, compared byte
+    // for byte.
+    QLatin1StringView name(int column) const {
+        return QLatin1StringView(utf8(column), sqlite3_column_bytes(s_, column));
+    }
     QString text(int column) const {
         return QString::fromUtf8(utf8(column), sqlite3_column_bytes(s_, column));
     }
@@ -41,7 +43,6 @@ public:
                 return QString::fromUtf8(text).toStdString();
         return text;
     }
-    QDateTime time(int column, LocalTimes& times) const { return times.at(integer(column)); }
 
 private:
     sqlite3_stmt* s_;

@@ -18,9 +18,9 @@ const char* endingName(Ending ending) {
     return "program_end";
 }
 
-std::optional<Ending> endingFromName(const QString& name) {
+std::optional<Ending> endingFromName(QAnyStringView name) {
     for (Ending e : {Ending::Won, Ending::GaveUp, Ending::NewRound, Ending::ProgramEnd})
-        if (name == QLatin1String(endingName(e)))
+        if (QAnyStringView::equal(name, QLatin1StringView(endingName(e))))
             return e;
     return std::nullopt;
 }
@@ -39,9 +39,9 @@ const char* verdictName(Verdict verdict) {
     return "outside";
 }
 
-std::optional<Verdict> verdictFromName(const QString& name) {
+std::optional<Verdict> verdictFromName(QAnyStringView name) {
     for (Verdict v : {Verdict::Outside, Verdict::TooHigh, Verdict::TooLow, Verdict::Right})
-        if (name == QLatin1String(verdictName(v)))
+        if (QAnyStringView::equal(name, QLatin1StringView(verdictName(v))))
             return v;
     return std::nullopt;
 }

@@ -1,15 +1,14 @@
 #include "RecordReading.h"
 
-#include "LocalTimes.h"
 #include "RangeReader.h"
+#include "StoredRound.h"
 
-#include <QDateTime>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QVariant>
 
 #include <algorithm>
-#include <cstring>
+#include <functional>
 #include <future>
 #include <map>
 #include <utility>
@@ -22,18 +21,47 @@ namespace quiltaro {
 
 namespace {
 
-Verdict verdictOf(const char* name) {
-    for (Verdict v : {Verdict::TooHigh, Verdict::TooLow, Verdict::Right, Verdict::Outside})
-        if (std::strcmp(name, verdictName(v)) == 0)
-            return v;
-    return Verdict::Outside;
+// Keys looked for one by one in a damaged table, at most.
+constexpr qint64 maxLookups = 4'000'000;
+
+// Reads the rows whose keys lie in [first, last]. A damaged inner page can
+// also hide keys without an error: once the file is known damaged, each key
+// not `seen` is looked for on its own.
+void readAround(RangeReader& reader, qint64 first, qint64 last, bool& damaged,
+                const std::function<bool(qint64)>& seen) {
+    reader.read(first, last);
+    if (damaged || reader.damaged())
+        for (qint64 id = first; id <= last && id - first < maxLookups; ++id)
+            if (!seen(id))
+                reader.read(id, id);
+    damaged = damaged || reader.damaged();
 }
 
-Ending endingOf(const char* name) {
-    for (Ending e : {Ending::Won, Ending::GaveUp, Ending::NewRound, Ending::ProgramEnd})
-        if (std::strcmp(name, endingName(e)) == 0)
-            return e;
-    return Ending::ProgramEnd;
+struct Game {
+    QString token;
+    qint64 started = 0;
+    QString pupil;
+};
+using Games = std::map<qint64, Game>;
+
+Games readGames(const QSqlDatabase& db, int version, bool& damaged) {
+    Games games;
+    qint64 first = 0, last = 0;
+    if (!keyRange(db, QStringLiteral("games"), first, last)) {
+        damaged = true;
+        return games;
+    }
+    const bool named = version >= 3; // pupils have names from the third schema on
+    RangeReader reader(
+        db,
+        QStringLiteral("SELECT id, token, started_at%1 FROM games"
+                       " WHERE id BETWEEN ? AND ? ORDER BY id")
+            .arg(named ? QStringLiteral(", pupil") : QString()),
+        [&](const Row& row) {
+            games[row.integer(0)] = {row.text(1), row.integer(2), named ? row.text(3) : QString()};
+        });
+    readAround(reader, first, last, damaged, [&](qint64 id) { return games.count(id) > 0; });
+    return games;
 }
 
 // How many answers of each round in [first, last] lay outside the interval,
@@ -70,6 +98,99 @@ OutsideCounts countOutside(const QString& connection, qint64 first, qint64 last)
     return counts;
 }
 
+// The rounds of one record as they are read, and where each key landed.
+struct Rounds {
+    std::vector<RoundRecord> list;
+    std::map<qint64, size_t> byId;
+    bool damaged = false;
+};
+
+// One row of the rounds table as a round: its game's token, pupil and start
+// from `game`, its guesses to come (or, in the first schema, from the row).
+RoundRecord roundOfRow(const Row& row, int version, bool counting, const Game* game,
+                       RoundReading& reading) {
+    StoredRound stored;
+    if (game) {
+        stored.gameToken = game->token;
+        stored.pupil = game->pupil;
+        stored.gameStarted = game->started;
+    } else { // a round whose game was lost keeps a game of its own number
+        stored.gameToken = QStringLiteral("partie-%1").arg(row.integer(1));
+    }
+    stored.started = row.integer(2);
+    stored.ended = row.integer(3);
+    stored.scoreBefore = static_cast<int>(row.integer(4));
+    stored.scoreAfter = static_cast<int>(row.integer(5));
+    stored.lowBound = row.real(6);
+    stored.highBound = row.real(7);
+    stored.redValue = row.real(8);
+    stored.ending = row.name(9);
+    if (version >= 5) {
+        stored.kind = row.text(11);
+        stored.levels = row.text(12);
+    }
+    RoundRecord r = reading.roundOf(stored);
+    if (counting)
+        r.counts = RoundRecord::Counts{static_cast<int>(row.integer(10)), 0};
+    else // the guesses come later, row by row: room for them once
+        r.guesses.reserve(static_cast<size_t>(std::clamp<qint64>(row.integer(10), 0, 64)));
+    if (version < 2) {
+        // The first schema kept the answers only: the rules give the verdicts.
+        std::vector<std::string> answers;
+        for (const QString& a : row.text(11).split(QLatin1Char(' '), Qt::SkipEmptyParts))
+            answers.push_back(a.toStdString());
+        const auto verdicts = replayVerdicts(r.lowBound, r.highBound, r.redValue, answers);
+        for (size_t i = 0; i < answers.size(); ++i)
+            r.guesses.push_back({answers[i], verdicts[i]});
+    }
+    return r;
+}
+
+void readRoundRows(const QSqlDatabase& db, int version, bool counting, const Games& games,
+                   qint64 first, qint64 last, Rounds& rounds) {
+    RoundReading reading;
+    RangeReader reader(
+        db,
+        QStringLiteral("SELECT id, game_id, started_at, ended_at, score_before, score_after,"
+                       " low_bound, high_bound, red_value, ending, tries%1 FROM rounds"
+                       " WHERE id BETWEEN ? AND ? ORDER BY id")
+            .arg(version < 2   ? QStringLiteral(", guesses")
+                 : version < 5 ? QString()
+                               : QStringLiteral(", kind, level")),
+        [&, game = games.end()](const Row& row) mutable {
+            // A game's rounds come one after the other: it is looked up once.
+            if (game == games.end() || game->first != row.integer(1))
+                game = games.find(row.integer(1));
+            const Game* of = game != games.end() ? &game->second : nullptr;
+            rounds.byId[row.integer(0)] = rounds.list.size();
+            rounds.list.push_back(roundOfRow(row, version, counting, of, reading));
+        });
+    readAround(reader, first, last, rounds.damaged,
+               [&](qint64 id) { return rounds.byId.count(id) > 0; });
+}
+
+void readGuesses(const QSqlDatabase& db, qint64 first, qint64 last, Rounds& rounds) {
+    RangeReader reader(db,
+                       QStringLiteral("SELECT round_id, answer, verdict FROM guesses"
+                                      " WHERE round_id BETWEEN ? AND ?"
+                                      " ORDER BY round_id, position"),
+                       [&, found = rounds.byId.end()](const Row& row) mutable {
+                           // Guesses come round by round: the round is looked up once.
+                           const qint64 id = row.integer(0);
+                           if (found == rounds.byId.end() || found->first != id)
+                               found = rounds.byId.find(id);
+                           if (found != rounds.byId.end())
+                               rounds.list[found->second].guesses.push_back(
+                                   RoundReading::guessOf(row.answer(1), row.name(2)));
+                       });
+    reader.read(first, last);
+    if (rounds.damaged || reader.damaged())
+        for (const auto& [id, index] : rounds.byId)
+            if (rounds.list[index].guesses.empty())
+                reader.read(id, id);
+    rounds.damaged = rounds.damaged || reader.damaged();
+}
+
 } // namespace
 
 bool wholeFile(const QSqlDatabase& db) {
@@ -80,133 +201,32 @@ bool wholeFile(const QSqlDatabase& db) {
 
 std::vector<RoundRecord> readRounds(const QSqlDatabase& db, int version, bool& damaged,
                                     Detail detail) {
-    std::vector<RoundRecord> rounds;
+    Rounds rounds;
+    const Games games = readGames(db, version, damaged);
+    rounds.damaged = damaged;
+    qint64 first = 0, last = 0;
+    if (!keyRange(db, QStringLiteral("rounds"), first, last)) {
+        damaged = true;
+        return {};
+    }
     // The first schema kept the answers in the round's row: they are read
     // whole, counted or not.
     const bool counting = detail == Detail::Counts && version >= 2;
-    struct Game {
-        QString token;
-        QDateTime started;
-        QString pupil;
-    };
-    std::map<qint64, Game> games;
-    LocalTimes gameTimes, roundTimes;
-    // Keys looked for one by one in a damaged table, at most.
-    constexpr qint64 maxLookups = 4'000'000;
-    qint64 first = 0, last = 0;
-    if (keyRange(db, QStringLiteral("games"), first, last)) {
-        RangeReader reader(db,
-                           QStringLiteral("SELECT id, token, started_at%1 FROM games"
-                                          " WHERE id BETWEEN ? AND ? ORDER BY id")
-                               .arg(version < 3 ? QString() : QStringLiteral(", pupil")),
-                           [&](const Row& row) {
-                               games[row.integer(0)] = {row.text(1), row.time(2, gameTimes),
-                                                        version < 3 ? QString() : row.text(3)};
-                           });
-        reader.read(first, last);
-        // A damaged inner page can also hide keys without an error: each
-        // one not seen is looked for on its own.
-        if (damaged || reader.damaged())
-            for (qint64 id = first; id <= last && id - first < maxLookups; ++id)
-                if (!games.count(id))
-                    reader.read(id, id);
-        damaged = damaged || reader.damaged();
-    } else {
-        damaged = true;
-    }
-
-    std::map<qint64, size_t> byId;
-    if (!keyRange(db, QStringLiteral("rounds"), first, last)) {
-        damaged = true;
-        return rounds;
-    }
     std::future<OutsideCounts> outside;
     if (counting)
         outside = std::async(std::launch::async, countOutside, db.connectionName(), first, last);
-    RangeReader roundReader(
-        db,
-        QStringLiteral("SELECT id, game_id, started_at, ended_at, score_before, score_after,"
-                       " low_bound, high_bound, red_value, ending, tries%1 FROM rounds"
-                       " WHERE id BETWEEN ? AND ? ORDER BY id")
-            .arg(version < 2   ? QStringLiteral(", guesses")
-                 : version < 5 ? QString()
-                               : QStringLiteral(", kind, level")),
-        [&, game = games.end()](const Row& row) mutable {
-            RoundRecord r;
-            const qint64 gameId = row.integer(1);
-            r.started = row.time(2, roundTimes);
-            r.ended = row.time(3, roundTimes);
-            // A game's rounds come one after the other: it is looked up once.
-            if (game == games.end() || game->first != gameId)
-                game = games.find(gameId);
-            // A round whose game was lost keeps a game of its own number.
-            r.gameToken =
-                game != games.end() ? game->second.token : QStringLiteral("partie-%1").arg(gameId);
-            r.gameStarted = game != games.end() ? game->second.started : r.started;
-            if (game != games.end())
-                r.pupil = game->second.pupil;
-            r.scoreBefore = static_cast<int>(row.integer(4));
-            r.scoreAfter = static_cast<int>(row.integer(5));
-            r.lowBound = row.real(6);
-            r.highBound = row.real(7);
-            r.redValue = static_cast<float>(row.real(8));
-            r.ending = endingOf(row.utf8(9));
-            if (version >= 5) {
-                r.kind = kindFromName(row.text(11));
-                r.levels = levelsFromName(row.text(12));
-            }
-            if (counting)
-                r.counts = RoundRecord::Counts{static_cast<int>(row.integer(10)), 0};
-            else // the guesses come later, row by row: room for them once
-                r.guesses.reserve(static_cast<size_t>(std::clamp<qint64>(row.integer(10), 0, 64)));
-            if (version < 2) {
-                // The first schema kept the answers only: the rules give the verdicts.
-                std::vector<std::string> answers;
-                for (const QString& a : row.text(11).split(QLatin1Char(' '), Qt::SkipEmptyParts))
-                    answers.push_back(a.toStdString());
-                const auto verdicts = replayVerdicts(r.lowBound, r.highBound, r.redValue, answers);
-                for (size_t i = 0; i < answers.size(); ++i)
-                    r.guesses.push_back({answers[i], verdicts[i]});
-            }
-            byId[row.integer(0)] = rounds.size();
-            rounds.push_back(std::move(r));
-        });
-    roundReader.read(first, last);
-    if (damaged || roundReader.damaged())
-        for (qint64 id = first; id <= last && id - first < maxLookups; ++id)
-            if (!byId.count(id))
-                roundReader.read(id, id);
-    damaged = damaged || roundReader.damaged();
+    readRoundRows(db, version, counting, games, first, last, rounds);
     if (counting) {
         const OutsideCounts counts = outside.get();
         for (const auto& [id, count] : counts.byRound)
-            if (const auto found = byId.find(id); found != byId.end())
-                rounds[found->second].counts->outside = count;
-        damaged = damaged || counts.damaged;
-        return rounds;
+            if (const auto found = rounds.byId.find(id); found != rounds.byId.end())
+                rounds.list[found->second].counts->outside = count;
+        rounds.damaged = rounds.damaged || counts.damaged;
+    } else if (version >= 2 && !rounds.list.empty()) {
+        readGuesses(db, first, last, rounds);
     }
-    if (version < 2 || rounds.empty())
-        return rounds;
-    RangeReader guessReader(
-        db,
-        QStringLiteral("SELECT round_id, answer, verdict FROM guesses"
-                       " WHERE round_id BETWEEN ? AND ?"
-                       " ORDER BY round_id, position"),
-        [&, found = byId.end()](const Row& row) mutable {
-            // Guesses come round by round: the round is looked up once.
-            const qint64 id = row.integer(0);
-            if (found == byId.end() || found->first != id)
-                found = byId.find(id);
-            if (found != byId.end())
-                rounds[found->second].guesses.push_back({row.answer(1), verdictOf(row.utf8(2))});
-        });
-    guessReader.read(first, last);
-    if (damaged || guessReader.damaged())
-        for (const auto& [id, index] : byId)
-            if (rounds[index].guesses.empty())
-                guessReader.read(id, id);
-    damaged = damaged || guessReader.damaged();
-    return rounds;
+    damaged = rounds.damaged;
+    return std::move(rounds.list);
 }
 
 } // namespace quiltaro

@@ -83,7 +83,6 @@ bool RecordStore::openConnection() {
     // little for it is better than reporting it.
     db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=100"));
     fileId_ = fileIdOf(path_);
-    appliedPageLimit_ = 0;
     if (!db.open()) {
         const QSqlError error = db.lastError();
         closeConnection();

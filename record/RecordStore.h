@@ -2,6 +2,7 @@
 
 #include "RoundObserver.h"
 
+#include <QAnyStringView>
 #include <QDateTime>
 #include <QString>
 #include <QVariant>
@@ -168,11 +169,6 @@ public:
     const QString& setAside() const { return setAside_; }
     size_t carriedOver() const { return carriedOver_; }
 
-    // Test hook: the database may grow to this many pages at most, as if the
-    // disk were full beyond them.
-    void limitPagesForTest(int pages);
-    QString connectionName() const { return connection(); }
-
 private:
     enum class Opening { Done, Failed, Retry, Corrupt };
     Opening openOnce();
@@ -211,8 +207,6 @@ private:
     bool opened_ = false;
     std::thread::id openedIn_;
     const std::atomic<bool>* interrupt_ = nullptr;
-    std::atomic<int> pageLimit_{0};
-    int appliedPageLimit_ = 0;
     bool disabled_ = false;
     bool corruptSeen_ = false; // by a statement; acted on once it is finished
     bool busy_ = false;
@@ -225,14 +219,14 @@ std::vector<Verdict> replayVerdicts(double lowBound, double highBound, float red
                                     const std::vector<std::string>& answers);
 
 const char* endingName(Ending ending);
-std::optional<Ending> endingFromName(const QString& name);
+std::optional<Ending> endingFromName(QAnyStringView name);
 const char* verdictName(Verdict verdict);
+std::optional<Verdict> verdictFromName(QAnyStringView name);
 // A round's kind and levels as the record and the class's server keep them:
 // their names, or NULL (a null QVariant) when unset; what cannot be read is unset.
 QVariant kindValue(const std::optional<NumberKind>& kind);
 QVariant levelsValue(const std::optional<LevelRange>& levels);
 std::optional<NumberKind> kindFromName(const QString& name);
 std::optional<LevelRange> levelsFromName(const QString& name);
-std::optional<Verdict> verdictFromName(const QString& name);
 
 } // namespace quiltaro

@@ -60,10 +60,6 @@ bool RecordStore::writeInTransaction(const RoundRecord* first, size_t count, boo
     QSqlDatabase db = QSqlDatabase::database(connection());
     QSqlQuery q(db);
     auto failWith = [&](const QSqlError& error) { return abandonTransaction(q, error); };
-    if (const int limit = pageLimit_; limit != appliedPageLimit_) {
-        q.exec(QStringLiteral("PRAGMA max_page_count = %1").arg(limit > 0 ? limit : 1073741823));
-        appliedPageLimit_ = limit;
-    }
     if (!q.exec(QStringLiteral("BEGIN IMMEDIATE")))
         return failWith(q.lastError());
     // A teacher who forgets a pupil removes the pupil's record, folder and
@@ -184,10 +180,6 @@ bool RecordStore::erase(const QString& pupil, std::initializer_list<const char*>
     q.exec(QStringLiteral("VACUUM"));
     q.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
     return true;
-}
-
-void RecordStore::limitPagesForTest(int pages) {
-    pageLimit_ = pages; // applied by the thread that writes, on its connection
 }
 
 } // namespace quiltaro

@@ -108,10 +108,6 @@ void Recorder::endRound(Ending ending) {
     round_.reset();
 }
 
-void Recorder::betweenReactions() {
-    // Nothing: the writer took every round as it ended.
-}
-
 size_t Recorder::waiting() {
     return writer_ ? writer_->waiting() : 0;
 }

@@ -35,7 +35,6 @@ public:
     bool waitUntil(RecordWriter::Clock::time_point deadline);
     // Both, with patienceAtEnd.
     void programEnding() override;
-    void betweenReactions() override;
 
     // Who plays: every round that starts from now on carries this name.
     void setPupil(QString pupil) { pupil_ = std::move(pupil); }

@@ -1,5 +1,7 @@
 #include "Spill.h"
 
+#include "StoredRound.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -43,25 +45,28 @@ QByteArray line(std::uint64_t id, const RoundRecord& r) {
     return QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n';
 }
 
-RoundRecord roundOf(const QJsonObject& o) {
-    RoundRecord r;
-    r.gameToken = o.value("game").toString();
-    r.pupil = o.value("pupil").toString();
-    r.gameStarted = QDateTime::fromMSecsSinceEpoch(qint64(o.value("gameStarted").toDouble()));
-    r.started = QDateTime::fromMSecsSinceEpoch(qint64(o.value("started").toDouble()));
-    r.ended = QDateTime::fromMSecsSinceEpoch(qint64(o.value("ended").toDouble()));
-    r.scoreBefore = o.value("scoreBefore").toInt();
-    r.scoreAfter = o.value("scoreAfter").toInt();
-    r.lowBound = o.value("low").toDouble();
-    r.highBound = o.value("high").toDouble();
-    r.redValue = static_cast<float>(o.value("red").toDouble());
-    r.ending = endingFromName(o.value("ending").toString()).value_or(Ending::ProgramEnd);
-    r.kind = kindFromName(o.value("kind").toString());
-    r.levels = levelsFromName(o.value("level").toString());
+RoundRecord roundOf(const QJsonObject& o, RoundReading& reading) {
+    const auto ms = [&](const char* key) { return qint64(o.value(key).toDouble()); };
+    StoredRound stored;
+    stored.gameToken = o.value("game").toString();
+    stored.pupil = o.value("pupil").toString();
+    if (o.contains("gameStarted"))
+        stored.gameStarted = ms("gameStarted");
+    stored.started = ms("started");
+    stored.ended = ms("ended");
+    stored.scoreBefore = o.value("scoreBefore").toInt();
+    stored.scoreAfter = o.value("scoreAfter").toInt();
+    stored.lowBound = o.value("low").toDouble();
+    stored.highBound = o.value("high").toDouble();
+    stored.redValue = o.value("red").toDouble();
+    const QString ending = o.value("ending").toString();
+    stored.ending = ending;
+    stored.kind = o.value("kind").toString();
+    stored.levels = o.value("level").toString();
+    RoundRecord r = reading.roundOf(stored);
     for (const QJsonValue& g : o.value("guesses").toArray())
-        r.guesses.push_back(
-            {g.toArray().at(0).toString().toStdString(),
-             verdictFromName(g.toArray().at(1).toString()).value_or(Verdict::Outside)});
+        r.guesses.push_back(RoundReading::guessOf(g.toArray().at(0).toString().toStdString(),
+                                                  g.toArray().at(1).toString()));
     return r;
 }
 
@@ -70,13 +75,14 @@ RoundRecord roundOf(const QJsonObject& o) {
 std::vector<RoundRecord> parse(const QByteArray& bytes) {
     std::map<QString, RoundRecord> rounds;
     std::vector<QString> order;
+    RoundReading reading;
     for (const QByteArray& l : bytes.split('\n')) {
         const QJsonObject o = QJsonDocument::fromJson(l).object();
         if (o.contains("written")) {
             rounds.erase(o.value("written").toString());
         } else if (o.contains("id") && o.contains("game")) {
             order.push_back(o.value("id").toString());
-            rounds[order.back()] = roundOf(o);
+            rounds[order.back()] = roundOf(o, reading);
         }
     }
     std::vector<RoundRecord> left;

@@ -1,7 +1,7 @@
 #include "ServerRounds.h"
 
-#include "LocalTimes.h"
 #include "ServerConnection.h"
+#include "StoredRound.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -137,6 +137,34 @@ bool refusedForGood(const ServerConnection& server) {
 
 namespace {
 
+// One row of roundColumns as a round. Games share their token and pupil:
+// one copy of each in memory, kept in `last`.
+RoundRecord roundOfRow(const QSqlQuery& q, RoundReading& reading, StoredRound& last) {
+    StoredRound stored;
+    const QString token = q.value(0).toString(), pupil = q.value(1).toString();
+    stored.gameToken = token == last.gameToken ? last.gameToken : (last.gameToken = token);
+    stored.pupil = pupil == last.pupil ? last.pupil : (last.pupil = pupil);
+    stored.gameStarted = q.value(2).toLongLong();
+    stored.started = q.value(3).toLongLong();
+    stored.ended = q.value(4).toLongLong();
+    stored.scoreBefore = q.value(5).toInt();
+    stored.scoreAfter = q.value(6).toInt();
+    stored.lowBound = q.value(7).toDouble();
+    stored.highBound = q.value(8).toDouble();
+    stored.redValue = q.value(9).toDouble();
+    const QString ending = q.value(10).toString();
+    stored.ending = ending;
+    stored.kind = q.value(14).toString();
+    stored.levels = q.value(15).toString();
+    RoundRecord r = reading.roundOf(stored);
+    const QStringList answers = parseTextArray(q.value(11).toString());
+    const QStringList verdicts = parseTextArray(q.value(12).toString());
+    r.guesses.reserve(answers.size());
+    for (qsizetype i = 0; i < answers.size(); ++i)
+        r.guesses.push_back(RoundReading::guessOf(answers[i].toStdString(), verdicts.value(i)));
+    return r;
+}
+
 bool readRounds(ServerConnection& server, const QString& className, qint64 after,
                 ServerRounds& into) {
     if (!server.open())
@@ -154,9 +182,8 @@ bool readRounds(ServerConnection& server, const QString& className, qint64 after
         q.addBindValue(className);
     if (!server.exec(q))
         return false;
-    // Games share their token and pupil: one copy of each in memory.
-    QString lastToken, lastPupil;
-    LocalTimes games, rounds;
+    RoundReading reading;
+    StoredRound last;
     const qint64 readBefore = into.arrival;
     while (q.next()) {
         // Only a round of the margin read again can have been read before.
@@ -168,29 +195,8 @@ bool readRounds(ServerConnection& server, const QString& className, qint64 after
         // The rows come in order of arrival: those far behind are done with.
         while (*into.recent.begin() <= arrival - lateArrivals)
             into.recent.erase(into.recent.begin());
-        RoundRecord r;
-        QString token = q.value(0).toString(), pupil = q.value(1).toString();
-        r.gameToken = token == lastToken ? lastToken : (lastToken = token);
-        r.pupil = pupil == lastPupil ? lastPupil : (lastPupil = pupil);
-        r.gameStarted = games.at(q.value(2).toLongLong());
-        r.started = rounds.at(q.value(3).toLongLong());
-        r.ended = rounds.at(q.value(4).toLongLong());
-        r.scoreBefore = q.value(5).toInt();
-        r.scoreAfter = q.value(6).toInt();
-        r.lowBound = q.value(7).toDouble();
-        r.highBound = q.value(8).toDouble();
-        r.redValue = static_cast<float>(q.value(9).toDouble());
-        r.ending = endingFromName(q.value(10).toString()).value_or(Ending::ProgramEnd);
-        r.kind = kindFromName(q.value(14).toString());
-        r.levels = levelsFromName(q.value(15).toString());
-        const QStringList answers = parseTextArray(q.value(11).toString());
-        const QStringList verdicts = parseTextArray(q.value(12).toString());
-        r.guesses.reserve(answers.size());
-        for (qsizetype i = 0; i < answers.size(); ++i)
-            r.guesses.push_back({answers[i].toStdString(),
-                                 verdictFromName(verdicts.value(i)).value_or(Verdict::Outside)});
         into.arrival = std::max(into.arrival, arrival);
-        into.rounds.push_back(std::move(r));
+        into.rounds.push_back(roundOfRow(q, reading, last));
     }
     if (q.lastError().isValid())
         return server.failedWith(q.lastError());

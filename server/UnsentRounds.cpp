@@ -1,5 +1,7 @@
 #include "UnsentRounds.h"
 
+#include "StoredRound.h"
+
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -67,23 +69,25 @@ std::vector<UnsentRounds::Unsent> UnsentRounds::next(int limit) {
             close();
             return {};
         }
+        RoundReading reading;
         while (q.next()) {
-            Unsent u{q.value(0).toLongLong(), {}};
-            RoundRecord& r = u.round;
-            r.gameToken = q.value(1).toString();
-            r.gameStarted = QDateTime::fromMSecsSinceEpoch(q.value(2).toLongLong());
-            r.pupil = q.value(3).toString().isEmpty() ? pupil_ : q.value(3).toString();
-            r.started = QDateTime::fromMSecsSinceEpoch(q.value(4).toLongLong());
-            r.ended = QDateTime::fromMSecsSinceEpoch(q.value(5).toLongLong());
-            r.scoreBefore = q.value(6).toInt();
-            r.scoreAfter = q.value(7).toInt();
-            r.lowBound = q.value(8).toDouble();
-            r.highBound = q.value(9).toDouble();
-            r.redValue = static_cast<float>(q.value(10).toDouble());
-            r.ending = endingFromName(q.value(11).toString()).value_or(Ending::ProgramEnd);
-            r.kind = kindFromName(q.value(12).toString());
-            r.levels = levelsFromName(q.value(13).toString());
-            found.push_back(std::move(u));
+            StoredRound stored;
+            stored.gameToken = q.value(1).toString();
+            stored.gameStarted = q.value(2).toLongLong();
+            // Rounds from before pupils had names are the record's owner's.
+            stored.pupil = q.value(3).toString().isEmpty() ? pupil_ : q.value(3).toString();
+            stored.started = q.value(4).toLongLong();
+            stored.ended = q.value(5).toLongLong();
+            stored.scoreBefore = q.value(6).toInt();
+            stored.scoreAfter = q.value(7).toInt();
+            stored.lowBound = q.value(8).toDouble();
+            stored.highBound = q.value(9).toDouble();
+            stored.redValue = q.value(10).toDouble();
+            const QString ending = q.value(11).toString();
+            stored.ending = ending;
+            stored.kind = q.value(12).toString();
+            stored.levels = q.value(13).toString();
+            found.push_back({q.value(0).toLongLong(), reading.roundOf(stored)});
         }
         if (q.lastError().isValid()) {
             close();
@@ -101,9 +105,8 @@ std::vector<UnsentRounds::Unsent> UnsentRounds::next(int limit) {
             return {};
         }
         while (guesses.next())
-            u.round.guesses.push_back(
-                {guesses.value(0).toString().toStdString(),
-                 verdictFromName(guesses.value(1).toString()).value_or(Verdict::Outside)});
+            u.round.guesses.push_back(RoundReading::guessOf(
+                guesses.value(0).toString().toStdString(), guesses.value(1).toString()));
     }
     return found;
 }

@@ -59,7 +59,6 @@ struct Tally final : RoundObserver {
             end(Ending::ProgramEnd), over = true;
         next.programEnding();
     }
-    void betweenReactions() override { next.betweenReactions(); }
 };
 
 // One program's record, written by the real recorder into a file of its own.

@@ -143,35 +143,6 @@ private slots:
         }
     }
 
-    void aFullDiskKeepsTheRoundsUntilThereIsRoom() {
-        Reports reports;
-        RecordStore store(file("full.sqlite"), reports.report);
-        Recorder recorder(store);
-        RoundState s;
-        s.lowBound = 0, s.highBound = 1000, s.redValue = 500;
-        auto playRound = [&] {
-            recorder.roundGenerated(s);
-            for (int i = 0; i < 30; ++i)
-                recorder.guessJudged(s, "1234567", Verdict::Outside);
-            recorder.gaveUp(s);
-            recorder.betweenReactions();
-        };
-        playRound();
-        recorder.waiting();
-        QCOMPARE(count(store.path(), "rounds"), 1);
-        store.limitPagesForTest(int(QFileInfo(store.path()).size() / 4096) + 1);
-        for (int i = 0; i < 20; ++i)
-            playRound();
-        QVERIFY(recorder.waiting() > 0);
-        QCOMPARE(reports.texts.size(), 1);
-        QVERIFY(reports.texts[0].contains("disque est plein"));
-        store.limitPagesForTest(1000000);
-        playRound();
-        QCOMPARE(recorder.waiting(), size_t(0));
-        QCOMPARE(count(store.path(), "rounds"), 22);
-        QCOMPARE(count(store.path(), "guesses"), 22 * 30);
-    }
-
     // The local times a record is read in are Qt's own, to the second and
     // the offset, in zones whose clocks change by an hour, by half an hour,
     // or from the southern summer, before 1970 as after, read in order and

@@ -60,7 +60,6 @@ int killedCopy(const QString& path) {
         recorder.guessJudged(s, "250", Verdict::TooLow);
         if (i < 5)
             recorder.guessJudged(s, "500", Verdict::Right);
-        recorder.betweenReactions();
     }
     recorder.waiting(); // a moment after the fifth round ended
     raise(SIGKILL);
@@ -86,7 +85,6 @@ private slots:
         auto playRound = [&] {
             recorder.roundGenerated(s);
             recorder.guessJudged(s, "500", Verdict::Right);
-            recorder.betweenReactions();
         };
         {
             QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "other");

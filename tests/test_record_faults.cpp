@@ -27,7 +27,8 @@ using namespace quiltaro::test;
 
 namespace {
 
-// A pupil's game, as the rules tell it: rounds won at the first guess.
+// A pupil's game, as the rules tell it: rounds won at the second guess, or
+// long rounds of answers outside the interval, given up.
 struct Pupil {
     Recorder& recorder;
     RoundState s;
@@ -38,7 +39,12 @@ struct Pupil {
         recorder.roundGenerated(s);
         recorder.guessJudged(s, "250", Verdict::TooLow);
         recorder.guessJudged(s, "500", Verdict::Right);
-        recorder.betweenReactions();
+    }
+    void playLongRound(int answers) {
+        recorder.roundGenerated(s);
+        for (int i = 0; i < answers; ++i)
+            recorder.guessJudged(s, "1234567", Verdict::Outside);
+        recorder.gaveUp(s);
     }
 };
 
@@ -121,6 +127,37 @@ private slots:
         recorders.programEnding();
         qInfo("three pupils' writers ended in %lld ms", ending.elapsed());
         QVERIFY2(ending.elapsed() < 2000, qPrintable(QString::number(ending.elapsed())));
+    }
+
+    // The disk fills in the middle of a game, the record open: long rounds
+    // wait, the pupil is told once, and every round and every guess goes in
+    // once there is room again.
+    void aDiskThatFillsDuringAGameIsWaitedOut() {
+        // Room for the log to grow to the size it is checkpointed at, once
+        // the disk has room again.
+        Mount tmpfs("mount", {"-t", "tmpfs", "-o", "size=8m", "tmpfs"}, file("filling"),
+                    {"umount"});
+        if (!tmpfs.mounted)
+            QSKIP("mounting an 8 MB tmpfs needs root (CI runs as root)");
+        Reports reports;
+        RecordStore store(file("filling/record.sqlite"), reports.report);
+        Recorder recorder(store);
+        Pupil pupil(recorder);
+        pupil.playLongRound(30);
+        QCOMPARE(recorder.waiting(), size_t(0));
+        QCOMPARE(count(store.path(), "rounds"), 1);
+        QVERIFY(run("dd", {"if=/dev/zero", "of=" + file("filling/filler"), "bs=4k"}) != 0);
+        for (int i = 0; i < 20; ++i)
+            pupil.playLongRound(30);
+        QVERIFY(recorder.waiting() > 0);
+        QVERIFY(store.usable());
+        QCOMPARE(reports.texts.size(), 1);
+        QVERIFY2(reports.texts[0].contains("disque est plein"), qPrintable(reports.texts[0]));
+        QVERIFY(QFile::remove(file("filling/filler")));
+        pupil.playLongRound(30);
+        QCOMPARE(recorder.waiting(), size_t(0));
+        QCOMPARE(count(store.path(), "rounds"), 22);
+        QCOMPARE(count(store.path(), "guesses"), 22 * 30);
     }
 
     // A file-size limit (a quota, as far as the process can tell) is one

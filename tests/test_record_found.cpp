@@ -69,7 +69,6 @@ private slots:
         s.lowBound = 0, s.highBound = 1000, s.redValue = 500;
         recorder.roundGenerated(s);
         recorder.guessJudged(s, "500", Verdict::Right);
-        recorder.betweenReactions();
         QCOMPARE(recorder.waiting(), size_t(0));
         QCOMPARE(store.readAll().size(), size_t(1));
         // All but the header, where the journal mode was set on opening.

@@ -40,13 +40,9 @@ Program::Program(Clock& clock, UniformSource& random, std::function<void()> endP
     installFonts();
     installAccessibleControls();
     // Whatever a reaction drew is on the screen when it returns, even if it
-    // never waited.
-    // The record is written only then too: after the frame is on the screen,
-    // outside every animation and every wait.
-    gate_.setAfterEachReaction([this] {
-        presentAll();
-        observer_->betweenReactions();
-    });
+    // never waited. (The record is not written here: its own thread takes
+    // each round as it ends.)
+    gate_.setAfterEachReaction([this] { presentAll(); });
     qApp->installEventFilter(this);
 }
 

@@ -131,7 +131,22 @@ void ResultsWindow::fill(const QDateTime& now, const QString& chosen, int sortSe
     shownPupil_.clear();
     auto* content = new QWidget;
     auto* layout = new QVBoxLayout(content);
+    addHeading(layout);
+    std::vector<PupilFigures> figures;
+    for (const PupilRounds& p : data_.pupils)
+        figures.push_back(figuresOf(p, now));
+    if (!figures.empty()) {
+        addClass(layout, figures);
+        addPupilPlace(layout);
+    }
+    layout->addStretch();
+    // Replaces the content shown before, if any, and deletes it.
+    scroll_->setWidget(content);
+    if (table_)
+        choosePupil(chosen, sortSection, sortOrder);
+}
 
+void ResultsWindow::addHeading(QVBoxLayout* layout) {
     auto* top = new QHBoxLayout;
     top->addWidget(heading(QStringLiteral("Résultats"), 1.6), 1);
     auto* classList = new QPushButton(QStringLiteral("Liste de la classe…"));
@@ -155,79 +170,72 @@ void ResultsWindow::fill(const QDateTime& now, const QString& chosen, int sortSe
     text->setWordWrap(true);
     text->setTextInteractionFlags(Qt::TextSelectableByMouse);
     layout->addWidget(text);
-
-    std::vector<PupilFigures> figures;
-    for (const PupilRounds& p : data_.pupils)
-        figures.push_back(figuresOf(p, now));
-    const bool any = data_.rounds() > 0;
-    if (!any) {
+    if (data_.rounds() > 0)
+        text->setText(summary(data_));
+    else
         text->setText(ownLogin_ ? whereTheGamesAre()
                                 : QStringLiteral("Aucune partie enregistrée dans ces fichiers."));
-    } else {
-        text->setText(summary(data_));
-    }
-    if (!figures.empty()) {
-        auto* row = new QHBoxLayout;
-        row->addWidget(heading(QStringLiteral("La classe"), 1.2), 1);
-        auto* exportButton = new QPushButton(QStringLiteral("Exporter la classe en CSV…"));
-        exportButton->setToolTip(QStringLiteral(
-            "Toutes les manches de tous les élèves, une ligne par manche, pour un tableur"));
-        connect(exportButton, &QPushButton::clicked, this,
-                [this] { exportRounds(data_.pupils, QStringLiteral("resultats-classe.csv")); });
-        exportButton->setEnabled(any);
-        row->addWidget(exportButton);
-        layout->addLayout(row);
-        auto* legend = new QLabel(ClassTable::stuckExplanation());
-        legend->setWordWrap(true);
-        layout->addWidget(legend);
-        table_ = new ClassTable(figures);
-        // Every line shown without a scroll bar of its own, up to a class
-        // of about thirty; the window scrolls instead.
-        const int rows = std::min<int>(int(figures.size()), 32);
-        table_->setFixedHeight(table_->horizontalHeader()->sizeHint().height() +
-                               rows * table_->verticalHeader()->defaultSectionSize() +
-                               table_->horizontalScrollBar()->sizeHint().height() +
-                               2 * table_->frameWidth());
-        layout->addWidget(table_);
-        connect(table_, &ClassTable::pupilChosen, this, &ResultsWindow::showPupil);
-        // The table has no scroll bar of its own: the window follows the
-        // line chosen with the keyboard.
-        connect(
-            table_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+}
+
+void ResultsWindow::addClass(QVBoxLayout* layout, const std::vector<PupilFigures>& figures) {
+    auto* row = new QHBoxLayout;
+    row->addWidget(heading(QStringLiteral("La classe"), 1.2), 1);
+    auto* exportButton = new QPushButton(QStringLiteral("Exporter la classe en CSV…"));
+    exportButton->setToolTip(QStringLiteral(
+        "Toutes les manches de tous les élèves, une ligne par manche, pour un tableur"));
+    connect(exportButton, &QPushButton::clicked, this,
+            [this] { exportRounds(data_.pupils, QStringLiteral("resultats-classe.csv")); });
+    exportButton->setEnabled(data_.rounds() > 0);
+    row->addWidget(exportButton);
+    layout->addLayout(row);
+    auto* legend = new QLabel(ClassTable::stuckExplanation());
+    legend->setWordWrap(true);
+    layout->addWidget(legend);
+    table_ = new ClassTable(figures);
+    // Every line shown without a scroll bar of its own, up to a class
+    // of about thirty; the window scrolls instead.
+    const int rows = std::min<int>(int(figures.size()), 32);
+    table_->setFixedHeight(table_->horizontalHeader()->sizeHint().height() +
+                           rows * table_->verticalHeader()->defaultSectionSize() +
+                           table_->horizontalScrollBar()->sizeHint().height() +
+                           2 * table_->frameWidth());
+    layout->addWidget(table_);
+    connect(table_, &ClassTable::pupilChosen, this, &ResultsWindow::showPupil);
+    // The table has no scroll bar of its own: the window follows the
+    // line chosen with the keyboard.
+    connect(table_->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) {
                 const QRect cell = table_->visualRect(current);
                 const QPoint centre = table_->viewport()->mapTo(scroll_->widget(), cell.center());
                 scroll_->ensureVisible(centre.x(), centre.y(), cell.width() / 2 + 8, cell.height());
             });
-        auto* pupilRow = new QHBoxLayout;
-        pupilTitle_ = heading(QString(), 1.2);
-        pupilRow->addWidget(pupilTitle_, 1);
-        pupilExport_ = new QPushButton(QStringLiteral("Exporter cet élève en CSV…"));
-        pupilExport_->setToolTip(QStringLiteral("Les manches de cet élève seul, pour un tableur"));
-        pupilExport_->hide();
-        connect(pupilExport_, &QPushButton::clicked, this, [this] {
-            if (const PupilRounds* pupil = data_.pupil(shownPupil_))
-                exportRounds({*pupil}, QStringLiteral("resultats-%1.csv").arg(shownPupil_));
-        });
-        pupilRow->addWidget(pupilExport_);
-        layout->addLayout(pupilRow);
-        pupilLayout_ = new QVBoxLayout;
-        layout->addLayout(pupilLayout_);
-    }
-    layout->addStretch();
-    // Replaces the content shown before, if any, and deletes it.
-    scroll_->setWidget(content);
+}
 
-    // The pupil chosen before, or the first who played, so that the window
-    // never opens on nothing.
-    if (!table_)
-        return;
+void ResultsWindow::addPupilPlace(QVBoxLayout* layout) {
+    auto* pupilRow = new QHBoxLayout;
+    pupilTitle_ = heading(QString(), 1.2);
+    pupilRow->addWidget(pupilTitle_, 1);
+    pupilExport_ = new QPushButton(QStringLiteral("Exporter cet élève en CSV…"));
+    pupilExport_->setToolTip(QStringLiteral("Les manches de cet élève seul, pour un tableur"));
+    pupilExport_->hide();
+    connect(pupilExport_, &QPushButton::clicked, this, [this] {
+        if (const PupilRounds* pupil = data_.pupil(shownPupil_))
+            exportRounds({*pupil}, QStringLiteral("resultats-%1.csv").arg(shownPupil_));
+    });
+    pupilRow->addWidget(pupilExport_);
+    layout->addLayout(pupilRow);
+    pupilLayout_ = new QVBoxLayout;
+    layout->addLayout(pupilLayout_);
+}
+
+void ResultsWindow::choosePupil(const QString& chosen, int sortSection, Qt::SortOrder sortOrder) {
     if (sortSection >= 0)
         table_->sortByColumn(sortSection, sortOrder);
     if (const int row = table_->rowOf(chosen); row >= 0) {
         table_->selectRow(row);
         return;
     }
+    // The first who played, so that the window never opens on nothing.
     for (const PupilRounds& p : data_.pupils)
         if (!p.rounds.empty()) {
             table_->selectRow(table_->rowOf(p.name));

@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include <optional>
+#include <vector>
 
 class QLabel;
 class QPushButton;
@@ -26,6 +27,7 @@ bool installQtFrench(QTranslator& translator);
 
 class ClassTable;
 class PupilCharts;
+struct PupilFigures;
 
 // The teacher's view of a class: a table of the pupils, one line each, and
 // the charts of the pupil chosen in it. It only reads the records, runs in a
@@ -62,6 +64,14 @@ private:
     // column the class is ordered by, or -1 for the table's own order.
     void fill(const QDateTime& now, const QString& chosen, int sortSection,
               Qt::SortOrder sortOrder);
+    // The title, the problems met and a summary of the whole record.
+    void addHeading(QVBoxLayout* layout);
+    // The class: its export and its table, a line a pupil.
+    void addClass(QVBoxLayout* layout, const std::vector<PupilFigures>& figures);
+    // Where the pupil chosen in the table is shown.
+    void addPupilPlace(QVBoxLayout* layout);
+    // The pupil chosen before, if still there, or the first who played.
+    void choosePupil(const QString& chosen, int sortSection, Qt::SortOrder sortOrder);
     // Asks where, then writes the rounds as a French CSV.
     void exportRounds(const std::vector<PupilRounds>& rounds, const QString& name);
     void editClassList();

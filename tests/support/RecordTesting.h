@@ -119,7 +119,6 @@ struct TimedPupil {
         timed([&] { recorder.roundGenerated(s); });
         timed([&] { recorder.guessJudged(s, "250", Verdict::TooLow); });
         timed([&] { recorder.guessJudged(s, "500", Verdict::Right); });
-        timed([&] { recorder.betweenReactions(); });
     }
 };
 
