@@ -9,6 +9,8 @@
 
 #include <cstdio>
 
+#include <sqlite3.h>
+
 namespace quiltaro {
 
 ProblemReport::ProblemReport()
@@ -86,6 +88,12 @@ bool RecordStore::failed(const QSqlError& error) {
     case Cause::Unwritable:
         fail(Problem::Unwritable,
              QStringLiteral("le fichier ou son dossier ne peut pas être modifié"));
+        // A file that cannot be opened now may be opened in a moment: too
+        // many files open, a home on the school's server that hiccups.
+        if ((extendedCode(error) & 0xff) == SQLITE_CANTOPEN) {
+            closeConnection();
+            return true;
+        }
         disabled_ = true;
         return false;
     case Cause::Corrupt:

@@ -108,12 +108,9 @@ void RecordWriter::writeLoop(const std::stop_token& stop) {
             const bool written = store_.write(front.round);
             lock.lock();
             if (!written) {
+                // Even a record that will take nothing more this run drops
+                // no round: they are kept aside for the next.
                 failed = true;
-                if (!store_.usable()) {
-                    // Nothing will take them this run; what was kept aside
-                    // stays for the next.
-                    queue_.clear();
-                }
                 break;
             }
             wroteAny = true;

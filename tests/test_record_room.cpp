@@ -9,6 +9,8 @@
 
 #include <QtTest>
 
+#include <sys/resource.h>
+
 using namespace quiltaro;
 using namespace quiltaro::test;
 
@@ -71,6 +73,33 @@ private slots:
         QCOMPARE(readRecord(path).rounds.size(), before.size() + 5);
         QCOMPARE(count(path, "rounds"), qint64(before.size() + 5));
         QVERIFY(keptAside(file("small")).isEmpty());
+    }
+
+    // Too many files open for a moment (or a home on the school's server
+    // that hiccups): the record is tried again, never switched off, and no
+    // round is dropped.
+    void aRecordThatCannotBeOpenedForAMomentLosesNothing() {
+        const QString path = file("moment/record.sqlite");
+        QVERIFY(QDir().mkpath(file("moment")));
+        Reports reports;
+        RecordStore store(path, reports.report);
+        Recorder recorder(store, pupilsTime);
+        RoundState s;
+        rlimit before{};
+        QCOMPARE(getrlimit(RLIMIT_NOFILE, &before), 0);
+        const auto open = QDir("/proc/self/fd").entryList(QDir::NoDotAndDotDot | QDir::AllEntries);
+        rlimit none = before;
+        none.rlim_cur = rlim_t(open.size() - 1);
+        QCOMPARE(setrlimit(RLIMIT_NOFILE, &none), 0);
+        for (int i = 0; i < 3; ++i)
+            playRound(recorder, s);
+        const size_t waiting = recorder.waiting();
+        QCOMPARE(setrlimit(RLIMIT_NOFILE, &before), 0);
+        QCOMPARE(waiting, size_t(3));
+        QVERIFY(store.usable());
+        playRound(recorder, s);
+        QCOMPARE(recorder.waiting(), size_t(0));
+        QCOMPARE(count(path, "rounds"), qint64(4));
     }
 };
 
