@@ -139,6 +139,40 @@ bool RecordStore::migrate() {
                 return failWith(q.lastError());
         version = 5;
     }
+    if (version < 6) {
+        // A round's id is never given again once the round is erased, so
+        // that a mark made for an erased round (sent to the class's server)
+        // cannot land on a new one. Only a table made so can say it: the
+        // rounds move to one, their ids kept. Foreign keys are off here.
+        const QString columns = QStringLiteral(
+            "id, game_id, started_at, ended_at, score_before, score_after, low_bound,"
+            " high_bound, red_value, tries, points, ending, sent, kind, level");
+        for (const QString& statement :
+             {QStringLiteral("CREATE TABLE rounds_kept ("
+                             " id INTEGER PRIMARY KEY AUTOINCREMENT,"
+                             " game_id INTEGER NOT NULL REFERENCES games(id) ON DELETE CASCADE,"
+                             " started_at INTEGER NOT NULL,"
+                             " ended_at INTEGER NOT NULL,"
+                             " score_before INTEGER NOT NULL,"
+                             " score_after INTEGER NOT NULL,"
+                             " low_bound REAL NOT NULL,"
+                             " high_bound REAL NOT NULL,"
+                             " red_value REAL NOT NULL,"
+                             " tries INTEGER NOT NULL,"
+                             " points INTEGER NOT NULL,"
+                             " ending TEXT NOT NULL,"
+                             " sent INTEGER NOT NULL DEFAULT 0,"
+                             " kind TEXT,"
+                             " level TEXT)"),
+              QStringLiteral("INSERT INTO rounds_kept (%1) SELECT %1 FROM rounds").arg(columns),
+              QStringLiteral("DROP TABLE rounds"),
+              QStringLiteral("ALTER TABLE rounds_kept RENAME TO rounds"),
+              QStringLiteral("CREATE INDEX rounds_by_game ON rounds(game_id)"),
+              QStringLiteral("CREATE INDEX rounds_unsent ON rounds(id) WHERE sent = 0")})
+            if (!q.exec(statement))
+                return failWith(q.lastError());
+        version = 6;
+    }
     if (!q.exec(QStringLiteral("PRAGMA user_version = %1").arg(version)) ||
         !q.exec(QStringLiteral("COMMIT")))
         return failWith(q.lastError());

@@ -238,8 +238,10 @@ RecordStore::Opening RecordStore::openOnce() {
         return Opening::Corrupt;
     q.exec(noWal_ ? QStringLiteral("PRAGMA synchronous=FULL")
                   : QStringLiteral("PRAGMA synchronous=NORMAL"));
-    q.exec(QStringLiteral("PRAGMA foreign_keys=ON"));
+    // Foreign keys are on once the schema is the last: a migration that
+    // moves a table to a new one must not take its rows' guesses with it.
     if (migrate()) {
+        q.exec(QStringLiteral("PRAGMA foreign_keys=ON"));
         indexOutsideAnswers();
         return Opening::Done;
     }

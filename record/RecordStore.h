@@ -120,7 +120,7 @@ public:
     // version 3 names the pupil who played each game; version 4 marks the
     // rounds sent to the class's server; version 5 notes the kind of number
     // each round was played at and the levels set.
-    static constexpr int schemaVersion = 5;
+    static constexpr int schemaVersion = 6;
 
     RecordStore(QString path, ProblemReport& report);
     ~RecordStore();

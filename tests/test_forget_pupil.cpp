@@ -48,6 +48,38 @@ private slots:
 
     void init() { login.empty(); }
 
+    // The last rounds of the record erased, then a new one: it takes an id
+    // of its own, so that a mark made for an erased round (sent to the
+    // class's server) cannot land on it.
+    void anErasedRoundsIdIsNeverGivenAgain() {
+        const QString path = dir.filePath("ids/record.sqlite");
+        Reports reports;
+        RecordStore store(path, reports.report);
+        std::vector<RoundRecord> rounds = knownRounds();
+        for (RoundRecord& r : rounds) // the last game is Léa's
+            r.pupil = r.gameToken == rounds.back().gameToken ? "Léa" : "Tom";
+        QVERIFY(store.writeMany(rounds));
+        const auto highest = [&] {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "ids");
+            db.setDatabaseName(path);
+            qint64 id = -1;
+            if (db.open()) {
+                QSqlQuery q(db);
+                if (q.exec("SELECT MAX(id) FROM rounds") && q.next())
+                    id = q.value(0).toLongLong();
+            }
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase("ids");
+            return id;
+        };
+        const qint64 before = highest();
+        QVERIFY(store.forgetPupil("Léa"));
+        RoundRecord later = knownRounds()[0];
+        later.gameToken = "plus-tard";
+        QVERIFY(store.write(later));
+        QCOMPARE(highest(), before + 1);
+    }
+
     // --forget NOM: one pupil's folder and games gone, after that name typed
     // again; every other pupil's rounds whole.
     void forgettingOnePupilLeavesTheOthersWhole() {
