@@ -61,7 +61,9 @@ QString refusal(const Words& w, const QString& original) {
         return QStringLiteral("le nom du serveur%1 est inconnu de ce poste ; vérifiez host= dans "
                               "quiltaro.conf, et le DNS du poste")
             .arg(hostNamed(original));
-    if (w.has("connection refused") || w.has("no such file or directory"))
+    // The system's words (strerror) are in the desktop's language.
+    if (w.has("connection refused") || w.has("no such file or directory") ||
+        w.has("connexion refusée") || w.has("aucun fichier ou dossier"))
         return QStringLiteral("le serveur est arrêté, ou n'écoute pas à cette adresse ; "
                               "démarrez-le, ou vérifiez host= et port= dans quiltaro.conf");
     if (w.has("could not connect") || w.has("connection to server") ||
