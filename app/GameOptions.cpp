@@ -5,6 +5,7 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 
 #include <cstdio>
 #include <string>
@@ -59,13 +60,16 @@ Options parseOptions(const QStringList& arguments) {
     const QCommandLineOption exportCsv(QStringLiteral("export-csv"), QString(),
                                        QStringLiteral("FICHIER"));
     const QCommandLineOption forget(QStringLiteral("forget"));
+    const QCommandLineOption forgetBefore(QStringLiteral("forget-before"), QString(),
+                                          QStringLiteral("DATE"));
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption version(QStringLiteral("version"));
     const QCommandLineOption setupServer(QStringLiteral("setup-server"), QString(),
                                          QStringLiteral("CONNEXION"));
     const QCommandLineOption checkServer(QStringLiteral("check-server"));
     const QCommandLineOption level(QStringLiteral("niveau"), QString(), QStringLiteral("NIVEAU"));
-    parser.addOptions({results, exportCsv, forget, help, version, setupServer, checkServer, level});
+    parser.addOptions(
+        {results, exportCsv, forget, forgetBefore, help, version, setupServer, checkServer, level});
     for (const char* name : qtOptionsWithValue)
         parser.addOption(QCommandLineOption(QLatin1String(name), QString(), QStringLiteral("v")));
     for (const char* name : qtFlags)
@@ -96,6 +100,7 @@ Options parseOptions(const QStringList& arguments) {
     for (const auto& [option, mode] : {std::pair{&results, Options::Mode::Results},
                                        {&exportCsv, Options::Mode::ExportCsv},
                                        {&forget, Options::Mode::Forget},
+                                       {&forgetBefore, Options::Mode::ForgetBefore},
                                        {&version, Options::Mode::Version},
                                        {&setupServer, Options::Mode::SetupServer},
                                        {&checkServer, Options::Mode::CheckServer}})
@@ -141,6 +146,14 @@ Options parseOptions(const QStringList& arguments) {
             return wrong(QStringLiteral("--export-csv attend un nom de fichier, ou - pour la "
                                         "sortie standard."));
     }
+    if (options.mode == Options::Mode::ForgetBefore) {
+        const QString value = parser.values(forgetBefore).constLast();
+        options.before = parseDay(value);
+        if (parser.values(forgetBefore).size() > 1 || !options.before.isValid())
+            return wrong(QStringLiteral("--forget-before attend une date, comme 1/9/2024 ou "
+                                        "2024-09-01 : « %1 » n'en est pas une.")
+                             .arg(value));
+    }
     if (options.mode == Options::Mode::SetupServer) {
         options.server = parser.value(setupServer);
         if (options.server.trimmed().isEmpty())
@@ -170,6 +183,10 @@ QString usage() {
                "                       confirmation\n"
                "  --forget PRÉNOM      n'efface que les résultats de cet élève, après avoir\n"
                "                       tapé son prénom une seconde fois\n"
+               "  --forget-before DATE efface, après confirmation, toutes les manches jouées\n"
+               "                       avant ce jour (1/9/2024 ou 2024-09-01) : celles du\n"
+               "                       compte et de ses élèves, et sur le serveur de la\n"
+               "                       classe si ce compte en a le droit\n"
                "  --setup-server CONNEXION\n"
                "                       prépare le serveur PostgreSQL de la classe (tables et\n"
                "                       rôles), avec les droits du propriétaire de la base\n"
@@ -183,6 +200,21 @@ QString usage() {
                "sont lus sans être modifiés, et réunis élève par élève. Sans eux : les\n"
                "résultats de ce compte et, si une liste de classe existe, ceux de ses élèves.\n")
         .arg(QDir::toNativeSeparators(RecordStore::defaultPath()));
+}
+
+QDate parseDay(const QString& text) {
+    const QString day = text.trimmed().toLower();
+    const QLocale french(QLocale::French, QLocale::France);
+    for (const char* format : {"yyyy-MM-dd", "d/M/yyyy", "d.M.yyyy", "d-M-yyyy", "d MMMM yyyy"}) {
+        const QDate date = format[0] == 'y' ? QDate::fromString(day, QLatin1String(format))
+                                            : french.toDate(day, QLatin1String(format));
+        if (date.isValid())
+            return date;
+    }
+    // "1er septembre 2024", as it is written in French.
+    if (day.contains(QLatin1String("1er ")))
+        return parseDay(QString(day).replace(QLatin1String("1er "), QLatin1String("1 ")));
+    return {};
 }
 
 QString versionText() {

@@ -2,6 +2,7 @@
 
 #include "Levels.h"
 
+#include <QDate>
 #include <QString>
 #include <QStringList>
 
@@ -17,6 +18,7 @@ struct Options {
         Results,
         ExportCsv,
         Forget,
+        ForgetBefore,
         SetupServer,
         CheckServer,
         Help,
@@ -27,6 +29,7 @@ struct Options {
     QString file;   // of --export-csv; "-" for standard output
     QString pupil;  // of --forget NOM: that pupil only
     QString server; // the connection string of --setup-server
+    QDate before;   // of --forget-before: rounds begun before that day go
     // Of --results and --export-csv: records, or folders to search for them.
     QStringList sources;
     // Of --niveau, for this game only: the kinds of number played.
@@ -34,6 +37,10 @@ struct Options {
     QString error; // what is wrong, when the mode is Wrong
 };
 Options parseOptions(const QStringList& arguments); // without the program's name
+
+// A day as a French teacher writes it (1/9/2024, 01.09.2024, 1 septembre
+// 2024) or in ISO 8601 (2024-09-01); invalid when it is none of those.
+QDate parseDay(const QString& text);
 
 QString usage();
 QString versionText();

@@ -7,6 +7,7 @@
 #include "RecordStore.h"
 #include "ServerClassList.h"
 #include "ServerCommands.h"
+#include "ServerForget.h"
 #include "ServerSender.h"
 
 #include <QApplication>
@@ -18,6 +19,33 @@
 #include <memory>
 
 using namespace quiltaro;
+
+namespace {
+
+// --forget and --forget-before: this computer's files, then the class's
+// server when one is configured, once nothing here can send them again.
+int forgetEverywhere(const Options& options, const ServerSettings& server, QTextStream& in,
+                     QTextStream& out) {
+    const QString record = RecordStore::defaultPath();
+    const QString pupil = options.pupil.normalized(QString::NormalizationForm_C);
+    ErasureElsewhere elsewhere;
+    if (server.configured()) {
+        elsewhere.where =
+            QStringLiteral("sur le serveur de la classe (%1)").arg(maskedConnInfo(server.conninfo));
+        elsewhere.erase = [&](QTextStream& to, const QSet<QString>& games) {
+            if (options.mode == Options::Mode::ForgetBefore)
+                return forgetBeforeOnServer(server, QDateTime(options.before, QTime(0, 0)), to);
+            return pupil.isEmpty() ? forgetGamesOnServer(server, games, to)
+                                   : forgetPupilOnServer(server, pupil, to);
+        };
+    }
+    if (options.mode == Options::Mode::ForgetBefore)
+        return forgetBefore(record, QDateTime(options.before, QTime(0, 0)), in, out, elsewhere);
+    return pupil.isEmpty() ? forget(record, in, out, elsewhere)
+                           : forgetPupil(record, pupil, in, out, elsewhere);
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     // A file-size limit (a quota set with ulimit -f) must answer a write with
@@ -57,12 +85,11 @@ int main(int argc, char** argv) {
         QCoreApplication app(argc, argv);
         return checkServer(readServerSettings(), out);
     }
-    case Options::Mode::Forget: {
+    case Options::Mode::Forget:
+    case Options::Mode::ForgetBefore: {
         QCoreApplication app(argc, argv);
         QTextStream in(stdin);
-        return options.pupil.isEmpty()
-                   ? forget(RecordStore::defaultPath(), in, out)
-                   : forgetPupil(RecordStore::defaultPath(), options.pupil, in, out);
+        return forgetEverywhere(options, readServerSettings(), in, out);
     }
     case Options::Mode::Results:
         return showResults(argc, argv);

@@ -2,6 +2,7 @@
 
 #include "RecordReading.h"
 #include "RecordStore.h"
+#include "Spill.h"
 
 #include <QDir>
 #include <QFile>
@@ -25,7 +26,24 @@ QString damagedRecordText(const QString& recordPath, size_t roundsRead, qint64 r
         .arg(QDir::toNativeSeparators(recordPath), read, claimed);
 }
 
-int forget(const QString& recordPath, QTextStream& in, QTextStream& out) {
+namespace {
+
+// The games of the record and of the rounds kept aside beside it: what the
+// class's server holds of this login.
+QSet<QString> gamesOf(const QString& recordPath) {
+    QSet<QString> games;
+    for (const RoundRecord& round : readRecord(recordPath).rounds)
+        games.insert(round.gameToken);
+    for (const Spill::Leftover& leftover : Spill::leftovers(recordPath))
+        for (const RoundRecord& round : leftover.rounds)
+            games.insert(round.gameToken);
+    return games;
+}
+
+} // namespace
+
+int forget(const QString& recordPath, QTextStream& in, QTextStream& out,
+           const ErasureElsewhere& elsewhere) {
     // The class's pupils have records of their own, erased one at a time.
     const QStringList pupils = pupilsBeside(recordPath);
     if (!pupils.isEmpty())
@@ -39,7 +57,7 @@ int forget(const QString& recordPath, QTextStream& in, QTextStream& out) {
         record.dir().entryList({record.fileName() + QStringLiteral(".abime-*"),
                                 record.fileName() + QStringLiteral(".attente-*")},
                                QDir::Files);
-    if (!record.exists() && setAside.isEmpty()) {
+    if (!record.exists() && setAside.isEmpty() && !elsewhere.erase) {
         out << (pupils.isEmpty()
                     ? QStringLiteral("Aucun résultat n'est enregistré : il n'y a rien à effacer.")
                     : QStringLiteral("Aucun résultat n'est enregistré au nom du compte : il n'y a "
@@ -47,9 +65,12 @@ int forget(const QString& recordPath, QTextStream& in, QTextStream& out) {
             << Qt::endl;
         return 0;
     }
-    out << QStringLiteral("Effacer tous les résultats enregistrés dans %1 ?\n"
+    out << QStringLiteral("Effacer tous les résultats enregistrés dans %1%2 ?\n"
                           "Cela ne peut pas être annulé. Tapez oui pour confirmer : ")
-               .arg(QDir::toNativeSeparators(record.absolutePath()))
+               .arg(QDir::toNativeSeparators(record.absolutePath()),
+                    elsewhere.erase
+                        ? QStringLiteral(", et ceux de ce compte %1").arg(elsewhere.where)
+                        : QString())
         << Qt::flush;
     const QString answer = in.readLine().trimmed().toLower();
     if (answer != QLatin1String("oui")) {
@@ -57,6 +78,7 @@ int forget(const QString& recordPath, QTextStream& in, QTextStream& out) {
         return 1;
     }
     bool erased = true;
+    const QSet<QString> games = elsewhere.erase ? gamesOf(recordPath) : QSet<QString>();
     const RecordContents::State state = readRecord(recordPath).state;
     if (state == RecordContents::State::Damaged || state == RecordContents::State::Unreadable) {
         // Nothing of a damaged file is worth keeping once the teacher said so;
@@ -74,8 +96,12 @@ int forget(const QString& recordPath, QTextStream& in, QTextStream& out) {
                                  record.fileName() + QStringLiteral(".attente-*")},
                                 QDir::Files))
         erased = record.dir().remove(name) && erased;
-    out << (erased ? "Les résultats ont été effacés." : "Les résultats n'ont pas pu être effacés.")
+    out << (erased ? "Les résultats de ce poste ont été effacés."
+                   : "Les résultats de ce poste n'ont pas pu être effacés.")
         << Qt::endl;
+    // Once nothing here can send them again.
+    if (elsewhere.erase)
+        erased = elsewhere.erase(out, games) && erased;
     return erased ? 0 : 1;
 }
 

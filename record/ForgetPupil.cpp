@@ -54,7 +54,7 @@ QStringList pupilsBeside(const QString& recordPath) {
 }
 
 int forgetPupil(const QString& recordPath, const QString& typedName, QTextStream& in,
-                QTextStream& out) {
+                QTextStream& out, const ErasureElsewhere& elsewhere) {
     // Names are kept composed (é as one character); a terminal may send the
     // accent as a mark of its own.
     const QString pupil = typedName.normalized(QString::NormalizationForm_C);
@@ -66,7 +66,8 @@ int forgetPupil(const QString& recordPath, const QString& typedName, QTextStream
     for (const RoundRecord& round : readRecord(recordPath).rounds)
         if (round.pupil == pupil)
             gamesInLogin.insert(round.gameToken);
-    if (!ownFolder && gamesInLogin.isEmpty()) {
+    // Nothing here, but the server may hold rounds played elsewhere.
+    if (!ownFolder && gamesInLogin.isEmpty() && !elsewhere.erase) {
         out << QStringLiteral("Aucun résultat n'est enregistré au nom de « %1 » : il n'y a rien "
                               "à effacer.")
                    .arg(pupil);
@@ -77,10 +78,12 @@ int forgetPupil(const QString& recordPath, const QString& typedName, QTextStream
         out << Qt::endl;
         return 1;
     }
-    out << QStringLiteral("Effacer tous les résultats de « %1 » ? Ceux des autres élèves "
+    out << QStringLiteral("Effacer tous les résultats de « %1 »%2 ? Ceux des autres élèves "
                           "restent.\nCela ne peut pas être annulé. Tapez le prénom de l'élève, "
                           "%1, pour confirmer : ")
-               .arg(pupil)
+               .arg(pupil, elsewhere.erase
+                               ? QStringLiteral(", sur ce poste et %1").arg(elsewhere.where)
+                               : QString())
         << Qt::flush;
     if (in.readLine().trimmed().normalized(QString::NormalizationForm_C) != pupil) {
         out << "Rien n'a été effacé." << Qt::endl;
@@ -104,10 +107,14 @@ int forgetPupil(const QString& recordPath, const QString& typedName, QTextStream
         }
         erased = store.forgetPupil(pupil) && erased;
     }
-    out << (erased ? QStringLiteral("Les résultats de « %1 » ont été effacés.")
-                   : QStringLiteral("Les résultats de « %1 » n'ont pas pu être effacés en entier."))
+    out << (erased ? QStringLiteral("Les résultats de « %1 » sur ce poste ont été effacés.")
+                   : QStringLiteral("Les résultats de « %1 » sur ce poste n'ont pas pu être "
+                                    "effacés en entier."))
                .arg(pupil)
         << Qt::endl;
+    // Once nothing here can send them again.
+    if (elsewhere.erase)
+        erased = elsewhere.erase(out, gamesInLogin) && erased;
     return erased ? 0 : 1;
 }
 

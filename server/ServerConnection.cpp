@@ -1,6 +1,7 @@
 #include "ServerConnection.h"
 
 #include "ServerConfig.h"
+#include "ServerFailures.h"
 
 #include <QSqlDriver>
 #include <QSqlError>
@@ -169,8 +170,7 @@ bool ServerConnection::failed(const QSqlError& error) {
         cut = std::exchange(cut_, false);
     }
     problem_ = describe(error, cut);
-    detail_ = error.databaseText().isEmpty() ? error.driverText() : error.databaseText();
-    detail_ = detail_.section(QLatin1Char('\n'), 0, 0).trimmed();
+    detail_ = serverFailureDetail(error, conninfo_);
     sqlState_ = error.nativeErrorCode();
     // A connection that broke is of no further use: the next open() makes
     // another, once the queries on this one are gone.
@@ -181,41 +181,7 @@ bool ServerConnection::failed(const QSqlError& error) {
 }
 
 QString ServerConnection::describe(const QSqlError& error, bool cut) {
-    const QString text = (error.databaseText() + QLatin1Char(' ') + error.driverText()).toLower();
-    const QString state = error.nativeErrorCode();
-    auto has = [&](const char* words) { return text.contains(QLatin1String(words)); };
-    if (cut || has("timeout expired"))
-        return QStringLiteral("le serveur n'a pas répondu à temps");
-    if (state == QLatin1String("57014"))
-        return QStringLiteral("le serveur a mis trop de temps à exécuter la demande");
-    // The server's own words may be French, as its lc_messages says.
-    if (state == QLatin1String("28P01") || has("password authentication failed") ||
-        has("authentification par mot de passe"))
-        return QStringLiteral("le serveur a refusé le mot de passe de ce rôle");
-    if (has("no password supplied"))
-        return QStringLiteral("le serveur demande un mot de passe, que ni ~/.pgpass ni le "
-                              "service ne donnent");
-    if (has("server does not support ssl") || has("ssl"))
-        return QStringLiteral("la connexion chiffrée demandée (sslmode) n'a pas pu être établie "
-                              "avec le serveur");
-    if (state == QLatin1String("3D000") || (has("database") && has("does not exist")) ||
-        (has("la base de donn") && has("n'existe pas")))
-        return QStringLiteral("la base de données indiquée n'existe pas sur le serveur");
-    if (state == QLatin1String("28000") || has("pg_hba.conf") ||
-        (has("role") && (has("does not exist") || has("n'existe pas"))))
-        return QStringLiteral("le serveur n'accepte pas ce rôle depuis ce poste");
-    if (state == QLatin1String("42501"))
-        return QStringLiteral("ce rôle n'en a pas le droit sur le serveur");
-    if (state == QLatin1String("42P01") || state == QLatin1String("3F000"))
-        return QStringLiteral("le serveur n'est pas encore préparé pour Quiltaro (quiltaro "
-                              "--setup-server)");
-    if (has("could not translate host name"))
-        return QStringLiteral("le nom du serveur est inconnu");
-    if (has("connection refused") || has("no such file or directory") || has("could not connect") ||
-        has("connection to server") || has("server closed the connection") || has("no connection"))
-        return QStringLiteral("le serveur ne répond pas (arrêté, injoignable, ou mauvaise "
-                              "adresse)");
-    return QStringLiteral("le serveur a répondu par une erreur");
+    return describeServerFailure(error, cut);
 }
 
 void ServerConnection::interrupt() {

@@ -2,6 +2,7 @@
 
 #include "Pupils.h"
 #include "RecordStore.h"
+#include "RetryPace.h"
 #include "ServerClassList.h"
 #include "ServerConnection.h"
 #include "ServerRounds.h"
@@ -14,14 +15,13 @@
 #include <cstdio>
 #include <map>
 #include <mutex>
+#include <random>
 #include <set>
 #include <stop_token>
 
 namespace quiltaro {
 
 namespace {
-// After a failure, the next attempt comes with the next round, or after this.
-constexpr auto retryAfter = std::chrono::seconds(15);
 // Rounds read from a record at a time.
 constexpr int batch = 100;
 } // namespace
@@ -118,6 +118,12 @@ ServerSender::Pass ServerSender::sendPass(State& s, ServerConnection& server, Re
             const auto rounds = unsent->next(batch);
             more = rounds.size() == static_cast<size_t>(batch);
             for (const UnsentRounds::Unsent& u : rounds) {
+                // Erased, or set aside, since it was read: never sent; the
+                // new file is read again in a moment.
+                if (!unsent->current()) {
+                    pass.held = true;
+                    break;
+                }
                 const bool sent = sendRound(server, u.round, s.settings.className);
                 if (!sent && !refusedForGood(server)) {
                     pass.failed = true;
@@ -147,39 +153,49 @@ void ServerSender::run(State& s, const std::stop_token& stop) {
     const std::stop_callback cut(stop, [&server] { server.interrupt(); });
     Records records;
     bool listFresh = false;
+    RetryPace pace{std::random_device{}()};
     std::unique_lock lock(s.mutex);
     // Without anything to retry, woken by the next round only.
     const auto idle = std::chrono::hours(1);
     auto nextTry = std::chrono::steady_clock::now() + idle;
+    // After the server failed, nothing is tried before nextTry: not the next
+    // round, and at the end nothing more.
+    bool waitingOut = false;
     // Records that failed, looked at again with the next round or at nextTry.
     std::set<QString> again;
     for (;;) {
-        s.changed.wait_until(lock, stop, nextTry, [&] { return !s.toLook.empty() || s.ending; });
+        s.changed.wait_until(lock, stop, nextTry,
+                             [&] { return s.ending || (!waitingOut && !s.toLook.empty()); });
         const bool last = s.ending;
+        const bool due = std::chrono::steady_clock::now() >= nextTry;
         std::set<QString> toLook;
         toLook.swap(s.toLook);
         toLook.insert(again.begin(), again.end());
         again.clear();
-        if (stop.stop_requested() || (last && toLook.empty()))
-            break;
+        if (stop.stop_requested() || (last && (toLook.empty() || (waitingOut && !due))))
+            break; // what was not sent goes at the next start
         lock.unlock();
-        const Pass pass = sendPass(s, server, records, toLook, stop);
-        if (!pass.failed && !listFresh && !stop.stop_requested())
+        Pass pass = sendPass(s, server, records, toLook, stop);
+        if (!pass.failed && !listFresh && !stop.stop_requested()) {
             listFresh = refreshClassListCopy(server, s.settings.className) ||
                         server.sqlState() == QLatin1String("42501");
+            // A server that cannot give the list is waited out all the same.
+            pass.failed = !listFresh && !server.isOpen();
+        }
         lock.lock();
         if (stop.stop_requested())
             break; // cut from this side: nothing to tell
         if (pass.failed)
             s.tell(server.problem());
         if (last)
-            break; // what was not sent goes at the next start
+            break; // one last try at most
+        waitingOut = pass.failed;
         if (pass.failed || pass.held) {
-            // Looked at again at the next round, or after a while.
             again = std::move(toLook);
             nextTry = std::chrono::steady_clock::now() +
-                      (pass.failed ? retryAfter : std::chrono::seconds(1));
+                      (pass.failed ? pace.failed() : std::chrono::milliseconds(1000));
         } else {
+            pace.succeeded();
             nextTry = std::chrono::steady_clock::now() + idle;
         }
     }

@@ -2,6 +2,7 @@
 
 #include "StoredRound.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -10,7 +11,23 @@
 #include <QUuid>
 #include <QVariant>
 
+#include <sys/stat.h>
+
 namespace quiltaro {
+
+namespace {
+
+// The device and inode of a file, as the record's writer knows its own: a
+// record erased, or set aside and made again, is another file under the
+// same name.
+std::uint64_t fileIdOf(const QString& path) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return 0;
+    return (static_cast<std::uint64_t>(st.st_dev) << 40) ^ static_cast<std::uint64_t>(st.st_ino);
+}
+
+} // namespace
 
 UnsentRounds::UnsentRounds(QString recordPath, QString pupil)
     : path_(std::move(recordPath)), pupil_(std::move(pupil)),
@@ -21,11 +38,20 @@ UnsentRounds::~UnsentRounds() {
     close();
 }
 
+bool UnsentRounds::current() const {
+    return open_ && fileIdOf(path_) == fileId_;
+}
+
 bool UnsentRounds::open() {
+    // The file erased or set aside: its connection would read rounds that
+    // are no longer anyone's, and mark in it what the new file sends.
+    if (open_ && !current())
+        close();
     if (open_)
         return true;
     if (!QFileInfo::exists(path_))
         return false;
+    fileId_ = fileIdOf(path_);
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
         // Never created here: a file being set aside stays gone.
@@ -112,8 +138,12 @@ std::vector<UnsentRounds::Unsent> UnsentRounds::next(int limit) {
 }
 
 bool UnsentRounds::markSent(qint64 id, bool refused) {
-    if (!open())
+    // Marked in the file the round was read from, or not at all: the same
+    // id in a new file is another round.
+    if (!current()) {
+        close();
         return false;
+    }
     QSqlQuery q(QSqlDatabase::database(connection_, false));
     q.prepare(QStringLiteral("UPDATE rounds SET sent = ? WHERE id = ?"));
     q.addBindValue(refused ? 2 : 1);

@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <vector>
 
 namespace quiltaro {
@@ -34,6 +35,10 @@ public:
     bool markSent(qint64 id, bool refused = false);
 
     const QString& path() const { return path_; }
+    // Whether the file under the path is still the one the rounds were read
+    // from: false once it was erased or set aside, and the next call reads
+    // the new one.
+    bool current() const;
 
 private:
     bool open();
@@ -43,6 +48,7 @@ private:
     QString pupil_;
     QString connection_;
     bool open_ = false;
+    std::uint64_t fileId_ = 0;
 };
 
 } // namespace quiltaro

@@ -107,7 +107,7 @@ private slots:
         // The pupils' role reading the rounds is told, in French.
         const ServerRounds refused = readServerRounds(pupil, "CM1");
         QVERIFY(!refused.ok);
-        QCOMPARE(pupil.problem(), QString("ce rôle n'en a pas le droit sur le serveur"));
+        QVERIFY(pupil.problem().startsWith("ce rôle n'en a pas le droit sur le serveur"));
     }
 
     // Whatever a round holds arrives as it was, as a value: quotes, braces,
@@ -156,12 +156,12 @@ private slots:
                 .arg(server->port());
         ServerConnection required(tcp + " sslmode=require");
         QVERIFY(!required.open());
-        QCOMPARE(required.problem(),
-                 QString("la connexion chiffrée demandée (sslmode) n'a pas pu être établie avec "
-                         "le serveur"));
+        QVERIFY(required.problem().startsWith(
+            "la connexion chiffrée demandée (sslmode) n'a pas pu être établie avec le serveur"));
         ServerConnection plain(tcp + " sslmode=disable");
         QVERIFY(!plain.open());
-        QCOMPARE(plain.problem(), QString("le serveur n'accepte pas ce rôle depuis ce poste"));
+        QVERIFY(plain.problem().startsWith("le serveur refuse ce poste : une ligne de son "
+                                           "pg_hba.conf rejette"));
         QVERIFY(!plain.detail().contains("sekret") && !required.detail().contains("sekret"));
         // The URI form says the same as the keywords, and its password is masked too.
         ConnParams params;

@@ -258,7 +258,7 @@ private slots:
             sender->finish(std::chrono::milliseconds(500));
         }
         QCOMPARE(told.size(), 1);
-        QVERIFY2(told[0].contains("le serveur ne répond pas") && !told[0].contains("sekret"),
+        QVERIFY2(told[0].contains("le serveur est arrêté") && !told[0].contains("sekret"),
                  qPrintable(told[0]));
         QCOMPARE(unsentIn(path), qint64(5));
         ServerSender next({server->conninfo("poste1", db), "", ""}, {path}, [](const QString&) {});

@@ -93,6 +93,23 @@ public:
         }
         return false;
     }
+    // `user` must give a password on the socket from now on, as a school's
+    // server asks of its computers' roles.
+    bool requirePassword(const QString& user) {
+        QFile hba(data() + QStringLiteral("/pg_hba.conf"));
+        if (!hba.open(QIODevice::ReadOnly))
+            return false;
+        const QByteArray rest = hba.readAll();
+        hba.close();
+        if (!hba.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return false;
+        hba.write("local all " + user.toUtf8() + " scram-sha-256\n" + rest);
+        hba.close();
+        return value(QStringLiteral("SELECT pg_reload_conf()")).toBool();
+    }
+    // The socket libpq finds the server at.
+    QString socketPath() const { return socketDir() + QStringLiteral("/.s.PGSQL.%1").arg(port_); }
+
     // Fast shutdown, as a school's server stops.
     void stop() {
         if (postgres_.state() == QProcess::NotRunning)
