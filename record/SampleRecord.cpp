@@ -38,7 +38,7 @@ std::string typed(double value, double grid) {
 } // namespace
 
 std::vector<RoundRecord> sampleRecord(int games, const QDateTime& firstGame, std::uint64_t seed,
-                                      double startSkill, double endSkill) {
+                                      double startSkill, double endSkill, int stuckFrom) {
     std::mt19937_64 engine(seed);
     std::uniform_real_distribution<double> uniform(0, 1);
     SeedClock clock(engine);
@@ -75,20 +75,22 @@ std::vector<RoundRecord> sampleRecord(int games, const QDateTime& firstGame, std
             r.highBound = s.highBound;
             r.redValue = s.redValue;
             const double grid = bandFor(s.score).grid;
+            // A pupil stuck at a level plays there as a beginner does.
+            const double here = s.score >= stuckFrom ? 0.05 : skill;
             double low = s.lowBound, high = s.highBound;
             r.ending = Ending::ProgramEnd;
             for (int tryNumber = 1; tryNumber < 40; ++tryNumber) {
-                if (tryNumber > 6 && uniform(engine) < 0.06 * (1.2 - skill)) {
+                if (tryNumber > 6 && uniform(engine) < 0.06 * (1.2 - here)) {
                     r.ending = Ending::GaveUp;
                     s.score = 0;
                     break;
                 }
                 double guess;
-                if (uniform(engine) < 0.12 * (1 - skill)) {
+                if (uniform(engine) < 0.12 * (1 - here)) {
                     guess =
                         high + std::max(1.0 / grid, std::floor((high - low) * 0.3 * grid) / grid);
                 } else {
-                    const double spread = 0.45 * (1 - skill) + 0.05;
+                    const double spread = 0.45 * (1 - here) + 0.05;
                     const double where = 0.5 + spread * (2 * uniform(engine) - 1);
                     guess = std::round((low + (high - low) * where) * grid) / grid;
                 }

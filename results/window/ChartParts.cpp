@@ -3,6 +3,7 @@
 #include <QChart>
 #include <QChartView>
 #include <QGraphicsLayout>
+#include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
 
@@ -43,6 +44,9 @@ QChart* newChart(const QString& title) {
     chart->setBackgroundRoundness(0);
     chart->layout()->setContentsMargins(0, 0, 0, 0);
     chart->legend()->setAlignment(Qt::AlignBottom);
+    // Each series' own mark in the legend: a dashed line looks dashed there,
+    // not a grey square like its neighbour's.
+    chart->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries);
     return chart;
 }
 
@@ -110,8 +114,7 @@ QValueAxis* valueAxis(const QString& title, double top) {
     return y;
 }
 
-QChartView* viewOf(QChart* chart, QAbstractAxis* x, QAbstractAxis* y, const QString& description,
-                   int height) {
+QChartView* viewOf(QChart* chart, QAbstractAxis* x, QAbstractAxis* y, const QString& description) {
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
     for (QAbstractSeries* series : chart->series()) {
@@ -120,7 +123,8 @@ QChartView* viewOf(QChart* chart, QAbstractAxis* x, QAbstractAxis* y, const QStr
     }
     auto* view = new QChartView(chart);
     view->setRenderHint(QPainter::Antialiasing);
-    view->setMinimumHeight(height);
+    // Small enough for four to share a laptop's half screen.
+    view->setMinimumSize(200, 150);
     view->setAccessibleName(chart->title());
     view->setAccessibleDescription(description);
     view->setFocusPolicy(Qt::TabFocus);
