@@ -8,6 +8,7 @@
 #include <QSqlQuery>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <random>
 
@@ -28,11 +29,15 @@ private:
     std::mt19937_64& engine_;
 };
 
+// Typed as a pupil types on any desktop, a French one included: the C
+// library's printf would write a decimal comma there, which the judging
+// does not read as a number.
 std::string typed(double value, double grid) {
     const int decimals = grid >= 100 ? 2 : grid >= 10 ? 1 : 0;
     char text[32];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
-    return text;
+    const auto end =
+        std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
+    return std::string(text, end.ptr);
 }
 
 } // namespace
@@ -97,7 +102,8 @@ std::vector<RoundRecord> sampleRecord(int games, const QDateTime& firstGame, std
                 const std::string answer = typed(guess, grid);
                 const Verdict v = replayVerdicts(low, high, s.redValue, {answer}).front();
                 r.guesses.push_back({answer, v});
-                const float g = static_cast<float>(std::strtod(answer.c_str(), nullptr));
+                float g = 0;
+                std::from_chars(answer.data(), answer.data() + answer.size(), g);
                 if (v == Verdict::Outside) {
                     s.score = static_cast<std::int16_t>(std::max(0, s.score - 1));
                 } else if (v == Verdict::TooHigh) {

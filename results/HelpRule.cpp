@@ -27,6 +27,8 @@ QDate mondayOf(const QDate& day) {
 // rounds, at the level each round was played at.
 struct Losses {
     std::array<int, levelCount> points{};
+    std::array<int, levelCount> kept{}; // won less lost
+    std::array<int, levelCount> rounds{};
     std::array<int, levelCount> outside{};
     std::array<int, levelCount> gaveUp{};
     int won = 0;
@@ -43,10 +45,31 @@ Losses lossesOf(const std::vector<const RoundRecord*>& recent) {
         else
             l.lost -= change;
         l.points[level] += std::max(0, -change);
+        l.kept[level] += change;
+        ++l.rounds[level];
         l.outside[level] += r->outsideAnswers();
         l.gaveUp[level] += r->ending == Ending::GaveUp ? 1 : 0;
     }
     return l;
+}
+
+// The level whose rounds keep the fewest points each, among those where
+// points were lost: a give-up at the tenths sends the pupil back to whole
+// numbers, whose rounds then earn points again; the tenths are where the
+// pupil fails. A level played a couple of times by chance does not count.
+int losingLevel(const Losses& l) {
+    int worst = -1;
+    double worstRate = 0;
+    for (size_t level = 0; level < levelCount; ++level) {
+        if (l.points[level] == 0 || l.rounds[level] < 3)
+            continue;
+        const double rate = double(l.kept[level]) / l.rounds[level];
+        if (worst < 0 || rate < worstRate) {
+            worst = int(level);
+            worstRate = rate;
+        }
+    }
+    return worst;
 }
 
 HelpReason keepsFewPoints(const Losses& l, size_t rounds, int level) {
@@ -151,9 +174,7 @@ HelpNeed helpNeeded(const PupilRounds& pupil, const QDateTime& now, const HelpRu
     const std::vector<const RoundRecord*> recent(played.begin() + std::ptrdiff_t(from),
                                                  played.end());
     const Losses losses = lossesOf(recent);
-    if (std::any_of(losses.points.begin(), losses.points.end(), [](int p) { return p > 0; }))
-        need.losingLevel = int(std::max_element(losses.points.begin(), losses.points.end()) -
-                               losses.points.begin());
+    need.losingLevel = losingLevel(losses);
     if (recent.size() >= size_t(rule.fewestRounds) &&
         double(losses.won - losses.lost) < rule.keptPerRound * double(recent.size()))
         need.reasons.push_back(keepsFewPoints(losses, recent.size(), need.losingLevel));
@@ -163,6 +184,13 @@ HelpNeed helpNeeded(const PupilRounds& pupil, const QDateTime& now, const HelpRu
              QStringLiteral("n'a gagné aucune de ses %1 parties").arg(games.size())});
     if (auto still = notProgressing(played, now, rule.stillWeeks))
         need.reasons.push_back(*still);
+    // The level is said whatever flagged the pupil.
+    if (need.needsHelp() && need.losingLevel >= 0 && !need.has(HelpReason::Kind::KeepsFewPoints)) {
+        HelpReason& first = need.reasons.back();
+        const QString level = levelName(need.losingLevel).toLower();
+        first.shortText += QStringLiteral(" (%1)").arg(level);
+        first.text += QStringLiteral(" ; perd ses points aux %1").arg(level);
+    }
     return need;
 }
 
