@@ -4,6 +4,7 @@
 #include "Pupils.h"
 #include "RecordReading.h"
 
+#include <QCollator>
 #include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
@@ -19,8 +20,11 @@ namespace {
 const QString recordName = QStringLiteral("record.sqlite");
 
 // The collation a French teacher expects: Émilie beside Emma, not after Zoé.
+// French whatever the desktop's language: a report written from a script
+// in the C locale lists the class as the window does.
 bool beforeInFrench(const QString& a, const QString& b) {
-    const int order = QString::localeAwareCompare(a, b);
+    static const QCollator french(QLocale(QLocale::French, QLocale::France));
+    const int order = french.compare(a, b);
     return order != 0 ? order < 0 : a < b;
 }
 

@@ -14,6 +14,9 @@ QString dayText(const QDate& day) {
     return french.toString(day, QStringLiteral("dddd d MMMM yyyy"));
 }
 
+// The first day of a period without one: before any round was played.
+const QDate beforeAnyRound(1970, 1, 1);
+
 QDate termStart(const QDate& today) {
     const int month = today.month();
     if (month >= 9)
@@ -66,6 +69,12 @@ Period Period::between(const QDate& a, const QDate& b) {
     p.first = std::min(a, b);
     p.last = std::max(a, b);
     return p;
+}
+
+Period Period::fromTo(const QDate& from, const QDate& to, const QDate& today) {
+    if (!from.isValid() && !to.isValid())
+        return {};
+    return between(from.isValid() ? from : beforeAnyRound, to.isValid() ? to : today);
 }
 
 bool Period::contains(const QDateTime& moment) const {

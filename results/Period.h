@@ -23,6 +23,9 @@ struct Period {
     static Period of(Kind kind, const QDate& today);
     // Two days, in either order.
     static Period between(const QDate& a, const QDate& b);
+    // --from and --to: either may be missing, for no limit on that side
+    // (the end then today); neither, everything.
+    static Period fromTo(const QDate& from, const QDate& to, const QDate& today);
 
     bool contains(const QDateTime& moment) const;
     // Said to the teacher: "cette semaine (du lundi 30 novembre au dimanche

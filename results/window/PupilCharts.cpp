@@ -81,7 +81,7 @@ QChartView* triesChart(const std::vector<DatePoint>& points, ChartStep step) {
     // The scoring: found within 5 tries earns two points, within 10 one.
     const qint64 first = points.empty() ? 0 : at(points.front().date, step);
     QDateTimeAxis* x = dateAxis(first, points.empty() ? 0 : at(points.back().date, step), step);
-    for (auto [tries, name] : {std::pair{5.0, "≤ 5 : 2 pts"}, std::pair{10.0, "≤ 10 : 1 pt"}}) {
+    for (auto [tries, name] : {std::pair{5.0, "≤5 : 2 pts"}, std::pair{10.0, "≤10 : 1 pt"}}) {
         auto* line = new QLineSeries;
         line->setName(QString::fromUtf8(name));
         // Two greys, dashed and dotted, drawn as lines in the legend too.
