@@ -71,7 +71,7 @@ std::vector<FigureLine> figureLines(const PupilSummary& p, const ClassMean& m) {
          f.highestScore < 0 ? QStringLiteral("–")
                             : QStringLiteral("%1 (%2)")
                                   .arg(f.highestScore)
-                                  .arg(levelName(f.highestLevel()).toLower()),
+                                  .arg(levelName(f.highestLevel).toLower()),
          frenchNumber(m.highestScore, 1),
          QStringLiteral("Nombres entiers de 0 à 2 points, dixièmes de 3 à 6, centièmes à partir "
                         "de 7")}};

@@ -38,7 +38,7 @@ struct Losses {
 Losses lossesOf(const std::vector<const RoundRecord*>& recent) {
     Losses l;
     for (const RoundRecord* r : recent) {
-        const size_t level = size_t(levelOf(r->scoreBefore));
+        const size_t level = size_t(levelOf(*r));
         const int change = r->scoreAfter - r->scoreBefore;
         if (change > 0)
             l.won += change;

@@ -154,16 +154,19 @@ private slots:
             tom.rounds.back().kind = i < 7 ? NumberKind::Tenths : NumberKind::Hundredths;
             tom.rounds.back().levels = parseLevel("dixiemes");
         }
-        for (int i = 0; i < 8; ++i) // stuck on whole numbers only, at 9 points
-            tom.rounds.push_back(played("u", mon.addSecs(600 + 60 * i), 9, 9, 20, Ending::GaveUp));
+        // Stuck on whole numbers only, giving up at 9 points and again at 0.
+        for (int i = 0; i < 8; ++i)
+            tom.rounds.push_back(
+                played("u", mon.addSecs(600 + 60 * i), i == 0 ? 9 : 0, 0, 20, Ending::GaveUp));
         for (size_t i = 9; i < tom.rounds.size(); ++i)
             tom.rounds[i].kind = NumberKind::Whole, tom.rounds[i].levels = parseLevel("entiers");
         const PupilFigures t = figuresOf(tom, now);
         QCOMPARE(t.levels[0].played, 8);
         QCOMPARE(t.levels[1].played, 7);
         QCOMPARE(t.levels[2].played, 2);
-        QVERIFY(t.stuck);
-        QCOMPARE(t.stuckLevel, 0);
+        const HelpNeed help = helpNeeded(tom, now);
+        QVERIFY(help.needsHelp());
+        QCOMPARE(help.losingLevel, 0); // whole numbers, though 9 points give hundredths
         QCOMPARE(t.highestScore, 9);
         QCOMPARE(t.highestLevel, 2); // 9 points, reached on tenths-then-hundredths
 
