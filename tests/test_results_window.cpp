@@ -278,14 +278,34 @@ private slots:
                  qPrintable(shown));
     }
 
+    // The list as the teacher wrote it, comments included; a name written
+    // twice, or twice but for capitals or accents, is refused and said,
+    // and nothing is written.
     void theClassListIsEditedInTheWindow() {
         ClassListEditor editor;
+        auto problem = [&] {
+            QString shown;
+            for (QLabel* label : editor.findChildren<QLabel*>())
+                shown += label->text();
+            return shown;
+        };
         editor.editor()->setPlainText("Léa\n\n  Noé \nLéa\n# pas un prénom\nInès");
+        QVERIFY(!editor.save());
+        QVERIFY2(problem().contains("« Léa » est écrit deux fois"), qPrintable(problem()));
+        QVERIFY(!QFile::exists(writableClassListFile()));
+        editor.editor()->setPlainText("Éloïse\nNoé\neloise : entiers");
+        QVERIFY(!editor.save());
+        QVERIFY2(problem().contains("« Éloïse » et « eloise »"), qPrintable(problem()));
+        QVERIFY(!QFile::exists(writableClassListFile()));
+
+        editor.editor()->setPlainText("# CM1, groupe du mardi\nLéa\n\n  Noé \n# arrivée en "
+                                      "novembre\nInès");
         QVERIFY(editor.save());
         QCOMPARE(classListFile(), writableClassListFile());
         QCOMPARE(readClassList(classListFile()), QStringList({"Léa", "Noé", "Inès"}));
         ClassListEditor again;
-        QCOMPARE(again.editor()->toPlainText(), QString("Léa\nNoé\nInès"));
+        QCOMPARE(again.editor()->toPlainText(),
+                 QString("# CM1, groupe du mardi\nLéa\nNoé\n# arrivée en novembre\nInès"));
         QFile::remove(writableClassListFile());
     }
 
