@@ -85,8 +85,11 @@ int main(int argc, char** argv) {
         // only for an export.
         ClassRecord data = readClass(records, Detail::Counts, check);
         data.problems = problems + data.problems;
-        if (ownLogin && !classListFile().isEmpty())
-            addListedPupils(data, readClassList(classListFile()));
+        if (ownLogin && !classListFile().isEmpty()) {
+            const QStringList names = readClassList(classListFile());
+            setTrialApart(data, names);
+            addListedPupils(data, names);
+        }
         // Told on the terminal too, for a teacher who reads the results
         // from a script; each problem once.
         for (const QString& problem : data.problems)

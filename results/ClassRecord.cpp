@@ -281,6 +281,18 @@ void addListedPupils(ClassRecord& data, const QStringList& names) {
         [](const PupilRounds& a, const PupilRounds& b) { return beforeInFrench(a.name, b.name); });
 }
 
+void setTrialApart(ClassRecord& data, const QStringList& names) {
+    const QString own = accountPupilName();
+    if (names.contains(own))
+        return;
+    const auto it = std::find_if(data.pupils.begin(), data.pupils.end(),
+                                 [&](const PupilRounds& p) { return p.name == own; });
+    if (it == data.pupils.end())
+        return;
+    data.trial = std::move(*it);
+    data.pupils.erase(it);
+}
+
 bool wasPlayed(const RoundRecord& round) {
     return round.tries() > 0 || round.ending == Ending::Won || round.ending == Ending::GaveUp;
 }

@@ -216,8 +216,11 @@ int reportPdf(const QStringList& sources, const QString& file, QTextStream& err,
     if (refusesDatabase(file, records, err, QStringLiteral("rapport.pdf")))
         return 1;
     ClassRecord data = readClass(records, Detail::Counts);
-    if (sources.isEmpty() && !classListFile().isEmpty())
-        addListedPupils(data, readClassList(classListFile()));
+    if (sources.isEmpty() && !classListFile().isEmpty()) {
+        const QStringList names = readClassList(classListFile());
+        setTrialApart(data, names);
+        addListedPupils(data, names);
+    }
     if (reportClassPdf(data, file, err, selection) != 0)
         return 1;
     return toldProblems(problems + data.problems, err);

@@ -135,6 +135,7 @@ ClassRecord inPeriod(const ClassRecord& data, const Period& period) {
     kept.files = data.files;
     kept.problems = data.problems;
     kept.damaged = data.damaged;
+    kept.trial = data.trial;
     for (const PupilRounds& p : data.pupils)
         kept.pupils.push_back(inPeriod(p, period));
     return kept;

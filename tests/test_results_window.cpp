@@ -258,6 +258,30 @@ private slots:
         QVERIFY(!window.isVisible());
     }
 
+    // The teacher's own tries before the class list: apart, said so, and
+    // neither a line of the class nor counted in it.
+    void theTeachersTrialsAreApart() {
+        ClassRecord data = thirtyWhoPlayedTheDayBefore(now);
+        data.pupils.push_back(
+            {accountPupilName(), {played("essai", now.addDays(-3), 0, 2, 3, Ending::Won)}});
+        setTrialApart(data, {"Élève 01", "Élève 02"});
+        QCOMPARE(data.pupils.size(), size_t(30));
+        QCOMPARE(data.trial.rounds.size(), size_t(1));
+        ResultsWindow window(data, now, true);
+        QCOMPARE(window.table()->model()->rowCount(), 30);
+        QCOMPARE(window.summary().total.rounds, 30);
+        QString shown;
+        for (QLabel* label : window.findChildren<QLabel*>())
+            shown += label->text();
+        QVERIFY2(shown.contains("Vos manches d'essai") && shown.contains("30 élèves"),
+                 qPrintable(shown));
+        // A login named as a pupil of the list is that pupil.
+        ClassRecord same;
+        same.pupils.push_back({accountPupilName(), {}});
+        setTrialApart(same, {accountPupilName()});
+        QCOMPARE(same.pupils.size(), size_t(1));
+    }
+
     // Qt's own words in the teacher's dialogs, whatever the desktop's
     // language (this suite also runs in the C locale).
     void qtsOwnDialogsAreInFrench() {

@@ -229,6 +229,13 @@ void ResultsWindow::fill(const QString& chosen, int sortSection, Qt::SortOrder s
                                 : QStringLiteral("Aucune partie enregistrée dans ces fichiers."));
     else
         text->setText(summaryText(summary_));
+    if (const PeriodCounts trial = countsOf(inPeriod(data_.trial, period_).rounds);
+        trial.rounds > 0)
+        text->setText(text->text() +
+                      QStringLiteral(" Vos manches d'essai sous le nom du compte (%1) sont à "
+                                     "part : %2, comptées nulle part.")
+                          .arg(data_.trial.name)
+                          .arg(trial.rounds));
     if (!summary_.pupils.empty()) {
         split_ = new QSplitter(Qt::Horizontal);
         split_->setChildrenCollapsible(false);
