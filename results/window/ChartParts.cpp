@@ -87,7 +87,7 @@ QDateTimeAxis* dateAxis(qint64 first, qint64 last, ChartStep step) {
                 QDateTime::fromMSecsSinceEpoch(last + margin));
     // Months come with spans of more than a year: the year tells them apart.
     x->setFormat(step == ChartStep::Month ? QStringLiteral("MM/yyyy") : QStringLiteral("dd/MM"));
-    x->setTickCount(8);
+    x->setTickCount(6); // whole dates in a quarter of a laptop's screen
     x->setTitleText(QString::fromUtf8(wordsOf(step).axis));
     x->setGridLineVisible(false);
     return x;

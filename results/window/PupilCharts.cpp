@@ -59,6 +59,8 @@ QString period(const std::vector<DatePoint>& points, ChartStep step) {
 
 QChartView* triesChart(const std::vector<DatePoint>& points, ChartStep step) {
     QChart* chart = newChart(QStringLiteral("Essais par nombre trouvé"));
+    // Five entries: one under the other, beside the points, each whole.
+    chart->legend()->setAlignment(Qt::AlignRight);
     double highest = 10;
     QString description =
         QStringLiteral("Abandons compris ; moins il y en a, mieux c'est : 5 essais "
@@ -81,6 +83,7 @@ QChartView* triesChart(const std::vector<DatePoint>& points, ChartStep step) {
     // The scoring: found within 5 tries earns two points, within 10 one.
     const qint64 first = points.empty() ? 0 : at(points.front().date, step);
     QDateTimeAxis* x = dateAxis(first, points.empty() ? 0 : at(points.back().date, step), step);
+    x->setTickCount(4); // narrower than the others, beside its legend
     for (auto [tries, name] : {std::pair{5.0, "≤5 : 2 pts"}, std::pair{10.0, "≤10 : 1 pt"}}) {
         auto* line = new QLineSeries;
         line->setName(QString::fromUtf8(name));

@@ -265,7 +265,7 @@ void ResultsWindow::fill(const QString& chosen, int sortSection, Qt::SortOrder s
     // The list as wide as its figures and a few words of reasons, no more
     // than two fifths of the window unless its figures need it: the pupil's
     // charts take the rest.
-    const int share = width() < 1200 ? width() / 3 : width() * 2 / 5;
+    const int share = width() < 1600 ? width() / 3 : width() * 2 / 5;
     const int listWidth =
         std::max(table_->narrowest(), std::min(table_->sizeHint().width(), share));
     split_->setSizes({listWidth, std::max(1, width() - listWidth)});
