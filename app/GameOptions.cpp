@@ -1,5 +1,6 @@
 #include "GameOptions.h"
 
+#include "Period.h"
 #include "RecordStore.h"
 
 #include <QCommandLineParser>
@@ -50,6 +51,28 @@ const char* const qtOptionsWithValue[] = {"platform",
                                           "cmap"};
 const char* const qtFlags[] = {"reverse", "widgetcount", "nograb", "dograb", "sync", "testability"};
 
+// --from and --to: days as a teacher writes them, for the teacher's tools
+// only. Empty when they are right, or absent.
+QString readPeriod(const QCommandLineParser& parser, const QCommandLineOption& from,
+                   const QCommandLineOption& to, bool teachers, Options& options) {
+    for (const auto& [option, day] : {std::pair{&from, &options.from}, {&to, &options.to}}) {
+        if (!parser.isSet(*option))
+            continue;
+        const QString name = option->names().constFirst();
+        if (!teachers)
+            return QStringLiteral("--%1 va avec --results, --export-csv ou --report-pdf.")
+                .arg(name);
+        *day = parseDay(parser.value(*option));
+        if (!day->isValid())
+            return QStringLiteral("--%1 attend une date, par exemple 2026-11-30 ou 30/11/2026 "
+                                  "(et non « %2 »).")
+                .arg(name, parser.value(*option));
+    }
+    if (options.from.isValid() && options.to.isValid() && options.from > options.to)
+        return QStringLiteral("--from doit venir avant --to.");
+    return QString();
+}
+
 } // namespace
 
 Options parseOptions(const QStringList& arguments) {
@@ -59,6 +82,11 @@ Options parseOptions(const QStringList& arguments) {
     const QCommandLineOption results(QStringLiteral("results"));
     const QCommandLineOption exportCsv(QStringLiteral("export-csv"), QString(),
                                        QStringLiteral("FICHIER"));
+    const QCommandLineOption reportPdf(QStringLiteral("report-pdf"), QString(),
+                                       QStringLiteral("FICHIER"));
+    const QCommandLineOption pupil(QStringLiteral("pupil"), QString(), QStringLiteral("PRÉNOM"));
+    const QCommandLineOption from(QStringLiteral("from"), QString(), QStringLiteral("DATE"));
+    const QCommandLineOption to(QStringLiteral("to"), QString(), QStringLiteral("DATE"));
     const QCommandLineOption forget(QStringLiteral("forget"));
     const QCommandLineOption forgetBefore(QStringLiteral("forget-before"), QString(),
                                           QStringLiteral("DATE"));
@@ -68,8 +96,8 @@ Options parseOptions(const QStringList& arguments) {
                                          QStringLiteral("CONNEXION"));
     const QCommandLineOption checkServer(QStringLiteral("check-server"));
     const QCommandLineOption level(QStringLiteral("niveau"), QString(), QStringLiteral("NIVEAU"));
-    parser.addOptions(
-        {results, exportCsv, forget, forgetBefore, help, version, setupServer, checkServer, level});
+    parser.addOptions({results, exportCsv, reportPdf, pupil, from, to, forget, forgetBefore, help,
+                       version, setupServer, checkServer, level});
     for (const char* name : qtOptionsWithValue)
         parser.addOption(QCommandLineOption(QLatin1String(name), QString(), QStringLiteral("v")));
     for (const char* name : qtFlags)
@@ -99,6 +127,7 @@ Options parseOptions(const QStringList& arguments) {
     int chosen = 0;
     for (const auto& [option, mode] : {std::pair{&results, Options::Mode::Results},
                                        {&exportCsv, Options::Mode::ExportCsv},
+                                       {&reportPdf, Options::Mode::ReportPdf},
                                        {&forget, Options::Mode::Forget},
                                        {&forgetBefore, Options::Mode::ForgetBefore},
                                        {&version, Options::Mode::Version},
@@ -108,7 +137,8 @@ Options parseOptions(const QStringList& arguments) {
             options.mode = mode;
             ++chosen;
         }
-    if (chosen > 1 || parser.values(exportCsv).size() > 1 || parser.values(setupServer).size() > 1)
+    if (chosen > 1 || parser.values(exportCsv).size() > 1 || parser.values(reportPdf).size() > 1 ||
+        parser.values(setupServer).size() > 1)
         return wrong(QStringLiteral("ces options ne vont pas ensemble ; une seule à la fois."));
     QStringList positional = parser.positionalArguments();
     // --forget takes the name of one pupil, if any.
@@ -118,10 +148,21 @@ Options parseOptions(const QStringList& arguments) {
             return wrong(QStringLiteral("--forget attend le prénom d'un élève, ou rien pour "
                                         "effacer tous les résultats du compte."));
     }
+    const bool teachers = options.mode == Options::Mode::Results ||
+                          options.mode == Options::Mode::ExportCsv ||
+                          options.mode == Options::Mode::ReportPdf;
+    if (const QString problem = readPeriod(parser, from, to, teachers, options); !problem.isEmpty())
+        return wrong(problem);
+    if (parser.isSet(pupil)) {
+        if (options.mode != Options::Mode::ReportPdf && options.mode != Options::Mode::ExportCsv)
+            return wrong(QStringLiteral("--pupil va avec --report-pdf ou --export-csv."));
+        options.pupil = parser.value(pupil).trimmed();
+        if (options.pupil.isEmpty())
+            return wrong(QStringLiteral("--pupil attend le prénom d'un élève."));
+    }
     // Only the teacher's tools read other records than the login's own.
     options.sources = positional;
-    if (!options.sources.isEmpty() && options.mode != Options::Mode::Results &&
-        options.mode != Options::Mode::ExportCsv) {
+    if (!options.sources.isEmpty() && !teachers) {
         // A connection string split by the shell may carry a password.
         const QString argument = options.sources.constFirst();
         return wrong(QStringLiteral("argument inattendu : %1.")
@@ -154,6 +195,12 @@ Options parseOptions(const QStringList& arguments) {
                                         "2024-09-01 : « %1 » n'en est pas une.")
                              .arg(value));
     }
+    if (options.mode == Options::Mode::ReportPdf) {
+        options.file = parser.value(reportPdf);
+        if (options.file.isEmpty() || options.file == QLatin1String("-"))
+            return wrong(QStringLiteral("--report-pdf attend un nom de fichier, par exemple "
+                                        "rapport.pdf."));
+    }
     if (options.mode == Options::Mode::SetupServer) {
         options.server = parser.value(setupServer);
         if (options.server.trimmed().isEmpty())
@@ -179,6 +226,13 @@ QString usage() {
                "  --export-csv FICHIER écrit toutes les manches enregistrées au format CSV\n"
                "                       pour un tableur français (point-virgule, virgule\n"
                "                       décimale, UTF-8) ; - pour la sortie standard\n"
+               "  --report-pdf FICHIER écrit le rapport imprimable (A4, PDF) : la classe,\n"
+               "                       les élèves à aider et pourquoi, puis une page par\n"
+               "                       élève\n"
+               "  --pupil PRÉNOM       avec --report-pdf ou --export-csv : cet élève seul\n"
+               "  --from DATE          avec --results, --export-csv ou --report-pdf : à\n"
+               "  --to DATE            partir de ce jour, jusqu'à ce jour (compris) ;\n"
+               "                       2026-11-30 ou 30/11/2026\n"
                "  --forget             efface tous les résultats enregistrés, après\n"
                "                       confirmation\n"
                "  --forget PRÉNOM      n'efface que les résultats de cet élève, après avoir\n"
@@ -195,10 +249,11 @@ QString usage() {
                "  --version            affiche la version de Quiltaro\n"
                "  -h, --help           affiche cette aide\n"
                "\n"
-               "Après --results ou --export-csv, des fichiers record.sqlite ou des dossiers\n"
-               "(copie des dossiers personnels des élèves, clé USB) où les chercher : ils\n"
-               "sont lus sans être modifiés, et réunis élève par élève. Sans eux : les\n"
-               "résultats de ce compte et, si une liste de classe existe, ceux de ses élèves.\n")
+               "Après --results, --export-csv ou --report-pdf, des fichiers record.sqlite ou\n"
+               "des dossiers (copie des dossiers personnels des élèves, clé USB) où les\n"
+               "chercher : ils sont lus sans être modifiés, et réunis élève par élève. Sans\n"
+               "eux : les résultats de ce compte et, si une liste de classe existe, ceux de\n"
+               "ses élèves.\n")
         .arg(QDir::toNativeSeparators(RecordStore::defaultPath()));
 }
 

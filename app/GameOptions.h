@@ -17,6 +17,7 @@ struct Options {
         Play,
         Results,
         ExportCsv,
+        ReportPdf,
         Forget,
         ForgetBefore,
         SetupServer,
@@ -26,11 +27,15 @@ struct Options {
         Wrong
     };
     Mode mode = Mode::Play;
-    QString file;   // of --export-csv; "-" for standard output
-    QString pupil;  // of --forget NOM: that pupil only
+    QString file;  // of --export-csv ("-" for standard output) or --report-pdf
+    QString pupil; // of --forget NOM or --pupil NOM: that pupil only
+    // Of --from and --to: the days the teacher's tools look at, both
+    // included; invalid for no limit on that side.
+    QDate from, to;
     QString server; // the connection string of --setup-server
     QDate before;   // of --forget-before: rounds begun before that day go
-    // Of --results and --export-csv: records, or folders to search for them.
+    // Of --results, --export-csv and --report-pdf: records, or folders to
+    // search for them.
     QStringList sources;
     // Of --niveau, for this game only: the kinds of number played.
     std::optional<LevelRange> level;

@@ -21,7 +21,7 @@ constexpr auto refreshPeriod = std::chrono::seconds(5);
 
 } // namespace
 
-int showServerResults(const ServerSettings& settings) {
+int showServerResults(const ServerSettings& settings, const Period& period) {
     std::unique_ptr<ResultsWindow> window;
     QString lastProblem;
     auto show = [&](const ClassRecord& data, const QString& problem) {
@@ -32,7 +32,8 @@ int showServerResults(const ServerSettings& settings) {
                          qPrintable(maskedConnInfo(settings.conninfo)), qPrintable(problem));
         lastProblem = problem;
         if (!window) {
-            window = std::make_unique<ResultsWindow>(data, QDateTime::currentDateTime(), false);
+            window =
+                std::make_unique<ResultsWindow>(data, QDateTime::currentDateTime(), false, period);
             window->setClassListPlace(serverClassListPlace(settings));
             window->show();
             return;

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "Period.h"
 #include "ServerConfig.h"
 
 namespace quiltaro {
 
 // The results window over the class's rounds on the server, refreshed every
-// few seconds while the class plays. Runs Qt's event loop; the status to exit with.
-int showServerResults(const ServerSettings& settings);
+// few seconds while the class plays, opened on `period`. Runs Qt's event
+// loop; the status to exit with.
+int showServerResults(const ServerSettings& settings, const Period& period = {});
 
 } // namespace quiltaro

@@ -44,6 +44,30 @@ int forgetEverywhere(const Options& options, const ServerSettings& server, QText
     return pupil.isEmpty() ? forget(record, in, out, elsewhere)
                            : forgetPupil(record, pupil, in, out, elsewhere);
 }
+// --export-csv and --report-pdf: the rounds of the period chosen, of the
+// server when there is one and no records are named.
+int writeForTeacher(int argc, char** argv, const Options& options, QTextStream& err) {
+    // The report lays out text with Qt's fonts, which want a GUI
+    // application, but no screen: it is written from a terminal too.
+    const bool report = options.mode == Options::Mode::ReportPdf;
+    if (report)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    const std::unique_ptr<QCoreApplication> app =
+        report ? std::make_unique<QGuiApplication>(argc, argv)
+               : std::make_unique<QCoreApplication>(argc, argv);
+    const Selection selection{Period::fromTo(options.from, options.to, QDate::currentDate()),
+                              options.pupil};
+    if (const ServerSettings server = readServerSettings();
+        server.configured() && options.sources.isEmpty()) {
+        ClassRecord data;
+        if (!readServerClass(server, data, err))
+            return 1;
+        return report ? reportClassPdf(data, options.file, err, selection)
+                      : exportClassCsv(data, options.file, err, selection);
+    }
+    return report ? reportPdf(options.sources, options.file, err, selection)
+                  : exportCsv(options.sources, options.file, err, selection);
+}
 
 } // namespace
 
@@ -69,14 +93,9 @@ int main(int argc, char** argv) {
     case Options::Mode::Wrong:
         err << "quiltaro : " << options.error << "\n" << usage() << Qt::flush;
         return 2;
-    case Options::Mode::ExportCsv: {
-        QCoreApplication app(argc, argv);
-        // With a server, the class is read there, unless records are named.
-        if (const ServerSettings server = readServerSettings();
-            server.configured() && options.sources.isEmpty())
-            return exportServerCsv(server, options.file, err);
-        return exportCsv(options.sources, options.file, err);
-    }
+    case Options::Mode::ExportCsv:
+    case Options::Mode::ReportPdf:
+        return writeForTeacher(argc, argv, options, err);
     case Options::Mode::SetupServer: {
         QCoreApplication app(argc, argv);
         return setupServer(options.server, out, err);

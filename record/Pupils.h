@@ -31,6 +31,9 @@ struct ClassList {
     // The lines whose level is not one the game knows, in French: the
     // level they would set stays as without them.
     QStringList levelProblems;
+    // The teacher's comments ("# ..."), each with the number of names
+    // before it: written back where they were.
+    std::vector<std::pair<qsizetype, QString>> comments;
 
     // The pupil's own level, else the class's; none when neither is set.
     std::optional<LevelRange> levelOf(const QString& pupil) const;
@@ -46,9 +49,15 @@ ClassList readClassListFile(const QString& file, QString* problem = nullptr);
 QStringList readClassList(const QString& file, QString* problem = nullptr);
 // Reads the text of a class list, as the file holds it or a teacher typed it.
 ClassList parseClassList(const QString& text);
+// The names written twice, or that differ only by capitals or accents
+// ("Léa" and "lea"): two children would share one record. Each pair once,
+// as written.
+std::vector<std::pair<QString, QString>> sameNames(const QString& text);
 // The text readClassListFile reads back as `list`: the class's level first, then
-// the names, one a line.
+// the names, one a line, with the comments where they were.
 QString classListText(const ClassList& list);
+// The same but the class's level: what the teacher edits.
+QStringList classListLines(const ClassList& list);
 // Writes the list, replacing the file as a whole (never half written); false
 // with the reason in `problem` when it could not.
 bool writeClassListFile(const QString& file, const ClassList& list, QString* problem = nullptr);

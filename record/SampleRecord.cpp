@@ -8,6 +8,7 @@
 #include <QSqlQuery>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <random>
 
@@ -28,17 +29,21 @@ private:
     std::mt19937_64& engine_;
 };
 
+// Typed as a pupil types on any desktop, a French one included: the C
+// library's printf would write a decimal comma there, which the judging
+// does not read as a number.
 std::string typed(double value, double grid) {
     const int decimals = grid >= 100 ? 2 : grid >= 10 ? 1 : 0;
     char text[32];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
-    return text;
+    const auto end =
+        std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
+    return std::string(text, end.ptr);
 }
 
 } // namespace
 
 std::vector<RoundRecord> sampleRecord(int games, const QDateTime& firstGame, std::uint64_t seed,
-                                      double startSkill, double endSkill) {
+                                      double startSkill, double endSkill, int stuckFrom) {
     std::mt19937_64 engine(seed);
     std::uniform_real_distribution<double> uniform(0, 1);
     SeedClock clock(engine);
@@ -75,27 +80,30 @@ std::vector<RoundRecord> sampleRecord(int games, const QDateTime& firstGame, std
             r.highBound = s.highBound;
             r.redValue = s.redValue;
             const double grid = bandFor(s.score).grid;
+            // A pupil stuck at a level plays there as a beginner does.
+            const double here = s.score >= stuckFrom ? 0.05 : skill;
             double low = s.lowBound, high = s.highBound;
             r.ending = Ending::ProgramEnd;
             for (int tryNumber = 1; tryNumber < 40; ++tryNumber) {
-                if (tryNumber > 6 && uniform(engine) < 0.06 * (1.2 - skill)) {
+                if (tryNumber > 6 && uniform(engine) < 0.06 * (1.2 - here)) {
                     r.ending = Ending::GaveUp;
                     s.score = 0;
                     break;
                 }
                 double guess;
-                if (uniform(engine) < 0.12 * (1 - skill)) {
+                if (uniform(engine) < 0.12 * (1 - here)) {
                     guess =
                         high + std::max(1.0 / grid, std::floor((high - low) * 0.3 * grid) / grid);
                 } else {
-                    const double spread = 0.45 * (1 - skill) + 0.05;
+                    const double spread = 0.45 * (1 - here) + 0.05;
                     const double where = 0.5 + spread * (2 * uniform(engine) - 1);
                     guess = std::round((low + (high - low) * where) * grid) / grid;
                 }
                 const std::string answer = typed(guess, grid);
                 const Verdict v = replayVerdicts(low, high, s.redValue, {answer}).front();
                 r.guesses.push_back({answer, v});
-                const float g = static_cast<float>(std::strtod(answer.c_str(), nullptr));
+                float g = 0;
+                std::from_chars(answer.data(), answer.data() + answer.size(), g);
                 if (v == Verdict::Outside) {
                     s.score = static_cast<std::int16_t>(std::max(0, s.score - 1));
                 } else if (v == Verdict::TooHigh) {

@@ -14,9 +14,11 @@ namespace quiltaro {
 // generated and judged by the game's own rules, guesses that grow closer to
 // the middle, fewer guesses outside the interval, fewer give-ups.
 // The pupil's skill grows from `startSkill` to `endSkill` (0: guesses at
-// random, 1: halves the interval) over the games.
+// random, 1: halves the interval) over the games; from the score `stuckFrom`
+// on, the pupil plays as a beginner, whatever the skill.
 std::vector<RoundRecord> sampleRecord(int games, const QDateTime& firstGame, std::uint64_t seed,
-                                      double startSkill = 0.15, double endSkill = 1);
+                                      double startSkill = 0.15, double endSkill = 1,
+                                      int stuckFrom = 11);
 
 // An imagined class, each pupil named in every round: some learn fast, some
 // slowly, one does not get past a level, one has hardly played.

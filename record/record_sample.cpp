@@ -3,7 +3,11 @@
 // class under FOLDER, one record each:
 //   quiltaro_record_sample PATH GAMES [DAYS]
 //   quiltaro_record_sample --class FOLDER GAMES
+// With --school-class, a class of PUPILS over WEEKS weeks up to today (6 by
+// default), with strong, progressing, stuck, losing and lapsed pupils:
+//   quiltaro_record_sample --school-class FOLDER PUPILS [WEEKS]
 #include "RecordStore.h"
+#include "SampleClass.h"
 #include "SampleRecord.h"
 
 #include <QCoreApplication>
@@ -27,19 +31,58 @@ void endByToday(std::vector<quiltaro::RoundRecord>& rounds) {
             *t = t->addDays(-7 * weeks);
 }
 
+// Each pupil in a home of its own, as the pupils' logins keep them.
+bool writeHome(const QString& folder, const QString& name,
+               const std::vector<quiltaro::RoundRecord>& rounds) {
+    QString login = name.toLower();
+    login.replace(QStringLiteral("é"), QStringLiteral("e"))
+        .replace(QStringLiteral("è"), QStringLiteral("e"))
+        .replace(QStringLiteral("ë"), QStringLiteral("e"))
+        .replace(QStringLiteral("ï"), QStringLiteral("i"))
+        .replace(QLatin1Char(' '), QLatin1Char('-'));
+    quiltaro::ProblemReport report;
+    quiltaro::RecordStore store(folder + QLatin1Char('/') + login +
+                                    QStringLiteral("/.local/share/quiltaro/record.sqlite"),
+                                report);
+    return store.writeMany(rounds);
+}
+
+int schoolClass(const QStringList& args) {
+    bool ok = args.size() >= 4;
+    const int pupils = ok ? args[3].toInt(&ok) : 0;
+    const int weeks = args.size() > 4 ? args[4].toInt() : 6;
+    if (!ok || pupils < 1 || weeks < 1) {
+        std::fprintf(stderr,
+                     "usage: quiltaro_record_sample --school-class FOLDER PUPILS [WEEKS]\n");
+        return 2;
+    }
+    bool written = true;
+    for (auto& pupil : quiltaro::generateClass(pupils, weeks, QDate::currentDate(), 12)) {
+        endByToday(pupil.rounds);
+        std::printf("%s : %s\n", qPrintable(pupil.name),
+                    qPrintable(quiltaro::kindName(pupil.kind)));
+        written = writeHome(args[2], pupil.name, pupil.rounds) && written;
+    }
+    return written ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments();
+    if (args.size() > 1 && args[1] == QLatin1String("--school-class"))
+        return schoolClass(args);
     const bool wholeClass = args.size() > 1 && args[1] == QLatin1String("--class");
     if (wholeClass)
         args.removeAt(1);
     bool ok = args.size() >= 3;
     const int games = ok ? args[2].toInt(&ok) : 0;
     if (!ok || games < 1) {
-        std::fprintf(stderr, "usage: quiltaro_record_sample PATH GAMES [DAYS]\n"
-                             "       quiltaro_record_sample --class FOLDER GAMES\n");
+        std::fprintf(stderr,
+                     "usage: quiltaro_record_sample PATH GAMES [DAYS]\n"
+                     "       quiltaro_record_sample --class FOLDER GAMES\n"
+                     "       quiltaro_record_sample --school-class FOLDER PUPILS [WEEKS]\n");
         return 2;
     }
     const int days = args.size() > 3 ? args[3].toInt() : (games + 1) / 2 * 7 / 5;
@@ -55,14 +98,7 @@ int main(int argc, char** argv) {
     bool written = true;
     for (auto& pupil : quiltaro::sampleClass(games, first, 12)) {
         endByToday(pupil.rounds);
-        // Each in a home of its own, as the pupils' logins keep them.
-        QString login = pupil.name.toLower();
-        login.replace(QStringLiteral("é"), QStringLiteral("e"))
-            .replace(QStringLiteral("è"), QStringLiteral("e"));
-        quiltaro::RecordStore store(args[1] + QLatin1Char('/') + login +
-                                        QStringLiteral("/.local/share/quiltaro/record.sqlite"),
-                                    report);
-        written = store.writeMany(pupil.rounds) && written;
+        written = writeHome(args[1], pupil.name, pupil.rounds) && written;
     }
     return written ? 0 : 1;
 }

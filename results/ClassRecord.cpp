@@ -4,6 +4,7 @@
 #include "Pupils.h"
 #include "RecordReading.h"
 
+#include <QCollator>
 #include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
@@ -19,8 +20,11 @@ namespace {
 const QString recordName = QStringLiteral("record.sqlite");
 
 // The collation a French teacher expects: Émilie beside Emma, not after Zoé.
+// French whatever the desktop's language: a report written from a script
+// in the C locale lists the class as the window does.
 bool beforeInFrench(const QString& a, const QString& b) {
-    const int order = QString::localeAwareCompare(a, b);
+    static const QCollator french(QLocale(QLocale::French, QLocale::France));
+    const int order = french.compare(a, b);
     return order != 0 ? order < 0 : a < b;
 }
 
@@ -275,6 +279,18 @@ void addListedPupils(ClassRecord& data, const QStringList& names) {
     std::sort(
         data.pupils.begin(), data.pupils.end(),
         [](const PupilRounds& a, const PupilRounds& b) { return beforeInFrench(a.name, b.name); });
+}
+
+void setTrialApart(ClassRecord& data, const QStringList& names) {
+    const QString own = accountPupilName();
+    if (names.contains(own))
+        return;
+    const auto it = std::find_if(data.pupils.begin(), data.pupils.end(),
+                                 [&](const PupilRounds& p) { return p.name == own; });
+    if (it == data.pupils.end())
+        return;
+    data.trial = std::move(*it);
+    data.pupils.erase(it);
 }
 
 bool wasPlayed(const RoundRecord& round) {

@@ -26,6 +26,9 @@ struct ClassRecord {
     std::vector<PupilRounds> pupils; // in the order of their names
     QStringList problems;            // what could not be read, in French, one a record
     bool damaged = false;            // a record was read only in part
+    // The teacher's own trial rounds, under the login's name: shown apart,
+    // neither a pupil nor counted among the class.
+    PupilRounds trial;
     size_t rounds() const;
     const PupilRounds* pupil(const QString& name) const;
 };
@@ -62,6 +65,10 @@ ClassRecord classOfRounds(std::vector<RoundRecord> rounds);
 // The pupils of a class list who have no rounds yet get a line of their own:
 // who has not played shows too.
 void addListedPupils(ClassRecord& data, const QStringList& names);
+
+// With a class list, the rounds under the login's own name, when it is not
+// a pupil of the list, are the teacher's trials: moved to `trial`.
+void setTrialApart(ClassRecord& data, const QStringList& names);
 
 // Whether the pupil played the round: a round that ended without a single
 // guess, because the program ended or a new round began, was only shown.

@@ -2,6 +2,8 @@
 
 #include "ClassRecord.h"
 #include "FrenchCsv.h"
+#include "Pupils.h"
+#include "Report.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,6 +11,7 @@
 #include <QSaveFile>
 #include <QTextStream>
 
+#include <algorithm>
 #include <cerrno>
 
 #include <unistd.h>
@@ -118,29 +121,109 @@ int writeCsvExport(const std::vector<PupilRounds>& pupils, const QString& file, 
     return 0;
 }
 
-int exportCsv(const QStringList& sources, const QString& file, QTextStream& err) {
-    QStringList problems;
-    const QStringList records =
-        findRecords(sources.isEmpty() ? defaultSources() : sources, &problems);
-    if (file != QLatin1String("-") && (isPartOfRecord(file, records) || isDatabase(file))) {
-        err << QStringLiteral("quiltaro : %1 est une base de données%2 : l'export ne l'écrase "
-                              "pas. Choisissez un autre nom de fichier, par exemple "
-                              "resultats.csv.")
-                   .arg(QDir::toNativeSeparators(file),
-                        isPartOfRecord(file, records)
-                            ? QStringLiteral(" (celle où les résultats sont enregistrés)")
-                            : QString())
+bool select(const ClassRecord& data, const Selection& selection, std::vector<PupilRounds>& out,
+            QTextStream& err) {
+    out.clear();
+    for (const PupilRounds& p : data.pupils)
+        if (selection.pupil.isEmpty() || p.name == selection.pupil)
+            out.push_back(inPeriod(p, selection.period));
+    if (!selection.pupil.isEmpty() && out.empty()) {
+        err << QStringLiteral("quiltaro : aucun élève ne s'appelle %1 dans ces résultats.")
+                   .arg(selection.pupil)
             << Qt::endl;
-        return 1;
+        return false;
     }
-    const ClassRecord merged = readClass(records);
-    problems += merged.problems;
-    if (writeCsvExport(merged.pupils, file, err) != 0)
-        return 1;
-    // What could be read is exported all the same, and what could not is said.
+    // Pupils without a round in the period have no line in a CSV.
+    if (selection.pupil.isEmpty())
+        out.erase(std::remove_if(out.begin(), out.end(),
+                                 [](const PupilRounds& p) { return p.rounds.empty(); }),
+                  out.end());
+    return true;
+}
+
+namespace {
+
+// Refuses to write over a record or any database; `example` is a name to
+// choose instead.
+bool refusesDatabase(const QString& file, const QStringList& records, QTextStream& err,
+                     const QString& example) {
+    if (file == QLatin1String("-") || (!isPartOfRecord(file, records) && !isDatabase(file)))
+        return false;
+    err << QStringLiteral("quiltaro : %1 est une base de données%2 : quiltaro ne l'écrase "
+                          "pas. Choisissez un autre nom de fichier, par exemple %3.")
+               .arg(QDir::toNativeSeparators(file),
+                    isPartOfRecord(file, records)
+                        ? QStringLiteral(" (celle où les résultats sont enregistrés)")
+                        : QString(),
+                    example)
+        << Qt::endl;
+    return true;
+}
+
+// What could be read is written all the same, and what could not is said.
+int toldProblems(const QStringList& problems, QTextStream& err) {
     for (const QString& problem : problems)
         err << QStringLiteral("quiltaro : %1.").arg(problem) << Qt::endl;
     return problems.isEmpty() ? 0 : 1;
+}
+
+} // namespace
+
+int exportClassCsv(const ClassRecord& data, const QString& file, QTextStream& err,
+                   const Selection& selection) {
+    std::vector<PupilRounds> chosen;
+    if (!select(data, selection, chosen, err))
+        return 1;
+    return writeCsvExport(chosen, file, err);
+}
+
+int exportCsv(const QStringList& sources, const QString& file, QTextStream& err,
+              const Selection& selection) {
+    QStringList problems;
+    const QStringList records =
+        findRecords(sources.isEmpty() ? defaultSources() : sources, &problems);
+    if (refusesDatabase(file, records, err, QStringLiteral("resultats.csv")))
+        return 1;
+    const ClassRecord merged = readClass(records);
+    if (exportClassCsv(merged, file, err, selection) != 0)
+        return 1;
+    return toldProblems(problems + merged.problems, err);
+}
+
+int reportClassPdf(const ClassRecord& data, const QString& file, QTextStream& err,
+                   const Selection& selection) {
+    const ClassSummary summary = summarize(data, selection.period, QDateTime::currentDateTime());
+    QString problem;
+    if (!writeReportPdf(data, summary, selection.pupil, file, &problem)) {
+        err << QStringLiteral("quiltaro : le rapport %1 n'a pas pu être écrit (%2).")
+                   .arg(QDir::toNativeSeparators(QFileInfo(file).absoluteFilePath()), problem)
+            << Qt::endl;
+        return 1;
+    }
+    err << QStringLiteral("quiltaro : rapport %1 écrit dans %2.")
+               .arg(selection.pupil.isEmpty() ? QStringLiteral("de la classe")
+                                              : QStringLiteral("de %1").arg(selection.pupil),
+                    QDir::toNativeSeparators(QFileInfo(file).absoluteFilePath()))
+        << Qt::endl;
+    return 0;
+}
+
+int reportPdf(const QStringList& sources, const QString& file, QTextStream& err,
+              const Selection& selection) {
+    QStringList problems;
+    const QStringList records =
+        findRecords(sources.isEmpty() ? defaultSources() : sources, &problems);
+    if (refusesDatabase(file, records, err, QStringLiteral("rapport.pdf")))
+        return 1;
+    ClassRecord data = readClass(records, Detail::Counts);
+    if (sources.isEmpty() && !classListFile().isEmpty()) {
+        const QStringList names = readClassList(classListFile());
+        setTrialApart(data, names);
+        addListedPupils(data, names);
+    }
+    if (reportClassPdf(data, file, err, selection) != 0)
+        return 1;
+    return toldProblems(problems + data.problems, err);
 }
 
 } // namespace quiltaro

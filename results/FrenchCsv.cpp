@@ -75,9 +75,11 @@ QString csvCell(const QString& text) {
 void writeFrenchCsv(const std::vector<PupilRounds>& pupils, QTextStream& out) {
     out.setEncoding(QStringConverter::Utf8);
     out.setGenerateByteOrderMark(true);
-    out << "eleve;partie;manche;debut;fin;score_avant;score_apres;borne_basse;borne_haute;"
-           "nombre_rouge;essais;points;fin_de_manche;reponses;verdicts;niveau_regle;niveau_"
-           "joue\r\n";
+    // Headers in the teacher's words, accents included: a French
+    // spreadsheet reads UTF-8 with its mark.
+    out << QStringLiteral("Élève;Partie;Manche;Début;Fin;Score avant;Score après;Borne basse;"
+                          "Borne haute;Nombre rouge;Essais;Points;Fin de la manche;Réponses;"
+                          "Verdicts;Niveau réglé;Niveau joué\r\n");
     for (const PupilRounds& pupil : pupils) {
         // Games numbered for each pupil, in the order they were played.
         std::map<QString, std::pair<int, int>> games; // token: (number, rounds so far)

@@ -24,10 +24,6 @@ void count(std::array<LevelFigures, levelCount>& levels, const RoundRecord& r) {
         ++level.found;
 }
 
-bool earnedAPoint(const RoundRecord& r) {
-    return r.ending == Ending::Won && r.tries() <= scoring::lastTryForOnePoint;
-}
-
 } // namespace
 
 int levelOf(const RoundRecord& round) {
@@ -63,11 +59,9 @@ PupilFigures figuresOf(const PupilRounds& pupil, const QDateTime& now) {
     const QDate thisMonday = mondayOf(now.date());
     f.weeks.assign(trendWeeks, -1);
     std::set<QString> gamesThisWeek;
-    std::vector<const RoundRecord*> played;
     for (const RoundRecord& r : pupil.rounds) {
         if (!wasPlayed(r))
             continue;
-        played.push_back(&r);
         ++f.roundsPlayed;
         if (!f.lastPlayed.isValid() || r.ended > f.lastPlayed)
             f.lastPlayed = r.ended;
@@ -94,21 +88,6 @@ PupilFigures figuresOf(const PupilRounds& pupil, const QDateTime& now) {
     }
     f.gamesThisWeek = int(gamesThisWeek.size());
 
-    // Rounds are kept in the order they started; the last ones tell.
-    const size_t from = played.size() > stuckWindow ? played.size() - stuckWindow : 0;
-    const size_t recent = played.size() - from;
-    if (recent >= size_t(stuckMinimum)) {
-        size_t earned = 0;
-        bool won = false;
-        std::array<int, levelCount> at{};
-        for (size_t i = from; i < played.size(); ++i) {
-            earned += earnedAPoint(*played[i]) ? 1 : 0;
-            won = won || played[i]->scoreAfter >= 10;
-            ++at[size_t(levelOf(*played[i]))];
-        }
-        f.stuck = !won && earned * 2 < recent;
-        f.stuckLevel = int(std::max_element(at.begin(), at.end()) - at.begin());
-    }
     return f;
 }
 

@@ -11,8 +11,8 @@
 
 namespace quiltaro {
 
-// The figures a teacher reads about each pupil: the class table's line, and
-// what the pupil's charts draw. Only rounds the pupil played count.
+// The figures a teacher reads about each pupil, and what the pupil's charts
+// draw. Only rounds the pupil played count. Who needs help is HelpRule's.
 
 // The three levels of the game, the kinds of number: whole numbers, tenths,
 // hundredths. A round's is the one it was played at, as recorded; a round
@@ -30,11 +30,6 @@ struct LevelFigures {
     double triesPerFound() const { return found > 0 ? double(tries) / found : -1; }
 };
 
-// The rounds a pupil must earn points in, and how many of them, before the
-// class table calls the pupil stuck.
-constexpr int stuckWindow = 10;
-constexpr int stuckMinimum = 8;
-
 struct PupilFigures {
     QString name;
     QDateTime lastPlayed; // the end of the last round played; invalid when none
@@ -51,11 +46,6 @@ struct PupilFigures {
     // The highest score reached in each of the last weeks, oldest first; -1
     // for a week without play.
     std::vector<int> weeks;
-    // Stuck: fewer than half of the last rounds played earned a point (the
-    // number found within 10 tries), and the game was not won meanwhile.
-    bool stuck = false;
-    int stuckLevel = 0; // where: the level most of those rounds were at
-
     // The last week played against the first one of `weeks`: above zero when
     // the pupil climbs higher.
     int trend() const;

@@ -22,12 +22,13 @@ BUILD_PACKAGES=(
 # input and screenshot tools, the screen-reader stack, the package checkers,
 # a FUSE mount without shared memory for the record (fuse3 gives fusermount),
 # the spreadsheet that reads the CSV export back on a French desktop, and a
-# PostgreSQL server that the tests start on their own, with its driver.
+# PostgreSQL server that the tests start on their own, with its driver, and
+# the tools that read the printed report back as text and as pictures.
 TEST_PACKAGES=(
     xvfb xauth x11-utils xdotool imagemagick openbox procps weston locales
     at-spi2-core python3-pyatspi dbus dbus-x11
     desktop-file-utils appstream file lintian man-db bindfs fuse3
-    libreoffice-calc-nogui postgresql libqt6sql6-psql tzdata
+    libreoffice-calc-nogui postgresql libqt6sql6-psql tzdata poppler-utils
 )
 # The tools that run the game for a person (run.sh) take only the first list.
 PACKAGES=("${BUILD_PACKAGES[@]}")

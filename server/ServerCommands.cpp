@@ -121,7 +121,7 @@ int checkServer(const ServerSettings& settings, QTextStream& out) {
     return 0;
 }
 
-int exportServerCsv(const ServerSettings& settings, const QString& file, QTextStream& err) {
+bool readServerClass(const ServerSettings& settings, ClassRecord& data, QTextStream& err) {
     ServerConnection server(settings.conninfo, {5, 120000, 125000});
     const ServerRounds read = readServerRounds(server, settings.className);
     if (!read.ok) {
@@ -129,9 +129,10 @@ int exportServerCsv(const ServerSettings& settings, const QString& file, QTextSt
                               "le serveur (%1) : %2.")
                    .arg(maskedConnInfo(settings.conninfo), failure(server))
             << Qt::endl;
-        return 1;
+        return false;
     }
-    return writeCsvExport(classOfRounds(read.rounds).pupils, file, err);
+    data = classOfRounds(read.rounds);
+    return true;
 }
 
 } // namespace quiltaro

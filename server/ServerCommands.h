@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ClassRecord.h"
 #include "ServerConfig.h"
 
 #include <QString>
@@ -17,7 +18,8 @@ int setupServer(const QString& conninfo, QTextStream& out, QTextStream& err);
 // its configuration, and why not, in French. Zero when it can.
 int checkServer(const ServerSettings& settings, QTextStream& out);
 
-// --export-csv with a server: the class's rounds read from it, as CSV.
-int exportServerCsv(const ServerSettings& settings, const QString& file, QTextStream& err);
+// --export-csv and --report-pdf with a server: the class's rounds read from
+// it; false, said on `err`, when they could not be.
+bool readServerClass(const ServerSettings& settings, ClassRecord& data, QTextStream& err);
 
 } // namespace quiltaro

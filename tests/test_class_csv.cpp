@@ -89,9 +89,9 @@ private slots:
             writeFrenchCsv({tricky[0], tricky[1]}, out);
         }
         const QStringList lines = text.split("\r\n");
-        QCOMPARE(lines[0], QString("eleve;partie;manche;debut;fin;score_avant;score_apres;"
-                                   "borne_basse;borne_haute;nombre_rouge;essais;points;"
-                                   "fin_de_manche;reponses;verdicts;niveau_regle;niveau_joue"));
+        QCOMPARE(lines[0], QString("Élève;Partie;Manche;Début;Fin;Score avant;Score après;"
+                                   "Borne basse;Borne haute;Nombre rouge;Essais;Points;"
+                                   "Fin de la manche;Réponses;Verdicts;Niveau réglé;Niveau joué"));
         // A round from before levels: the default, and the kind its score gave.
         QCOMPARE(lines[1], QString("'=Zoé;1;1;2026-12-01 09:00:00;2026-12-01 09:00:45;0;2;0;1000;"
                                    "371;2;2;trouvé;500 | 371;trop grand | trouvé;"
@@ -119,7 +119,7 @@ private slots:
         QTextStream err(&errors);
         QCOMPARE(exportCsv({file("fr/record.sqlite")}, csv, err), 0);
         QVERIFY(contents(csv).startsWith("\xef\xbb\xbf"
-                                         "eleve;"));
+                                         "\xc3\x89l\xc3\xa8ve;"));
         QProcess lo;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("LANG", "fr_FR.UTF-8");
@@ -137,6 +137,10 @@ private slots:
         QCOMPARE(sheet.size(), 4);
         for (const Cell& c : sheet[0])
             QCOMPARE(c.type, QString("string"));
+        // The headers read back whole, accents and spaces included.
+        QCOMPARE(sheet[0][0].text, QString("Élève"));
+        QCOMPARE(sheet[0][6].text, QString("Score après"));
+        QCOMPARE(sheet[0][16].text, QString("Niveau joué"));
         const QStringList types = {"string", "float",  "float",  "date",   "date",  "float",
                                    "float",  "float",  "float",  "float",  "float", "float",
                                    "string", "string", "string", "string", "string"};

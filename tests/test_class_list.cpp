@@ -129,8 +129,10 @@ private slots:
         QCOMPARE(readClassList(classList()), list.names); // what "Qui joue ?" offers
 
         QVERIFY(writeClassListFile(classList(), list));
-        QCOMPARE(contents(classList()), QByteArray("niveau : dixiemes\nLucas : entiers\nLéa\nInès\n"
-                                                   "Tom : entiers-dixiemes\n"));
+        // The teacher's comment stays where it was.
+        QCOMPARE(contents(classList()),
+                 QByteArray("niveau : dixiemes\n# CM1\nLucas : entiers\nLéa\n"
+                            "Inès\nTom : entiers-dixiemes\n"));
         ClassList again = list;
         again.levelProblems.clear();
         QCOMPARE(readClassListFile(classList()), again);

@@ -46,7 +46,7 @@ private slots:
         const QString chosen = window.table()->pupilAt(20);
         QCOMPARE(window.shownPupil(), chosen);
         QApplication::processEvents(); // the pupil's charts laid out, as seconds later
-        QScrollBar* bar = window.scrollArea()->verticalScrollBar();
+        QScrollBar* bar = window.table()->verticalScrollBar();
         bar->setValue(bar->maximum() / 3);
         const int place = bar->value();
         QVERIFY(place > 0);
@@ -68,7 +68,7 @@ private slots:
         QCOMPARE(window.table()->currentIndex().row(), 20);
         QCOMPARE(window.shownPupil(), chosen);
         QVERIFY(window.charts());
-        QTRY_COMPARE(window.scrollArea()->verticalScrollBar()->value(), place);
+        QTRY_COMPARE(window.table()->verticalScrollBar()->value(), place);
         QCOMPARE(window.size(), size);
         QVERIFY(elsewhere.isActiveWindow());
 
@@ -96,6 +96,7 @@ private slots:
                                [&](const QLabel* l) { return l->text().contains(text); });
         };
         QVERIFY(shows("30 manches"));
+        QVERIFY(shows("30 élèves"));
         data.pupils.front().rounds.push_back(data.pupils.front().rounds.back());
         bool dialogOpen = false, waited = false;
         QTimer::singleShot(0, &window, [&] {
@@ -109,7 +110,7 @@ private slots:
         });
         QPushButton* classList = nullptr;
         for (QPushButton* button : window.findChildren<QPushButton*>())
-            if (button->text() == QStringLiteral("Liste de la classe…"))
+            if (button->text() == QStringLiteral("&Liste de la classe…"))
                 classList = button;
         QVERIFY(classList);
         classList->click(); // returns once the dialog is closed

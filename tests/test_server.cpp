@@ -4,6 +4,7 @@
 // time, and the server's options and check. Computers playing while the
 // server fails are in test_server_outages.
 #include "DesktopLocale.h"
+#include "Export.h"
 #include "GameOptions.h"
 #include "PgServer.h"
 #include "RecordReading.h"
@@ -246,7 +247,9 @@ private slots:
         const QString csv = QDir::temp().filePath("classe-serveur.csv");
         QString said;
         QTextStream err(&said);
-        QCOMPARE(exportServerCsv({server->conninfo("prof", db), "CM1", ""}, csv, err), 0);
+        ClassRecord ofServer;
+        QVERIFY(readServerClass({server->conninfo("prof", db), "CM1", ""}, ofServer, err));
+        QCOMPARE(exportClassCsv(ofServer, csv, err, {}), 0);
         QFile file(csv);
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray bytes = file.readAll();

@@ -3,6 +3,7 @@
 #include <QChart>
 #include <QChartView>
 #include <QGraphicsLayout>
+#include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
 
@@ -43,6 +44,14 @@ QChart* newChart(const QString& title) {
     chart->setBackgroundRoundness(0);
     chart->layout()->setContentsMargins(0, 0, 0, 0);
     chart->legend()->setAlignment(Qt::AlignBottom);
+    // Each series' own mark in the legend: a dashed line looks dashed there,
+    // not a grey square like its neighbour's.
+    chart->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries);
+    // A little smaller than the axes' words: five entries fit a quarter of
+    // a laptop's screen whole.
+    QFont legend = chart->legend()->font();
+    legend.setPointSizeF(legend.pointSizeF() * 0.85);
+    chart->legend()->setFont(legend);
     return chart;
 }
 
@@ -78,7 +87,7 @@ QDateTimeAxis* dateAxis(qint64 first, qint64 last, ChartStep step) {
                 QDateTime::fromMSecsSinceEpoch(last + margin));
     // Months come with spans of more than a year: the year tells them apart.
     x->setFormat(step == ChartStep::Month ? QStringLiteral("MM/yyyy") : QStringLiteral("dd/MM"));
-    x->setTickCount(8);
+    x->setTickCount(6); // whole dates in a quarter of a laptop's screen
     x->setTitleText(QString::fromUtf8(wordsOf(step).axis));
     x->setGridLineVisible(false);
     return x;
@@ -110,8 +119,7 @@ QValueAxis* valueAxis(const QString& title, double top) {
     return y;
 }
 
-QChartView* viewOf(QChart* chart, QAbstractAxis* x, QAbstractAxis* y, const QString& description,
-                   int height) {
+QChartView* viewOf(QChart* chart, QAbstractAxis* x, QAbstractAxis* y, const QString& description) {
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
     for (QAbstractSeries* series : chart->series()) {
@@ -120,7 +128,8 @@ QChartView* viewOf(QChart* chart, QAbstractAxis* x, QAbstractAxis* y, const QStr
     }
     auto* view = new QChartView(chart);
     view->setRenderHint(QPainter::Antialiasing);
-    view->setMinimumHeight(height);
+    // Small enough for four to share a laptop's half screen.
+    view->setMinimumSize(200, 150);
     view->setAccessibleName(chart->title());
     view->setAccessibleDescription(description);
     view->setFocusPolicy(Qt::TabFocus);

@@ -51,7 +51,6 @@ QDateTimeAxis* dateAxis(qint64 first, qint64 last, ChartStep step);
 QValueAxis* valueAxis(const QString& title, double top);
 // The chart with its two axes, in a view that carries its title and
 // `description` for a screen reader.
-QChartView* viewOf(QChart* chart, QAbstractAxis* x, QAbstractAxis* y, const QString& description,
-                   int height);
+QChartView* viewOf(QChart* chart, QAbstractAxis* x, QAbstractAxis* y, const QString& description);
 
 } // namespace quiltaro::charts

@@ -15,13 +15,6 @@ namespace {
 const char* const levelChoices[] = {"entiers-centiemes", "entiers",           "entiers-dixiemes",
                                     "dixiemes",          "dixiemes-dixiemes", "centiemes"};
 
-QString lineOf(const QString& name, const ClassList& list) {
-    const auto own = list.pupilLevels.find(name);
-    return own == list.pupilLevels.end()
-               ? name
-               : name + QStringLiteral(" : ") + QString::fromStdString(levelName(own->second));
-}
-
 } // namespace
 
 ClassListEditor::ClassListEditor(QWidget* parent, ClassListPlace place, SystemLevel system)
@@ -42,10 +35,8 @@ ClassListEditor::ClassListEditor(QWidget* parent, ClassListPlace place, SystemLe
     addLevelChoice(layout);
     editor_ = new QPlainTextEdit;
     editor_->setAccessibleName(QStringLiteral("Prénoms des élèves, un par ligne"));
-    QStringList lines;
-    for (const QString& name : list_.names)
-        lines << lineOf(name, list_);
-    editor_->setPlainText(lines.join(QLatin1Char('\n')));
+    // As the teacher wrote it, comments included.
+    editor_->setPlainText(classListLines(list_).join(QLatin1Char('\n')));
     layout->addWidget(editor_);
     QStringList problems = list_.levelProblems;
     if (!problem.isEmpty())
@@ -93,6 +84,21 @@ void ClassListEditor::addLevelChoice(QLayout* layout) {
 }
 
 bool ClassListEditor::save() {
+    // Two children under one name would share one record, and the game
+    // could not tell them apart in "Qui joue ?".
+    if (const auto same = sameNames(editor_->toPlainText()); !same.empty()) {
+        const auto& [first, second] = same.front();
+        problem_->setText(
+            first == second
+                ? QStringLiteral("« %1 » est écrit deux fois. Si ce sont deux élèves, ajoutez "
+                                 "l'initiale de leur nom : « %1 M. », « %1 R. ».")
+                      .arg(first)
+                : QStringLiteral("« %1 » et « %2 » ne diffèrent que par les majuscules ou les "
+                                 "accents : le jeu les prendrait pour le même élève. Écrivez "
+                                 "le prénom une seule fois, ou ajoutez une initiale.")
+                      .arg(first, second));
+        return false;
+    }
     ClassList list = parseClassList(editor_->toPlainText());
     if (!list.levelProblems.isEmpty()) {
         problem_->setText(list.levelProblems.join(QLatin1Char('\n')));

@@ -2,18 +2,19 @@
 
 #include <QHeaderView>
 #include <QLocale>
+#include <QScrollBar>
 #include <QSortFilterProxyModel>
-#include <QStandardItemModel>
 
-#include <cmath>
-#include <limits>
+#include <QStandardItemModel>
+#include <algorithm>
 
 namespace quiltaro {
 
 namespace {
 
 const QLocale french(QLocale::French, QLocale::France);
-const QColor stuckColour(255, 214, 204);
+const QColor helpColour(255, 214, 204);
+const QColor awayColour(232, 232, 232);
 
 QStandardItem* cell(const QString& text, const QVariant& sortKey,
                     Qt::Alignment align = Qt::AlignCenter) {
@@ -24,123 +25,90 @@ QStandardItem* cell(const QString& text, const QVariant& sortKey,
     return item;
 }
 
-QStandardItem* triesCell(const LevelFigures& level) {
-    if (level.played == 0)
-        return cell(QString(), -1.0);
-    if (level.found == 0) // tried, never found: worse than any number
-        return cell(QStringLiteral("aucun trouvé"), std::numeric_limits<double>::max());
-    const double perFound = level.triesPerFound();
-    auto* item = cell(french.toString(perFound, 'f', 1), perFound);
-    item->setToolTip(QStringLiteral("%1 essais pour %2 nombres trouvés en %3 manches jouées")
-                         .arg(level.tries)
-                         .arg(level.found)
-                         .arg(level.played));
-    return item;
+// Who needs help first, then who stopped playing, then who never played.
+int helpOrder(const HelpNeed& help) {
+    if (help.needsHelp())
+        return 0;
+    if (help.has(HelpReason::Kind::Absent))
+        return 1;
+    return help.has(HelpReason::Kind::NeverPlayed) ? 2 : 3;
 }
 
-QString trendText(const PupilFigures& f) {
-    QStringList weeks;
-    for (int w : f.weeks)
-        weeks << (w < 0 ? QStringLiteral("–") : QString::number(w));
-    const int trend = f.trend();
-    const QString arrow = trend > 0   ? QStringLiteral("↗")
-                          : trend < 0 ? QStringLiteral("↘")
-                                      : QStringLiteral("→");
-    return arrow + QStringLiteral("  ") + weeks.join(QStringLiteral(" · "));
+QString reasonsText(const PupilSummary& p) {
+    QStringList lines;
+    for (const HelpReason& r : p.help.reasons)
+        lines << QStringLiteral("• ") + r.text;
+    return lines.join(QLatin1Char('\n'));
+}
+
+QList<QStandardItem*> lineOf(const PupilSummary& p) {
+    QList<QStandardItem*> row;
+    auto* name = cell(p.name, p.name, Qt::AlignLeft);
+    auto* help = cell(p.help.shortText(), helpOrder(p.help), Qt::AlignLeft);
+    help->setToolTip(reasonsText(p));
+    help->setData(reasonsText(p), Qt::AccessibleDescriptionRole);
+    row << name << help;
+    const PeriodCounts& c = p.counts;
+    row << cell(QString::number(c.rounds), c.rounds);
+    row << (c.rounds == 0 ? cell(QString(), -1000.0)
+                          : cell(french.toString(c.keptPerRound(), 'f', 2), c.keptPerRound()));
+    const QDateTime last = p.figures.lastPlayed;
+    row << (last.isValid()
+                ? cell(french.toString(last, QStringLiteral("d MMM")), last.toMSecsSinceEpoch())
+                : cell(QString(), qint64(0)));
+    if (last.isValid())
+        row.back()->setToolTip(french.toString(last, QStringLiteral("dddd d MMMM yyyy, HH:mm")));
+    if (p.help.needsHelp()) {
+        QFont bold = name->font();
+        bold.setBold(true);
+        name->setFont(bold);
+        help->setFont(bold);
+    }
+    const QColor background = p.help.needsHelp()      ? helpColour
+                              : helpOrder(p.help) < 3 ? awayColour
+                                                      : QColor();
+    if (background.isValid())
+        for (QStandardItem* item : row)
+            item->setBackground(background);
+    return row;
 }
 
 } // namespace
 
-QString ClassTable::stuckExplanation() {
+QString ClassTable::helpExplanation() {
+    const HelpRule rule;
     return QStringLiteral(
-               "Bloqué : sur ses %1 dernières manches jouées, moins de la moitié lui ont "
-               "rapporté un point (nombre trouvé en 10 essais ou moins, abandons comptés), et "
-               "aucune partie n'a été gagnée entre-temps. Le niveau indiqué est celui de la "
-               "plupart de ces manches.")
-        .arg(stuckWindow);
+               "À aider : sur ses %1 dernières manches, l'élève garde moins de %2 point par "
+               "manche (points gagnés moins points perdus par les réponses en dehors de "
+               "l'intervalle et les abandons), ou n'a gagné aucune de ses %3 premières parties "
+               "ou plus, ou n'a pas dépassé son score le plus haut depuis %4 semaines. Le niveau "
+               "nommé est celui où il perd le plus de points. Absent : pas de manche depuis %5 "
+               "jours ou plus.")
+        .arg(rule.recentRounds)
+        .arg(french.toString(rule.keptPerRound, 'f', 2))
+        .arg(rule.gamesBeforeWin)
+        .arg(rule.stillWeeks)
+        .arg(rule.absentDays);
 }
 
-ClassTable::ClassTable(const std::vector<PupilFigures>& pupils, QWidget* parent)
+ClassTable::ClassTable(const ClassSummary& summary, QWidget* parent)
     : QTableView(parent), model_(new QStandardItemModel(this)),
       sorted_(new QSortFilterProxyModel(this)) {
-    const QStringList headers = {
-        QStringLiteral("Élève"),
-        QStringLiteral("État"),
-        QStringLiteral("Dernière partie"),
-        QStringLiteral("Parties\ncette semaine"),
-        QStringLiteral("Manches\ncette semaine"),
-        QStringLiteral("Niveau atteint"),
-        QStringLiteral("Essais par nombre\ntrouvé : entiers"),
-        QStringLiteral("… : dixièmes"),
-        QStringLiteral("… : centièmes"),
-        QStringLiteral("Réponses en dehors\nde l'intervalle"),
-        QStringLiteral("Abandons"),
-        QStringLiteral("Score le plus haut,\n%1 dernières semaines").arg(trendWeeks)};
+    const QStringList headers = {QStringLiteral("Élève"), QStringLiteral("À suivre"),
+                                 QStringLiteral("Manches"), QStringLiteral("Points\npar manche"),
+                                 QStringLiteral("Dernière\npartie")};
     const QStringList tips = {
-        QString(),
-        stuckExplanation(),
-        QStringLiteral("La fin de la dernière manche jouée"),
-        QStringLiteral("Depuis lundi"),
-        QStringLiteral("Manches jouées depuis lundi"),
-        QStringLiteral("Le niveau le plus fin atteint : nombres entiers de 0 à 2 points, "
-                       "dixièmes de 3 à 6 points, centièmes à partir de 7 ; entre parenthèses, "
-                       "le score le plus haut"),
-        QStringLiteral("Tous les essais des manches jouées à ce niveau, abandons compris, "
-                       "divisés par le nombre de nombres trouvés : 5 ou moins rapporte deux "
-                       "points, 10 ou moins un point"),
-        QStringLiteral("Comme pour les nombres entiers, aux dixièmes"),
-        QStringLiteral("Comme pour les nombres entiers, aux centièmes"),
-        QStringLiteral("Réponses en dehors des crochets : l'erreur qui montre que l'ordre des "
-                       "nombres n'est pas acquis"),
-        QStringLiteral("Manches abandonnées (Échap)"),
-        QStringLiteral("Le score le plus haut atteint chaque semaine, de la plus ancienne à "
-                       "celle-ci (– : pas joué) ; la flèche compare la dernière semaine jouée "
-                       "à la première")};
+        QString(), helpExplanation(), QStringLiteral("Manches jouées pendant la période"),
+        QStringLiteral("Points gagnés moins points perdus, par manche jouée pendant la période"),
+        QStringLiteral("Le jour de la dernière manche jouée pendant la période")};
     model_->setColumnCount(Columns);
     for (int c = 0; c < Columns; ++c) {
         auto* header = new QStandardItem(headers[c]);
         header->setToolTip(tips[c]);
         model_->setHorizontalHeaderItem(c, header);
     }
-    for (const PupilFigures& f : pupils) {
-        QList<QStandardItem*> row;
-        auto* name = cell(f.name, f.name, Qt::AlignLeft);
-        row << name;
-        if (f.stuck) {
-            auto* state =
-                cell(QStringLiteral("bloqué : %1").arg(levelName(f.stuckLevel).toLower()), 0);
-            state->setToolTip(stuckExplanation());
-            QFont bold = state->font();
-            bold.setBold(true);
-            state->setFont(bold);
-            name->setFont(bold);
-            row << state;
-        } else if (f.roundsPlayed == 0) {
-            row << cell(QStringLiteral("n'a pas joué"), 1);
-        } else {
-            row << cell(QString(), 2);
-        }
-        row << (f.lastPlayed.isValid()
-                    ? cell(french.toString(f.lastPlayed, QStringLiteral("ddd d MMM yyyy HH:mm")),
-                           f.lastPlayed.toMSecsSinceEpoch(), Qt::AlignLeft)
-                    : cell(QString(), qint64(0)));
-        row << cell(QString::number(f.gamesThisWeek), f.gamesThisWeek);
-        row << cell(QString::number(f.roundsThisWeek), f.roundsThisWeek);
-        row << (f.highestScore < 0 ? cell(QString(), -1)
-                                   : cell(QStringLiteral("%1 (%2 pts)")
-                                              .arg(levelName(f.highestLevel))
-                                              .arg(f.highestScore),
-                                          f.highestScore));
-        for (const LevelFigures& level : f.levels)
-            row << triesCell(level);
-        row << cell(QString::number(f.outside), f.outside);
-        row << cell(QString::number(f.gaveUp), f.gaveUp);
-        row << (f.roundsPlayed == 0 ? cell(QString(), -100) : cell(trendText(f), f.trend()));
-        if (f.stuck)
-            for (QStandardItem* item : row)
-                item->setBackground(stuckColour);
-        model_->appendRow(row);
-    }
+    for (const PupilSummary& p : summary.pupils)
+        model_->appendRow(lineOf(p));
     sorted_->setSourceModel(model_);
     sorted_->setSortRole(sortRole);
     sorted_->setSortLocaleAware(true); // Émilie beside Emma
@@ -149,18 +117,49 @@ ClassTable::ClassTable(const std::vector<PupilFigures>& pupils, QWidget* parent)
     sortByColumn(Pupil, Qt::AscendingOrder);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
+    // Tab leaves the list for the next area; the arrows move within it.
+    setTabKeyNavigation(false);
+    setWordWrap(false);
+    setTextElideMode(Qt::ElideRight);
     setAlternatingRowColors(true);
     verticalHeader()->hide();
-    horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
+    // Never wider than its place: the reasons column takes what is left,
+    // and says the rest in its tooltip.
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    QHeaderView* header = horizontalHeader();
+    header->setDefaultAlignment(Qt::AlignCenter);
+    header->setSectionResizeMode(QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(Help, QHeaderView::Stretch);
     setAccessibleName(QStringLiteral("La classe, un élève par ligne"));
-    setAccessibleDescription(QStringLiteral("Choisir un élève montre ses graphiques. ") +
-                             stuckExplanation());
+    setAccessibleDescription(QStringLiteral("Choisir un élève montre ses chiffres et ses "
+                                            "graphiques. ") +
+                             helpExplanation());
     connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
                 if (current.isValid())
                     emit pupilChosen(pupilAt(current.row()));
             });
+}
+
+QSize ClassTable::sizeHint() const {
+    // Wide enough for the names, the figures and a few words of reasons.
+    int width = 2 * frameWidth() + verticalScrollBar()->sizeHint().width();
+    QFont bold = font();
+    bold.setBold(true);
+    for (int c = 0; c < Columns; ++c)
+        width += c == Help ? QFontMetrics(bold).horizontalAdvance(
+                                 QStringLiteral("perd aux centièmes ; jamais gagné"))
+                           : std::max(sizeHintForColumn(c), horizontalHeader()->sectionSizeHint(c));
+    return {width, QTableView::sizeHint().height()};
+}
+
+int ClassTable::narrowest() const {
+    int width = 2 * frameWidth() + verticalScrollBar()->sizeHint().width() +
+                fontMetrics().horizontalAdvance(QStringLiteral("perd aux centièmes"));
+    for (int c = 0; c < Columns; ++c)
+        if (c != Help)
+            width += std::max(sizeHintForColumn(c), horizontalHeader()->sectionSizeHint(c));
+    return width;
 }
 
 QString ClassTable::pupilAt(int row) const {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PupilFigures.h"
+#include "ClassSummary.h"
 
 #include <QTableView>
 
@@ -9,35 +9,27 @@ class QSortFilterProxyModel;
 
 namespace quiltaro {
 
-// One line per pupil, sortable by any column (numbers as numbers, dates as
-// dates); a pupil who is stuck stands out, and says where.
+// The pupils, one line each, with the few figures that sort and flag: who
+// needs help comes first when sorted by it, and says why. Narrow enough to
+// stand beside the chosen pupil's charts on a school laptop; the rest of a
+// pupil's figures are beside it, not in columns to scroll to.
 class ClassTable final : public QTableView {
     Q_OBJECT
 public:
-    enum Column {
-        Pupil,
-        State,
-        LastPlayed,
-        GamesThisWeek,
-        RoundsThisWeek,
-        Level,
-        TriesIntegers,
-        TriesTenths,
-        TriesHundredths,
-        Outside,
-        GaveUp,
-        Trend,
-        Columns
-    };
+    enum Column { Pupil, Help, Rounds, KeptPerRound, LastPlayed, Columns };
     // What each column sorts by.
     static constexpr int sortRole = Qt::UserRole + 1;
 
-    explicit ClassTable(const std::vector<PupilFigures>& pupils, QWidget* parent = nullptr);
+    explicit ClassTable(const ClassSummary& summary, QWidget* parent = nullptr);
     // The pupil of a line as shown (after sorting).
     QString pupilAt(int row) const;
     int rowOf(const QString& pupil) const;
 
-    static QString stuckExplanation();
+    static QString helpExplanation();
+    QSize sizeHint() const override;
+    // The narrowest the list can be with every figure whole: the reasons
+    // then show their first words, and the rest in their tooltip.
+    int narrowest() const;
 
 signals:
     void pupilChosen(const QString& name);

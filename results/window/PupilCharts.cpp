@@ -5,9 +5,11 @@
 
 #include <QChart>
 #include <QChartView>
+#include <QGridLayout>
 #include <QLineSeries>
 #include <QLocale>
 #include <QScatterSeries>
+#include <QTabWidget>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -28,9 +30,20 @@ const Style levelStyles[levelCount] = {
     {QColor(0, 158, 115), QScatterSeries::MarkerShapeTriangle, Qt::DotLine},
 };
 
+// Short, so that the five entries of a legend fit a chart a quarter of a
+// laptop's screen wide.
+const QString levelShortNames[levelCount] = {QStringLiteral("Entiers"), QStringLiteral("Dixièmes"),
+                                             QStringLiteral("Centièmes")};
+
 // Games beyond which the scores are drawn a mark a point by date: each is an
 // item of its own on the chart's scene.
 constexpr size_t maxGameMarks = 200;
+
+// The top of a count's axis: room above the highest mark for the whole of
+// it, however small the chart is drawn.
+double headroom(double highest) {
+    return std::ceil((highest * 1.15 + 1) / 2) * 2;
+}
 
 QString dayText(const QDate& day) {
     return french.toString(day, QStringLiteral("d MMMM yyyy"));
@@ -45,10 +58,14 @@ QString period(const std::vector<DatePoint>& points, ChartStep step) {
 }
 
 QChartView* triesChart(const std::vector<DatePoint>& points, ChartStep step) {
-    QChart* chart = newChart(QStringLiteral("Essais par nombre trouvé, abandons compris "
-                                            "(moins il y en a, mieux c'est)"));
+    QChart* chart = newChart(QStringLiteral("Essais par nombre trouvé"));
+    // Five entries: one under the other, beside the points, each whole.
+    chart->legend()->setAlignment(Qt::AlignRight);
     double highest = 10;
-    QString description = period(points, step);
+    QString description =
+        QStringLiteral("Abandons compris ; moins il y en a, mieux c'est : 5 essais "
+                       "ou moins rapportent 2 points, 10 ou moins 1 point. ") +
+        period(points, step);
     for (int level = 0; level < levelCount; ++level) {
         std::vector<QPointF> series;
         for (const DatePoint& p : points)
@@ -58,7 +75,7 @@ QChartView* triesChart(const std::vector<DatePoint>& points, ChartStep step) {
             }
         if (series.empty())
             continue;
-        addSeries(chart, levelName(level), levelStyles[level], series);
+        addSeries(chart, levelShortNames[level], levelStyles[level], series);
         description += QStringLiteral(" %1 : %2 essais au début, %3 à la fin.")
                            .arg(levelName(level), french.toString(series.front().y(), 'f', 1),
                                 french.toString(series.back().y(), 'f', 1));
@@ -66,17 +83,18 @@ QChartView* triesChart(const std::vector<DatePoint>& points, ChartStep step) {
     // The scoring: found within 5 tries earns two points, within 10 one.
     const qint64 first = points.empty() ? 0 : at(points.front().date, step);
     QDateTimeAxis* x = dateAxis(first, points.empty() ? 0 : at(points.back().date, step), step);
-    for (auto [tries, name] : {std::pair{5.0, "5 essais ou moins : 2 points"},
-                               std::pair{10.0, "10 essais ou moins : 1 point"}}) {
+    x->setTickCount(4); // narrower than the others, beside its legend
+    for (auto [tries, name] : {std::pair{5.0, "≤5 : 2 pts"}, std::pair{10.0, "≤10 : 1 pt"}}) {
         auto* line = new QLineSeries;
         line->setName(QString::fromUtf8(name));
-        line->setPen(QPen(QColor(120, 120, 120), 1.2, tries == 5 ? Qt::DashLine : Qt::DotLine));
+        // Two greys, dashed and dotted, drawn as lines in the legend too.
+        line->setPen(tries == 5 ? QPen(QColor(90, 90, 90), 1.5, Qt::DashLine)
+                                : QPen(QColor(150, 150, 150), 1.5, Qt::DotLine));
         line->append(double(x->min().toMSecsSinceEpoch()), tries);
         line->append(double(x->max().toMSecsSinceEpoch()), tries);
         chart->addSeries(line);
     }
-    return viewOf(chart, x, valueAxis(QStringLiteral("Essais"), std::ceil(highest / 2) * 2 + 1),
-                  description, 300);
+    return viewOf(chart, x, valueAxis(QStringLiteral("Essais"), headroom(highest)), description);
 }
 
 // The scores are drawn by day, week or month as the charts above and below
@@ -84,8 +102,7 @@ QChartView* triesChart(const std::vector<DatePoint>& points, ChartStep step) {
 // three.
 QChartView* scoresChart(const std::vector<GamePoint>& games, const std::vector<DatePoint>& days,
                         ChartStep step) {
-    QChart* chart = newChart(QStringLiteral("Score le plus haut de chaque partie, et score à la "
-                                            "fin (10 : partie gagnée)"));
+    QChart* chart = newChart(QStringLiteral("Scores des parties (10 : gagnée)"));
     std::vector<QPointF> highest, final;
     // A mark a game while they can be told apart; beyond, one a point of
     // the charts by date: the best score reached, and the mean of the final scores.
@@ -151,13 +168,12 @@ QChartView* scoresChart(const std::vector<GamePoint>& games, const std::vector<D
                            .arg(games.back().highest)
                            .arg(games.back().final);
     }
-    return viewOf(chart, dateAxis(first, last, step), valueAxis(QStringLiteral("Points"), 11),
-                  description, 260);
+    return viewOf(chart, dateAxis(first, last, step), valueAxis(QStringLiteral("Points"), 12),
+                  description);
 }
 
 QChartView* mistakesChart(const std::vector<DatePoint>& points, ChartStep step) {
-    QChart* chart =
-        newChart(QStringLiteral("Réponses en dehors de l'intervalle, et manches abandonnées"));
+    QChart* chart = newChart(QStringLiteral("Réponses en dehors, et abandons"));
     std::vector<QPointF> outside, gaveUp;
     double highest = 4;
     int outsideTotal = 0, gaveUpTotal = 0;
@@ -170,7 +186,7 @@ QChartView* mistakesChart(const std::vector<DatePoint>& points, ChartStep step) 
         outsideTotal += p.outside;
         gaveUpTotal += p.gaveUp;
     }
-    addSeries(chart, QStringLiteral("Réponses en dehors de l'intervalle"),
+    addSeries(chart, QStringLiteral("Réponses en dehors"),
               {QColor(204, 121, 167), QScatterSeries::MarkerShapeTriangle, Qt::SolidLine}, outside);
     addSeries(chart, QStringLiteral("Abandons"),
               {QColor(86, 86, 86), QScatterSeries::MarkerShapeRectangle, Qt::DashLine}, gaveUp);
@@ -181,26 +197,77 @@ QChartView* mistakesChart(const std::vector<DatePoint>& points, ChartStep step) 
                                               "et %2 abandons.")
                                    .arg(outsideTotal)
                                    .arg(gaveUpTotal);
-    return viewOf(
-        chart, dateAxis(first, last, step),
-        valueAxis(QString::fromUtf8(wordsOf(step).perPoint), std::ceil(highest / 2) * 2 + 1),
-        description, 240);
+    return viewOf(chart, dateAxis(first, last, step),
+                  valueAxis(QString::fromUtf8(wordsOf(step).perPoint), headroom(highest)),
+                  description);
 }
 
 } // namespace
 
-PupilCharts::PupilCharts(const PupilRounds& pupil, QWidget* parent) : QWidget(parent) {
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
+PupilCharts::PupilCharts(const PupilRounds& pupil, QWidget* corner, QWidget* parent)
+    : QWidget(parent), corner_(corner) {
     const ChartStep step = chartStepOf(pupil.rounds);
     const std::vector<DatePoint> points = byDate(pupil.rounds, step);
-    layout->addWidget(triesChart(points, step));
-    layout->addWidget(scoresChart(gamesOf(pupil.rounds), points, step));
-    layout->addWidget(mistakesChart(points, step));
+    // Made in the order a screen reader tells them.
+    views_ = {triesChart(points, step), scoresChart(gamesOf(pupil.rounds), points, step),
+              mistakesChart(points, step)};
+    arrange(false);
 }
 
-QList<QChartView*> PupilCharts::charts() const {
-    return findChildren<QChartView*>();
+void PupilCharts::arrange(bool compact) {
+    delete layout();
+    QTabWidget* oldTabs = tabs_;
+    tabs_ = nullptr;
+    if (compact) {
+        auto* column = new QVBoxLayout(this);
+        column->setContentsMargins(0, 0, 0, 0);
+        if (corner_)
+            column->addWidget(corner_, 1);
+        tabs_ = new QTabWidget;
+        const QStringList names = {QStringLiteral("&Essais"), QStringLiteral("S&cores"),
+                                   QStringLiteral("&Erreurs")};
+        for (int i : {1, 0, 2})
+            tabs_->addTab(views_[i], names[i]);
+        tabs_->setAccessibleName(QStringLiteral("Graphiques de l'élève"));
+        column->addWidget(tabs_, 2);
+    } else {
+        // The scores, which a teacher reads first, beside the figures.
+        auto* grid = new QGridLayout(this);
+        grid->setContentsMargins(0, 0, 0, 0);
+        if (corner_)
+            grid->addWidget(corner_, 0, 0);
+        grid->addWidget(views_[1], 0, 1);
+        grid->addWidget(views_[0], 1, 0);
+        grid->addWidget(views_[2], 1, 1);
+        for (int i = 0; i < 2; ++i) {
+            grid->setRowStretch(i, 1);
+            grid->setColumnStretch(i, 1);
+        }
+        for (QChartView* view : views_)
+            view->show();
+    }
+    delete oldTabs;
+    // In a tab, the tab names the chart: its height goes to the points, and
+    // half as many labels up the side keep them whole.
+    for (QChartView* view : views_) {
+        view->chart()->setTitle(compact ? QString() : view->accessibleName());
+        for (QAbstractAxis* axis : view->chart()->axes(Qt::Vertical))
+            if (auto* counts = qobject_cast<QValueAxis*>(axis)) {
+                const double wide = counts->property("wideInterval").toDouble();
+                if (wide <= 0)
+                    counts->setProperty("wideInterval", counts->tickInterval());
+                counts->setTickInterval(compact ? 2 * counts->property("wideInterval").toDouble()
+                                                : counts->property("wideInterval").toDouble());
+            }
+    }
+}
+
+void PupilCharts::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    // Four quarters need some 330 pixels each way to stay readable.
+    const bool narrow = width() < 660 || height() < 460;
+    if (narrow != compact())
+        arrange(narrow);
 }
 
 } // namespace quiltaro

@@ -4,35 +4,44 @@
 
 #include <QApplication>
 #include <QHeaderView>
-#include <QScrollArea>
 #include <QScrollBar>
+#include <QSplitter>
 #include <QTimer>
 
 #include <algorithm>
 #include <memory>
 
-// The window shown again while the class plays: new rounds arrive, and the
-// teacher keeps their place in it.
+// The window shown again while the class plays, or for another period: new
+// rounds arrive, and the teacher keeps their place in it.
 namespace quiltaro {
 
 void ResultsWindow::refresh(ClassRecord data, const QDateTime& now) {
     int sortSection = -1;
     Qt::SortOrder sortOrder = Qt::AscendingOrder;
-    const bool tableHadFocus = table_ && table_->hasFocus();
+    QWidget* focused = QApplication::focusWidget();
+    const bool tableHadFocus = table_ && focused == table_;
+    int scrolled = 0;
+    QList<int> sizes;
     if (table_) {
         const QHeaderView* header = table_->horizontalHeader();
         sortSection = header->sortIndicatorSection();
         sortOrder = header->sortIndicatorOrder();
+        scrolled = table_->verticalScrollBar()->value();
+        sizes = split_->sizes();
     }
     const QString chosen = shownPupil_;
-    const int scrolled = scroll_->verticalScrollBar()->value();
     data_ = std::move(data);
-    fill(now, chosen, sortSection, sortOrder);
-    if (tableHadFocus && table_)
+    now_ = now;
+    fill(chosen, sortSection, sortOrder);
+    if (!table_)
+        return;
+    if (!sizes.isEmpty())
+        split_->setSizes(sizes);
+    if (tableHadFocus)
         table_->setFocus();
-    // The new content's height is known once it is laid out: the place is
-    // given back as soon as the scroll bar reaches it.
-    QScrollBar* bar = scroll_->verticalScrollBar();
+    // The list's height is known once it is laid out: the place is given
+    // back as soon as the scroll bar reaches it.
+    QScrollBar* bar = table_->verticalScrollBar();
     bar->setValue(scrolled);
     if (bar->maximum() >= scrolled)
         return;

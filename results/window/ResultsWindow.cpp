@@ -1,29 +1,24 @@
 #include "ResultsWindow.h"
 
-#include "ClassListEditor.h"
 #include "ClassTable.h"
-#include "FrenchCsv.h"
 #include "LevelSettings.h"
-#include "PupilCharts.h"
+#include "PupilPanel.h"
 #include "Pupils.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QDateEdit>
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLibraryInfo>
 #include <QLocale>
-#include <QMessageBox>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScreen>
-#include <QScrollArea>
-#include <QScrollBar>
 #include <QShortcut>
-#include <QTextStream>
+#include <QSplitter>
 #include <QTimer>
 #include <QTranslator>
 #include <QVBoxLayout>
@@ -36,33 +31,24 @@ namespace {
 
 const QLocale french(QLocale::French, QLocale::France);
 
-QLabel* heading(const QString& text, double scale) {
-    auto* label = new QLabel(text);
-    QFont font = label->font();
-    font.setPointSizeF(font.pointSizeF() * scale);
-    font.setBold(true);
-    label->setFont(font);
-    return label;
-}
-
-QString summary(const ClassRecord& data) {
-    const size_t pupils = std::count_if(data.pupils.begin(), data.pupils.end(),
-                                        [](const PupilRounds& p) { return !p.rounds.empty(); });
-    const size_t rounds = data.rounds();
-    QString text =
-        QStringLiteral("%1 enregistrée%2, %3 élève%4.")
-            .arg(rounds == 1
-                     ? QStringLiteral("1 manche")
-                     : QStringLiteral("%1 manches").arg(french.toString(qulonglong(rounds))),
-                 rounds == 1 ? QString() : QStringLiteral("s"))
-            .arg(pupils)
-            .arg(pupils == 1 ? QString() : QStringLiteral("s"));
-    text += QStringLiteral(" Plus le score monte, plus le nombre rouge est précis : un nombre "
-                           "entier de 0 à 2 points, un dixième de 3 à 6 points, un centième à "
-                           "partir de 7 points, sauf quand un niveau est choisi pour la classe "
-                           "ou l'élève ; chaque manche compte au niveau où elle a été jouée. "
-                           "Choisissez un élève dans le tableau pour voir ses "
-                           "graphiques.");
+QString summaryText(const ClassSummary& s) {
+    const int played =
+        int(std::count_if(s.pupils.begin(), s.pupils.end(),
+                          [](const PupilSummary& p) { return p.counts.rounds > 0; }));
+    const int rounds = s.total.rounds;
+    const QString period = s.period.text();
+    QString text = QStringLiteral("%1 : %2 manche%3 jouée%3 par %4 élève%5, %6 de jeu.")
+                       .arg(period.left(1).toUpper() + period.mid(1))
+                       .arg(french.toString(rounds))
+                       .arg(rounds > 1 ? QStringLiteral("s") : QString())
+                       .arg(played)
+                       .arg(played > 1 ? QStringLiteral("s") : QString())
+                       .arg(durationText(s.total.seconds));
+    const int help = s.needHelp();
+    text += help == 0 ? QStringLiteral(" Aucun élève à aider.")
+                      : QStringLiteral(" %1 élève%2 à aider, en rouge.")
+                            .arg(help)
+                            .arg(help > 1 ? QStringLiteral("s") : QString());
     return text;
 }
 
@@ -84,6 +70,13 @@ QString whereTheGamesAre() {
     return text;
 }
 
+QPushButton* button(const QString& text, const QString& tip) {
+    auto* b = new QPushButton(text);
+    b->setToolTip(tip);
+    b->setAutoDefault(true); // Enter presses it too, as Space does
+    return b;
+}
+
 } // namespace
 
 bool installQtFrench(QTranslator& translator) {
@@ -93,16 +86,21 @@ bool installQtFrench(QTranslator& translator) {
            QCoreApplication::installTranslator(&translator);
 }
 
-ResultsWindow::ResultsWindow(ClassRecord data, const QDateTime& now, bool ownLogin, QWidget* parent)
-    : QWidget(parent), data_(std::move(data)), ownLogin_(ownLogin) {
+ResultsWindow::ResultsWindow(ClassRecord data, const QDateTime& now, bool ownLogin,
+                             const Period& period, QWidget* parent)
+    : QWidget(parent), data_(std::move(data)), now_(now), period_(period), ownLogin_(ownLogin) {
     setWindowTitle(QStringLiteral("Quiltaro : résultats"));
     auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    scroll_ = new QScrollArea;
-    scroll_->setWidgetResizable(true);
-    scroll_->setFrameShape(QFrame::NoFrame);
-    outer->addWidget(scroll_);
-    fill(now, QString(), -1, Qt::AscendingOrder);
+    outer->addWidget(periodBar());
+    contentPlace_ = new QVBoxLayout;
+    contentPlace_->setContentsMargins(0, 0, 0, 0);
+    outer->addLayout(contentPlace_, 1);
+    // As large as useful, never larger than the screen.
+    const QRect available = screen() ? screen()->availableGeometry() : QRect(0, 0, 1024, 768);
+    const QSize wanted = data_.rounds() > 0 ? QSize(1500, 900) : QSize(760, 420);
+    resize(std::min(wanted.width(), available.width() * 19 / 20),
+           std::min(wanted.height(), available.height() * 9 / 10));
+    fill(QString(), -1, Qt::AscendingOrder);
     retry_ = new QTimer(this);
     retry_->setInterval(500);
     connect(retry_, &QTimer::timeout, this, &ResultsWindow::refreshWaiting);
@@ -113,53 +111,106 @@ ResultsWindow::ResultsWindow(ClassRecord data, const QDateTime& now, bool ownLog
     for (const QKeySequence& key :
          {QKeySequence(Qt::Key_Escape), QKeySequence(QStringLiteral("Ctrl+W"))})
         connect(new QShortcut(key, this), &QShortcut::activated, this, &QWidget::close);
-
-    // As large as useful, never larger than the screen: the rest scrolls.
-    const QRect available = screen() ? screen()->availableGeometry() : QRect(0, 0, 1024, 768);
-    const QSize wanted = data_.rounds() > 0 ? QSize(1800, 1000) : QSize(720, 360);
-    resize(std::min(wanted.width(), available.width() * 19 / 20),
-           std::min(wanted.height(), available.height() * 9 / 10));
 }
 
-void ResultsWindow::fill(const QDateTime& now, const QString& chosen, int sortSection,
-                         Qt::SortOrder sortOrder) {
-    table_ = nullptr;
-    pupilLayout_ = nullptr;
-    pupilTitle_ = nullptr;
-    pupilExport_ = nullptr;
-    charts_ = nullptr;
-    shownPupil_.clear();
-    auto* content = new QWidget;
-    auto* layout = new QVBoxLayout(content);
-    addHeading(layout);
-    std::vector<PupilFigures> figures;
-    for (const PupilRounds& p : data_.pupils)
-        figures.push_back(figuresOf(p, now));
-    if (!figures.empty()) {
-        addClass(layout, figures);
-        addPupilPlace(layout);
+QWidget* ResultsWindow::periodBar() {
+    auto* bar = new QWidget;
+    auto* row = new QHBoxLayout(bar);
+    row->setContentsMargins(0, 0, 0, 0);
+    auto* label = new QLabel(QStringLiteral("P&ériode :"));
+    periodKind_ = new QComboBox;
+    label->setBuddy(periodKind_);
+    for (auto kind : {Period::Kind::ThisWeek, Period::Kind::LastSevenDays, Period::Kind::ThisMonth,
+                      Period::Kind::SchoolTerm, Period::Kind::Everything, Period::Kind::Between})
+        periodKind_->addItem(periodKindName(kind), int(kind));
+    periodKind_->setCurrentIndex(periodKind_->findData(int(period_.kind)));
+    periodKind_->setAccessibleName(QStringLiteral("Période"));
+    from_ = new QDateEdit;
+    to_ = new QDateEdit;
+    for (QDateEdit* edit : {from_, to_}) {
+        edit->setCalendarPopup(true);
+        edit->setDisplayFormat(QStringLiteral("dd/MM/yyyy"));
+        edit->setDate(period_.first.isValid() ? (edit == from_ ? period_.first : period_.last)
+                                              : now_.date());
     }
-    layout->addStretch();
-    // Replaces the content shown before, if any, and deletes it.
-    scroll_->setWidget(content);
-    if (table_)
-        choosePupil(chosen, sortSection, sortOrder);
-}
-
-void ResultsWindow::addHeading(QVBoxLayout* layout) {
-    auto* top = new QHBoxLayout;
-    top->addWidget(heading(QStringLiteral("Résultats"), 1.6), 1);
-    auto* classList = new QPushButton(QStringLiteral("Liste de la classe…"));
-    classList->setToolTip(QStringLiteral("Écrire les prénoms des élèves qui partagent ce compte"));
+    from_->setAccessibleName(QStringLiteral("Premier jour"));
+    to_->setAccessibleName(QStringLiteral("Dernier jour"));
+    auto* dash = new QLabel(QStringLiteral("au"));
+    row->addWidget(label);
+    row->addWidget(periodKind_);
+    row->addWidget(from_);
+    row->addWidget(dash);
+    row->addWidget(to_);
+    const auto showDates = [this, dash] {
+        const bool between = periodKind_->currentData().toInt() == int(Period::Kind::Between);
+        for (QWidget* w : {static_cast<QWidget*>(from_), static_cast<QWidget*>(dash),
+                           static_cast<QWidget*>(to_)})
+            w->setVisible(between);
+    };
+    showDates();
+    connect(periodKind_, &QComboBox::currentIndexChanged, this, [this, showDates] {
+        showDates();
+        periodChosen();
+    });
+    connect(from_, &QDateEdit::dateChanged, this, &ResultsWindow::periodChosen);
+    connect(to_, &QDateEdit::dateChanged, this, &ResultsWindow::periodChosen);
+    row->addStretch(1);
+    // The class's buttons; a control of the same height fits beside them.
+    auto* classList =
+        button(QStringLiteral("&Liste de la classe…"),
+               QStringLiteral("Écrire les prénoms des élèves qui partagent ce compte"));
     connect(classList, &QPushButton::clicked, this, &ResultsWindow::editClassList);
     level_ = new QLabel;
-    level_->setWordWrap(true);
+    level_->setWordWrap(true); // narrower than its words on a small screen
     showLevel(classListPlace_.localFile.isEmpty() ? ClassList()
                                                   : readClassListFile(classListPlace_.localFile));
-    top->addWidget(level_);
-    top->addWidget(classList);
-    layout->addLayout(top);
+    row->addWidget(level_);
+    row->addWidget(classList);
+    exportClass_ = button(QStringLiteral("Exporter la classe (&CSV)…"),
+                          QStringLiteral("Les manches de tous les élèves pendant la période, une "
+                                         "ligne par manche, pour un tableur"));
+    connect(exportClass_, &QPushButton::clicked, this, [this] { exportRounds(QString()); });
+    row->addWidget(exportClass_);
+    reportClass_ = button(QStringLiteral("&Rapport PDF de la classe…"),
+                          QStringLiteral("La classe et chaque élève pendant la période, en pages "
+                                         "A4 à imprimer"));
+    connect(reportClass_, &QPushButton::clicked, this, [this] { writeReport(QString()); });
+    row->addWidget(reportClass_);
+    return bar;
+}
 
+void ResultsWindow::periodChosen() {
+    const auto kind = Period::Kind(periodKind_->currentData().toInt());
+    const Period period = kind == Period::Kind::Between
+                              ? Period::between(from_->date(), to_->date())
+                              : Period::of(kind, now_.toLocalTime().date());
+    if (period.kind == period_.kind && period.first == period_.first && period.last == period_.last)
+        return;
+    period_ = period;
+    refresh(data_, now_);
+}
+
+void ResultsWindow::setPeriod(const Period& period) {
+    const QSignalBlocker a(periodKind_), b(from_), c(to_);
+    periodKind_->setCurrentIndex(periodKind_->findData(int(period.kind)));
+    if (period.first.isValid()) {
+        from_->setDate(period.first);
+        to_->setDate(period.last);
+    }
+    from_->setVisible(period.kind == Period::Kind::Between);
+    to_->setVisible(period.kind == Period::Kind::Between);
+    period_ = period;
+    refresh(data_, now_);
+}
+
+void ResultsWindow::fill(const QString& chosen, int sortSection, Qt::SortOrder sortOrder) {
+    table_ = nullptr;
+    panel_ = nullptr;
+    shownPupil_.clear();
+    summary_ = summarize(data_, period_, now_);
+    auto* content = new QWidget;
+    auto* layout = new QVBoxLayout(content);
+    layout->setContentsMargins(0, 0, 0, 0);
     for (const QString& problem : data_.problems) {
         auto* warning = new QLabel(QStringLiteral("Attention : %1.").arg(problem));
         warning->setWordWrap(true);
@@ -170,114 +221,73 @@ void ResultsWindow::addHeading(QVBoxLayout* layout) {
     text->setWordWrap(true);
     text->setTextInteractionFlags(Qt::TextSelectableByMouse);
     layout->addWidget(text);
-    if (data_.rounds() > 0)
-        text->setText(summary(data_));
-    else
+    const bool any = data_.rounds() > 0;
+    exportClass_->setEnabled(summary_.total.rounds > 0);
+    reportClass_->setEnabled(!summary_.pupils.empty());
+    if (!any)
         text->setText(ownLogin_ ? whereTheGamesAre()
                                 : QStringLiteral("Aucune partie enregistrée dans ces fichiers."));
-}
-
-void ResultsWindow::addClass(QVBoxLayout* layout, const std::vector<PupilFigures>& figures) {
-    auto* row = new QHBoxLayout;
-    row->addWidget(heading(QStringLiteral("La classe"), 1.2), 1);
-    auto* exportButton = new QPushButton(QStringLiteral("Exporter la classe en CSV…"));
-    exportButton->setToolTip(QStringLiteral(
-        "Toutes les manches de tous les élèves, une ligne par manche, pour un tableur"));
-    connect(exportButton, &QPushButton::clicked, this,
-            [this] { exportRounds(data_.pupils, QStringLiteral("resultats-classe.csv")); });
-    exportButton->setEnabled(data_.rounds() > 0);
-    row->addWidget(exportButton);
-    layout->addLayout(row);
-    auto* legend = new QLabel(ClassTable::stuckExplanation());
-    legend->setWordWrap(true);
-    layout->addWidget(legend);
-    table_ = new ClassTable(figures);
-    // Every line shown without a scroll bar of its own, up to a class
-    // of about thirty; the window scrolls instead.
-    const int rows = std::min<int>(int(figures.size()), 32);
-    table_->setFixedHeight(table_->horizontalHeader()->sizeHint().height() +
-                           rows * table_->verticalHeader()->defaultSectionSize() +
-                           table_->horizontalScrollBar()->sizeHint().height() +
-                           2 * table_->frameWidth());
-    layout->addWidget(table_);
-    connect(table_, &ClassTable::pupilChosen, this, &ResultsWindow::showPupil);
-    // The table has no scroll bar of its own: the window follows the
-    // line chosen with the keyboard.
-    connect(table_->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex& current) {
-                const QRect cell = table_->visualRect(current);
-                const QPoint centre = table_->viewport()->mapTo(scroll_->widget(), cell.center());
-                scroll_->ensureVisible(centre.x(), centre.y(), cell.width() / 2 + 8, cell.height());
-            });
-}
-
-void ResultsWindow::addPupilPlace(QVBoxLayout* layout) {
-    auto* pupilRow = new QHBoxLayout;
-    pupilTitle_ = heading(QString(), 1.2);
-    pupilRow->addWidget(pupilTitle_, 1);
-    pupilExport_ = new QPushButton(QStringLiteral("Exporter cet élève en CSV…"));
-    pupilExport_->setToolTip(QStringLiteral("Les manches de cet élève seul, pour un tableur"));
-    pupilExport_->hide();
-    connect(pupilExport_, &QPushButton::clicked, this, [this] {
-        if (const PupilRounds* pupil = data_.pupil(shownPupil_))
-            exportRounds({*pupil}, QStringLiteral("resultats-%1.csv").arg(shownPupil_));
-    });
-    pupilRow->addWidget(pupilExport_);
-    layout->addLayout(pupilRow);
-    pupilLayout_ = new QVBoxLayout;
-    layout->addLayout(pupilLayout_);
-}
-
-void ResultsWindow::choosePupil(const QString& chosen, int sortSection, Qt::SortOrder sortOrder) {
+    else
+        text->setText(summaryText(summary_));
+    if (const PeriodCounts trial = countsOf(inPeriod(data_.trial, period_).rounds);
+        trial.rounds > 0)
+        text->setText(text->text() +
+                      QStringLiteral(" Vos manches d'essai sous le nom du compte (%1) sont à "
+                                     "part : %2, comptées nulle part.")
+                          .arg(data_.trial.name)
+                          .arg(trial.rounds));
+    if (!summary_.pupils.empty()) {
+        split_ = new QSplitter(Qt::Horizontal);
+        split_->setChildrenCollapsible(false);
+        table_ = new ClassTable(summary_);
+        split_->addWidget(table_);
+        panel_ = new PupilPanel;
+        split_->addWidget(panel_);
+        split_->setStretchFactor(0, 0);
+        split_->setStretchFactor(1, 1);
+        layout->addWidget(split_, 1);
+        connect(table_, &ClassTable::pupilChosen, this, &ResultsWindow::showPupil);
+        connect(panel_->exportButton(), &QPushButton::clicked, this,
+                [this] { exportRounds(shownPupil_); });
+        connect(panel_->reportButton(), &QPushButton::clicked, this,
+                [this] { writeReport(shownPupil_); });
+    } else {
+        split_ = nullptr;
+        layout->addStretch(1);
+    }
+    // Replaces the content shown before, if any, and deletes it.
+    if (content_)
+        content_->deleteLater();
+    content_ = content;
+    contentPlace_->addWidget(content_);
+    if (!table_)
+        return;
+    // The list as wide as its figures and a few words of reasons, no more
+    // than two fifths of the window unless its figures need it: the pupil's
+    // charts take the rest.
+    const int share = width() < 1600 ? width() / 3 : width() * 2 / 5;
+    const int listWidth =
+        std::max(table_->narrowest(), std::min(table_->sizeHint().width(), share));
+    split_->setSizes({listWidth, std::max(1, width() - listWidth)});
     if (sortSection >= 0)
         table_->sortByColumn(sortSection, sortOrder);
-    if (const int row = table_->rowOf(chosen); row >= 0) {
-        table_->selectRow(row);
-        return;
-    }
-    // The first who played, so that the window never opens on nothing.
-    for (const PupilRounds& p : data_.pupils)
-        if (!p.rounds.empty()) {
-            table_->selectRow(table_->rowOf(p.name));
-            break;
-        }
+    // The pupil chosen before, or the first in the list, so that the window
+    // never opens on nothing.
+    const int row = table_->rowOf(chosen);
+    table_->selectRow(row >= 0 ? row : 0);
+}
+
+PupilCharts* ResultsWindow::charts() const {
+    return panel_ ? panel_->charts() : nullptr;
 }
 
 void ResultsWindow::showPupil(const QString& name) {
-    const PupilRounds* pupil = data_.pupil(name);
-    if (!pupil || !pupilLayout_ || name == shownPupil_)
+    const PupilSummary* pupil = summary_.pupil(name);
+    const PupilRounds* rounds = data_.pupil(name);
+    if (!pupil || !rounds || !panel_ || name == shownPupil_)
         return;
     shownPupil_ = name;
-    delete charts_;
-    charts_ = nullptr;
-    pupilExport_->setVisible(!pupil->rounds.empty());
-    if (pupil->rounds.empty()) {
-        pupilTitle_->setText(QStringLiteral("%1 : aucune manche jouée").arg(name));
-        return;
-    }
-    pupilTitle_->setText(name);
-    charts_ = new PupilCharts(*pupil);
-    pupilLayout_->addWidget(charts_);
-}
-
-void ResultsWindow::exportRounds(const std::vector<PupilRounds>& rounds, const QString& name) {
-    const QString suggested =
-        QDir::home().filePath(QString(name).replace(QLatin1Char('/'), QLatin1Char('-')));
-    const QString file =
-        QFileDialog::getSaveFileName(this, QStringLiteral("Exporter les résultats"), suggested,
-                                     QStringLiteral("Tableur CSV (*.csv)"));
-    if (file.isEmpty())
-        return;
-    QSaveFile out(file);
-    if (out.open(QIODevice::WriteOnly)) {
-        QTextStream text(&out);
-        writeFrenchCsv(withGuesses(rounds, data_.files), text);
-        if (text.status() == QTextStream::Ok && out.commit())
-            return;
-    }
-    QMessageBox::warning(this, QStringLiteral("Exporter les résultats"),
-                         QStringLiteral("Le fichier %1 n'a pas pu être écrit (%2).")
-                             .arg(QDir::toNativeSeparators(file), out.errorString()));
+    panel_->show(*pupil, summary_.mean, inPeriod(*rounds, period_));
 }
 
 void ResultsWindow::editClassList() {

@@ -2,20 +2,22 @@
 
 #include "ClassListEditor.h"
 #include "ClassRecord.h"
+#include "ClassSummary.h"
+#include "Pupils.h"
 
 #include <QDateTime>
 #include <QWidget>
 
 #include <optional>
-#include <vector>
 
+class QComboBox;
+class QDateEdit;
 class QLabel;
 class QPushButton;
-class QScrollArea;
+class QSplitter;
 class QTimer;
-class QVBoxLayout;
-
 class QTranslator;
+class QVBoxLayout;
 
 namespace quiltaro {
 
@@ -27,28 +29,35 @@ bool installQtFrench(QTranslator& translator);
 
 class ClassTable;
 class PupilCharts;
-struct PupilFigures;
+class PupilPanel;
 
-// The teacher's view of a class: a table of the pupils, one line each, and
-// the charts of the pupil chosen in it. It only reads the records, runs in a
-// program of its own (quiltaro-results, which `quiltaro --results` hands
-// over to), and never goes through the game's reactions. It fits any screen:
-// what does not fit scrolls.
+// The teacher's view of a class over a period: the pupils as a list on the
+// left, who needs help flagged with the reason, and the chosen pupil's
+// figures beside the class mean and charts on the right, all in view at
+// once from a school laptop's 1366 x 768 to a full HD screen at 200 %. Tab
+// goes from the period to the buttons, the list and the pupil; the arrows
+// move within the list. It only reads the records, runs in a program of its
+// own (quiltaro-results, which `quiltaro --results` hands over to), and
+// never goes through the game's reactions.
 class ResultsWindow final : public QWidget {
     Q_OBJECT
 public:
     // `ownLogin`: opened without naming any record, on the teacher's own
     // login, where an empty view says where the pupils' games are.
-    ResultsWindow(ClassRecord data, const QDateTime& now, bool ownLogin, QWidget* parent = nullptr);
+    ResultsWindow(ClassRecord data, const QDateTime& now, bool ownLogin, const Period& period = {},
+                  QWidget* parent = nullptr);
 
     ClassTable* table() const { return table_; }
-    QScrollArea* scrollArea() const { return scroll_; }
-    PupilCharts* charts() const { return charts_; }
+    PupilPanel* panel() const { return panel_; }
+    PupilCharts* charts() const;
+    QComboBox* periodChooser() const { return periodKind_; }
+    const ClassSummary& summary() const { return summary_; }
     QString shownPupil() const { return shownPupil_; }
     void showPupil(const QString& name);
+    void setPeriod(const Period& period);
     // Shows the class again with new rounds, in the same window: the teacher
-    // keeps the order of the class, the pupil chosen and how far down it was
-    // scrolled, and whatever window has the focus keeps it.
+    // keeps the period, the order of the class, the pupil chosen and how far
+    // down the list it was scrolled, and whatever window has the focus keeps it.
     void refresh(ClassRecord data, const QDateTime& now);
     // The same, unless the teacher is in a dialog (the export's file chooser,
     // the class list), which works on what the window shows, or in a popup
@@ -59,36 +68,39 @@ public:
     void setClassListPlace(ClassListPlace place) { classListPlace_ = std::move(place); }
 
 private:
+    QWidget* periodBar();
     // Builds what the window shows from data_, in place of what it showed.
     // `chosen`: the pupil to show, if still in the class; `sortSection`: the
     // column the class is ordered by, or -1 for the table's own order.
-    void fill(const QDateTime& now, const QString& chosen, int sortSection,
-              Qt::SortOrder sortOrder);
-    // The title, the problems met and a summary of the whole record.
-    void addHeading(QVBoxLayout* layout);
-    // The class: its export and its table, a line a pupil.
-    void addClass(QVBoxLayout* layout, const std::vector<PupilFigures>& figures);
-    // Where the pupil chosen in the table is shown.
-    void addPupilPlace(QVBoxLayout* layout);
-    // The pupil chosen before, if still there, or the first who played.
-    void choosePupil(const QString& chosen, int sortSection, Qt::SortOrder sortOrder);
-    // Asks where, then writes the rounds as a French CSV.
-    void exportRounds(const std::vector<PupilRounds>& rounds, const QString& name);
+    void fill(const QString& chosen, int sortSection, Qt::SortOrder sortOrder);
+    void periodChosen();
+    // Asks where, in the teacher's documents, then writes the rounds of the
+    // period as a French CSV, or the report as a PDF.
+    void exportRounds(const QString& pupil);
+    void writeReport(const QString& pupil);
+    QString askWhere(const QString& title, const QString& name, const QString& filter);
     void editClassList();
     // Says the level the class plays at, as `list` and the computer set it.
     void showLevel(const ClassList& list);
     void refreshWaiting();
 
     ClassRecord data_;
+    QDateTime now_;
+    Period period_;
+    ClassSummary summary_;
     bool ownLogin_;
     ClassListPlace classListPlace_ = ClassListPlace::ownConfiguration();
-    QScrollArea* scroll_ = nullptr;
+    QComboBox* periodKind_ = nullptr;
+    QDateEdit* from_ = nullptr;
+    QDateEdit* to_ = nullptr;
     QLabel* level_ = nullptr;
+    QPushButton* exportClass_ = nullptr;
+    QPushButton* reportClass_ = nullptr;
+    QVBoxLayout* contentPlace_ = nullptr;
+    QWidget* content_ = nullptr;
+    QSplitter* split_ = nullptr;
     ClassTable* table_ = nullptr;
-    QVBoxLayout* pupilLayout_ = nullptr;
-    QLabel* pupilTitle_ = nullptr;
-    QPushButton* pupilExport_ = nullptr;
-    PupilCharts* charts_ = nullptr;
+    PupilPanel* panel_ = nullptr;
     QString shownPupil_;
     std::optional<ClassRecord> waiting_;
     QDateTime waitingNow_;

@@ -1,0 +1,197 @@
+#include "HelpRule.h"
+
+#include "PupilFigures.h"
+
+#include <QLocale>
+#include <QSet>
+
+#include <algorithm>
+#include <array>
+#include <map>
+
+namespace quiltaro {
+
+namespace {
+
+const QLocale french(QLocale::French, QLocale::France);
+
+QString plural(int n, const QString& one, const QString& many) {
+    return QStringLiteral("%1 %2").arg(n).arg(n > 1 ? many : one);
+}
+
+QDate mondayOf(const QDate& day) {
+    return day.addDays(1 - day.dayOfWeek());
+}
+
+// Where points go: the answers outside and the give-ups of the recent
+// rounds, at the level each round was played at.
+struct Losses {
+    std::array<int, levelCount> points{};
+    std::array<int, levelCount> kept{}; // won less lost
+    std::array<int, levelCount> rounds{};
+    std::array<int, levelCount> outside{};
+    std::array<int, levelCount> gaveUp{};
+    int won = 0;
+    int lost = 0;
+};
+
+Losses lossesOf(const std::vector<const RoundRecord*>& recent) {
+    Losses l;
+    for (const RoundRecord* r : recent) {
+        const size_t level = size_t(levelOf(*r));
+        const int change = r->scoreAfter - r->scoreBefore;
+        if (change > 0)
+            l.won += change;
+        else
+            l.lost -= change;
+        l.points[level] += std::max(0, -change);
+        l.kept[level] += change;
+        ++l.rounds[level];
+        l.outside[level] += r->outsideAnswers();
+        l.gaveUp[level] += r->ending == Ending::GaveUp ? 1 : 0;
+    }
+    return l;
+}
+
+// The level whose rounds keep the fewest points each, among those where
+// points were lost: a give-up at the tenths sends the pupil back to whole
+// numbers, whose rounds then earn points again; the tenths are where the
+// pupil fails. A level played a couple of times by chance does not count.
+int losingLevel(const Losses& l) {
+    int worst = -1;
+    double worstRate = 0;
+    for (size_t level = 0; level < levelCount; ++level) {
+        if (l.points[level] == 0 || l.rounds[level] < 3)
+            continue;
+        const double rate = double(l.kept[level]) / l.rounds[level];
+        if (worst < 0 || rate < worstRate) {
+            worst = int(level);
+            worstRate = rate;
+        }
+    }
+    return worst;
+}
+
+HelpReason keepsFewPoints(const Losses& l, size_t rounds, int level) {
+    QString text = QStringLiteral("garde peu de points : %1 gagnés, %2 perdus sur ses %3 "
+                                  "dernières manches")
+                       .arg(l.won)
+                       .arg(l.lost)
+                       .arg(rounds);
+    if (level >= 0)
+        text += QStringLiteral(" ; perd ses points aux %1 (%2, %3)")
+                    .arg(levelName(level).toLower(),
+                         plural(l.outside[size_t(level)], QStringLiteral("réponse en dehors"),
+                                QStringLiteral("réponses en dehors")),
+                         plural(l.gaveUp[size_t(level)], QStringLiteral("abandon"),
+                                QStringLiteral("abandons")));
+    return {HelpReason::Kind::KeepsFewPoints,
+            level >= 0 ? QStringLiteral("perd aux %1").arg(levelName(level).toLower())
+                       : QStringLiteral("garde peu de points"),
+            text};
+}
+
+// The highest score of each week played, by its Monday.
+std::map<QDate, int> bestByWeek(const std::vector<const RoundRecord*>& played) {
+    std::map<QDate, int> weeks;
+    for (const RoundRecord* r : played) {
+        int& best = weeks[mondayOf(r->started.toLocalTime().date())];
+        best = std::max({best, r->scoreBefore, r->scoreAfter});
+    }
+    return weeks;
+}
+
+// No higher score in the last weeks than before them, nor a game won: the
+// weeks counted are calendar weeks up to `now`, played or not.
+std::optional<HelpReason> notProgressing(const std::vector<const RoundRecord*>& played,
+                                         const QDateTime& now, int stillWeeks) {
+    const QDate since = mondayOf(now.toLocalTime().date()).addDays(-7 * (stillWeeks - 1));
+    int before = -1, lately = -1, weeksPlayed = 0;
+    for (const auto& [monday, best] : bestByWeek(played)) {
+        if (monday < since) {
+            before = std::max(before, best);
+        } else {
+            lately = std::max(lately, best);
+            ++weeksPlayed;
+        }
+    }
+    if (before < 0 || weeksPlayed < 2 || lately > before || lately >= 10)
+        return std::nullopt;
+    return HelpReason{HelpReason::Kind::NotProgressing, QStringLiteral("stagne"),
+                      QStringLiteral("ne progresse plus depuis %1 semaines : jamais plus de %2 "
+                                     "points, comme avant")
+                          .arg(stillWeeks)
+                          .arg(lately)};
+}
+
+} // namespace
+
+bool HelpNeed::needsHelp() const {
+    return std::any_of(reasons.begin(), reasons.end(), [](const HelpReason& r) {
+        return r.kind != HelpReason::Kind::Absent && r.kind != HelpReason::Kind::NeverPlayed;
+    });
+}
+
+bool HelpNeed::has(HelpReason::Kind kind) const {
+    return std::any_of(reasons.begin(), reasons.end(),
+                       [kind](const HelpReason& r) { return r.kind == kind; });
+}
+
+QString HelpNeed::shortText() const {
+    QStringList words;
+    for (const HelpReason& r : reasons)
+        words << r.shortText;
+    return words.join(QStringLiteral(" ; "));
+}
+
+HelpNeed helpNeeded(const PupilRounds& pupil, const QDateTime& now, const HelpRule& rule) {
+    HelpNeed need;
+    std::vector<const RoundRecord*> played;
+    QSet<QString> games, won;
+    QDateTime last;
+    for (const RoundRecord& r : pupil.rounds) {
+        if (!wasPlayed(r) || r.started > now)
+            continue;
+        played.push_back(&r);
+        games.insert(r.gameToken);
+        if (r.scoreAfter >= 10)
+            won.insert(r.gameToken);
+        last = std::max(last, r.ended);
+    }
+    if (played.empty()) {
+        need.reasons.push_back({HelpReason::Kind::NeverPlayed, QStringLiteral("n'a pas joué"),
+                                QStringLiteral("n'a joué aucune manche")});
+        return need;
+    }
+    need.daysAway =
+        int(std::max<qint64>(0, last.toLocalTime().date().daysTo(now.toLocalTime().date())));
+    if (need.daysAway >= rule.absentDays)
+        need.reasons.push_back({HelpReason::Kind::Absent,
+                                QStringLiteral("absent %1 j").arg(need.daysAway),
+                                QStringLiteral("n'a pas joué depuis %1 jours").arg(need.daysAway)});
+    const size_t from =
+        played.size() > size_t(rule.recentRounds) ? played.size() - rule.recentRounds : 0;
+    const std::vector<const RoundRecord*> recent(played.begin() + std::ptrdiff_t(from),
+                                                 played.end());
+    const Losses losses = lossesOf(recent);
+    need.losingLevel = losingLevel(losses);
+    if (recent.size() >= size_t(rule.fewestRounds) &&
+        double(losses.won - losses.lost) < rule.keptPerRound * double(recent.size()))
+        need.reasons.push_back(keepsFewPoints(losses, recent.size(), need.losingLevel));
+    if (won.isEmpty() && games.size() >= rule.gamesBeforeWin)
+        need.reasons.push_back(
+            {HelpReason::Kind::NeverWon, QStringLiteral("jamais gagné"),
+             QStringLiteral("n'a gagné aucune de ses %1 parties").arg(games.size())});
+    if (auto still = notProgressing(played, now, rule.stillWeeks))
+        need.reasons.push_back(*still);
+    // The level is said whatever flagged the pupil.
+    if (need.needsHelp() && need.losingLevel >= 0 && !need.has(HelpReason::Kind::KeepsFewPoints)) {
+        HelpReason& first = need.reasons.back();
+        const QString level = levelName(need.losingLevel).toLower();
+        first.shortText += QStringLiteral(" (%1)").arg(level);
+        first.text += QStringLiteral(" ; perd ses points aux %1").arg(level);
+    }
+    return need;
+}
+
+} // namespace quiltaro
