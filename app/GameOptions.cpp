@@ -257,21 +257,6 @@ QString usage() {
         .arg(QDir::toNativeSeparators(RecordStore::defaultPath()));
 }
 
-QDate parseDay(const QString& text) {
-    const QString day = text.trimmed().toLower();
-    const QLocale french(QLocale::French, QLocale::France);
-    for (const char* format : {"yyyy-MM-dd", "d/M/yyyy", "d.M.yyyy", "d-M-yyyy", "d MMMM yyyy"}) {
-        const QDate date = format[0] == 'y' ? QDate::fromString(day, QLatin1String(format))
-                                            : french.toDate(day, QLatin1String(format));
-        if (date.isValid())
-            return date;
-    }
-    // "1er septembre 2024", as it is written in French.
-    if (day.contains(QLatin1String("1er ")))
-        return parseDay(QString(day).replace(QLatin1String("1er "), QLatin1String("1 ")));
-    return {};
-}
-
 QString versionText() {
     return QStringLiteral("quiltaro " QUILTARO_VERSION "\n");
 }

@@ -43,10 +43,6 @@ struct Options {
 };
 Options parseOptions(const QStringList& arguments); // without the program's name
 
-// A day as a French teacher writes it (1/9/2024, 01.09.2024, 1 septembre
-// 2024) or in ISO 8601 (2024-09-01); invalid when it is none of those.
-QDate parseDay(const QString& text);
-
 QString usage();
 QString versionText();
 

@@ -43,8 +43,8 @@ QString periodKindName(Period::Kind kind);
 ClassRecord inPeriod(const ClassRecord& data, const Period& period);
 PupilRounds inPeriod(const PupilRounds& pupil, const Period& period);
 
-// A day written by a teacher on the command line: 2026-12-02 or 02/12/2026.
-// Invalid when it is neither.
+// A day as a French teacher writes it (1/9/2024, 01.09.2024, 1 septembre
+// 2024) or in ISO 8601 (2024-09-01); invalid when it is none of those.
 QDate parseDay(const QString& text);
 
 } // namespace quiltaro
