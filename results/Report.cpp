@@ -1,6 +1,8 @@
 #include "Report.h"
 
 #include "FigureLines.h"
+#include "LevelSettings.h"
+#include "Pupils.h"
 #include "ReportPainter.h"
 
 #include <QDir>
@@ -40,6 +42,12 @@ QString reasonsOf(const PupilSummary& p) {
 
 void classPage(ReportPainter& page, const ClassSummary& s) {
     page.title(QStringLiteral("Résultats de la classe"), underTitle(s));
+    // The level the class is set to play at, as the game reads it here.
+    const QString list = classListFile();
+    page.paragraph(
+        QStringLiteral("Niveau de la classe : %1.")
+            .arg(describeClassLevel(readSystemLevel(),
+                                    list.isEmpty() ? ClassList() : readClassListFile(list))));
     page.paragraph(QStringLiteral("%1 manches jouées par %2 élèves, %3 de jeu en tout.")
                        .arg(french.toString(s.total.rounds))
                        .arg(s.mean.pupils)

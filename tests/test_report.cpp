@@ -71,7 +71,8 @@ private slots:
         // One or two pages of the class, then one for each of the 27.
         QVERIFY2(count == 27 + 1 || count == 27 + 2, qPrintable(QString::number(count)));
         const QString first = text(pdf, 1);
-        for (const char* words : {"Résultats de la classe", "Depuis le début", "Élèves à aider"})
+        for (const char* words : {"Résultats de la classe", "Depuis le début",
+                                  "Niveau de la classe : selon le score", "Élèves à aider"})
             QVERIFY2(first.contains(QString::fromUtf8(words)), words);
         // Arthur is stuck at the tenths; Éloïse never wins; Lucas stopped.
         QVERIFY2(first.contains("Arthur : garde peu de points"), qPrintable(first));
