@@ -9,6 +9,7 @@
 #include <QLocale>
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -75,34 +76,162 @@ QString readPeriod(const QCommandLineParser& parser, const QCommandLineOption& f
 
 } // namespace
 
+namespace {
+
+// The options the game accepts, its own and Qt's.
+struct Accepted {
+    QCommandLineOption results{QStringLiteral("results")};
+    QCommandLineOption exportCsv{QStringLiteral("export-csv"), QString(),
+                                 QStringLiteral("FICHIER")};
+    QCommandLineOption reportPdf{QStringLiteral("report-pdf"), QString(),
+                                 QStringLiteral("FICHIER")};
+    QCommandLineOption pupil{QStringLiteral("pupil"), QString(), QStringLiteral("PRÉNOM")};
+    QCommandLineOption from{QStringLiteral("from"), QString(), QStringLiteral("DATE")};
+    QCommandLineOption to{QStringLiteral("to"), QString(), QStringLiteral("DATE")};
+    QCommandLineOption forget{QStringLiteral("forget")};
+    QCommandLineOption forgetBefore{QStringLiteral("forget-before"), QString(),
+                                    QStringLiteral("DATE")};
+    QCommandLineOption help{QStringList{QStringLiteral("h"), QStringLiteral("help")}};
+    QCommandLineOption version{QStringLiteral("version")};
+    QCommandLineOption setupServer{QStringLiteral("setup-server"), QString(),
+                                   QStringLiteral("CONNEXION")};
+    QCommandLineOption checkServer{QStringLiteral("check-server")};
+    QCommandLineOption level{QStringLiteral("niveau"), QString(), QStringLiteral("NIVEAU")};
+
+    explicit Accepted(QCommandLineParser& parser) {
+        parser.addOptions({results, exportCsv, reportPdf, pupil, from, to, forget, forgetBefore,
+                           help, version, setupServer, checkServer, level});
+        for (const char* name : qtOptionsWithValue)
+            parser.addOption(
+                QCommandLineOption(QLatin1String(name), QString(), QStringLiteral("v")));
+        for (const char* name : qtFlags)
+            parser.addOption(QCommandLineOption(QLatin1String(name)));
+    }
+};
+
+// Why the parser refused the command line.
+QString refusal(const QCommandLineParser& parser, const QStringList& arguments) {
+    if (!parser.unknownOptionNames().isEmpty()) {
+        const QString name = parser.unknownOptionNames().constFirst();
+        return QStringLiteral("option inconnue : %1%2.")
+            .arg(name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--"), name);
+    }
+    // The other refusal: an option that wants a value came last.
+    return QStringLiteral("l'option %1 attend une valeur.").arg(arguments.constLast());
+}
+
+// What the program is asked to do: one thing at a time.
+QString chooseMode(const QCommandLineParser& parser, const Accepted& a, Options& options) {
+    int chosen = 0;
+    for (const auto& [option, mode] : {std::pair{&a.results, Options::Mode::Results},
+                                       {&a.exportCsv, Options::Mode::ExportCsv},
+                                       {&a.reportPdf, Options::Mode::ReportPdf},
+                                       {&a.forget, Options::Mode::Forget},
+                                       {&a.forgetBefore, Options::Mode::ForgetBefore},
+                                       {&a.version, Options::Mode::Version},
+                                       {&a.setupServer, Options::Mode::SetupServer},
+                                       {&a.checkServer, Options::Mode::CheckServer}})
+        if (parser.isSet(*option)) {
+            options.mode = mode;
+            ++chosen;
+        }
+    if (chosen > 1 || parser.values(a.exportCsv).size() > 1 ||
+        parser.values(a.reportPdf).size() > 1 || parser.values(a.setupServer).size() > 1)
+        return QStringLiteral("ces options ne vont pas ensemble ; une seule à la fois.");
+    return {};
+}
+
+bool forTeachers(const Options& options) {
+    return options.mode == Options::Mode::Results || options.mode == Options::Mode::ExportCsv ||
+           options.mode == Options::Mode::ReportPdf;
+}
+
+// The pupil named after --forget or --pupil, and the records or folders the
+// teacher's tools read.
+QString readNames(const QCommandLineParser& parser, const Accepted& a, Options& options) {
+    QStringList positional = parser.positionalArguments();
+    // --forget takes the name of one pupil, if any.
+    if (options.mode == Options::Mode::Forget && positional.size() == 1) {
+        options.pupil = positional.takeFirst().trimmed();
+        if (options.pupil.isEmpty())
+            return QStringLiteral("--forget attend le prénom d'un élève, ou rien pour effacer "
+                                  "tous les résultats du compte.");
+    }
+    if (parser.isSet(a.pupil)) {
+        if (options.mode != Options::Mode::ReportPdf && options.mode != Options::Mode::ExportCsv)
+            return QStringLiteral("--pupil va avec --report-pdf ou --export-csv.");
+        options.pupil = parser.value(a.pupil).trimmed();
+        if (options.pupil.isEmpty())
+            return QStringLiteral("--pupil attend le prénom d'un élève.");
+    }
+    // Only the teacher's tools read other records than the login's own.
+    options.sources = positional;
+    if (options.sources.isEmpty() || forTeachers(options))
+        return {};
+    // A connection string split by the shell may carry a password.
+    const QString argument = options.sources.constFirst();
+    return QStringLiteral("argument inattendu : %1.")
+        .arg(argument.contains(QLatin1String("password"), Qt::CaseInsensitive) ||
+                     argument.contains(QLatin1Char('@'))
+                 ? QStringLiteral("(masqué)")
+                 : argument);
+}
+
+QString readLevel(const QCommandLineParser& parser, const Accepted& a, Options& options) {
+    if (!parser.isSet(a.level))
+        return {};
+    const QString value = parser.values(a.level).constLast();
+    options.level = parseLevel(value.toStdString());
+    if (parser.values(a.level).size() > 1 || options.mode != Options::Mode::Play)
+        return QStringLiteral("--niveau ne va qu'avec le jeu, une seule fois.");
+    if (!options.level)
+        return QStringLiteral("niveau inconnu : « %1 » ; entiers, dixiemes, centiemes, ou deux "
+                              "d'entre eux comme entiers-dixiemes.")
+            .arg(value);
+    return {};
+}
+
+// The value the mode chosen takes: a file, a day, a connection string.
+QString readModeValue(const QCommandLineParser& parser, const Accepted& a, Options& options) {
+    switch (options.mode) {
+    case Options::Mode::ExportCsv:
+        options.file = parser.value(a.exportCsv);
+        return options.file.isEmpty() ? QStringLiteral("--export-csv attend un nom de fichier, "
+                                                       "ou - pour la sortie standard.")
+                                      : QString();
+    case Options::Mode::ReportPdf:
+        options.file = parser.value(a.reportPdf);
+        return options.file.isEmpty() || options.file == QLatin1String("-")
+                   ? QStringLiteral("--report-pdf attend un nom de fichier, par exemple "
+                                    "rapport.pdf.")
+                   : QString();
+    case Options::Mode::ForgetBefore: {
+        const QString value = parser.values(a.forgetBefore).constLast();
+        options.before = parseDay(value);
+        return parser.values(a.forgetBefore).size() > 1 || !options.before.isValid()
+                   ? QStringLiteral("--forget-before attend une date, comme 1/9/2024 ou "
+                                    "2024-09-01 : « %1 » n'en est pas une.")
+                         .arg(value)
+                   : QString();
+    }
+    case Options::Mode::SetupServer:
+        options.server = parser.value(a.setupServer);
+        return options.server.trimmed().isEmpty()
+                   ? QStringLiteral("--setup-server attend une chaîne de connexion, par exemple "
+                                    "\"host=serveur dbname=quiltaro\".")
+                   : QString();
+    default:
+        return {};
+    }
+}
+
+} // namespace
+
 Options parseOptions(const QStringList& arguments) {
     QCommandLineParser parser;
     // -platform is one option, not -p -l -a...; --results and -results alike.
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    const QCommandLineOption results(QStringLiteral("results"));
-    const QCommandLineOption exportCsv(QStringLiteral("export-csv"), QString(),
-                                       QStringLiteral("FICHIER"));
-    const QCommandLineOption reportPdf(QStringLiteral("report-pdf"), QString(),
-                                       QStringLiteral("FICHIER"));
-    const QCommandLineOption pupil(QStringLiteral("pupil"), QString(), QStringLiteral("PRÉNOM"));
-    const QCommandLineOption from(QStringLiteral("from"), QString(), QStringLiteral("DATE"));
-    const QCommandLineOption to(QStringLiteral("to"), QString(), QStringLiteral("DATE"));
-    const QCommandLineOption forget(QStringLiteral("forget"));
-    const QCommandLineOption forgetBefore(QStringLiteral("forget-before"), QString(),
-                                          QStringLiteral("DATE"));
-    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
-    const QCommandLineOption version(QStringLiteral("version"));
-    const QCommandLineOption setupServer(QStringLiteral("setup-server"), QString(),
-                                         QStringLiteral("CONNEXION"));
-    const QCommandLineOption checkServer(QStringLiteral("check-server"));
-    const QCommandLineOption level(QStringLiteral("niveau"), QString(), QStringLiteral("NIVEAU"));
-    parser.addOptions({results, exportCsv, reportPdf, pupil, from, to, forget, forgetBefore, help,
-                       version, setupServer, checkServer, level});
-    for (const char* name : qtOptionsWithValue)
-        parser.addOption(QCommandLineOption(QLatin1String(name), QString(), QStringLiteral("v")));
-    for (const char* name : qtFlags)
-        parser.addOption(QCommandLineOption(QLatin1String(name)));
-
+    const Accepted accepted(parser);
     Options options;
     auto wrong = [&](const QString& error) {
         options.mode = Options::Mode::Wrong;
@@ -110,103 +239,24 @@ Options parseOptions(const QStringList& arguments) {
         return options;
     };
     // The parser wants the program's name first.
-    if (!parser.parse(QStringList{QStringLiteral("quiltaro")} + arguments)) {
-        if (!parser.unknownOptionNames().isEmpty()) {
-            const QString name = parser.unknownOptionNames().constFirst();
-            return wrong(
-                QStringLiteral("option inconnue : %1%2.")
-                    .arg(name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--"), name));
-        }
-        // The other refusal: an option that wants a value came last.
-        return wrong(QStringLiteral("l'option %1 attend une valeur.").arg(arguments.constLast()));
-    }
-    if (parser.isSet(help)) {
+    if (!parser.parse(QStringList{QStringLiteral("quiltaro")} + arguments))
+        return wrong(refusal(parser, arguments));
+    if (parser.isSet(accepted.help)) {
         options.mode = Options::Mode::Help;
         return options;
     }
-    int chosen = 0;
-    for (const auto& [option, mode] : {std::pair{&results, Options::Mode::Results},
-                                       {&exportCsv, Options::Mode::ExportCsv},
-                                       {&reportPdf, Options::Mode::ReportPdf},
-                                       {&forget, Options::Mode::Forget},
-                                       {&forgetBefore, Options::Mode::ForgetBefore},
-                                       {&version, Options::Mode::Version},
-                                       {&setupServer, Options::Mode::SetupServer},
-                                       {&checkServer, Options::Mode::CheckServer}})
-        if (parser.isSet(*option)) {
-            options.mode = mode;
-            ++chosen;
-        }
-    if (chosen > 1 || parser.values(exportCsv).size() > 1 || parser.values(reportPdf).size() > 1 ||
-        parser.values(setupServer).size() > 1)
-        return wrong(QStringLiteral("ces options ne vont pas ensemble ; une seule à la fois."));
-    QStringList positional = parser.positionalArguments();
-    // --forget takes the name of one pupil, if any.
-    if (options.mode == Options::Mode::Forget && positional.size() == 1) {
-        options.pupil = positional.takeFirst().trimmed();
-        if (options.pupil.isEmpty())
-            return wrong(QStringLiteral("--forget attend le prénom d'un élève, ou rien pour "
-                                        "effacer tous les résultats du compte."));
-    }
-    const bool teachers = options.mode == Options::Mode::Results ||
-                          options.mode == Options::Mode::ExportCsv ||
-                          options.mode == Options::Mode::ReportPdf;
-    if (const QString problem = readPeriod(parser, from, to, teachers, options); !problem.isEmpty())
-        return wrong(problem);
-    if (parser.isSet(pupil)) {
-        if (options.mode != Options::Mode::ReportPdf && options.mode != Options::Mode::ExportCsv)
-            return wrong(QStringLiteral("--pupil va avec --report-pdf ou --export-csv."));
-        options.pupil = parser.value(pupil).trimmed();
-        if (options.pupil.isEmpty())
-            return wrong(QStringLiteral("--pupil attend le prénom d'un élève."));
-    }
-    // Only the teacher's tools read other records than the login's own.
-    options.sources = positional;
-    if (!options.sources.isEmpty() && !teachers) {
-        // A connection string split by the shell may carry a password.
-        const QString argument = options.sources.constFirst();
-        return wrong(QStringLiteral("argument inattendu : %1.")
-                         .arg(argument.contains(QLatin1String("password"), Qt::CaseInsensitive) ||
-                                      argument.contains(QLatin1Char('@'))
-                                  ? QStringLiteral("(masqué)")
-                                  : argument));
-    }
-    if (parser.isSet(level)) {
-        const QString value = parser.values(level).constLast();
-        options.level = parseLevel(value.toStdString());
-        if (parser.values(level).size() > 1 || options.mode != Options::Mode::Play)
-            return wrong(QStringLiteral("--niveau ne va qu'avec le jeu, une seule fois."));
-        if (!options.level)
-            return wrong(QStringLiteral("niveau inconnu : « %1 » ; entiers, dixiemes, centiemes, "
-                                        "ou deux d'entre eux comme entiers-dixiemes.")
-                             .arg(value));
-    }
-    if (options.mode == Options::Mode::ExportCsv) {
-        options.file = parser.value(exportCsv);
-        if (options.file.isEmpty())
-            return wrong(QStringLiteral("--export-csv attend un nom de fichier, ou - pour la "
-                                        "sortie standard."));
-    }
-    if (options.mode == Options::Mode::ForgetBefore) {
-        const QString value = parser.values(forgetBefore).constLast();
-        options.before = parseDay(value);
-        if (parser.values(forgetBefore).size() > 1 || !options.before.isValid())
-            return wrong(QStringLiteral("--forget-before attend une date, comme 1/9/2024 ou "
-                                        "2024-09-01 : « %1 » n'en est pas une.")
-                             .arg(value));
-    }
-    if (options.mode == Options::Mode::ReportPdf) {
-        options.file = parser.value(reportPdf);
-        if (options.file.isEmpty() || options.file == QLatin1String("-"))
-            return wrong(QStringLiteral("--report-pdf attend un nom de fichier, par exemple "
-                                        "rapport.pdf."));
-    }
-    if (options.mode == Options::Mode::SetupServer) {
-        options.server = parser.value(setupServer);
-        if (options.server.trimmed().isEmpty())
-            return wrong(QStringLiteral("--setup-server attend une chaîne de connexion, par "
-                                        "exemple \"host=serveur dbname=quiltaro\"."));
-    }
+    // What to do first, then what goes with it; the first problem is told.
+    const std::function<QString()> steps[] = {
+        [&] { return chooseMode(parser, accepted, options); },
+        [&] { return readNames(parser, accepted, options); },
+        [&] {
+            return readPeriod(parser, accepted.from, accepted.to, forTeachers(options), options);
+        },
+        [&] { return readLevel(parser, accepted, options); },
+        [&] { return readModeValue(parser, accepted, options); }};
+    for (const auto& step : steps)
+        if (const QString problem = step(); !problem.isEmpty())
+            return wrong(problem);
     return options;
 }
 

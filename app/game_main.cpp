@@ -17,6 +17,7 @@
 #include <csignal>
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 using namespace quiltaro;
 
@@ -69,19 +70,25 @@ int writeForTeacher(int argc, char** argv, const Options& options, QTextStream& 
                   : exportCsv(options.sources, options.file, err, selection);
 }
 
-} // namespace
+// What is wrong in the class list or the levels set, told on the terminal.
+void tellSettingProblems(const GameRecording& recording, const SystemLevel& system,
+                         const Options& options) {
+    QTextStream err(stderr);
+    QStringList problems{recording.problem()};
+    problems << recording.list().levelProblems << system.problem;
+    for (const QString& problem : problems)
+        if (!problem.isEmpty())
+            err << QStringLiteral("quiltaro : %1").arg(problem) << Qt::endl;
+    if (system.locked && options.level)
+        err << QStringLiteral("quiltaro : le niveau est fixé pour tous les postes par "
+                              "l'administrateur (%1 dans %2) ; --niveau est ignoré.")
+                   .arg(describeLevel(*system.level), system.file)
+            << Qt::endl;
+}
 
-int main(int argc, char** argv) {
-    // A file-size limit (a quota set with ulimit -f) must answer a write with
-    // an error, as a full disk does, which the record waits out and the
-    // exports report; by default the kernel kills the process instead.
-    std::signal(SIGXFSZ, SIG_IGN);
-    // The record's folder is named after the program, whatever the file is called.
-    QCoreApplication::setApplicationName(QStringLiteral("quiltaro"));
-    QStringList arguments;
-    for (int i = 1; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
-    const Options options = parseOptions(arguments);
+// Everything but a game: the teacher's tools, the server's set-up, erasing.
+// Nothing when the options ask for a game.
+std::optional<int> runCommand(int argc, char** argv, const Options& options) {
     QTextStream out(stdout), err(stderr);
     switch (options.mode) {
     case Options::Mode::Help:
@@ -115,7 +122,11 @@ int main(int argc, char** argv) {
     case Options::Mode::Play:
         break;
     }
+    return std::nullopt;
+}
 
+// A game, from the welcome window to the farewell.
+int play(int argc, char** argv, const Options& options) {
     Program::configurePlatform();
     QApplication app(argc, argv);
     SystemClock clock;
@@ -135,17 +146,8 @@ int main(int argc, char** argv) {
     if (sender)
         recording.whenWritten([to = sender.get()](const QString& path) { to->roundWritten(path); });
     Program program(clock, random, [] { QApplication::exit(0); });
-    if (!recording.problem().isEmpty())
-        err << QStringLiteral("quiltaro : %1").arg(recording.problem()) << Qt::endl;
     const SystemLevel system = readSystemLevel();
-    for (const QString& problem : recording.list().levelProblems + QStringList{system.problem})
-        if (!problem.isEmpty())
-            err << QStringLiteral("quiltaro : %1").arg(problem) << Qt::endl;
-    if (system.locked && options.level)
-        err << QStringLiteral("quiltaro : le niveau est fixé pour tous les postes par "
-                              "l'administrateur (%1 dans %2) ; --niveau est ignoré.")
-                   .arg(describeLevel(*system.level), system.file)
-            << Qt::endl;
+    tellSettingProblems(recording, system, options);
     const ClassList& list = recording.list();
     program.state().levels = levelFor(system, options.level, list, QString());
     if (!recording.classList().isEmpty())
@@ -165,4 +167,21 @@ int main(int argc, char** argv) {
         sender->finish(Recorder::patienceAtEnd);
     sender.reset();
     return status;
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    // A file-size limit (a quota set with ulimit -f) must answer a write with
+    // an error, as a full disk does, which the record waits out and the
+    // exports report; by default the kernel kills the process instead.
+    std::signal(SIGXFSZ, SIG_IGN);
+    // The record's folder is named after the program, whatever the file is called.
+    QCoreApplication::setApplicationName(QStringLiteral("quiltaro"));
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const Options options = parseOptions(arguments);
+    if (const std::optional<int> status = runCommand(argc, argv, options))
+        return *status;
+    return play(argc, argv, options);
 }
