@@ -80,6 +80,35 @@ private slots:
         QCOMPARE(highest(), before + 1);
     }
 
+    // Another copy still reads the log: the rounds are erased, but the log
+    // keeps a copy of them until it is emptied. That is said, and the same
+    // command, once the other copy is done, leaves nothing.
+    void anErasureThatLeavesTracesSaysSo() {
+        const QString path = dir.filePath("traces/record.sqlite");
+        Reports reports;
+        RecordStore store(path, reports.report);
+        std::vector<RoundRecord> rounds = knownRounds();
+        for (RoundRecord& r : rounds)
+            r.pupil = "Tom";
+        QVERIFY(store.writeMany(rounds));
+        {
+            QSqlDatabase reader = QSqlDatabase::addDatabase("QSQLITE", "reader");
+            reader.setDatabaseName(path);
+            QVERIFY(reader.open());
+            QSqlQuery q(reader);
+            QVERIFY(q.exec("BEGIN") && q.exec("SELECT COUNT(*) FROM rounds") && q.next());
+            QVERIFY(!store.forgetPupil("Tom"));
+            QVERIFY2(!reports.texts.isEmpty() &&
+                         reports.texts.last().contains("des traces en restent"),
+                     qPrintable(reports.texts.join('\n')));
+            q.finish();
+            QSqlQuery(reader).exec("COMMIT");
+        }
+        QSqlDatabase::removeDatabase("reader");
+        QVERIFY(store.forgetPupil("Tom"));
+        QCOMPARE(count(path, "rounds"), qint64(0));
+    }
+
     // --forget NOM: one pupil's folder and games gone, after that name typed
     // again; every other pupil's rounds whole.
     void forgettingOnePupilLeavesTheOthersWhole() {
