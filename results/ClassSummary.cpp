@@ -74,18 +74,11 @@ PeriodCounts countsOf(const std::vector<RoundRecord>& rounds) {
 }
 
 bool PupilSummary::hasTrend() const {
-    return std::count_if(weeks.begin(), weeks.end(), [](int w) { return w >= 0; }) >= 2;
+    return quiltaro::hasTrend(weeks);
 }
 
 int PupilSummary::trend() const {
-    int first = -1, last = -1;
-    for (int w : weeks)
-        if (w >= 0) {
-            if (first < 0)
-                first = w;
-            last = w;
-        }
-    return hasTrend() ? last - first : 0;
+    return trendOf(weeks);
 }
 
 int ClassSummary::needHelp() const {

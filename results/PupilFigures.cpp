@@ -42,7 +42,11 @@ QString levelName(int level) {
     return QString();
 }
 
-int PupilFigures::trend() const {
+bool hasTrend(const std::vector<int>& weeks) {
+    return std::count_if(weeks.begin(), weeks.end(), [](int w) { return w >= 0; }) >= 2;
+}
+
+int trendOf(const std::vector<int>& weeks) {
     int first = -1, last = -1;
     for (int w : weeks)
         if (w >= 0) {
@@ -50,7 +54,11 @@ int PupilFigures::trend() const {
                 first = w;
             last = w;
         }
-    return first < 0 ? 0 : last - first;
+    return hasTrend(weeks) ? last - first : 0;
+}
+
+int PupilFigures::trend() const {
+    return trendOf(weeks);
 }
 
 PupilFigures figuresOf(const PupilRounds& pupil, const QDateTime& now) {

@@ -53,6 +53,12 @@ struct PupilFigures {
 
 constexpr int trendWeeks = 4;
 
+// Whether weeks of highest scores (-1: not played) tell a trend: two of
+// them played at least.
+bool hasTrend(const std::vector<int>& weeks);
+// The last week played against the first; 0 without a trend.
+int trendOf(const std::vector<int>& weeks);
+
 // `now` sets "this week" (from Monday) and the weeks of the trend.
 PupilFigures figuresOf(const PupilRounds& pupil, const QDateTime& now);
 
