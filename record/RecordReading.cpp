@@ -153,7 +153,10 @@ RecordContents readOnce(const QString& path, Detail detail, Check checking) {
                 contents.state =
                     damaged ? RecordContents::State::Damaged : RecordContents::State::Whole;
             } else {
+                // Made, but nothing written in yet (a disk full from the
+                // first game): the rounds kept aside are all there is.
                 contents.state = RecordContents::State::Whole;
+                addKeptAside(std::move(keptAside), contents.rounds);
             }
         }
     });

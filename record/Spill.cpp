@@ -128,6 +128,13 @@ bool Spill::reserve() {
     // Made under a name other copies do not look for, and locked, before it
     // takes the name they do: a copy that looks meanwhile can neither take
     // the empty file for one left behind nor remove it.
+    // A first game on this login: its folder is made as the record's is,
+    // readable by its owner alone.
+    const QString folder = QFileInfo(recordPath_).absolutePath();
+    if (!QFileInfo(folder).isDir() &&
+        (!QDir().mkpath(folder) ||
+         !QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)))
+        return false;
     const QString id = QUuid::createUuid().toString(QUuid::Id128).left(12);
     const QString making = recordPath_ + QStringLiteral(".reserve-") + id;
     const int fd = ::open(QFile::encodeName(making).constData(),

@@ -212,7 +212,7 @@ ClassRecord readClass(const QStringList& recordFiles, Detail detail, Check check
         }
         case RecordContents::State::Missing:
         case RecordContents::State::Whole:
-            if (QFileInfo(file).size() == 0)
+            if (QFileInfo(file).size() == 0 && contents.rounds.empty())
                 result.problems << QStringLiteral("%1 est vide : aucune manche n'y est "
                                                   "enregistrée")
                                        .arg(where);

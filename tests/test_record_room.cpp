@@ -39,6 +39,23 @@ private slots:
         Mount tmpfs("mount", {"-t", "tmpfs", "-o", "size=2m", "tmpfs"}, file("small"), {"umount"});
         if (!tmpfs.mounted)
             QSKIP("mounting a small tmpfs needs root (CI runs as root)");
+        // A login's first game makes the record's folder to keep its room
+        // in; a disk that fills then leaves the record empty, and the
+        // teacher's tools find the rounds beside it.
+        {
+            Reports reports;
+            RecordStore store(file("small/first/record.sqlite"), reports.report);
+            Recorder recorder(store, pupilsTime);
+            RoundState s;
+            recorder.gameStarted();
+            QTRY_COMPARE(keptAside(file("small/first")).size(), qsizetype(1));
+            QVERIFY(run("dd", {"if=/dev/zero", "of=" + file("small/filler"), "bs=4k"}) != 0);
+            playRound(recorder, s);
+            playRound(recorder, s);
+            recorder.programEnding();
+        }
+        QCOMPARE(readRecord(file("small/first/record.sqlite")).rounds.size(), size_t(2));
+        QVERIFY(QFile::remove(file("small/filler")));
         const QString path = file("small/record.sqlite");
         const std::vector<RoundRecord> before = sampleRecord(20, base, 7);
         {
