@@ -70,12 +70,30 @@ int writeForTeacher(int argc, char** argv, const Options& options, QTextStream& 
                   : exportCsv(options.sources, options.file, err, selection);
 }
 
-// What is wrong in the class list or the levels set, told on the terminal.
+// The class lists this login asks from. With a server, the class of
+// quiltaro.conf is asked from the copy of the server's list, while there is one.
+std::vector<ClassListSource> classSources(const ServerSettings& server, QStringList& problems) {
+    std::vector<ClassListSource> sources = loginClassLists(server.className, &problems);
+    const QString serverList = serverClassListCopy();
+    if (!server.configured() || !QFileInfo::exists(serverList))
+        return sources;
+    const auto same = std::find_if(sources.begin(), sources.end(), [&](const auto& s) {
+        return s.name == server.className;
+    });
+    if (same != sources.end())
+        same->file = serverList;
+    else
+        sources.insert(sources.begin(), {server.className, serverList, true});
+    return sources;
+}
+
+// What is wrong in the class lists or the levels set, told on the terminal.
 void tellSettingProblems(const GameRecording& recording, const SystemLevel& system,
-                         const Options& options) {
+                         const Options& options, QStringList problems) {
     QTextStream err(stderr);
-    QStringList problems{recording.problem()};
-    problems << recording.list().levelProblems << system.problem;
+    problems << recording.problems() << system.problem;
+    for (const GameRecording::Class& c : recording.classes())
+        problems << c.list.levelProblems;
     for (const QString& problem : problems)
         if (!problem.isEmpty())
             err << QStringLiteral("quiltaro : %1").arg(problem) << Qt::endl;
@@ -136,25 +154,31 @@ int play(int argc, char** argv, const Options& options) {
     // the class list is the server's, as last copied here. The sender
     // outlives the records' writers, which tell it.
     const ServerSettings server = readServerSettings();
+    QStringList problems;
     std::unique_ptr<ServerSender> sender;
-    if (server.configured())
+    // A class refused by name sends nothing: its rounds would join another
+    // class's, or none. They wait here until the name is put right.
+    if (!server.classProblem.isEmpty())
+        problems << server.classProblem +
+                        QStringLiteral(" Les manches restent sur ce poste d'ici là.");
+    else if (server.configured())
         sender = std::make_unique<ServerSender>(server, ServerSender::localRecords());
-    const QString serverList = serverClassListCopy();
-    GameRecording recording(report, server.configured() && QFileInfo::exists(serverList)
-                                        ? serverList
-                                        : classListFile());
+    GameRecording recording(report, classSources(server, problems));
     if (sender)
         recording.whenWritten([to = sender.get()](const QString& path) { to->roundWritten(path); });
     Program program(clock, random, [] { QApplication::exit(0); });
     const SystemLevel system = readSystemLevel();
-    tellSettingProblems(recording, system, options);
-    const ClassList& list = recording.list();
-    program.state().levels = levelFor(system, options.level, list, QString());
-    if (!recording.classList().isEmpty())
-        program.setClassList(recording.classList(), [&](const QString& pupil) {
-            recording.choose(pupil);
-            program.state().levels = levelFor(system, options.level, list, pupil);
-        });
+    tellSettingProblems(recording, system, options, problems);
+    program.state().levels = levelFor(system, options.level, recording.list(), QString());
+    std::vector<Program::ClassOfPupils> classes;
+    for (const GameRecording::Class& c : recording.classes())
+        classes.push_back({c.source.name, c.list.names});
+    program.setClasses(std::move(classes), [&](const QString& pupil, const QString& className) {
+        recording.choose(pupil, className);
+        const GameRecording::Class* c = recording.classNamed(className);
+        program.state().levels =
+            levelFor(system, options.level, c ? c->list : ClassList(), pupil);
+    });
     program.setRoundObserver(recording.observer());
     program.start();
     const int status = app.exec();

@@ -7,24 +7,26 @@ ClassRecorder::ClassRecorder(ProblemReport& report, PathOf pathOf, Recorder::Now
 
 ClassRecorder::~ClassRecorder() = default;
 
-void ClassRecorder::choose(const QString& pupil) {
-    if (current_ && current_->recorder->pupil() == pupil)
+void ClassRecorder::choose(const QString& pupil, const QString& className) {
+    if (current_ && current_->recorder->pupil() == pupil &&
+        current_->recorder->className() == className)
         return;
     if (current_)
         current_->recorder->seatLeft();
-    auto [seat, added] = seats_.try_emplace(pupil);
+    auto [seat, added] = seats_.try_emplace({className, pupil});
     if (added) {
-        seat->second.store = std::make_unique<RecordStore>(pathOf_(pupil), report_);
+        seat->second.store = std::make_unique<RecordStore>(pathOf_(pupil, className), report_);
         seat->second.recorder = std::make_unique<Recorder>(*seat->second.store, now_);
         seat->second.recorder->setPupil(pupil);
+        seat->second.recorder->setClass(className);
         if (written_)
             seat->second.recorder->whenWritten(written_);
     }
     current_ = &seat->second;
 }
 
-Recorder* ClassRecorder::recorderOf(const QString& pupil) {
-    const auto seat = seats_.find(pupil);
+Recorder* ClassRecorder::recorderOf(const QString& pupil, const QString& className) {
+    const auto seat = seats_.find({className, pupil});
     return seat != seats_.end() ? seat->second.recorder.get() : nullptr;
 }
 
@@ -60,9 +62,9 @@ void ClassRecorder::programEnding() {
     // way to the disk. All are told first, then waited for together: a
     // class on a full disk waits patienceAtEnd in all, not once per pupil.
     const auto deadline = RecordWriter::Clock::now() + Recorder::patienceAtEnd;
-    for (auto& [pupil, seat] : seats_)
+    for (auto& [who, seat] : seats_)
         seat.recorder->programEndingBy(deadline);
-    for (auto& [pupil, seat] : seats_)
+    for (auto& [who, seat] : seats_)
         seat.recorder->waitUntil(deadline);
 }
 

@@ -17,22 +17,24 @@ namespace quiltaro {
 // who sits down; everything else it passes on to that pupil's recorder.
 class ClassRecorder final : public RoundObserver {
 public:
-    using PathOf = std::function<QString(const QString& pupil)>;
+    using PathOf = std::function<QString(const QString& pupil, const QString& className)>;
     ClassRecorder(ProblemReport& report, PathOf pathOf,
                   Recorder::Now now = &QDateTime::currentDateTime);
     ~ClassRecorder() override;
 
-    // `pupil` plays from now on. The round the pupil before left on the
-    // line ends; the same pupil again goes on as before. Nothing is opened
-    // or written here: the pupil's store opens on its writer's thread.
-    void choose(const QString& pupil);
+    // `pupil` of `className` plays from now on. The round the pupil before
+    // left on the line ends; the same pupil again goes on as before. Two
+    // pupils of one first name in two classes are two pupils. Nothing is
+    // opened or written here: the pupil's store opens on its writer's thread.
+    void choose(const QString& pupil, const QString& className = {});
     // Who plays; empty until someone was chosen.
     QString pupil() const { return current_ ? current_->recorder->pupil() : QString(); }
+    QString className() const { return current_ ? current_->recorder->className() : QString(); }
     // Told as each pupil's recorder tells (Recorder::whenWritten). Set
     // before anyone is chosen.
     void whenWritten(RecordWriter::Written written) { written_ = std::move(written); }
     // The recorder of a pupil who played in this run, or null: for tests.
-    Recorder* recorderOf(const QString& pupil);
+    Recorder* recorderOf(const QString& pupil, const QString& className = {});
 
     void gameStarted() override;
     void roundGenerated(const RoundState& state) override;
@@ -52,7 +54,7 @@ private:
     PathOf pathOf_;
     Recorder::Now now_;
     RecordWriter::Written written_;
-    std::map<QString, Seat> seats_;
+    std::map<std::pair<QString, QString>, Seat> seats_; // by class, then first name
     Seat* current_ = nullptr;
 };
 

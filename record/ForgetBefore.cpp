@@ -1,3 +1,4 @@
+#include "ClassLists.h"
 #include "Forgetting.h"
 
 #include "RecordReading.h"
@@ -18,11 +19,7 @@ namespace {
 
 // The login's record and its pupils' records.
 QStringList recordsOfLogin(const QString& recordPath) {
-    QStringList records{recordPath};
-    const QDir pupils(QFileInfo(recordPath).dir().filePath(QStringLiteral("eleves")));
-    for (const QString& pupil : pupils.entryList(QDir::Dirs | QDir::NoDotAndDotDot))
-        records << pupils.filePath(pupil) + QLatin1Char('/') + QFileInfo(recordPath).fileName();
-    return records;
+    return QStringList{recordPath} + pupilRecordsBeside(recordPath, true);
 }
 
 // Rounds kept aside beside a record go in first, so that the old ones among

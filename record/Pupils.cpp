@@ -90,16 +90,4 @@ bool writeClassList(const QString& file, const QStringList& names, QString* prob
     return writeClassListFile(file, list, problem);
 }
 
-QString pupilRecordPath(const QString& pupil) {
-    // A name becomes a folder name: nothing that could leave the folder.
-    QString folder = pupil.trimmed();
-    folder.replace(QLatin1Char('/'), QLatin1Char('-')).replace(QChar(0), QLatin1Char('-'));
-    while (folder.startsWith(QLatin1Char('.')))
-        folder.remove(0, 1);
-    if (folder.isEmpty())
-        folder = QStringLiteral("sans-nom");
-    return QFileInfo(RecordStore::defaultPath()).path() + QStringLiteral("/eleves/") + folder +
-           QStringLiteral("/record.sqlite");
-}
-
 } // namespace quiltaro

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ClassLists.h"
 #include "Levels.h"
 
 #include <QString>
@@ -62,9 +63,5 @@ QStringList classListLines(const ClassList& list);
 // with the reason in `problem` when it could not.
 bool writeClassListFile(const QString& file, const ClassList& list, QString* problem = nullptr);
 bool writeClassList(const QString& file, const QStringList& names, QString* problem = nullptr);
-
-// The record of one pupil of a class list: a folder of its own beside the
-// login's record, so that one pupil can be erased alone.
-QString pupilRecordPath(const QString& pupil);
 
 } // namespace quiltaro

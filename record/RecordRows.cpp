@@ -41,6 +41,7 @@ struct Game {
     QString token;
     qint64 started = 0;
     QString pupil;
+    QString className;
 };
 using Games = std::map<qint64, Game>;
 
@@ -51,14 +52,17 @@ Games readGames(const QSqlDatabase& db, int version, bool& damaged) {
         damaged = true;
         return games;
     }
-    const bool named = version >= 3; // pupils have names from the third schema on
+    const bool named = version >= 3;   // pupils have names from the third schema on
+    const bool classed = version >= 7; // and classes from the seventh
     RangeReader reader(
         db,
-        QStringLiteral("SELECT id, token, started_at%1 FROM games"
+        QStringLiteral("SELECT id, token, started_at%1%2 FROM games"
                        " WHERE id BETWEEN ? AND ? ORDER BY id")
-            .arg(named ? QStringLiteral(", pupil") : QString()),
+            .arg(named ? QStringLiteral(", pupil") : QString(),
+                 classed ? QStringLiteral(", class_name") : QString()),
         [&](const Row& row) {
-            games[row.integer(0)] = {row.text(1), row.integer(2), named ? row.text(3) : QString()};
+            games[row.integer(0)] = {row.text(1), row.integer(2), named ? row.text(3) : QString(),
+                                     classed ? row.text(4) : QString()};
         });
     readAround(reader, first, last, damaged, [&](qint64 id) { return games.count(id) > 0; });
     return games;
@@ -113,6 +117,7 @@ RoundRecord roundOfRow(const Row& row, int version, bool counting, const Game* g
     if (game) {
         stored.gameToken = game->token;
         stored.pupil = game->pupil;
+        stored.className = game->className;
         stored.gameStarted = game->started;
     } else { // a round whose game was lost keeps a game of its own number
         stored.gameToken = QStringLiteral("partie-%1").arg(row.integer(1));

@@ -173,6 +173,14 @@ bool RecordStore::migrate() {
                 return failWith(q.lastError());
         version = 6;
     }
+    if (version < 7) {
+        // A game is one pupil's, so one class's: its rounds take the class
+        // from it, as they take the pupil. Games from before keep none.
+        if (!q.exec(QStringLiteral(
+                "ALTER TABLE games ADD COLUMN class_name TEXT NOT NULL DEFAULT ''")))
+            return failWith(q.lastError());
+        version = 7;
+    }
     if (!q.exec(QStringLiteral("PRAGMA user_version = %1").arg(version)) ||
         !q.exec(QStringLiteral("COMMIT")))
         return failWith(q.lastError());

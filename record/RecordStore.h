@@ -38,6 +38,10 @@ struct Guess {
 struct RoundRecord {
     QString gameToken; // the game it belongs to; unique across copies of the program
     QString pupil;     // who played it; empty in rounds written before pupils had names
+    // The pupil's class: a pupil is a first name within a class. Empty on a
+    // personal login, for an unnamed class list, and in rounds written
+    // before classes had names.
+    QString className;
     QDateTime gameStarted;
     QDateTime started;
     QDateTime ended;
@@ -119,8 +123,9 @@ public:
     // one text column; version 2 gives each guess a row with its verdict;
     // version 3 names the pupil who played each game; version 4 marks the
     // rounds sent to the class's server; version 5 notes the kind of number
-    // each round was played at and the levels set.
-    static constexpr int schemaVersion = 6;
+    // each round was played at and the levels set; version 6 never gives an
+    // erased round's id again; version 7 names each game's class.
+    static constexpr int schemaVersion = 7;
 
     RecordStore(QString path, ProblemReport& report);
     ~RecordStore();

@@ -36,6 +36,7 @@ void Recorder::roundGenerated(const RoundState& s) {
     RoundRecord r;
     r.gameToken = game_->token;
     r.pupil = pupil_;
+    r.className = className_;
     r.gameStarted = game_->started;
     r.started = now_();
     r.scoreBefore = r.scoreAfter = s.score;

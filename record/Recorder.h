@@ -39,6 +39,9 @@ public:
     // Who plays: every round that starts from now on carries this name.
     void setPupil(QString pupil) { pupil_ = std::move(pupil); }
     const QString& pupil() const { return pupil_; }
+    // The pupil's class, on every round from now on; empty when none is named.
+    void setClass(QString className) { className_ = std::move(className); }
+    const QString& className() const { return className_; }
     // Another pupil takes the seat: the round on the line ends, as left for
     // a new round, and the game with it. Written on the writer's thread, as
     // every round.
@@ -66,6 +69,7 @@ private:
     RecordStore& store_;
     Now now_;
     QString pupil_;
+    QString className_;
     std::optional<Game> game_;
     std::optional<RoundRecord> round_;
     RecordWriter::Written written_;

@@ -28,6 +28,7 @@ QByteArray line(std::uint64_t id, const RoundRecord& r) {
     QJsonObject o{{"id", QString::number(id)},
                   {"game", r.gameToken},
                   {"pupil", r.pupil},
+                  {"class", r.className},
                   {"gameStarted", double(r.gameStarted.toMSecsSinceEpoch())},
                   {"started", double(r.started.toMSecsSinceEpoch())},
                   {"ended", double(r.ended.toMSecsSinceEpoch())},
@@ -50,6 +51,7 @@ RoundRecord roundOf(const QJsonObject& o, RoundReading& reading) {
     StoredRound stored;
     stored.gameToken = o.value("game").toString();
     stored.pupil = o.value("pupil").toString();
+    stored.className = o.value("class").toString();
     if (o.contains("gameStarted"))
         stored.gameStarted = ms("gameStarted");
     stored.started = ms("started");

@@ -6,6 +6,7 @@ RoundRecord RoundReading::roundOf(const StoredRound& stored) {
     RoundRecord r;
     r.gameToken = stored.gameToken;
     r.pupil = stored.pupil;
+    r.className = stored.className;
     r.started = roundTimes_.at(stored.started);
     r.ended = roundTimes_.at(stored.ended);
     // A game's rounds mostly come one after the other: its start is made once.

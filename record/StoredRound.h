@@ -20,6 +20,7 @@ namespace quiltaro {
 struct StoredRound {
     QString gameToken;
     QString pupil;                     // empty in rounds from before pupils had names
+    QString className;                 // empty in rounds from before classes had names
     std::optional<qint64> gameStarted; // unknown when the game's row was lost
     qint64 started = 0;
     qint64 ended = 0;

@@ -30,20 +30,44 @@ bool beforeInFrench(const QString& a, const QString& b) {
 
 // Each pupil's rounds in the order they were played, the pupils in the
 // order of their names.
-std::vector<PupilRounds> byName(std::map<QString, std::vector<RoundRecord>> byPupil) {
+// The rounds of each pupil, by class then first name.
+using ByPupil = std::map<std::pair<QString, QString>, std::vector<RoundRecord>>;
+
+std::pair<QString, QString> pupilOf(const RoundRecord& r) {
+    return {r.className, r.pupil};
+}
+
+// A pupil's record is one pupil's: rounds written before classes had names
+// belong to the class its later rounds name, when they name only one.
+void classOfUnclassed(std::vector<RoundRecord>& rounds) {
+    std::map<QString, QString> classOf;
+    std::set<QString> several;
+    for (const RoundRecord& r : rounds)
+        if (!r.className.isEmpty()) {
+            const auto [at, fresh] = classOf.emplace(r.pupil, r.className);
+            if (!fresh && at->second != r.className)
+                several.insert(r.pupil);
+        }
+    for (RoundRecord& r : rounds)
+        if (r.className.isEmpty() && classOf.count(r.pupil) && !several.count(r.pupil))
+            r.className = classOf[r.pupil];
+}
+
+std::vector<PupilRounds> byName(ByPupil byPupil) {
     std::vector<PupilRounds> pupils;
     const auto played = [](const RoundRecord& a, const RoundRecord& b) {
         return a.started < b.started;
     };
-    for (auto& [name, rounds] : byPupil) {
+    for (auto& [who, rounds] : byPupil) {
         // One record comes in that order already, and a stable sort would
         // still move every round: some 20 ms for 100,000 of them.
         if (!std::is_sorted(rounds.begin(), rounds.end(), played))
             std::stable_sort(rounds.begin(), rounds.end(), played);
-        pupils.push_back({name, std::move(rounds)});
+        pupils.push_back({who.second, std::move(rounds), who.first});
     }
     std::sort(pupils.begin(), pupils.end(), [](const PupilRounds& a, const PupilRounds& b) {
-        return beforeInFrench(a.name, b.name);
+        return a.name != b.name ? beforeInFrench(a.name, b.name)
+                                : beforeInFrench(a.className, b.className);
     });
     return pupils;
 }
@@ -67,16 +91,13 @@ const PupilRounds* ClassRecord::pupil(const QString& name) const {
 QStringList defaultSources() {
     const QString own = RecordStore::defaultPath();
     QStringList sources = {own};
-    if (classListFile().isEmpty())
+    if (loginClassLists(configuredClass().name).empty())
         return sources;
+    sources << pupilRecordsBeside(own);
     QDir pupils(QFileInfo(own).path() + QStringLiteral("/eleves"));
-    for (const QString& folder : pupils.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
-        const QFileInfo inside(pupils.filePath(folder));
-        if (QFileInfo::exists(inside.filePath() + QLatin1Char('/') + recordName))
-            sources << inside.filePath() + QLatin1Char('/') + recordName;
-        else if (!inside.isExecutable())
-            sources << inside.filePath(); // searched, and said to be closed
-    }
+    for (const QString& folder : pupils.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name))
+        if (!QFileInfo(pupils.filePath(folder)).isExecutable())
+            sources << pupils.filePath(folder); // searched, and said to be closed
     return sources;
 }
 
@@ -183,7 +204,7 @@ ClassRecord readClass(const QStringList& recordFiles, Detail detail, Check check
     ClassRecord result;
     result.files = recordFiles;
     const QString own = RecordStore::defaultPath();
-    std::map<QString, std::vector<RoundRecord>> byPupil;
+    ByPupil byPupil;
     // A round is known by its game and its times, whichever copy it is read from.
     std::set<RoundKey> seen;
     for (const QString& file : recordFiles) {
@@ -239,13 +260,14 @@ ClassRecord readClass(const QStringList& recordFiles, Detail detail, Check check
         for (RoundRecord& r : rounds)
             if (r.pupil.trimmed().isEmpty())
                 r.pupil = unnamed;
+        classOfUnclassed(rounds);
         // A record is most often one pupil's: its rounds go over whole,
         // rather than one at a time into a growing list (some 15 ms for a
         // pupil's 100,000 rounds).
         if (!rounds.empty() && std::all_of(rounds.begin(), rounds.end(), [&](const RoundRecord& r) {
-                return r.pupil == rounds.front().pupil;
+                return pupilOf(r) == pupilOf(rounds.front());
             })) {
-            std::vector<RoundRecord>& to = byPupil[rounds.front().pupil];
+            std::vector<RoundRecord>& to = byPupil[pupilOf(rounds.front())];
             if (to.empty())
                 to = std::move(rounds);
             else
@@ -253,7 +275,7 @@ ClassRecord readClass(const QStringList& recordFiles, Detail detail, Check check
                           std::make_move_iterator(rounds.end()));
         } else {
             for (RoundRecord& r : rounds)
-                byPupil[r.pupil].push_back(std::move(r));
+                byPupil[pupilOf(r)].push_back(std::move(r));
         }
     }
     result.pupils = byName(std::move(byPupil));
@@ -261,11 +283,11 @@ ClassRecord readClass(const QStringList& recordFiles, Detail detail, Check check
 }
 
 ClassRecord classOfRounds(std::vector<RoundRecord> rounds) {
-    std::map<QString, std::vector<RoundRecord>> byPupil;
+    ByPupil byPupil;
     for (RoundRecord& r : rounds) {
         if (r.pupil.trimmed().isEmpty())
             r.pupil = QStringLiteral("Sans nom");
-        byPupil[r.pupil].push_back(std::move(r));
+        byPupil[pupilOf(r)].push_back(std::move(r));
     }
     ClassRecord result;
     result.pupils = byName(std::move(byPupil));
@@ -275,7 +297,7 @@ ClassRecord classOfRounds(std::vector<RoundRecord> rounds) {
 void addListedPupils(ClassRecord& data, const QStringList& names) {
     for (const QString& name : names)
         if (!data.pupil(name))
-            data.pupils.push_back({name, {}});
+            data.pupils.push_back({name, {}, {}});
     std::sort(
         data.pupils.begin(), data.pupils.end(),
         [](const PupilRounds& a, const PupilRounds& b) { return beforeInFrench(a.name, b.name); });

@@ -16,9 +16,12 @@ namespace quiltaro {
 // it is, by a teacher who may only read it.
 
 // One pupil's rounds, oldest first.
+// A pupil is a first name within a class: Léa of CE2-A and Léa of CM1-B are
+// two pupils.
 struct PupilRounds {
     QString name;
     std::vector<RoundRecord> rounds;
+    QString className; // empty when the rounds name no class
 };
 
 struct ClassRecord {

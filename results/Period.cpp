@@ -124,7 +124,7 @@ QString periodKindName(Period::Kind kind) {
 PupilRounds inPeriod(const PupilRounds& pupil, const Period& period) {
     if (!period.first.isValid())
         return pupil;
-    PupilRounds kept{pupil.name, {}};
+    PupilRounds kept{pupil.name, {}, pupil.className};
     std::copy_if(pupil.rounds.begin(), pupil.rounds.end(), std::back_inserter(kept.rounds),
                  [&](const RoundRecord& r) { return period.contains(r.started); });
     return kept;

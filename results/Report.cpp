@@ -187,7 +187,7 @@ bool writeReportPdf(const ClassRecord& data, const ClassSummary& summary, const 
             first = false;
             const PupilRounds* rounds = data.pupil(p.name);
             pupilPage(page, p, summary,
-                      rounds ? inPeriod(*rounds, summary.period) : PupilRounds{p.name, {}});
+                      rounds ? inPeriod(*rounds, summary.period) : PupilRounds{p.name, {}, {}});
         }
         if (!page.finish())
             return fail(QStringLiteral("erreur d'écriture"));

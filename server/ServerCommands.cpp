@@ -59,6 +59,21 @@ int checkServer(const ServerSettings& settings, QTextStream& out) {
             << Qt::endl;
         return 1;
     }
+    if (!settings.classProblem.isEmpty()) {
+        out << QStringLiteral("La classe de ce poste est refusée, %1 Les manches restent sur ce "
+                              "poste tant que le nom n'est pas corrigé.")
+                   .arg(settings.classProblem)
+            << Qt::endl;
+        return 1;
+    }
+    out << (settings.className.isEmpty()
+                ? QStringLiteral("Aucune classe n'est nommée (class= dans la section [record]) : "
+                                 "les manches de chaque élève partent avec la classe de sa liste, "
+                                 "et sans nom s'il n'en a pas, comme sur un serveur d'une seule "
+                                 "classe.")
+                : QStringLiteral("Classe de ce poste : %1 (lue dans %2).")
+                      .arg(settings.className, settings.file))
+        << Qt::endl;
     const QString where = maskedConnInfo(settings.conninfo);
     if (hasPassword(settings.conninfo))
         out << QStringLiteral("Attention : %1 contient un mot de passe, que tout utilisateur "
@@ -122,6 +137,13 @@ int checkServer(const ServerSettings& settings, QTextStream& out) {
 }
 
 bool readServerClass(const ServerSettings& settings, ClassRecord& data, QTextStream& err) {
+    // Without its name, the rounds of every class of the server would be read.
+    if (!settings.classProblem.isEmpty()) {
+        err << QStringLiteral("quiltaro : la classe ne peut pas être lue sur le serveur : %1")
+                   .arg(settings.classProblem)
+            << Qt::endl;
+        return false;
+    }
     ServerConnection server(settings.conninfo, {5, 120000, 125000});
     const ServerRounds read = readServerRounds(server, settings.className);
     if (!read.ok) {

@@ -3,6 +3,7 @@
 #include <QSettings>
 #include <QStandardPaths>
 
+#include "ClassLists.h"
 #include "LibPq.h"
 
 #include <mutex>
@@ -20,7 +21,9 @@ ServerSettings readServerSettings() {
         return settings;
     const QSettings conf(settings.file, QSettings::IniFormat);
     settings.conninfo = conf.value(QStringLiteral("record/server")).toString().trimmed();
-    settings.className = conf.value(QStringLiteral("record/class")).toString().trimmed();
+    const ConfiguredClass configured = configuredClass();
+    settings.className = configured.name;
+    settings.classProblem = configured.problem;
     return settings;
 }
 

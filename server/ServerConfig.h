@@ -21,8 +21,11 @@ namespace quiltaro {
 // this computer's class on a server that several classes share.
 struct ServerSettings {
     QString conninfo;  // empty: no server, everything stays on this computer
-    QString className; // empty on a server of one class
-    QString file;      // the configuration file read, when one was
+    QString className; // empty on a server of one class, or when it was refused
+    // Why the class written was refused, in French: what was written, where,
+    // and what a class name may hold; empty when it was right or absent.
+    QString classProblem;
+    QString file; // the configuration file read, when one was
     bool configured() const { return !conninfo.trimmed().isEmpty(); }
 };
 

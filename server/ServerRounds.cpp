@@ -38,7 +38,7 @@ const char* const roundColumns =
     " round(date_part('epoch', started) * 1000)::bigint,"
     " round(date_part('epoch', ended) * 1000)::bigint,"
     " score_before, score_after, low_bound, high_bound, red_value, ending,"
-    " answers::text, verdicts::text, arrival, kind, level";
+    " answers::text, verdicts::text, arrival, kind, level, class_name";
 
 // The margin read again behind the highest arrival seen: rounds committed
 // late, after rounds that arrived after them.
@@ -95,7 +95,10 @@ QStringList parseTextArray(const QString& literal) {
     return items;
 }
 
-bool sendRound(ServerConnection& server, const RoundRecord& r, const QString& className) {
+bool sendRound(ServerConnection& server, const RoundRecord& r, const QString& computersClass) {
+    // A pupil is a first name within a class: the round's own class goes,
+    // the computer's only for rounds played before classes had names.
+    const QString& className = r.className.isEmpty() ? computersClass : r.className;
     if (!server.open())
         return false;
     const ServerConnection::Watch watch(server);
@@ -156,6 +159,9 @@ RoundRecord roundOfRow(const QSqlQuery& q, RoundReading& reading, StoredRound& l
     stored.ending = ending;
     stored.kind = q.value(14).toString();
     stored.levels = q.value(15).toString();
+    const QString className = q.value(16).toString();
+    stored.className =
+        className == last.className ? last.className : (last.className = className);
     RoundRecord r = reading.roundOf(stored);
     const QStringList answers = parseTextArray(q.value(11).toString());
     const QStringList verdicts = parseTextArray(q.value(12).toString());

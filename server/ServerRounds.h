@@ -16,8 +16,9 @@ class ServerConnection;
 // began and ended. Sent again, the same round has the same identity.
 QUuid roundIdentity(const RoundRecord& round);
 
-// Adds one round for the class `className`; a round the server has already
-// is left as it is. What the round holds reaches the server as bound values
+// Adds one round, with its own class, else `className` (the computer's, for
+// rounds from before classes had names); a round the server has already is
+// left as it is. What the round holds reaches the server as bound values
 // only. False with the connection's problem when it was not sent.
 bool sendRound(ServerConnection& server, const RoundRecord& round, const QString& className);
 

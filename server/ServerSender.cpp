@@ -60,12 +60,8 @@ ServerSender::ServerSender(ServerSettings settings, QStringList records, Sink si
 ServerSender::~ServerSender() = default;
 
 QStringList ServerSender::localRecords() {
-    QStringList records{RecordStore::defaultPath()};
-    const QDir pupils(QFileInfo(RecordStore::defaultPath()).path() + QStringLiteral("/eleves"));
-    for (const QString& pupil : pupils.entryList(QDir::Dirs | QDir::NoDotAndDotDot))
-        if (QFileInfo::exists(pupils.filePath(pupil) + QStringLiteral("/record.sqlite")))
-            records << pupils.filePath(pupil) + QStringLiteral("/record.sqlite");
-    return records;
+    return QStringList{RecordStore::defaultPath()} +
+           pupilRecordsBeside(RecordStore::defaultPath());
 }
 
 void ServerSender::roundWritten(const QString& recordPath) {
@@ -97,7 +93,9 @@ namespace {
 // record is in, else the account's.
 QString pupilOf(const QString& recordPath) {
     const QFileInfo folder(QFileInfo(recordPath).path());
-    if (QFileInfo(folder.path()).fileName() == QLatin1String("eleves"))
+    const QFileInfo above(folder.path());
+    if (above.fileName() == QLatin1String("eleves") ||
+        QFileInfo(above.path()).fileName() == QLatin1String("eleves"))
         return folder.fileName();
     return accountPupilName();
 }

@@ -88,7 +88,8 @@ std::vector<UnsentRounds::Unsent> UnsentRounds::next(int limit) {
         q.prepare(QStringLiteral(
             "SELECT r.id, g.token, g.started_at, g.pupil, r.started_at, r.ended_at,"
             " r.score_before, r.score_after, r.low_bound, r.high_bound, r.red_value, r.ending,"
-            " r.kind, r.level FROM rounds r JOIN games g ON g.id = r.game_id WHERE r.sent = 0"
+            " r.kind, r.level, g.class_name FROM rounds r JOIN games g ON g.id = r.game_id"
+            " WHERE r.sent = 0"
             " ORDER BY r.id LIMIT ?"));
         q.addBindValue(limit);
         if (!q.exec()) {
@@ -113,6 +114,7 @@ std::vector<UnsentRounds::Unsent> UnsentRounds::next(int limit) {
             stored.ending = ending;
             stored.kind = q.value(12).toString();
             stored.levels = q.value(13).toString();
+            stored.className = q.value(14).toString();
             found.push_back({q.value(0).toLongLong(), reading.roundOf(stored)});
         }
         if (q.lastError().isValid()) {

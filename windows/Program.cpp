@@ -49,6 +49,7 @@ Program::Program(Clock& clock, UniformSource& random, std::function<void()> endP
 Program::~Program() {
     qApp->removeEventFilter(this);
     delete chooser_;
+    delete classChooser_;
     delete farewell_;
     delete game_;
     delete welcome_;
@@ -88,69 +89,6 @@ void Program::bringToFront(QWidget* window) {
     keepTitleEmpty(window);
     window->raise();
     window->activateWindow();
-}
-
-void Program::setClassList(QStringList names, std::function<void(const QString&)> chosen) {
-    classList_ = std::move(names);
-    chosen_ = std::move(chosen);
-}
-
-void Program::commence() {
-    if (classList_.isEmpty())
-        openGame();
-    else
-        openChooser();
-}
-
-void Program::openChooser() {
-    // Every "commencer" asks, not only the first: each one follows a visit to
-    // the welcome window, and on a shared computer another pupil may have
-    // sat down meanwhile. The pupil who played last has the focus, so that
-    // going on is one key.
-    if (!chooser_) {
-        chooser_ = new PupilChooser(classList_);
-        chooser_->chosen = [this](const QString& pupil) {
-            react([this, pupil] { pupilChosen(pupil); });
-        };
-        chooser_->cancelled = [this] {
-            if (welcome_)
-                welcome_->activateWindow();
-        };
-        QScreen* screen = welcome_ ? welcome_->screen() : QGuiApplication::primaryScreen();
-        const QRect available = screen->availableGeometry();
-        // Room left for the window's frame and title.
-        const QSize size = chooser_->fitTo(available.size() - QSize(40, 80));
-        chooser_->setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size,
-                                                  available.adjusted(0, 30, 0, 0)));
-    }
-    takeSizeOfOpener(chooser_);
-    chooser_->present(pupil_);
-    bringToFront(chooser_);
-}
-
-void Program::pupilChosen(const QString& pupil) {
-    if (pupil != pupil_) {
-        // Another pupil sat down: a game of their own, from nought, as the
-        // welcome window's load begins the first. The same pupil goes on
-        // where the game was, as without a class list.
-        if (!pupil_.isEmpty()) {
-            state_.score = 0;
-            state_.tryNumber = 0;
-            // Nor the points of the pupil before.
-            if (game_)
-                for (int i = 0; i < RoundState::maxScore; ++i)
-                    game_->setScorePictureShown(i, false);
-        }
-        pupil_ = pupil;
-    }
-    if (chosen_)
-        chosen_(pupil);
-    openGame();
-    // Gone once the game window is asked to the front, not before: the
-    // window manager would give the welcome window the focus meanwhile, and
-    // the game window would then be visited twice.
-    if (chooser_)
-        chooser_->hide();
 }
 
 void Program::openGame() {

@@ -52,8 +52,20 @@ public:
     // the name before the game window opens. Without one (or with no names)
     // the game opens at once.
     void setClassList(QStringList names, std::function<void(const QString&)> chosen);
+    // The classes of a login that serves several: "commencer" asks for the
+    // class first, then for the name among its pupils; `chosen` hears both.
+    // With one class, as setClassList.
+    struct ClassOfPupils {
+        QString name;
+        QStringList pupils;
+    };
+    using Chosen = std::function<void(const QString& pupil, const QString& className)>;
+    void setClasses(std::vector<ClassOfPupils> classes, Chosen chosen);
+    // The names' chooser of the class being asked, and the classes' chooser.
     PupilChooser* chooser() const { return chooser_; }
+    PupilChooser* classChooser() const { return classChooser_; }
     const QString& pupil() const { return pupil_; }
+    const QString& className() const { return className_; }
 
     // Runs a reaction, never inside another.
     void react(std::function<void()> reaction) { gate_.run(std::move(reaction)); }
@@ -79,7 +91,10 @@ private:
     static void bringToFront(QWidget* window);
     void takeSizeOfOpener(QWidget* window) const;
     void openChooser();
-    void pupilChosen(const QString& pupil);
+    void openClassChooser();
+    void openPupilChooser(const QString& className);
+    void placeChooser(PupilChooser* chooser) const;
+    void pupilChosen(const QString& pupil, const QString& className);
 
     Clock& clock_;
     UniformSource& random_;
@@ -92,10 +107,13 @@ private:
     QPointer<GameWindow> game_;
     QPointer<FarewellWindow> farewell_;
     QPointer<QWidget> lastActive_;
-    QStringList classList_;
-    std::function<void(const QString&)> chosen_;
+    std::vector<ClassOfPupils> classes_;
+    Chosen chosen_;
+    QPointer<PupilChooser> classChooser_;
     QPointer<PupilChooser> chooser_;
+    QString chooserClass_; // whose names chooser_ shows
     QString pupil_;
+    QString className_;
 };
 
 } // namespace quiltaro

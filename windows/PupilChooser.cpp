@@ -57,7 +57,27 @@ QString shownName(const QString& name, const QFont& font, int width) {
 
 } // namespace
 
-PupilChooser::PupilChooser(const QStringList& names, QWidget* parent)
+PupilChooser::Wording PupilChooser::Wording::pupils(const QString& className) {
+    const QString title = className.isEmpty() ? QStringLiteral("Qui joue ?")
+                                              : QStringLiteral("Qui joue ? (%1)").arg(className);
+    return {title, QStringLiteral("Clique sur ton prénom."),
+            QStringLiteral("Choisis ton prénom : clique dessus, ou va dessus avec les flèches et "
+                           "appuie sur Entrée. Échap revient %1.")
+                .arg(className.isEmpty() ? QStringLiteral("à l'accueil")
+                                         : QStringLiteral("au choix de la classe")),
+            className.isEmpty() ? QStringLiteral("Les prénoms de la classe")
+                                : QStringLiteral("Les prénoms de la classe %1").arg(className)};
+}
+
+PupilChooser::Wording PupilChooser::Wording::classes() {
+    return {QStringLiteral("Quelle est ta classe ?"), QStringLiteral("Clique sur ta classe."),
+            QStringLiteral("Choisis ta classe : clique dessus, ou va dessus avec les flèches et "
+                           "appuie sur Entrée ; ton prénom vient ensuite. Échap revient à "
+                           "l'accueil."),
+            QStringLiteral("Les classes")};
+}
+
+PupilChooser::PupilChooser(const QStringList& names, QWidget* parent, const Wording& wording)
     : QWidget(parent, Qt::Window), names_(names) {
     // In the order of the alphabet, as a class's lists are, whatever order
     // the teacher typed them in: Élodie among the E, Zoé at the end.
@@ -68,12 +88,10 @@ PupilChooser::PupilChooser(const QStringList& names, QWidget* parent)
     // arrow or initial goes to a name.
     setFocusPolicy(Qt::StrongFocus);
     setObjectName(QStringLiteral("quiJoue"));
-    setWindowTitle(QStringLiteral("Qui joue ?"));
+    setWindowTitle(wording.title);
     setWindowIcon(QIcon(QStringLiteral(":/assets/emblem.svg")));
-    setAccessibleName(QStringLiteral("Qui joue ?"));
-    setAccessibleDescription(
-        QStringLiteral("Choisis ton prénom : clique dessus, ou va dessus avec les flèches et "
-                       "appuie sur Entrée. Échap revient à l'accueil."));
+    setAccessibleName(wording.title);
+    setAccessibleDescription(wording.description);
     // Every other window of the game waits until a name is chosen: a round
     // played meanwhile would go to whoever played before.
     setWindowModality(Qt::ApplicationModal);
@@ -82,12 +100,12 @@ PupilChooser::PupilChooser(const QStringList& names, QWidget* parent)
     colours.setColor(QPalette::Window, Qt::white);
     setPalette(colours);
 
-    auto* title = new QLabel(QStringLiteral("Qui joue ?"), this);
+    auto* title = new QLabel(wording.title, this);
     title->setObjectName(QStringLiteral("titre"));
     title->setFont(makeFont(QStringLiteral("Arial"), 24, true));
     title->setStyleSheet(QStringLiteral("color: #800000;"));
     title->setAlignment(Qt::AlignCenter);
-    auto* hint = new QLabel(QStringLiteral("Clique sur ton prénom."), this);
+    auto* hint = new QLabel(wording.hint, this);
     hint->setFont(makeFont(QStringLiteral("Arial"), 14));
     hint->setStyleSheet(QStringLiteral("color: #000080;"));
     hint->setAlignment(Qt::AlignCenter);
@@ -131,7 +149,7 @@ PupilChooser::PupilChooser(const QStringList& names, QWidget* parent)
     scroll_->setWidgetResizable(true);
     scroll_->setFrameShape(QFrame::NoFrame);
     scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll_->setAccessibleName(QStringLiteral("Les prénoms de la classe"));
+    scroll_->setAccessibleName(wording.listName);
     // The grid follows the room it is shown in, once that room is known.
     scroll_->viewport()->installEventFilter(this);
 

@@ -17,11 +17,23 @@ namespace quiltaro {
 // to find and click, in a grid that wraps to the window's width and scrolls
 // when the class is long. Arrows move between the names, a letter jumps to
 // the next name that starts with it, Enter or Space chooses, Escape goes
-// back without choosing.
+// back without choosing. The same window asks a login that serves several
+// classes for the class first.
 class PupilChooser final : public QWidget {
     Q_OBJECT
 public:
-    explicit PupilChooser(const QStringList& names, QWidget* parent = nullptr);
+    // What the window says: its title, the line under it, and what a
+    // screen reader tells of the window and of its list.
+    struct Wording {
+        QString title;
+        QString hint;
+        QString description;
+        QString listName;
+        static Wording pupils(const QString& className = {});
+        static Wording classes();
+    };
+    explicit PupilChooser(const QStringList& names, QWidget* parent = nullptr,
+                          const Wording& wording = Wording::pupils());
 
     // A name was chosen (by click, Enter or Space), or the pupil went back.
     std::function<void(const QString&)> chosen;
