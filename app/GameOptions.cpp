@@ -1,19 +1,11 @@
 #include "GameOptions.h"
 
+#include "ClassName.h"
 #include "Period.h"
-#include "RecordStore.h"
 
 #include <QCommandLineParser>
-#include <QDir>
-#include <QFileInfo>
-#include <QLocale>
 
-#include <cstdio>
 #include <functional>
-#include <string>
-#include <vector>
-
-#include <unistd.h>
 
 namespace quiltaro {
 
@@ -97,10 +89,14 @@ struct Accepted {
                                    QStringLiteral("CONNEXION")};
     QCommandLineOption checkServer{QStringLiteral("check-server")};
     QCommandLineOption level{QStringLiteral("niveau"), QString(), QStringLiteral("NIVEAU")};
+    QCommandLineOption importClass{QStringLiteral("import-class"), QString(),
+                                   QStringLiteral("FICHIER")};
+    QCommandLineOption className{QStringLiteral("class"), QString(), QStringLiteral("NOM")};
 
     explicit Accepted(QCommandLineParser& parser) {
         parser.addOptions({results, exportCsv, reportPdf, pupil, from, to, forget, forgetBefore,
-                           help, version, setupServer, checkServer, level});
+                           help, version, setupServer, checkServer, level, importClass,
+                           className});
         for (const char* name : qtOptionsWithValue)
             parser.addOption(
                 QCommandLineOption(QLatin1String(name), QString(), QStringLiteral("v")));
@@ -130,13 +126,15 @@ QString chooseMode(const QCommandLineParser& parser, const Accepted& a, Options&
                                        {&a.forgetBefore, Options::Mode::ForgetBefore},
                                        {&a.version, Options::Mode::Version},
                                        {&a.setupServer, Options::Mode::SetupServer},
-                                       {&a.checkServer, Options::Mode::CheckServer}})
+                                       {&a.checkServer, Options::Mode::CheckServer},
+                                       {&a.importClass, Options::Mode::ImportClass}})
         if (parser.isSet(*option)) {
             options.mode = mode;
             ++chosen;
         }
     if (chosen > 1 || parser.values(a.exportCsv).size() > 1 ||
-        parser.values(a.reportPdf).size() > 1 || parser.values(a.setupServer).size() > 1)
+        parser.values(a.reportPdf).size() > 1 || parser.values(a.setupServer).size() > 1 ||
+        parser.values(a.importClass).size() > 1)
         return QStringLiteral("ces options ne vont pas ensemble ; une seule à la fois.");
     return {};
 }
@@ -177,6 +175,19 @@ QString readNames(const QCommandLineParser& parser, const Accepted& a, Options& 
                  : argument);
 }
 
+// --class: the class of the pupil to forget, or the one to take from the
+// register.
+QString readClass(const QCommandLineParser& parser, const Accepted& a, Options& options) {
+    if (!parser.isSet(a.className))
+        return {};
+    const bool forgetting = options.mode == Options::Mode::Forget && !options.pupil.isEmpty();
+    if (parser.values(a.className).size() > 1 ||
+        (!forgetting && options.mode != Options::Mode::ImportClass))
+        return QStringLiteral("--class va avec --forget PRÉNOM ou --import-class, une seule fois.");
+    options.className = parser.value(a.className).trimmed();
+    return classNameRefusal(options.className, QStringLiteral("--class"));
+}
+
 QString readLevel(const QCommandLineParser& parser, const Accepted& a, Options& options) {
     if (!parser.isSet(a.level))
         return {};
@@ -214,6 +225,12 @@ QString readModeValue(const QCommandLineParser& parser, const Accepted& a, Optio
                          .arg(value)
                    : QString();
     }
+    case Options::Mode::ImportClass:
+        options.file = parser.value(a.importClass);
+        return options.file.trimmed().isEmpty()
+                   ? QStringLiteral("--import-class attend le fichier CSV exporté de la base "
+                                    "élèves.")
+                   : QString();
     case Options::Mode::SetupServer:
         options.server = parser.value(a.setupServer);
         return options.server.trimmed().isEmpty()
@@ -253,86 +270,12 @@ Options parseOptions(const QStringList& arguments) {
             return readPeriod(parser, accepted.from, accepted.to, forTeachers(options), options);
         },
         [&] { return readLevel(parser, accepted, options); },
+        [&] { return readClass(parser, accepted, options); },
         [&] { return readModeValue(parser, accepted, options); }};
     for (const auto& step : steps)
         if (const QString problem = step(); !problem.isEmpty())
             return wrong(problem);
     return options;
-}
-
-QString usage() {
-    return QStringLiteral(
-               "Utilisation : quiltaro [OPTION] [RESULTATS|DOSSIER]...\n"
-               "Encadrer un nombre sur une droite graduée. Sans option, le jeu commence.\n"
-               "Chaque manche jouée est enregistrée dans %1.\n"
-               "\n"
-               "  --niveau NIVEAU      le jeu de cette fois seulement, à ce niveau : entiers\n"
-               "                       (nombres entiers seulement), dixiemes (à partir des\n"
-               "                       dixièmes), centiemes (centièmes seulement), ou\n"
-               "                       MIN-MAX, comme entiers-dixiemes ; sans effet quand\n"
-               "                       l'administrateur a verrouillé le niveau\n"
-               "  --results            ouvre la fenêtre des résultats : la classe, élève par\n"
-               "                       élève, et les graphiques de chacun\n"
-               "  --export-csv FICHIER écrit toutes les manches enregistrées au format CSV\n"
-               "                       pour un tableur français (point-virgule, virgule\n"
-               "                       décimale, UTF-8) ; - pour la sortie standard\n"
-               "  --report-pdf FICHIER écrit le rapport imprimable (A4, PDF) : la classe,\n"
-               "                       les élèves à aider et pourquoi, puis une page par\n"
-               "                       élève\n"
-               "  --pupil PRÉNOM       avec --report-pdf ou --export-csv : cet élève seul\n"
-               "  --from DATE          avec --results, --export-csv ou --report-pdf : à\n"
-               "  --to DATE            partir de ce jour, jusqu'à ce jour (compris) ;\n"
-               "                       2026-11-30 ou 30/11/2026\n"
-               "  --forget             efface tous les résultats enregistrés, après\n"
-               "                       confirmation\n"
-               "  --forget PRÉNOM      n'efface que les résultats de cet élève, après avoir\n"
-               "                       tapé son prénom une seconde fois\n"
-               "  --forget-before DATE efface, après confirmation, toutes les manches jouées\n"
-               "                       avant ce jour (1/9/2024 ou 2024-09-01) : celles du\n"
-               "                       compte et de ses élèves, et sur le serveur de la\n"
-               "                       classe si ce compte en a le droit\n"
-               "  --setup-server CONNEXION\n"
-               "                       prépare le serveur PostgreSQL de la classe (tables et\n"
-               "                       rôles), avec les droits du propriétaire de la base\n"
-               "  --check-server       dit si ce poste peut envoyer ses manches au serveur\n"
-               "                       configuré dans quiltaro/quiltaro.conf\n"
-               "  --version            affiche la version de Quiltaro\n"
-               "  -h, --help           affiche cette aide\n"
-               "\n"
-               "Après --results, --export-csv ou --report-pdf, des fichiers record.sqlite ou\n"
-               "des dossiers (copie des dossiers personnels des élèves, clé USB) où les\n"
-               "chercher : ils sont lus sans être modifiés, et réunis élève par élève. Sans\n"
-               "eux : les résultats de ce compte et, si une liste de classe existe, ceux de\n"
-               "ses élèves.\n")
-        .arg(QDir::toNativeSeparators(RecordStore::defaultPath()));
-}
-
-QString versionText() {
-    return QStringLiteral("quiltaro " QUILTARO_VERSION "\n");
-}
-
-int showResults(int argc, char** argv) {
-    const QString dir =
-        QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget()).absolutePath();
-    // Installed, then in a build tree, where both programs are built side by side.
-    const QStringList candidates = {
-        dir + QStringLiteral("/" QUILTARO_BIN_TO_LIBEXEC "/quiltaro-results"),
-        dir + QStringLiteral("/quiltaro-results")};
-    for (const QString& candidate : candidates) {
-        const QByteArray path = QFileInfo(candidate).absoluteFilePath().toLocal8Bit();
-        if (!QFileInfo(candidate).isExecutable())
-            continue;
-        // Qt's own options (-display, -platform...) go along; ours stay behind.
-        std::vector<char*> args = {const_cast<char*>(path.constData())};
-        for (int i = 1; i < argc; ++i)
-            if (std::string(argv[i]) != "--results")
-                args.push_back(argv[i]);
-        args.push_back(nullptr);
-        execv(path.constData(), args.data());
-    }
-    std::fprintf(stderr, "quiltaro : la fenêtre des résultats ne peut pas s'ouvrir : le "
-                         "programme quiltaro-results est introuvable.\n");
-    return 1;
 }
 
 } // namespace quiltaro

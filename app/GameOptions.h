@@ -22,13 +22,19 @@ struct Options {
         ForgetBefore,
         SetupServer,
         CheckServer,
+        ImportClass,
         Help,
         Version,
         Wrong
     };
     Mode mode = Mode::Play;
-    QString file;  // of --export-csv ("-" for standard output) or --report-pdf
+    // Of --export-csv ("-" for standard output), --report-pdf, or
+    // --import-class (the register's export).
+    QString file;
     QString pupil; // of --forget NOM or --pupil NOM: that pupil only
+    // Of --class, with --forget NOM (the pupil's class) or --import-class
+    // (the class or level taken from the register); checked as a class name.
+    QString className;
     // Of --from and --to: the days the teacher's tools look at, both
     // included; invalid for no limit on that side.
     QDate from, to;

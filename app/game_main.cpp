@@ -1,3 +1,4 @@
+#include "ClassImport.h"
 #include "Export.h"
 #include "Forgetting.h"
 #include "GameOptions.h"
@@ -128,6 +129,10 @@ std::optional<int> runCommand(int argc, char** argv, const Options& options) {
     case Options::Mode::CheckServer: {
         QCoreApplication app(argc, argv);
         return checkServer(readServerSettings(), out);
+    }
+    case Options::Mode::ImportClass: {
+        QCoreApplication app(argc, argv);
+        return importClass(options.file, options.className, out, err);
     }
     case Options::Mode::Forget:
     case Options::Mode::ForgetBefore: {

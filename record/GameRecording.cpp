@@ -12,12 +12,10 @@ GameRecording::GameRecording(ProblemReport& report, const std::vector<ClassListS
     for (const ClassListSource& source : sources) {
         QString problem;
         Class c{source, readClassListFile(source.file, &problem)};
-        if (problem.isEmpty() && c.list.names.isEmpty())
-            problem = QStringLiteral("la liste de la classe %1 ne contient aucun prénom.")
-                          .arg(source.file);
+        // A list with no names asks nobody, and needs no telling.
         if (!problem.isEmpty())
             problems_ << problem;
-        else
+        else if (!c.list.names.isEmpty())
             classes_.push_back(std::move(c));
     }
     if (!problems_.isEmpty() && classes_.empty())

@@ -21,7 +21,7 @@ namespace quiltaro {
 struct PupilRounds {
     QString name;
     std::vector<RoundRecord> rounds;
-    QString className; // empty when the rounds name no class
+    QString className = {}; // empty when the rounds name no class
 };
 
 struct ClassRecord {

@@ -22,10 +22,10 @@ namespace quiltaro {
 struct ServerSettings {
     QString conninfo;  // empty: no server, everything stays on this computer
     QString className; // empty on a server of one class, or when it was refused
+    QString file;      // the configuration file read, when one was
     // Why the class written was refused, in French: what was written, where,
     // and what a class name may hold; empty when it was right or absent.
-    QString classProblem;
-    QString file; // the configuration file read, when one was
+    QString classProblem = {};
     bool configured() const { return !conninfo.trimmed().isEmpty(); }
 };
 
