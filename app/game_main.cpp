@@ -30,21 +30,34 @@ int forgetEverywhere(const Options& options, const ServerSettings& server, QText
                      QTextStream& out) {
     const QString record = RecordStore::defaultPath();
     const QString pupil = options.pupil.normalized(QString::NormalizationForm_C);
+    // The pupil's class, when this computer knows it of only one.
+    QString className = options.className;
+    if (const QStringList classes = classesOfPupil(record, pupil);
+        className.isEmpty() && classes.size() == 1)
+        className = classes.front();
     ErasureElsewhere elsewhere;
-    if (server.configured()) {
+    if (!server.classProblem.isEmpty()) {
+        // Without its name, the rounds of every class would be erased.
+        elsewhere.where = QStringLiteral("sur le serveur de la classe");
+        elsewhere.erase = [&](QTextStream& to, const QSet<QString>&) {
+            to << QStringLiteral("Rien n'a été effacé sur le serveur : %1").arg(server.classProblem)
+               << Qt::endl;
+            return false;
+        };
+    } else if (server.configured()) {
         elsewhere.where =
             QStringLiteral("sur le serveur de la classe (%1)").arg(maskedConnInfo(server.conninfo));
         elsewhere.erase = [&](QTextStream& to, const QSet<QString>& games) {
             if (options.mode == Options::Mode::ForgetBefore)
                 return forgetBeforeOnServer(server, QDateTime(options.before, QTime(0, 0)), to);
             return pupil.isEmpty() ? forgetGamesOnServer(server, games, to)
-                                   : forgetPupilOnServer(server, pupil, to);
+                                   : forgetPupilOnServer(server, pupil, className, to);
         };
     }
     if (options.mode == Options::Mode::ForgetBefore)
         return forgetBefore(record, QDateTime(options.before, QTime(0, 0)), in, out, elsewhere);
     return pupil.isEmpty() ? forget(record, in, out, elsewhere)
-                           : forgetPupil(record, pupil, in, out, elsewhere);
+                           : forgetPupil(record, pupil, in, out, elsewhere, options.className);
 }
 // --export-csv and --report-pdf: the rounds of the period chosen, of the
 // server when there is one and no records are named.

@@ -1,5 +1,6 @@
 #include "Forgetting.h"
 
+#include "ClassName.h"
 #include "Pupils.h"
 #include "RecordReading.h"
 #include "RecordStore.h"
@@ -18,11 +19,52 @@ namespace {
 
 const QString pupilsFolder = QStringLiteral("eleves");
 
-// The folder of one pupil's record, beside the login's record: named as the
-// game names it.
-QString folderOf(const QString& recordPath, const QString& pupil) {
-    const QString name = QFileInfo(pupilRecordPath(pupil)).dir().dirName();
-    return QFileInfo(recordPath).dir().filePath(pupilsFolder + QLatin1Char('/') + name);
+// A pupil's folder, and the class it is kept under: empty for eleves/<Prénom>/,
+// where the pupils of classe.txt keep theirs.
+struct PupilFolder {
+    QString path;
+    QString className;
+};
+
+// The folders named as the game names `pupil`'s, beside the login's record:
+// eleves/<Prénom>/ and eleves/<Classe>/<Prénom>/ of every class.
+std::vector<PupilFolder> foldersOf(const QString& recordPath, const QString& pupil) {
+    const QDir pupils(QFileInfo(recordPath).dir().filePath(pupilsFolder));
+    const QString name = folderName(pupil);
+    std::vector<PupilFolder> found;
+    if (QFileInfo(pupils.filePath(name)).isDir() &&
+        !QDir(pupils.filePath(name)).entryList(QDir::Files).isEmpty())
+        found.push_back({pupils.filePath(name), QString()});
+    for (const QString& c : pupils.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name))
+        if (const QString inside = pupils.filePath(c) + QLatin1Char('/') + name;
+            QFileInfo(inside).isDir())
+            found.push_back({inside, c});
+    return found;
+}
+
+// The folders of `pupil` of `className` (any when empty). classe.txt's
+// folder is the class's of quiltaro.conf, or of no name.
+std::vector<PupilFolder> foldersIn(const std::vector<PupilFolder>& all,
+                                   const QString& className) {
+    std::vector<PupilFolder> kept;
+    const QString firstList = configuredClass().name;
+    for (const PupilFolder& f : all)
+        if (className.isEmpty() ||
+            sameClass(f.className.isEmpty() ? firstList : f.className, className))
+            kept.push_back(f);
+    return kept;
+}
+
+// The classes a pupil's folders are in, as they are told.
+QStringList classesOf(const std::vector<PupilFolder>& folders) {
+    QStringList classes;
+    const QString firstList = configuredClass().name;
+    for (const PupilFolder& f : folders) {
+        const QString c = f.className.isEmpty() ? firstList : f.className;
+        classes << (c.isEmpty() ? QStringLiteral("la liste classe.txt") : c);
+    }
+    classes.removeDuplicates();
+    return classes;
 }
 
 // Removes a pupil's folder while holding the write lock of the record in
@@ -31,15 +73,25 @@ QString folderOf(const QString& recordPath, const QString& pupil) {
 // file is gone and starts a new one: no round played after the teacher
 // confirmed is lost.
 bool removeUnderWriteLock(const QString& folder, const QString& record) {
+    // The files only: a pupil named like a class keeps that class's folders.
+    const auto removeFolder = [&folder] {
+        QDir dir(folder);
+        bool removed = true;
+        for (const QString& file : dir.entryList(QDir::Files | QDir::Hidden | QDir::System))
+            removed = dir.remove(file) && removed;
+        dir.rmdir(QStringLiteral("."));
+        QDir().rmdir(folder);
+        return removed;
+    };
     if (!QFileInfo::exists(record))
-        return QDir(folder).removeRecursively();
+        return removeFolder();
     return withSqliteConnection(QStringLiteral("forget"), [&](QSqlDatabase& db) {
         db.setDatabaseName(record);
         // A game holds the lock for the few milliseconds of one round.
         db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
         // A damaged file gives no lock, and no game writes it: removed all the same.
         const bool locked = db.open() && QSqlQuery(db).exec(QStringLiteral("BEGIN IMMEDIATE"));
-        const bool removed = QDir(folder).removeRecursively();
+        const bool removed = removeFolder();
         if (locked)
             QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
         return removed;
@@ -49,17 +101,50 @@ bool removeUnderWriteLock(const QString& folder, const QString& record) {
 } // namespace
 
 QStringList pupilsBeside(const QString& recordPath) {
-    const QDir folder(QFileInfo(recordPath).dir().filePath(pupilsFolder));
-    return folder.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::LocaleAware);
+    QStringList pupils;
+    const QString under = QFileInfo(recordPath).dir().filePath(pupilsFolder) + QLatin1Char('/');
+    for (const QString& record : pupilRecordsBeside(recordPath, true)) {
+        const QStringList parts = record.mid(under.size()).split(QLatin1Char('/'));
+        pupils << (parts.size() > 2 ? QStringLiteral("%1 (%2)").arg(parts[1], parts[0])
+                                    : parts[0]);
+    }
+    return pupils;
+}
+
+QStringList classesOfPupil(const QString& recordPath, const QString& pupil) {
+    const auto folders = foldersOf(recordPath, pupil.normalized(QString::NormalizationForm_C));
+    QStringList classes;
+    const QString firstList = configuredClass().name;
+    for (const PupilFolder& f : folders)
+        classes << (f.className.isEmpty() ? firstList : f.className);
+    classes.removeDuplicates();
+    return classes;
 }
 
 int forgetPupil(const QString& recordPath, const QString& typedName, QTextStream& in,
-                QTextStream& out, const ErasureElsewhere& elsewhere) {
+                QTextStream& out, const ErasureElsewhere& elsewhere, const QString& className) {
     // Names are kept composed (é as one character); a terminal may send the
     // accent as a mark of its own.
     const QString pupil = typedName.normalized(QString::NormalizationForm_C);
-    const QString folder = folderOf(recordPath, pupil);
-    const bool ownFolder = QFileInfo(folder).isDir();
+    const std::vector<PupilFolder> all = foldersOf(recordPath, pupil);
+    const std::vector<PupilFolder> folders = foldersIn(all, className);
+    // A pupil is a first name within a class: two Léa are two children.
+    if (const QStringList classes = classesOf(folders); classes.size() > 1) {
+        out << QStringLiteral("« %1 » est un élève de plusieurs classes (%2) : dites laquelle, "
+                              "par exemple quiltaro --forget \"%1\" --class \"%3\". Rien n'a "
+                              "été effacé.")
+                   .arg(pupil, classes.join(QStringLiteral(", ")), classes.front())
+            << Qt::endl;
+        return 1;
+    }
+    if (!className.isEmpty() && folders.empty() && !all.empty()) {
+        out << QStringLiteral("« %1 » n'a pas de résultats dans la classe %2 sur ce poste, mais "
+                              "dans : %3. Rien n'a été effacé.")
+                   .arg(pupil, className, classesOf(all).join(QStringLiteral(", ")))
+            << Qt::endl;
+        return 1;
+    }
+    const bool ownFolder = !folders.empty();
     // The login's own record names its pupil too: the account's, or rounds
     // played before the class list.
     QSet<QString> gamesInLogin;
@@ -92,9 +177,10 @@ int forgetPupil(const QString& recordPath, const QString& typedName, QTextStream
     bool erased = true;
     // The pupil's record, its log, the rounds kept beside it, the damaged
     // copies: the whole folder.
-    if (ownFolder)
-        erased = removeUnderWriteLock(folder, folder + QLatin1Char('/') +
-                                                  QFileInfo(pupilRecordPath(pupil)).fileName());
+    for (const PupilFolder& folder : folders)
+        erased = removeUnderWriteLock(folder.path, folder.path + QLatin1Char('/') +
+                                                       QFileInfo(pupilRecordPath(pupil)).fileName()) &&
+                 erased;
     if (!gamesInLogin.isEmpty()) {
         ProblemReport report([&out](const QString& text) { out << text << Qt::endl; });
         RecordStore store(recordPath, report);

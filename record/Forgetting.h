@@ -34,8 +34,12 @@ int forget(const QString& recordPath, QTextStream& in, QTextStream& out,
 // terminal has typed that name again: the pupil's own record folder
 // (beside the login's record at recordPath) and that pupil's games in the
 // login's record. The other pupils' rounds stay whole.
+// A first name in several classes is refused unless `className` says which.
 int forgetPupil(const QString& recordPath, const QString& pupil, QTextStream& in, QTextStream& out,
-                const ErasureElsewhere& elsewhere = {});
+                const ErasureElsewhere& elsewhere = {}, const QString& className = {});
+// The classes whose pupils of that first name have records beside the
+// login's record at `recordPath` (empty for classe.txt's without a name).
+QStringList classesOfPupil(const QString& recordPath, const QString& pupil);
 // --forget-before DATE: erases every round begun before `before` in the
 // login's record and its pupils' (with the rounds kept aside beside them),
 // once the person at the terminal has typed "oui".

@@ -66,8 +66,45 @@ bool tell(ServerConnection& server, const ServerSettings& settings, qint64 erase
 
 } // namespace
 
-bool forgetPupilOnServer(const ServerSettings& settings, const QString& pupil, QTextStream& out) {
+namespace {
+
+// The classes whose rounds of `pupil` the server holds, or nothing when it
+// cannot say (the role may not read them: its DELETE would be refused too).
+QStringList classesOnServer(ServerConnection& server, const QString& pupil) {
+    QStringList classes;
+    if (!server.open())
+        return classes;
+    const ServerConnection::Watch watch(server);
+    QSqlQuery q(server.database());
+    if (!server.prepare(q, QStringLiteral("SELECT DISTINCT class_name FROM quiltaro.rounds"
+                                          " WHERE pupil = ? ORDER BY class_name")))
+        return classes;
+    q.addBindValue(pupil);
+    if (server.exec(q))
+        while (q.next())
+            classes << q.value(0).toString();
+    return classes;
+}
+
+} // namespace
+
+bool forgetPupilOnServer(const ServerSettings& base, const QString& pupil,
+                         const QString& className, QTextStream& out) {
+    ServerSettings settings = base;
+    if (!className.isEmpty())
+        settings.className = className;
     ServerConnection server(settings.conninfo, {5, 60000, 65000});
+    if (settings.className.isEmpty()) {
+        if (const QStringList classes = classesOnServer(server, pupil); classes.size() > 1) {
+            out << QStringLiteral("Sur le serveur de la classe (%1), « %2 » est un élève de "
+                                  "plusieurs classes (%3) : rien n'y a été effacé. Relancez "
+                                  "avec --class NOM pour dire laquelle.")
+                       .arg(maskedConnInfo(settings.conninfo), pupil,
+                            classes.join(QStringLiteral(", ")))
+                << Qt::endl;
+            return false;
+        }
+    }
     const qint64 erased = deleteRounds(server, settings, QStringLiteral("pupil = ?"), {pupil});
     return tell(server, settings, erased, QStringLiteral("Les manches de « %1 »").arg(pupil),
                 QStringLiteral("quiltaro --forget %1").arg(pupil), out);

@@ -18,7 +18,10 @@ namespace quiltaro {
 //
 // Each erases, says on `out` what it did or why not, and returns whether
 // nothing of it is left on the server.
-bool forgetPupilOnServer(const ServerSettings& settings, const QString& pupil, QTextStream& out);
+// `className`: the pupil's class, else the computer's; without either, a
+// first name that the server holds in several classes is refused.
+bool forgetPupilOnServer(const ServerSettings& settings, const QString& pupil,
+                         const QString& className, QTextStream& out);
 bool forgetGamesOnServer(const ServerSettings& settings, const QSet<QString>& gameTokens,
                          QTextStream& out);
 bool forgetBeforeOnServer(const ServerSettings& settings, const QDateTime& before,

@@ -1,7 +1,11 @@
 #include "ClassListEditor.h"
 
+#include "SchoolRegister.h"
+
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QInputDialog>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -46,6 +50,13 @@ ClassListEditor::ClassListEditor(QWidget* parent, ClassListPlace place, SystemLe
     problem_->setStyleSheet(QStringLiteral("color: #a00000"));
     layout->addWidget(problem_);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Save | QDialogButtonBox::Cancel);
+    QPushButton* fromRegister =
+        buttons->addButton(QStringLiteral("&Importer de la base élèves…"),
+                           QDialogButtonBox::ActionRole);
+    fromRegister->setToolTip(QStringLiteral("Remplit la liste avec les prénoms d'une classe de "
+                                            "l'export CSV de la base élèves ; rien n'est "
+                                            "enregistré avant « Enregistrer »."));
+    connect(fromRegister, &QPushButton::clicked, this, &ClassListEditor::importFromDialog);
     buttons->button(QDialogButtonBox::Save)->setText(QStringLiteral("Enregistrer"));
     buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Annuler"));
     connect(buttons, &QDialogButtonBox::accepted, this, [this] {
@@ -117,6 +128,59 @@ bool ClassListEditor::save() {
     }
     problem_->setText(problem.left(1).toUpper() + problem.mid(1));
     return false;
+}
+
+void ClassListEditor::importFromDialog() {
+    const QString file = QFileDialog::getOpenFileName(
+        this, QStringLiteral("L'export de la base élèves"), QString(),
+        QStringLiteral("Fichiers CSV (*.csv *.CSV *.txt);;Tous les fichiers (*)"));
+    if (file.isEmpty())
+        return;
+    importRegister(file, [this](const QStringList& classes) {
+        bool ok = false;
+        const QString chosen = QInputDialog::getItem(
+            this, QStringLiteral("Quelle classe ?"),
+            QStringLiteral("Le fichier contient plusieurs classes. Laquelle est celle de cette "
+                           "liste ?"),
+            classes, 0, false, &ok);
+        return ok ? chosen : QString();
+    });
+}
+
+bool ClassListEditor::importRegister(const QString& file, const ChooseClass& choose) {
+    const SchoolRegister reg = readRegister(file);
+    if (!reg.problem.isEmpty()) {
+        problem_->setText(reg.problem.left(1).toUpper() + reg.problem.mid(1));
+        return false;
+    }
+    // Classes first; a register that names none may name levels.
+    QStringList choices = reg.classes();
+    if (choices.isEmpty())
+        choices = reg.levels();
+    QString choice;
+    if (choices.size() > 1) {
+        choice = choose(choices);
+        if (choice.isEmpty())
+            return false;
+    } else if (!choices.isEmpty()) {
+        choice = choices.front();
+    } else {
+        choice = QStringLiteral("classe");
+    }
+    const RegisterClass chosen = chooseClass(reg, choice);
+    if (!chosen.problem.isEmpty()) {
+        problem_->setText(chosen.problem.left(1).toUpper() + chosen.problem.mid(1) +
+                          QLatin1Char('.'));
+        return false;
+    }
+    editor_->setPlainText(classListLines(withNames(parseClassList(editor_->toPlainText()),
+                                                   chosen.pupils))
+                              .join(QLatin1Char('\n')));
+    problem_->setText(QStringLiteral("%1 élève(s) de la classe %2 : vérifiez la liste, puis "
+                                     "« Enregistrer ».")
+                          .arg(chosen.pupils.size())
+                          .arg(chosen.name));
+    return true;
 }
 
 } // namespace quiltaro

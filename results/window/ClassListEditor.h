@@ -5,6 +5,8 @@
 
 #include <QDialog>
 
+#include <functional>
+
 class QComboBox;
 class QPlainTextEdit;
 class QLabel;
@@ -27,9 +29,16 @@ public:
     bool save();
     // The list as last written.
     const ClassList& saved() const { return list_; }
+    // The names of one class of the school register's export at `file`, in
+    // place of those edited (not yet written): the class asked with
+    // `choose` among those of the file when there are several. False, with
+    // the reason shown, when none was taken.
+    using ChooseClass = std::function<QString(const QStringList& classes)>;
+    bool importRegister(const QString& file, const ChooseClass& choose);
 
 private:
     void addLevelChoice(QLayout* layout);
+    void importFromDialog();
 
     ClassListPlace place_;
     SystemLevel system_;
