@@ -77,7 +77,7 @@ void writeFrenchCsv(const std::vector<PupilRounds>& pupils, QTextStream& out) {
     out.setGenerateByteOrderMark(true);
     // Headers in the teacher's words, accents included: a French
     // spreadsheet reads UTF-8 with its mark.
-    out << QStringLiteral("Élève;Partie;Manche;Début;Fin;Score avant;Score après;Borne basse;"
+    out << QStringLiteral("Classe;Élève;Partie;Manche;Début;Fin;Score avant;Score après;Borne basse;"
                           "Borne haute;Nombre rouge;Essais;Points;Fin de la manche;Réponses;"
                           "Verdicts;Niveau réglé;Niveau joué\r\n");
     for (const PupilRounds& pupil : pupils) {
@@ -95,7 +95,8 @@ void writeFrenchCsv(const std::vector<PupilRounds>& pupils, QTextStream& out) {
                 verdicts << verdictText(g.verdict);
             }
             const QStringList fields = {
-                pupil.name, QString::number(found->second.first), QString::number(round),
+                pupil.className.isEmpty() ? r.className : pupil.className, pupil.name,
+                QString::number(found->second.first), QString::number(round),
                 dateTime(r.started), dateTime(r.ended), QString::number(r.scoreBefore),
                 QString::number(r.scoreAfter), number(r.lowBound), number(r.highBound),
                 number(r.redValue), QString::number(r.tries()), QString::number(r.points()),

@@ -5,12 +5,14 @@
 #include "Pupils.h"
 #include "ReportPainter.h"
 
+#include <QCollator>
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
 #include <QPdfWriter>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <cmath>
 
 #include <map>
@@ -40,8 +42,32 @@ QString reasonsOf(const PupilSummary& p) {
     return said.join(QStringLiteral(" ; "));
 }
 
-void classPage(ReportPainter& page, const ClassSummary& s) {
-    page.title(QStringLiteral("Résultats de la classe"), underTitle(s));
+// The classes the report is of, as their rounds name them, else the class of
+// this computer's configuration; empty when none is named.
+QStringList classesOf(const ClassRecord& data) {
+    QStringList classes;
+    for (const PupilRounds& p : data.pupils)
+        if (!p.className.isEmpty())
+            classes << p.className;
+    classes.removeDuplicates();
+    if (classes.isEmpty() && !configuredClass().name.isEmpty())
+        classes << configuredClass().name;
+    QCollator order{QLocale(QLocale::French, QLocale::France)};
+    order.setNumericMode(true);
+    std::sort(classes.begin(), classes.end(), order);
+    return classes;
+}
+
+QString classTitle(const QStringList& classes) {
+    if (classes.isEmpty())
+        return QStringLiteral("Résultats de la classe");
+    return (classes.size() == 1 ? QStringLiteral("Résultats de la classe %1")
+                                : QStringLiteral("Résultats des classes %1"))
+        .arg(classes.join(QStringLiteral(", ")));
+}
+
+void classPage(ReportPainter& page, const ClassSummary& s, const QStringList& classes) {
+    page.title(classTitle(classes), underTitle(s));
     // The level the class is set to play at, as the game reads it here.
     const QString list = classListFile();
     page.paragraph(
@@ -132,8 +158,10 @@ void pupilCharts(ReportPainter& page, const PupilRounds& rounds) {
 }
 
 void pupilPage(ReportPainter& page, const PupilSummary& p, const ClassSummary& s,
-               const PupilRounds& rounds) {
-    page.title(p.name, underTitle(s));
+               const PupilRounds& rounds, const QString& className) {
+    page.title(p.name, className.isEmpty()
+                           ? underTitle(s)
+                           : QStringLiteral("Classe %1 ; %2").arg(className, underTitle(s)));
     if (p.help.needsHelp())
         page.paragraph(QStringLiteral("À aider : %1.").arg(reasonsOf(p)), helpColour, true);
     else if (!p.help.reasons.empty())
@@ -175,8 +203,9 @@ bool writeReportPdf(const ClassRecord& data, const ClassSummary& summary, const 
         if (!page.ok())
             return fail(QStringLiteral("le document ne peut pas être préparé"));
         bool first = true;
+        const QStringList classes = classesOf(data);
         if (pupil.isEmpty()) {
-            classPage(page, summary);
+            classPage(page, summary, classes);
             first = false;
         }
         for (const PupilSummary& p : summary.pupils) {
@@ -186,8 +215,12 @@ bool writeReportPdf(const ClassRecord& data, const ClassSummary& summary, const 
                 page.newPage();
             first = false;
             const PupilRounds* rounds = data.pupil(p.name);
+            const QString className = rounds && !rounds->className.isEmpty() ? rounds->className
+                                      : classes.size() == 1                ? classes.front()
+                                                                           : QString();
             pupilPage(page, p, summary,
-                      rounds ? inPeriod(*rounds, summary.period) : PupilRounds{p.name, {}, {}});
+                      rounds ? inPeriod(*rounds, summary.period) : PupilRounds{p.name, {}, {}},
+                      className);
         }
         if (!page.finish())
             return fail(QStringLiteral("erreur d'écriture"));

@@ -82,22 +82,24 @@ private slots:
         std::vector<RoundRecord> rounds = knownRounds();
         rounds[2].kind = NumberKind::Tenths, rounds[2].levels = parseLevel("dixiemes");
         // Named so that a spreadsheet would run them as formulas, or split them.
-        const PupilRounds tricky[] = {{"=Zoé", {rounds[0], rounds[1]}}, {"Léo; Ana", {rounds[2]}}};
+        // The class comes first, so that a spreadsheet sorts a school by class.
+        const PupilRounds tricky[] = {{"=Zoé", {rounds[0], rounds[1]}, "CE2-A"},
+                                      {"Léo; Ana", {rounds[2]}, "CM1 B"}};
         QString text;
         {
             QTextStream out(&text);
             writeFrenchCsv({tricky[0], tricky[1]}, out);
         }
         const QStringList lines = text.split("\r\n");
-        QCOMPARE(lines[0], QString("Élève;Partie;Manche;Début;Fin;Score avant;Score après;"
+        QCOMPARE(lines[0], QString("Classe;Élève;Partie;Manche;Début;Fin;Score avant;Score après;"
                                    "Borne basse;Borne haute;Nombre rouge;Essais;Points;"
                                    "Fin de la manche;Réponses;Verdicts;Niveau réglé;Niveau joué"));
         // A round from before levels: the default, and the kind its score gave.
-        QCOMPARE(lines[1], QString("'=Zoé;1;1;2026-12-01 09:00:00;2026-12-01 09:00:45;0;2;0;1000;"
+        QCOMPARE(lines[1], QString("CE2-A;'=Zoé;1;1;2026-12-01 09:00:00;2026-12-01 09:00:45;0;2;0;1000;"
                                    "371;2;2;trouvé;500 | 371;trop grand | trouvé;"
                                    "selon le score (entiers, puis dixièmes, puis centièmes);"
                                    "entiers"));
-        QCOMPARE(lines[3], QString("\"Léo; Ana\";1;1;2026-12-01 10:40:00;2026-12-01 10:40:45;3;3;"
+        QCOMPARE(lines[3], QString("CM1 B;\"Léo; Ana\";1;1;2026-12-01 10:40:00;2026-12-01 10:40:45;3;3;"
                                    "12;40;37,1;3;0;trouvé;30,5 | 38 | 37,1;"
                                    "trop petit | trop grand | trouvé;à partir des dixièmes;"
                                    "dixièmes"));
@@ -113,13 +115,18 @@ private slots:
                 "LibreOffice is not installed (scripts/setup.sh installs libreoffice-calc-nogui)");
         const QString csv = file("fr/resultats.csv");
         QVERIFY(QDir().mkpath(file("fr")));
-        write(file("fr/record.sqlite"),
-              {named(rounds[0], "=Zoé"), named(rounds[1], "=Zoé"), named(rounds[2], "Léo; Ana")});
+        const auto inClass = [](RoundRecord r) {
+            r.className = "CE2-A";
+            return r;
+        };
+        write(file("fr/record.sqlite"), {inClass(named(rounds[0], "=Zoé")),
+                                         inClass(named(rounds[1], "=Zoé")),
+                                         inClass(named(rounds[2], "Léo; Ana"))});
         QString errors;
         QTextStream err(&errors);
         QCOMPARE(exportCsv({file("fr/record.sqlite")}, csv, err), 0);
         QVERIFY(contents(csv).startsWith("\xef\xbb\xbf"
-                                         "\xc3\x89l\xc3\xa8ve;"));
+                                         "Classe;\xc3\x89l\xc3\xa8ve;"));
         QProcess lo;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("LANG", "fr_FR.UTF-8");
@@ -138,17 +145,18 @@ private slots:
         for (const Cell& c : sheet[0])
             QCOMPARE(c.type, QString("string"));
         // The headers read back whole, accents and spaces included.
-        QCOMPARE(sheet[0][0].text, QString("Élève"));
-        QCOMPARE(sheet[0][6].text, QString("Score après"));
-        QCOMPARE(sheet[0][16].text, QString("Niveau joué"));
-        const QStringList types = {"string", "float",  "float",  "date",   "date",  "float",
+        QCOMPARE(sheet[0][0].text, QString("Classe"));
+        QCOMPARE(sheet[0][1].text, QString("Élève"));
+        QCOMPARE(sheet[0][7].text, QString("Score après"));
+        QCOMPARE(sheet[0][17].text, QString("Niveau joué"));
+        const QStringList types = {"string", "string", "float",  "float",  "date",   "date",  "float",
                                    "float",  "float",  "float",  "float",  "float", "float",
                                    "string", "string", "string", "string", "string"};
         for (int row = 1; row < 4; ++row) {
             QCOMPARE(sheet[row].size(), types.size());
             for (int c = 0; c < types.size(); ++c) {
                 QString expected = types[c];
-                if (c == 13 && rounds[row - 1].tries() == 1)
+                if (c == 14 && rounds[row - 1].tries() == 1)
                     expected = "float"; // one answer is one number
                 QVERIFY2(sheet[row][c].type == expected && !sheet[row][c].formula,
                          qPrintable(QString("row %1, column %2: %3 (%4)")
@@ -157,11 +165,12 @@ private slots:
                                         .arg(sheet[row][c].type, sheet[row][c].text)));
             }
         }
-        QCOMPARE(sheet[1][0].text, QString("'=Zoé"));
-        QCOMPARE(sheet[2][11].text, QString("-2"));
-        QCOMPARE(sheet[3][0].text, QString("Léo; Ana"));
-        QCOMPARE(sheet[3][9].text, QString("37,1"));
-        QCOMPARE(sheet[3][13].text, QString("30,5 | 38 | 37,1"));
+        QCOMPARE(sheet[1][0].text, QString("CE2-A"));
+        QCOMPARE(sheet[1][1].text, QString("'=Zoé"));
+        QCOMPARE(sheet[2][12].text, QString("-2"));
+        QCOMPARE(sheet[3][1].text, QString("Léo; Ana"));
+        QCOMPARE(sheet[3][10].text, QString("37,1"));
+        QCOMPARE(sheet[3][14].text, QString("30,5 | 38 | 37,1"));
     }
 
     void theToolsTakeRecordsAndFolders() {
