@@ -177,10 +177,14 @@ int forgetPupil(const QString& recordPath, const QString& typedName, QTextStream
     bool erased = true;
     // The pupil's record, its log, the rounds kept beside it, the damaged
     // copies: the whole folder.
-    for (const PupilFolder& folder : folders)
+    for (const PupilFolder& folder : folders) {
         erased = removeUnderWriteLock(folder.path, folder.path + QLatin1Char('/') +
                                                        QFileInfo(pupilRecordPath(pupil)).fileName()) &&
                  erased;
+        // A class's folder goes with its last pupil.
+        if (!folder.className.isEmpty())
+            QDir().rmdir(QFileInfo(folder.path).path());
+    }
     if (!gamesInLogin.isEmpty()) {
         ProblemReport report([&out](const QString& text) { out << text << Qt::endl; });
         RecordStore store(recordPath, report);

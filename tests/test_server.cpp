@@ -229,13 +229,17 @@ private slots:
         QVERIFY(sendRound(pupil, rounds[0], "CM1"));
         RoundRecord other = rounds[0];
         other.gameToken = "c";
-        QVERIFY(sendRound(pupil, other, "CE2")); // another class's
+        // A round's own class goes, the computer's only for rounds without one.
+        other.className = "CE2";
+        QVERIFY(sendRound(pupil, other, "CM1")); // another class's
         ServerConnection teacher(server->conninfo("prof", db));
         ServerRounds read = readServerRounds(teacher, "CM1");
         QVERIFY(read.ok);
         QCOMPARE(read.rounds.size(), size_t(2));
         QVERIFY(sendRound(pupil, rounds[1], "CM1"));
         QVERIFY(readNewRounds(teacher, "CM1", read));
+        for (RoundRecord& r : rounds)
+            r.className = "CM1";
         QVERIFY(read.rounds == rounds); // oldest first, whatever order they came in
         QVERIFY(readNewRounds(teacher, "CM1", read));
         QCOMPARE(read.rounds.size(), size_t(3));
@@ -257,8 +261,8 @@ private slots:
         const QStringList lines = QString::fromUtf8(bytes.mid(3)).split("\r\n", Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 1 + 3);
         QVERIFY(lines[0].contains(';'));
-        QCOMPARE(lines.filter(QRegularExpression("^\"?Léa\"?;")).size(), 2);
-        QCOMPARE(lines.filter(QRegularExpression("^\"?Noé\"?;")).size(), 1);
+        QCOMPARE(lines.filter(QRegularExpression("^CM1;\"?Léa\"?;")).size(), 2);
+        QCOMPARE(lines.filter(QRegularExpression("^CM1;\"?Noé\"?;")).size(), 1);
         QFile::remove(csv);
         QVERIFY2(said.contains("3 manches de 2 élèves écrites dans"), qPrintable(said));
     }

@@ -91,7 +91,7 @@ private:
     static void bringToFront(QWidget* window);
     void takeSizeOfOpener(QWidget* window) const;
     void openChooser();
-    void openClassChooser();
+    void openClassChooser(const QString& focused);
     void openPupilChooser(const QString& className);
     void placeChooser(PupilChooser* chooser) const;
     void pupilChosen(const QString& pupil, const QString& className);

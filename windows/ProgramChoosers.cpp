@@ -30,8 +30,10 @@ void Program::commence() {
 }
 
 void Program::openChooser() {
+    // As for the names: the class of the pupil who played last has the
+    // focus, and none before anyone played.
     if (classes_.size() > 1)
-        openClassChooser();
+        openClassChooser(pupil_.isEmpty() ? QString() : className_);
     else
         openPupilChooser(classes_.front().name);
 }
@@ -45,7 +47,7 @@ void Program::placeChooser(PupilChooser* chooser) const {
                                              available.adjusted(0, 30, 0, 0)));
 }
 
-void Program::openClassChooser() {
+void Program::openClassChooser(const QString& focused) {
     if (!classChooser_) {
         QStringList names;
         for (const ClassOfPupils& c : classes_)
@@ -65,9 +67,7 @@ void Program::openClassChooser() {
         placeChooser(classChooser_);
     }
     takeSizeOfOpener(classChooser_);
-    // As for the names: the class of the pupil who played last has the
-    // focus, and none before anyone played.
-    classChooser_->present(pupil_.isEmpty() ? QString() : className_);
+    classChooser_->present(focused);
     bringToFront(classChooser_);
 }
 
@@ -90,10 +90,11 @@ void Program::openPupilChooser(const QString& className) {
         chooser_->chosen = [this, className](const QString& pupil) {
             react([this, pupil, className] { pupilChosen(pupil, className); });
         };
-        // Escape goes back one question: to the classes, else to the welcome.
-        chooser_->cancelled = [this, several] {
+        // Escape goes back one question: to the classes, the one just
+        // chosen in focus, else to the welcome.
+        chooser_->cancelled = [this, several, className] {
             if (several)
-                react([this] { openClassChooser(); });
+                react([this, className] { openClassChooser(className); });
             else if (welcome_)
                 welcome_->activateWindow();
         };
