@@ -36,10 +36,12 @@ QStringList apart(const std::vector<const RegisterPupil*>& same) {
     for (const RegisterPupil* p : same) {
         const qsizetype length = p->familyName.size();
         qsizetype letters = 1;
+        // Namesakes whose family names are the same too are numbered below.
         const auto clashes = [&](qsizetype k) {
             return std::any_of(same.begin(), same.end(), [&](const RegisterPupil* other) {
-                return other != p && foldedName(initialOf(other->familyName, k)) ==
-                                         foldedName(initialOf(p->familyName, k));
+                return foldedName(other->familyName) != foldedName(p->familyName) &&
+                       foldedName(initialOf(other->familyName, k)) ==
+                           foldedName(initialOf(p->familyName, k));
             });
         };
         while (letters < length && clashes(letters))
