@@ -340,6 +340,22 @@ private slots:
             QVERIFY2(out.contains(c.says), qPrintable(out));
             QVERIFY(!out.contains("sekret"));
         }
+        // The class it read, or that there is none; one refused sends nothing.
+        QString out;
+        QTextStream o(&out);
+        QCOMPARE(checkServer({server->conninfo("poste1", db), "", "quiltaro.conf"}, o), 0);
+        QVERIFY2(out.contains("Aucune classe n'est nommée"), qPrintable(out));
+        out.clear();
+        QCOMPARE(checkServer({server->conninfo("poste1", db), "CM1-B", "quiltaro.conf"}, o), 0);
+        QVERIFY2(out.contains("Classe de ce poste : CM1-B (lue dans quiltaro.conf)."),
+                 qPrintable(out));
+        out.clear();
+        ServerSettings refused{server->conninfo("poste1", db), "", "quiltaro.conf"};
+        refused.classProblem = "class= dans quiltaro.conf : « CE2, CM1 » contient une virgule";
+        QCOMPARE(checkServer(refused, o), 1);
+        QVERIFY2(out.contains("« CE2, CM1 » contient une virgule") &&
+                     out.contains("restent sur ce poste"),
+                 qPrintable(out));
     }
 };
 
