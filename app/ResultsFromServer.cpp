@@ -22,6 +22,12 @@ constexpr auto refreshPeriod = std::chrono::seconds(5);
 } // namespace
 
 int showServerResults(const ServerSettings& settings, const Period& period) {
+    // Without its name, the rounds of every class of the server would show.
+    if (!settings.classProblem.isEmpty()) {
+        std::fprintf(stderr, "quiltaro : la classe ne peut pas être lue sur le serveur : %s\n",
+                     qPrintable(settings.classProblem));
+        return 1;
+    }
     std::unique_ptr<ResultsWindow> window;
     QString lastProblem;
     auto show = [&](const ClassRecord& data, const QString& problem) {

@@ -1,4 +1,5 @@
 #include "ClassImport.h"
+#include "ClassName.h"
 #include "Export.h"
 #include "Forgetting.h"
 #include "GameOptions.h"
@@ -30,10 +31,14 @@ int forgetEverywhere(const Options& options, const ServerSettings& server, QText
                      QTextStream& out) {
     const QString record = RecordStore::defaultPath();
     const QString pupil = options.pupil.normalized(QString::NormalizationForm_C);
-    // The pupil's class, when this computer knows it of only one.
+    // The pupil's class as this computer writes it (the server compares it
+    // exactly), or the only one it knows the pupil in.
     QString className = options.className;
-    if (const QStringList classes = classesOfPupil(record, pupil);
-        className.isEmpty() && classes.size() == 1)
+    const QStringList classes = classesOfPupil(record, pupil);
+    for (const QString& known : classes)
+        if (!className.isEmpty() && sameClass(known, className))
+            className = known;
+    if (className.isEmpty() && classes.size() == 1)
         className = classes.front();
     ErasureElsewhere elsewhere;
     if (!server.classProblem.isEmpty()) {

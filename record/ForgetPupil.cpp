@@ -163,10 +163,16 @@ int forgetPupil(const QString& recordPath, const QString& typedName, QTextStream
         out << Qt::endl;
         return 1;
     }
-    out << QStringLiteral("Effacer tous les résultats de « %1 »%2 ? Ceux des autres élèves "
+    // Her class, when she has one: the teacher confirms the right child.
+    const QString ofClass = folders.empty()                    ? className
+                            : folders.front().className.isEmpty() ? configuredClass().name
+                                                                  : folders.front().className;
+    out << QStringLiteral("Effacer tous les résultats de « %1 »%2%3 ? Ceux des autres élèves "
                           "restent.\nCela ne peut pas être annulé. Tapez le prénom de l'élève, "
                           "%1, pour confirmer : ")
-               .arg(pupil, elsewhere.erase
+               .arg(pupil,
+                    ofClass.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(ofClass),
+                    elsewhere.erase
                                ? QStringLiteral(", sur ce poste et %1").arg(elsewhere.where)
                                : QString())
         << Qt::flush;

@@ -188,6 +188,38 @@ private slots:
         QCOMPARE(onServer(db, "game_token = 'efface'"), qint64(0));
         QCOMPARE(count(path, "rounds WHERE sent = 0"), qint64(0));
     }
+
+    // Léa of CE2-A and Léa of CM1-B: each round goes with its own class,
+    // whatever the computer's, and one Léa is erased only once her class is said.
+    void twoLeaOfTwoClassesStayTwoPupils() {
+        const QString db = classServer.freshDatabase();
+        const QString home = login(db, "prof");
+        const QDateTime day(QDate(2026, 3, 2), QTime(9, 0), Qt::UTC);
+        QStringList records;
+        for (const QString c : {"CE2-A", "CM1-B"}) {
+            RoundRecord r = roundOf("Léa", c, day);
+            r.className = c;
+            records << recordOf(home, c + "/Léa");
+            QVERIFY(write(records.last(), {r}));
+        }
+        {
+            ServerSender sender({server->conninfo("poste1", db), "CE2-A", ""}, records,
+                                [](const QString&) {});
+            QTRY_COMPARE_WITH_TIMEOUT(onServer(db, "true"), qint64(2), 30000);
+            sender.finish(std::chrono::seconds(2));
+        }
+        QCOMPARE(onServer(db, "pupil = 'Léa' AND class_name = 'CM1-B' AND game_token = 'CM1-B'"),
+                 qint64(1));
+        QString said;
+        QCOMPARE(quiltaro(home, {"--forget", "Léa"}, "Léa", &said), 1);
+        QVERIFY2(said.contains("plusieurs classes (CE2-A, CM1-B)"), qPrintable(said));
+        QCOMPARE(onServer(db, "true"), qint64(2));
+        QCOMPARE(quiltaro(home, {"--forget", "Léa", "--class", "cm1-b"}, "Léa", &said), 0);
+        QVERIFY2(said.contains("1 manche(s) effacée(s)"), qPrintable(said));
+        QCOMPARE(onServer(db, "class_name = 'CE2-A'"), qint64(1));
+        QCOMPARE(onServer(db, "class_name = 'CM1-B'"), qint64(0));
+        QVERIFY(QFileInfo::exists(records[0]) && !QFileInfo::exists(records[1]));
+    }
 };
 
 int main(int argc, char** argv) {
