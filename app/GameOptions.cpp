@@ -95,8 +95,7 @@ struct Accepted {
 
     explicit Accepted(QCommandLineParser& parser) {
         parser.addOptions({results, exportCsv, reportPdf, pupil, from, to, forget, forgetBefore,
-                           help, version, setupServer, checkServer, level, importClass,
-                           className});
+                           help, version, setupServer, checkServer, level, importClass, className});
         for (const char* name : qtOptionsWithValue)
             parser.addOption(
                 QCommandLineOption(QLatin1String(name), QString(), QStringLiteral("v")));

@@ -96,9 +96,8 @@ std::vector<ClassListSource> classSources(const ServerSettings& server, QStringL
     const QString serverList = serverClassListCopy();
     if (!server.configured() || !QFileInfo::exists(serverList))
         return sources;
-    const auto same = std::find_if(sources.begin(), sources.end(), [&](const auto& s) {
-        return s.name == server.className;
-    });
+    const auto same = std::find_if(sources.begin(), sources.end(),
+                                   [&](const auto& s) { return s.name == server.className; });
     if (same != sources.end())
         same->file = serverList;
     else
@@ -199,8 +198,7 @@ int play(int argc, char** argv, const Options& options) {
     program.setClasses(std::move(classes), [&](const QString& pupil, const QString& className) {
         recording.choose(pupil, className);
         const GameRecording::Class* c = recording.classNamed(className);
-        program.state().levels =
-            levelFor(system, options.level, c ? c->list : ClassList(), pupil);
+        program.state().levels = levelFor(system, options.level, c ? c->list : ClassList(), pupil);
     });
     program.setRoundObserver(recording.observer());
     program.start();

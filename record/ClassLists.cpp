@@ -28,11 +28,11 @@ QString pupilsFolder() {
 // The lists of classes/, by folded name: the first configuration folder's
 // list of a class wins.
 void addClassesFolders(std::map<QString, ClassListSource>& found, QStringList* problems) {
-    for (const QString& dir : QStandardPaths::locateAll(QStandardPaths::GenericConfigLocation,
-                                                        classesFolder,
-                                                        QStandardPaths::LocateDirectory)) {
-        for (const QFileInfo& file : QDir(dir).entryInfoList({QLatin1Char('*') + listSuffix},
-                                                             QDir::Files, QDir::Name)) {
+    for (const QString& dir :
+         QStandardPaths::locateAll(QStandardPaths::GenericConfigLocation, classesFolder,
+                                   QStandardPaths::LocateDirectory)) {
+        for (const QFileInfo& file :
+             QDir(dir).entryInfoList({QLatin1Char('*') + listSuffix}, QDir::Files, QDir::Name)) {
             const QString name = file.completeBaseName();
             const QString refusal =
                 classNameRefusal(name, QStringLiteral("la liste %1").arg(file.filePath()));
@@ -105,8 +105,9 @@ std::vector<ClassListSource> loginClassLists(const QString& classOfFirstList,
                                             "de sa classe (par exemple CE2-A.txt), ou nommez "
                                             "sa classe par class= dans quiltaro.conf.")
                                  .arg(first, QFileInfo(found.begin()->second.file).path());
-        } else if (!found.try_emplace(foldedName(classOfFirstList),
-                                      ClassListSource{classOfFirstList, first, true})
+        } else if (!found
+                        .try_emplace(foldedName(classOfFirstList),
+                                     ClassListSource{classOfFirstList, first, true})
                         .second) {
             if (problems)
                 *problems << QStringLiteral("la classe %1 a deux listes, %2 et %3 : celle de %3 "
@@ -128,8 +129,7 @@ std::vector<ClassListSource> loginClassLists(const QString& classOfFirstList,
 
 QString writableClassListFileOf(const QString& className) {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-           QLatin1Char('/') + classesFolder + QLatin1Char('/') + folderName(className) +
-           listSuffix;
+           QLatin1Char('/') + classesFolder + QLatin1Char('/') + folderName(className) + listSuffix;
 }
 
 QString folderName(const QString& name) {

@@ -44,8 +44,7 @@ std::vector<PupilFolder> foldersOf(const QString& recordPath, const QString& pup
 
 // The folders of `pupil` of `className` (any when empty). classe.txt's
 // folder is the class's of quiltaro.conf, or of no name.
-std::vector<PupilFolder> foldersIn(const std::vector<PupilFolder>& all,
-                                   const QString& className) {
+std::vector<PupilFolder> foldersIn(const std::vector<PupilFolder>& all, const QString& className) {
     std::vector<PupilFolder> kept;
     const QString firstList = configuredClass().name;
     for (const PupilFolder& f : all)
@@ -105,8 +104,7 @@ QStringList pupilsBeside(const QString& recordPath) {
     const QString under = QFileInfo(recordPath).dir().filePath(pupilsFolder) + QLatin1Char('/');
     for (const QString& record : pupilRecordsBeside(recordPath, true)) {
         const QStringList parts = record.mid(under.size()).split(QLatin1Char('/'));
-        pupils << (parts.size() > 2 ? QStringLiteral("%1 (%2)").arg(parts[1], parts[0])
-                                    : parts[0]);
+        pupils << (parts.size() > 2 ? QStringLiteral("%1 (%2)").arg(parts[1], parts[0]) : parts[0]);
     }
     return pupils;
 }
@@ -164,17 +162,15 @@ int forgetPupil(const QString& recordPath, const QString& typedName, QTextStream
         return 1;
     }
     // Her class, when she has one: the teacher confirms the right child.
-    const QString ofClass = folders.empty()                    ? className
+    const QString ofClass = folders.empty()                       ? className
                             : folders.front().className.isEmpty() ? configuredClass().name
                                                                   : folders.front().className;
     out << QStringLiteral("Effacer tous les résultats de « %1 »%2%3 ? Ceux des autres élèves "
                           "restent.\nCela ne peut pas être annulé. Tapez le prénom de l'élève, "
                           "%1, pour confirmer : ")
-               .arg(pupil,
-                    ofClass.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(ofClass),
-                    elsewhere.erase
-                               ? QStringLiteral(", sur ce poste et %1").arg(elsewhere.where)
-                               : QString())
+               .arg(pupil, ofClass.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(ofClass),
+                    elsewhere.erase ? QStringLiteral(", sur ce poste et %1").arg(elsewhere.where)
+                                    : QString())
         << Qt::flush;
     if (in.readLine().trimmed().normalized(QString::NormalizationForm_C) != pupil) {
         out << "Rien n'a été effacé." << Qt::endl;
@@ -184,9 +180,10 @@ int forgetPupil(const QString& recordPath, const QString& typedName, QTextStream
     // The pupil's record, its log, the rounds kept beside it, the damaged
     // copies: the whole folder.
     for (const PupilFolder& folder : folders) {
-        erased = removeUnderWriteLock(folder.path, folder.path + QLatin1Char('/') +
-                                                       QFileInfo(pupilRecordPath(pupil)).fileName()) &&
-                 erased;
+        erased =
+            removeUnderWriteLock(folder.path, folder.path + QLatin1Char('/') +
+                                                  QFileInfo(pupilRecordPath(pupil)).fileName()) &&
+            erased;
         // A class's folder goes with its last pupil.
         if (!folder.className.isEmpty())
             QDir().rmdir(QFileInfo(folder.path).path());

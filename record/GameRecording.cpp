@@ -4,9 +4,9 @@ namespace quiltaro {
 
 GameRecording::GameRecording(ProblemReport& report, const QString& listFile,
                              const QString& className)
-    : GameRecording(report, listFile.isEmpty() ? std::vector<ClassListSource>{}
-                                               : std::vector<ClassListSource>{
-                                                     {className, listFile, true}}) {}
+    : GameRecording(report, listFile.isEmpty()
+                                ? std::vector<ClassListSource>{}
+                                : std::vector<ClassListSource>{{className, listFile, true}}) {}
 
 GameRecording::GameRecording(ProblemReport& report, const std::vector<ClassListSource>& sources) {
     for (const ClassListSource& source : sources) {

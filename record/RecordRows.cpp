@@ -54,16 +54,16 @@ Games readGames(const QSqlDatabase& db, int version, bool& damaged) {
     }
     const bool named = version >= 3;   // pupils have names from the third schema on
     const bool classed = version >= 7; // and classes from the seventh
-    RangeReader reader(
-        db,
-        QStringLiteral("SELECT id, token, started_at%1%2 FROM games"
-                       " WHERE id BETWEEN ? AND ? ORDER BY id")
-            .arg(named ? QStringLiteral(", pupil") : QString(),
-                 classed ? QStringLiteral(", class_name") : QString()),
-        [&](const Row& row) {
-            games[row.integer(0)] = {row.text(1), row.integer(2), named ? row.text(3) : QString(),
-                                     classed ? row.text(4) : QString()};
-        });
+    RangeReader reader(db,
+                       QStringLiteral("SELECT id, token, started_at%1%2 FROM games"
+                                      " WHERE id BETWEEN ? AND ? ORDER BY id")
+                           .arg(named ? QStringLiteral(", pupil") : QString(),
+                                classed ? QStringLiteral(", class_name") : QString()),
+                       [&](const Row& row) {
+                           games[row.integer(0)] = {row.text(1), row.integer(2),
+                                                    named ? row.text(3) : QString(),
+                                                    classed ? row.text(4) : QString()};
+                       });
     readAround(reader, first, last, damaged, [&](qint64 id) { return games.count(id) > 0; });
     return games;
 }

@@ -176,8 +176,8 @@ bool RecordStore::migrate() {
     if (version < 7) {
         // A game is one pupil's, so one class's: its rounds take the class
         // from it, as they take the pupil. Games from before keep none.
-        if (!q.exec(QStringLiteral(
-                "ALTER TABLE games ADD COLUMN class_name TEXT NOT NULL DEFAULT ''")))
+        if (!q.exec(
+                QStringLiteral("ALTER TABLE games ADD COLUMN class_name TEXT NOT NULL DEFAULT ''")))
             return failWith(q.lastError());
         version = 7;
     }

@@ -80,9 +80,8 @@ bool RecordStore::writeInTransaction(const RoundRecord* first, size_t count, boo
 }
 
 bool RecordStore::insertRound(QSqlQuery& q, const RoundRecord& r, bool skipPresent) {
-    q.prepare(
-        QStringLiteral("INSERT OR IGNORE INTO games (token, started_at, pupil, class_name)"
-                       " VALUES (?, ?, ?, ?)"));
+    q.prepare(QStringLiteral("INSERT OR IGNORE INTO games (token, started_at, pupil, class_name)"
+                             " VALUES (?, ?, ?, ?)"));
     q.addBindValue(r.gameToken);
     q.addBindValue(ms(r.gameStarted));
     q.addBindValue(r.pupil.isNull() ? QString(QLatin1String("")) : r.pupil);

@@ -77,9 +77,10 @@ void writeFrenchCsv(const std::vector<PupilRounds>& pupils, QTextStream& out) {
     out.setGenerateByteOrderMark(true);
     // Headers in the teacher's words, accents included: a French
     // spreadsheet reads UTF-8 with its mark.
-    out << QStringLiteral("Classe;Élève;Partie;Manche;Début;Fin;Score avant;Score après;Borne basse;"
-                          "Borne haute;Nombre rouge;Essais;Points;Fin de la manche;Réponses;"
-                          "Verdicts;Niveau réglé;Niveau joué\r\n");
+    out << QStringLiteral(
+        "Classe;Élève;Partie;Manche;Début;Fin;Score avant;Score après;Borne basse;"
+        "Borne haute;Nombre rouge;Essais;Points;Fin de la manche;Réponses;"
+        "Verdicts;Niveau réglé;Niveau joué\r\n");
     for (const PupilRounds& pupil : pupils) {
         // Games numbered for each pupil, in the order they were played.
         std::map<QString, std::pair<int, int>> games; // token: (number, rounds so far)
@@ -96,12 +97,11 @@ void writeFrenchCsv(const std::vector<PupilRounds>& pupils, QTextStream& out) {
             }
             const QStringList fields = {
                 pupil.className.isEmpty() ? r.className : pupil.className, pupil.name,
-                QString::number(found->second.first), QString::number(round),
-                dateTime(r.started), dateTime(r.ended), QString::number(r.scoreBefore),
-                QString::number(r.scoreAfter), number(r.lowBound), number(r.highBound),
-                number(r.redValue), QString::number(r.tries()), QString::number(r.points()),
-                endingText(r.ending), answers.join(QStringLiteral(" | ")),
-                verdicts.join(QStringLiteral(" | ")),
+                QString::number(found->second.first), QString::number(round), dateTime(r.started),
+                dateTime(r.ended), QString::number(r.scoreBefore), QString::number(r.scoreAfter),
+                number(r.lowBound), number(r.highBound), number(r.redValue),
+                QString::number(r.tries()), QString::number(r.points()), endingText(r.ending),
+                answers.join(QStringLiteral(" | ")), verdicts.join(QStringLiteral(" | ")),
                 // Before levels could be set, every game played
                 // at the default.
                 QString::fromStdString(levelDescription(r.levels.value_or(LevelRange{}))),

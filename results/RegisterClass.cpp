@@ -123,7 +123,8 @@ RegisterClass chooseClass(const SchoolRegister& reg, const QString& choice) {
 
 ClassList withNames(ClassList list, const QStringList& names) {
     list.names = names;
-    std::erase_if(list.pupilLevels, [&](const auto& level) { return !names.contains(level.first); });
+    std::erase_if(list.pupilLevels,
+                  [&](const auto& level) { return !names.contains(level.first); });
     // The comments were written among names that are gone: they go first.
     for (auto& [before, comment] : list.comments)
         before = 0;

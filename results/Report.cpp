@@ -216,8 +216,8 @@ bool writeReportPdf(const ClassRecord& data, const ClassSummary& summary, const 
             first = false;
             const PupilRounds* rounds = data.pupil(p.name);
             const QString className = rounds && !rounds->className.isEmpty() ? rounds->className
-                                      : classes.size() == 1                ? classes.front()
-                                                                           : QString();
+                                      : classes.size() == 1                  ? classes.front()
+                                                                             : QString();
             pupilPage(page, p, summary,
                       rounds ? inPeriod(*rounds, summary.period) : PupilRounds{p.name, {}, {}},
                       className);

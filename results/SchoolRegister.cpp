@@ -155,12 +155,11 @@ SchoolRegister parseRegister(const QByteArray& bytes) {
     QStringList headers;
     for (const QString& h : rows.front())
         headers << header(h);
-    const qsizetype first = columnOf(headers, {"prenom", "prenom 1", "prenom usuel",
-                                               "prenom de l'eleve", "prenom eleve"},
-                                     {"prenom"});
-    const qsizetype family =
-        columnOf(headers, {"nom", "nom de famille", "nom d'usage", "nom de l'eleve", "nom eleve"},
-                 {"nom "});
+    const qsizetype first = columnOf(
+        headers, {"prenom", "prenom 1", "prenom usuel", "prenom de l'eleve", "prenom eleve"},
+        {"prenom"});
+    const qsizetype family = columnOf(
+        headers, {"nom", "nom de famille", "nom d'usage", "nom de l'eleve", "nom eleve"}, {"nom "});
     const qsizetype klass = columnOf(headers, {"classe", "division"}, {"classe", "division"});
     const qsizetype level = columnOf(headers, {"niveau"}, {"niveau"});
     if (first < 0) {
@@ -209,7 +208,8 @@ SchoolRegister readRegister(const QString& file) {
     if (!why.isEmpty())
         reg.problem = why;
     if (!reg.problem.isEmpty())
-        reg.problem = QStringLiteral("le registre %1 ne peut pas être lu : %2.").arg(file, reg.problem);
+        reg.problem =
+            QStringLiteral("le registre %1 ne peut pas être lu : %2.").arg(file, reg.problem);
     return reg;
 }
 

@@ -88,8 +88,8 @@ QStringList classesOnServer(ServerConnection& server, const QString& pupil) {
 
 } // namespace
 
-bool forgetPupilOnServer(const ServerSettings& base, const QString& pupil,
-                         const QString& className, QTextStream& out) {
+bool forgetPupilOnServer(const ServerSettings& base, const QString& pupil, const QString& className,
+                         QTextStream& out) {
     ServerSettings settings = base;
     if (!className.isEmpty())
         settings.className = className;

@@ -160,8 +160,7 @@ RoundRecord roundOfRow(const QSqlQuery& q, RoundReading& reading, StoredRound& l
     stored.kind = q.value(14).toString();
     stored.levels = q.value(15).toString();
     const QString className = q.value(16).toString();
-    stored.className =
-        className == last.className ? last.className : (last.className = className);
+    stored.className = className == last.className ? last.className : (last.className = className);
     RoundRecord r = reading.roundOf(stored);
     const QStringList answers = parseTextArray(q.value(11).toString());
     const QStringList verdicts = parseTextArray(q.value(12).toString());

@@ -60,8 +60,7 @@ ServerSender::ServerSender(ServerSettings settings, QStringList records, Sink si
 ServerSender::~ServerSender() = default;
 
 QStringList ServerSender::localRecords() {
-    return QStringList{RecordStore::defaultPath()} +
-           pupilRecordsBeside(RecordStore::defaultPath());
+    return QStringList{RecordStore::defaultPath()} + pupilRecordsBeside(RecordStore::defaultPath());
 }
 
 void ServerSender::roundWritten(const QString& recordPath) {

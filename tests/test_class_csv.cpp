@@ -95,14 +95,16 @@ private slots:
                                    "Borne basse;Borne haute;Nombre rouge;Essais;Points;"
                                    "Fin de la manche;Réponses;Verdicts;Niveau réglé;Niveau joué"));
         // A round from before levels: the default, and the kind its score gave.
-        QCOMPARE(lines[1], QString("CE2-A;'=Zoé;1;1;2026-12-01 09:00:00;2026-12-01 09:00:45;0;2;0;1000;"
-                                   "371;2;2;trouvé;500 | 371;trop grand | trouvé;"
-                                   "selon le score (entiers, puis dixièmes, puis centièmes);"
-                                   "entiers"));
-        QCOMPARE(lines[3], QString("CM1 B;\"Léo; Ana\";1;1;2026-12-01 10:40:00;2026-12-01 10:40:45;3;3;"
-                                   "12;40;37,1;3;0;trouvé;30,5 | 38 | 37,1;"
-                                   "trop petit | trop grand | trouvé;à partir des dixièmes;"
-                                   "dixièmes"));
+        QCOMPARE(lines[1],
+                 QString("CE2-A;'=Zoé;1;1;2026-12-01 09:00:00;2026-12-01 09:00:45;0;2;0;1000;"
+                         "371;2;2;trouvé;500 | 371;trop grand | trouvé;"
+                         "selon le score (entiers, puis dixièmes, puis centièmes);"
+                         "entiers"));
+        QCOMPARE(lines[3],
+                 QString("CM1 B;\"Léo; Ana\";1;1;2026-12-01 10:40:00;2026-12-01 10:40:45;3;3;"
+                         "12;40;37,1;3;0;trouvé;30,5 | 38 | 37,1;"
+                         "trop petit | trop grand | trouvé;à partir des dixièmes;"
+                         "dixièmes"));
         for (const char* risky : {"=1+1", "+33 6", "-x", "@SUM(A1)", "\tx"})
             QCOMPARE(csvCell(risky).front(), QChar('\''));
         for (const char* number : {"-2", "-0,5", "12"})
@@ -119,9 +121,9 @@ private slots:
             r.className = "CE2-A";
             return r;
         };
-        write(file("fr/record.sqlite"), {inClass(named(rounds[0], "=Zoé")),
-                                         inClass(named(rounds[1], "=Zoé")),
-                                         inClass(named(rounds[2], "Léo; Ana"))});
+        write(file("fr/record.sqlite"),
+              {inClass(named(rounds[0], "=Zoé")), inClass(named(rounds[1], "=Zoé")),
+               inClass(named(rounds[2], "Léo; Ana"))});
         QString errors;
         QTextStream err(&errors);
         QCOMPARE(exportCsv({file("fr/record.sqlite")}, csv, err), 0);
@@ -149,9 +151,9 @@ private slots:
         QCOMPARE(sheet[0][1].text, QString("Élève"));
         QCOMPARE(sheet[0][7].text, QString("Score après"));
         QCOMPARE(sheet[0][17].text, QString("Niveau joué"));
-        const QStringList types = {"string", "string", "float",  "float",  "date",   "date",  "float",
-                                   "float",  "float",  "float",  "float",  "float", "float",
-                                   "string", "string", "string", "string", "string"};
+        const QStringList types = {"string", "string", "float",  "float",  "date",   "date",
+                                   "float",  "float",  "float",  "float",  "float",  "float",
+                                   "float",  "string", "string", "string", "string", "string"};
         for (int row = 1; row < 4; ++row) {
             QCOMPARE(sheet[row].size(), types.size());
             for (int c = 0; c < types.size(); ++c) {

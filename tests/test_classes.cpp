@@ -11,7 +11,6 @@
 #include "NumberText.h"
 #include "RecordReading.h"
 #include "RecordTesting.h"
-#include "Spill.h"
 #include "TestProgram.h"
 
 #include <QAccessible>
@@ -53,18 +52,28 @@ private slots:
     void aClassNameHoldsWhatAFolderAndARowCanTake_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("refused"); // a word of the refusal; empty when taken
-        QTest::newRow("letters and digits") << "CE2-A" << "";
-        QTest::newRow("space, dot, apostrophe") << "6e B l'après-midi" << "";
-        QTest::newRow("accents, underscore") << "Clémentine_2.b" << "";
+        QTest::newRow("letters and digits") << "CE2-A"
+                                            << "";
+        QTest::newRow("space, dot, apostrophe") << "6e B l'après-midi"
+                                                << "";
+        QTest::newRow("accents, underscore") << "Clémentine_2.b"
+                                             << "";
         QTest::newRow("forty") << QString(40, 'a') << "";
         QTest::newRow("forty-one") << QString(41, 'a') << "41 caractères";
-        QTest::newRow("empty") << "   " << "vide";
-        QTest::newRow("a list") << "CE2, CM1" << "virgule";
-        QTest::newRow("cut short") << "CE2;CM1" << "point-virgule";
-        QTest::newRow("a folder") << "CE2/CM1" << "barre oblique";
-        QTest::newRow("a tab") << "CE2\tA" << "invisible";
-        QTest::newRow("up a folder") << ".." << "commence par un point";
-        QTest::newRow("a sign") << "CE2+" << "« + »";
+        QTest::newRow("empty") << "   "
+                               << "vide";
+        QTest::newRow("a list") << "CE2, CM1"
+                                << "virgule";
+        QTest::newRow("cut short") << "CE2;CM1"
+                                   << "point-virgule";
+        QTest::newRow("a folder") << "CE2/CM1"
+                                  << "barre oblique";
+        QTest::newRow("a tab") << "CE2\tA"
+                               << "invisible";
+        QTest::newRow("up a folder") << ".."
+                                     << "commence par un point";
+        QTest::newRow("a sign") << "CE2+"
+                                << "« + »";
     }
     void aClassNameHoldsWhatAFolderAndARowCanTake() {
         QFETCH(QString, name);
@@ -225,50 +234,6 @@ private slots:
         QCOMPARE(ce2[0].className, QString("CE2-A"));
         QCOMPARE(ce2[0].scoreBefore, 0);
         QCOMPARE(pupilRecordsBeside(RecordStore::defaultPath()).size(), 2);
-    }
-
-    // Rounds kept aside carry their class into the record; a record of the
-    // sixth schema gets the column, its games without a class.
-    void theClassGoesWhereverTheRoundGoes() {
-        const QString path = login.dir.filePath("data/aside/record.sqlite");
-        QDir().mkpath(QFileInfo(path).path());
-        std::vector<RoundRecord> rounds = knownRounds();
-        for (RoundRecord& r : rounds)
-            r.pupil = "Léa", r.className = "CE2-A";
-        {
-            Spill spill(path);
-            QVERIFY(spill.add(1, rounds[0]));
-            spill.release();
-        }
-        Reports reports;
-        {
-            RecordStore store(path, reports.report);
-            auto leftovers = Spill::leftovers(path);
-            QCOMPARE(leftovers.size(), size_t(1));
-            QCOMPARE(leftovers[0].rounds.at(0).className, QString("CE2-A"));
-            QVERIFY(store.writeRecovered(leftovers[0].rounds));
-            Spill::finish(leftovers[0], true);
-        }
-        QCOMPARE(readRecord(path).rounds.at(0).className, QString("CE2-A"));
-
-        const QString old = login.dir.filePath("data/old/record.sqlite");
-        QDir().mkpath(QFileInfo(old).path());
-        {
-            RecordStore store(old, reports.report);
-            QVERIFY(store.write(rounds[1]));
-        }
-        // As version 6 left it: no column, and the version said.
-        execAll(old, {"ALTER TABLE games DROP COLUMN class_name", "PRAGMA user_version = 6"});
-        QCOMPARE(readRecord(old).rounds.at(0).className, QString());
-        {
-            RecordStore store(old, reports.report);
-            QVERIFY(store.write(rounds[2]));
-        }
-        const auto read = readRecord(old).rounds;
-        QCOMPARE(read.size(), size_t(2));
-        QCOMPARE(read[0].className, QString());
-        QCOMPARE(read[1].className, QString("CE2-A"));
-        QVERIFY(reports.texts.isEmpty());
     }
 
     // --forget Léa, when two classes have a Léa: nothing is erased until the

@@ -222,6 +222,50 @@ private slots:
         QVERIFY(!aside.exists());
         QVERIFY(!contents(path).contains("37.1"));
     }
+
+    // Rounds kept aside carry their class into the record; a record of the
+    // sixth schema gets the column, its games without a class.
+    void theClassGoesWhereverTheRoundGoes() {
+        const QString path = file("aside/record.sqlite");
+        QDir().mkpath(QFileInfo(path).path());
+        std::vector<RoundRecord> rounds = knownRounds();
+        for (RoundRecord& r : rounds)
+            r.pupil = "Léa", r.className = "CE2-A";
+        {
+            Spill spill(path);
+            QVERIFY(spill.add(1, rounds[0]));
+            spill.release();
+        }
+        Reports reports;
+        {
+            RecordStore store(path, reports.report);
+            auto leftovers = Spill::leftovers(path);
+            QCOMPARE(leftovers.size(), size_t(1));
+            QCOMPARE(leftovers[0].rounds.at(0).className, QString("CE2-A"));
+            QVERIFY(store.writeRecovered(leftovers[0].rounds));
+            Spill::finish(leftovers[0], true);
+        }
+        QCOMPARE(readRecord(path).rounds.at(0).className, QString("CE2-A"));
+
+        const QString old = file("old/record.sqlite");
+        QDir().mkpath(QFileInfo(old).path());
+        {
+            RecordStore store(old, reports.report);
+            QVERIFY(store.write(rounds[1]));
+        }
+        // As version 6 left it: no column, and the version said.
+        execAll(old, {"ALTER TABLE games DROP COLUMN class_name", "PRAGMA user_version = 6"});
+        QCOMPARE(readRecord(old).rounds.at(0).className, QString());
+        {
+            RecordStore store(old, reports.report);
+            QVERIFY(store.write(rounds[2]));
+        }
+        const auto read = readRecord(old).rounds;
+        QCOMPARE(read.size(), size_t(2));
+        QCOMPARE(read[0].className, QString());
+        QCOMPARE(read[1].className, QString("CE2-A"));
+        QVERIFY(reports.texts.isEmpty());
+    }
 };
 
 int main(int argc, char** argv) {

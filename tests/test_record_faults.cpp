@@ -116,8 +116,8 @@ private slots:
         }
         QVERIFY(run("dd", {"if=/dev/zero", "of=" + file("class/filler"), "bs=4k"}) != 0);
         Reports reports;
-        ClassRecorder recorders(reports.report,
-                                [&](const QString& pupil, const QString&) { return pathOf(pupil); });
+        ClassRecorder recorders(
+            reports.report, [&](const QString& pupil, const QString&) { return pathOf(pupil); });
         for (const QString& pupil : pupils) {
             recorders.choose(pupil);
             Pupil(*recorders.recorderOf(pupil)).playRound();

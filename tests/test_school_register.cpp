@@ -19,16 +19,16 @@ using namespace quiltaro::test;
 namespace {
 
 // The same register, as several programs export it.
-const QString register_ = QStringLiteral(
-    "Nom;Prénom;Date de naissance;Sexe;Classe;Niveau;Adresse\n"
-    "MARTIN;Lucas;01/02/2016;M;CE2-A;CE2;\"3 rue des Lilas; Lyon\"\n"
-    "BERNARD;Lucas;03/04/2016;M;CE2-A;CE2;\"1, place \"\"Bellecour\"\"\"\n"
-    "MARCHAND;Lucas;05/06/2016;M;CE2-A;CE2;\n"
-    "Lefèvre-N'Diaye;Zoé;07/08/2016;F;CE2-A;CE2;\n"
-    "MOREAU;LÉA;09/10/2015;F;CM1-B;CM1;\n"
-    "Petit;Léa;11/12/2015;F;CM1-B;CM1;\n"
-    "Petit;Léa;11/12/2015;F;CM1-B;CM1;\n"
-    "Durand;Noé;13/01/2016;M;CE2-B;CE2;\n");
+const QString register_ =
+    QStringLiteral("Nom;Prénom;Date de naissance;Sexe;Classe;Niveau;Adresse\n"
+                   "MARTIN;Lucas;01/02/2016;M;CE2-A;CE2;\"3 rue des Lilas; Lyon\"\n"
+                   "BERNARD;Lucas;03/04/2016;M;CE2-A;CE2;\"1, place \"\"Bellecour\"\"\"\n"
+                   "MARCHAND;Lucas;05/06/2016;M;CE2-A;CE2;\n"
+                   "Lefèvre-N'Diaye;Zoé;07/08/2016;F;CE2-A;CE2;\n"
+                   "MOREAU;LÉA;09/10/2015;F;CM1-B;CM1;\n"
+                   "Petit;Léa;11/12/2015;F;CM1-B;CM1;\n"
+                   "Petit;Léa;11/12/2015;F;CM1-B;CM1;\n"
+                   "Durand;Noé;13/01/2016;M;CE2-B;CE2;\n");
 
 QByteArray windows1252(const QString& text) {
     QByteArray bytes;
@@ -61,7 +61,8 @@ private slots:
     void aRegisterIsReadWhateverItsExport_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::newRow("UTF-8, ';'") << register_.toUtf8();
-        QTest::newRow("UTF-8 with its mark, CRLF") << "\xEF\xBB\xBF" + register_.toUtf8().replace("\n", "\r\n");
+        QTest::newRow("UTF-8 with its mark, CRLF")
+            << "\xEF\xBB\xBF" + register_.toUtf8().replace("\n", "\r\n");
         QTest::newRow("Windows-1252") << windows1252(register_);
         // Commas between fields: those within fields are quoted.
         QString commas = register_;
@@ -132,7 +133,8 @@ private slots:
         QVERIFY(chooseClass(parseRegister("Prénom\nLéa\n"), "").problem.contains("--class"));
         QCOMPARE(chooseClass(parseRegister("Prénom\nLéa\n"), "CP").pupils, QStringList{"Léa"});
         // A class the register names but a list cannot be named after.
-        const QString slash = chooseClass(parseRegister("Prénom;Classe\nLéa;CM1/CM2\n"), "").problem;
+        const QString slash =
+            chooseClass(parseRegister("Prénom;Classe\nLéa;CM1/CM2\n"), "").problem;
         QVERIFY2(slash.contains("barre oblique"), qPrintable(slash));
     }
 
@@ -146,8 +148,8 @@ private slots:
             game.start(QUILTARO_BINARY, arguments);
             game.waitForFinished(30000);
             if (said)
-                *said = QString::fromUtf8(game.readAllStandardOutput() +
-                                          game.readAllStandardError());
+                *said =
+                    QString::fromUtf8(game.readAllStandardOutput() + game.readAllStandardError());
             return game.exitCode();
         };
         QString said;

@@ -50,9 +50,8 @@ ClassListEditor::ClassListEditor(QWidget* parent, ClassListPlace place, SystemLe
     problem_->setStyleSheet(QStringLiteral("color: #a00000"));
     layout->addWidget(problem_);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Save | QDialogButtonBox::Cancel);
-    QPushButton* fromRegister =
-        buttons->addButton(QStringLiteral("&Importer de la base élèves…"),
-                           QDialogButtonBox::ActionRole);
+    QPushButton* fromRegister = buttons->addButton(QStringLiteral("&Importer de la base élèves…"),
+                                                   QDialogButtonBox::ActionRole);
     fromRegister->setToolTip(QStringLiteral("Remplit la liste avec les prénoms d'une classe de "
                                             "l'export CSV de la base élèves ; rien n'est "
                                             "enregistré avant « Enregistrer »."));
@@ -173,9 +172,9 @@ bool ClassListEditor::importRegister(const QString& file, const ChooseClass& cho
                           QLatin1Char('.'));
         return false;
     }
-    editor_->setPlainText(classListLines(withNames(parseClassList(editor_->toPlainText()),
-                                                   chosen.pupils))
-                              .join(QLatin1Char('\n')));
+    editor_->setPlainText(
+        classListLines(withNames(parseClassList(editor_->toPlainText()), chosen.pupils))
+            .join(QLatin1Char('\n')));
     problem_->setText(QStringLiteral("%1 élève(s) de la classe %2 : vérifiez la liste, puis "
                                      "« Enregistrer ».")
                           .arg(chosen.pupils.size())
