@@ -5,6 +5,7 @@
 #include "ClassListEditor.h"
 #include "ClassName.h"
 #include "DesktopLocale.h"
+#include "GameOptions.h"
 #include "LoginTesting.h"
 #include "Pupils.h"
 #include "SchoolRegister.h"
@@ -180,6 +181,37 @@ private slots:
         QCOMPARE(kept.comments.size(), size_t(1));
         QCOMPARE(run({"--import-class", login.dir.filePath("none.csv")}, &said), 1);
         QVERIFY(said.contains("ne peut pas être lu : ce fichier n'existe pas"));
+    }
+
+    // --class goes with the import and with erasing one pupil, and is a
+    // class's name or nothing.
+    void theClassIsAnOptionOfTheImportAndOfErasing() {
+        Options o = parseOptions({"--import-class", "export.csv", "--class", " CE2-A "});
+        QCOMPARE(int(o.mode), int(Options::Mode::ImportClass));
+        QCOMPARE(o.file, QString("export.csv"));
+        QCOMPARE(o.className, QString("CE2-A"));
+        o = parseOptions({"--forget", "Léa", "--class", "CM1 B"});
+        QCOMPARE(int(o.mode), int(Options::Mode::Forget));
+        QCOMPARE(o.pupil, QString("Léa"));
+        QCOMPARE(o.className, QString("CM1 B"));
+        const struct {
+            QStringList arguments;
+            const char* says;
+        } wrong[] = {
+            {{"--class", "CE2"}, "--class va avec"},
+            {{"--forget", "--class", "CE2"}, "--class va avec"},
+            {{"--export-csv", "x.csv", "--class", "CE2"}, "--class va avec"},
+            {{"--forget", "Léa", "--class", "CE2;A"}, "point-virgule"},
+            {{"--import-class", "a.csv", "--class", "A", "--class", "B"}, "une seule fois"},
+            {{"--import-class", " "}, "fichier CSV"},
+            {{"--import-class", "a.csv", "--check-server"}, "une seule à la fois"},
+        };
+        for (const auto& w : wrong) {
+            o = parseOptions(w.arguments);
+            QCOMPARE(int(o.mode), int(Options::Mode::Wrong));
+            QVERIFY2(o.error.contains(w.says), qPrintable(o.error));
+        }
+        QVERIFY(usage().contains("--import-class FICHIER [--class NOM]"));
     }
 
     void theEditorFillsTheListFromTheRegister() {
