@@ -136,6 +136,8 @@ int play(int argc, char** argv, const Options& options) {
     // the class list is the server's, as last copied here. The sender
     // outlives the records' writers, which tell it.
     const ServerSettings server = readServerSettings();
+    if (const QString off = sendingOffNotice(server); !off.isEmpty())
+        std::fprintf(stderr, "quiltaro : %s\n", qPrintable(off));
     std::unique_ptr<ServerSender> sender;
     if (server.configured())
         sender = std::make_unique<ServerSender>(server, ServerSender::localRecords());
