@@ -1,7 +1,10 @@
-// The teacher's window over the class's server: it opens within a second
-// even when the server answers nothing (frozen), saying so, and fills in when
-// the server answers; "Postes…" shows which computer sent each pupil's
-// rounds, and marks the one that stopped sending while its class played.
+// The windows over the class's server: "Qui joue ?" asks from a name the
+// teacher added at the next "commencer", without waiting for the server; the
+// teacher's window opens within a second even when the server answers
+// nothing (frozen), saying so, and fills in when the server answers;
+// "Postes…" shows which computer sent each pupil's rounds, and marks the one
+// that stopped sending while its class played.
+#include "ClassListRefresh.h"
 #include "ComputersPanel.h"
 #include "DesktopLocale.h"
 #include "PgServer.h"
@@ -10,9 +13,11 @@
 #include "ResultsWindow.h"
 #include "SendingActivity.h"
 #include "ServerActivity.h"
+#include "ServerClassList.h"
 #include "ServerConnection.h"
 #include "ServerRounds.h"
 #include "ServerTesting.h"
+#include "TestProgram.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -20,6 +25,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
@@ -57,6 +63,52 @@ private slots:
         QUILTARO_ADOPT_DESKTOP_LOCALE();
         classServer.start();
         server = classServer.server.get();
+    }
+
+    // The teacher adds a name on the server: the computer's copy is
+    // refreshed off the game's thread, and the next "commencer" asks from
+    // it; "commencer" never waits for the server, frozen or not.
+    void aNameAddedOnTheServerIsAskedAtTheNextCommencer() {
+        QTemporaryDir data;
+        qputenv("XDG_DATA_HOME", QFile::encodeName(data.path()));
+        const QString db = classServer.freshDatabase();
+        QCOMPARE(server->exec("INSERT INTO quiltaro.class_lists (position, name) VALUES (0, 'Léa')",
+                              "prof", db),
+                 QString());
+        TestProgram t;
+        QStringList chosenNames;
+        const auto chosen = [&](const QString& pupil) { chosenNames << pupil; };
+        t.program.setClassList({"Léa"}, chosen);
+        ClassListRefresh refresh(
+            {server->conninfo("poste1", db), "", QString()}, std::chrono::hours(1),
+            [&](const ClassList& fresh) {
+                QMetaObject::invokeMethod(
+                    qApp, [&, names = fresh.names] { t.program.setClassList(names, chosen); },
+                    Qt::QueuedConnection);
+            });
+        t.program.whenAboutToAsk([&refresh] { refresh.request(); });
+        QTRY_VERIFY(QFile::exists(serverClassListCopy()));
+        QCOMPARE(server->exec("INSERT INTO quiltaro.class_lists (position, name) VALUES (1, 'Noé')",
+                              "prof", db),
+                 QString());
+        // The first "commencer" after: asked from what is there, at once.
+        server->pause();
+        QElapsedTimer clock;
+        clock.start();
+        t.program.commence();
+        const qint64 took = clock.elapsed();
+        QVERIFY2(took < 200, qPrintable(QString::number(took)));
+        QVERIFY(t.program.chooser()->isVisible());
+        QVERIFY(!t.program.chooser()->buttonOf("Noé"));
+        t.program.chooser()->hide();
+        server->resume();
+        QTRY_VERIFY(readClassList(serverClassListCopy()).contains("Noé"));
+        TestProgram::settle();
+        t.program.commence();
+        QVERIFY(t.program.chooser()->isVisible());
+        QVERIFY(t.program.chooser()->buttonOf("Noé"));
+        TestProgram::click(t.program.chooser()->buttonOf("Noé"));
+        QCOMPARE(chosenNames, QStringList{"Noé"});
     }
 
     // A computer is silent when another of its class sent on a later day;
