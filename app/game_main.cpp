@@ -137,7 +137,8 @@ int play(int argc, char** argv, const Options& options) {
     // the class list is the server's, as last copied here. The sender
     // outlives the records' writers, which tell it.
     const ServerSettings server = readServerSettings();
-    if (const QString off = sendingOffNotice(server); !off.isEmpty())
+    const QString off = sendingOffNotice(server);
+    if (!off.isEmpty())
         std::fprintf(stderr, "quiltaro : %s\n", qPrintable(off));
     std::unique_ptr<ServerSender> sender;
     if (server.configured())
@@ -149,6 +150,10 @@ int play(int argc, char** argv, const Options& options) {
     if (sender)
         recording.whenWritten([to = sender.get()](const QString& path) { to->roundWritten(path); });
     Program program(clock, random, [] { QApplication::exit(0); });
+    if (!off.isEmpty())
+        program.setNotice(QStringLiteral("Ce poste n'envoie pas les manches au serveur de la "
+                                         "classe : l'envoi est coupé par %1.")
+                              .arg(server.file));
     const SystemLevel system = readSystemLevel();
     tellSettingProblems(recording, system, options);
     const ClassList& list = recording.list();

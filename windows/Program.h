@@ -53,6 +53,10 @@ public:
     // the game opens at once.
     // Called again, the next "commencer" asks from the new names.
     void setClassList(QStringList names, std::function<void(const QString&)> chosen);
+    // A line for whoever looks after the computer, shown on the welcome
+    // window (sending to the class's server turned off...); set before start().
+    void setNotice(QString notice) { notice_ = std::move(notice); }
+    const QString& notice() const { return notice_; }
     // Told each time "Qui joue ?" is about to be asked, before it is.
     void whenAboutToAsk(std::function<void()> told) { aboutToAsk_ = std::move(told); }
     PupilChooser* chooser() const { return chooser_; }
@@ -98,6 +102,7 @@ private:
     QStringList classList_;
     std::function<void(const QString&)> chosen_;
     std::function<void()> aboutToAsk_;
+    QString notice_;
     QPointer<PupilChooser> chooser_;
     QString pupil_;
 };
