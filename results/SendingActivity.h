@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <stop_token>
 #include <vector>
 
 namespace quiltaro {
@@ -57,7 +58,8 @@ SendingActivity activityOf(const std::vector<SenderRow>& senders,
                            const std::vector<PupilSenderRow>& pupils);
 
 // Where the activity is read: the class's server. False, with the reason in
-// French, when it could not be read.
-using SendingActivityReader = std::function<bool(SendingActivity& into, QString* problem)>;
+// French, when it could not be read; a stop cuts a reading under way.
+using SendingActivityReader =
+    std::function<bool(SendingActivity& into, QString* problem, std::stop_token stop)>;
 
 } // namespace quiltaro

@@ -67,8 +67,9 @@ bool readSendingActivity(ServerConnection& server, const QString& className,
 }
 
 SendingActivityReader serverSendingActivity(const ServerSettings& settings) {
-    return [settings](SendingActivity& into, QString* problem) {
+    return [settings](SendingActivity& into, QString* problem, std::stop_token stop) {
         ServerConnection server(settings.conninfo, {3, 10000, 15000});
+        const std::stop_callback cut(stop, [&server] { server.interrupt(); });
         if (readSendingActivity(server, settings.className, into))
             return true;
         if (problem)

@@ -181,6 +181,16 @@ private slots:
         QVERIFY(told.wait(15000));
         QVERIFY2(refused.status()->text().contains("pas pu être lus"),
                  qPrintable(refused.status()->text()));
+        // Closed while the server answers nothing: at once, the reading cut.
+        server->pause();
+        auto frozen = std::make_unique<ComputersPanel>(serverSendingActivity(teacher));
+        QTest::qWait(300);
+        QElapsedTimer closing;
+        closing.start();
+        frozen.reset();
+        const qint64 took = closing.elapsed();
+        server->resume();
+        QVERIFY2(took < 1000, qPrintable(QString::number(took)));
     }
 
     // The server frozen (SIGSTOP): the window is on screen within a second,

@@ -61,7 +61,7 @@ ComputersPanel::ComputersPanel(SendingActivityReader reader, QWidget* parent)
     reload();
 }
 
-// A reading under way is cut: the worker's end stops it and joins.
+// A reading under way is cut at once: the worker's end stops it and joins.
 ComputersPanel::~ComputersPanel() = default;
 
 void ComputersPanel::reload() {
@@ -70,7 +70,7 @@ void ComputersPanel::reload() {
     reading_->start([this, reader = reader_](std::stop_token stop) {
         SendingActivity activity;
         QString problem;
-        if (!reader(activity, &problem) && problem.isEmpty())
+        if (!reader(activity, &problem, stop) && problem.isEmpty())
             problem = QStringLiteral("le serveur n'a pas répondu");
         if (stop.stop_requested())
             return;
