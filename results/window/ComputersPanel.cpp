@@ -28,6 +28,16 @@ QTableWidget* table(const QStringList& headers) {
     return t;
 }
 
+QString state(const ComputerSeen& c) {
+    if (c.silentFor.isEmpty())
+        return QStringLiteral("envoie");
+    if (!c.last.isValid())
+        return QStringLiteral("⚠ n'a encore rien envoyé, et la classe %1 a joué ailleurs")
+            .arg(c.silentFor);
+    return QStringLiteral("⚠ silencieux : la classe %1 a joué ailleurs un jour suivant")
+        .arg(c.silentFor);
+}
+
 void setRow(QTableWidget* t, int row, const QStringList& cells) {
     for (int c = 0; c < cells.size(); ++c)
         t->setItem(row, c, new QTableWidgetItem(cells[c]));
@@ -94,11 +104,7 @@ void ComputersPanel::showActivity(const SendingActivity& activity, const QString
         silent += !c.silentFor.isEmpty();
         setRow(computers_, i,
                {c.role, c.classes.join(QStringLiteral(", ")), when(c.last),
-                QString::number(c.rounds),
-                c.silentFor.isEmpty()
-                    ? QStringLiteral("envoie")
-                    : QStringLiteral("⚠ silencieux : la classe %1 a joué ailleurs depuis")
-                          .arg(c.silentFor)});
+                QString::number(c.rounds), state(c)});
     }
     pupils_->setRowCount(int(activity.pupils.size()));
     for (int i = 0; i < pupils_->rowCount(); ++i) {
@@ -109,10 +115,14 @@ void ComputersPanel::showActivity(const SendingActivity& activity, const QString
     computers_->resizeColumnsToContents();
     pupils_->resizeColumnsToContents();
     status_->setText(silent == 0 ? QStringLiteral("Tous les postes envoient leurs manches.")
-                                 : QStringLiteral("%1 poste(s) n'envoient plus rien alors que "
-                                                  "leur classe a joué ailleurs : vérifiez-les "
-                                                  "(quiltaro --check-server sur le poste).")
-                                       .arg(silent));
+                     : silent == 1
+                         ? QStringLiteral("1 poste n'envoie rien alors que sa classe a joué "
+                                          "ailleurs : vérifiez-le (quiltaro --check-server sur "
+                                          "le poste).")
+                         : QStringLiteral("%1 postes n'envoient rien alors que leur classe a joué "
+                                          "ailleurs : vérifiez-les (quiltaro --check-server sur "
+                                          "chacun).")
+                               .arg(silent));
     emit shown();
 }
 
