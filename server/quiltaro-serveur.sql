@@ -118,10 +118,13 @@ CREATE OR REPLACE FUNCTION quiltaro.sends_for(who name, class text) RETURNS bool
                    WHERE c.role = who AND c.class_name IN (class, '*'))
 $$;
 
--- Whether every text of `texts` is at most `longest` characters long.
+-- Whether every text of `texts` is at most `longest` characters long. Its
+-- names are qualified rather than its search_path set, which would cost
+-- every round a setting saved and put back.
 CREATE OR REPLACE FUNCTION quiltaro.all_shorter(texts text[], longest integer) RETURNS boolean
-    LANGUAGE sql IMMUTABLE SET search_path = pg_catalog, pg_temp AS $$
-    SELECT coalesce(max(length(t)), 0) <= longest FROM unnest(texts) t
+    LANGUAGE sql IMMUTABLE AS $$
+    SELECT COALESCE(pg_catalog.max(pg_catalog.length(t)), 0) OPERATOR(pg_catalog.<=) longest
+    FROM pg_catalog.unnest(texts) t
 $$;
 
 -- What a round the game played can hold, and nothing else: the score stays

@@ -5,6 +5,7 @@
 // checked against the school's own authority; a login's own configuration
 // never turns sending off without saying so.
 #include "DesktopLocale.h"
+#include "GuideBlocks.h"
 #include "PgServer.h"
 #include "RecordStore.h"
 #include "RecordTesting.h"
@@ -20,7 +21,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -35,40 +35,6 @@ using namespace quiltaro::test;
 namespace {
 
 const QString sourceDir = QStringLiteral(QUILTARO_SOURCE_DIR);
-
-// The shell blocks of the guide marked `<!-- essai : NAME -->`, by name.
-std::map<QString, QString> markedBlocks(const QString& guide) {
-    QFile file(guide);
-    std::map<QString, QString> blocks;
-    if (!file.open(QIODevice::ReadOnly))
-        return blocks;
-    const QString text = QString::fromUtf8(file.readAll());
-    static const QRegularExpression marked(
-        QStringLiteral("<!-- essai : ([a-z-]+) -->\\n```sh\\n(.*?)```"),
-        QRegularExpression::DotMatchesEverythingOption);
-    for (auto m = marked.globalMatch(text); m.hasNext();) {
-        const auto match = m.next();
-        blocks[match.captured(1)] = match.captured(2);
-    }
-    return blocks;
-}
-
-// Replaces every key of `by` found in `text`, in one pass: what was put in
-// is never replaced again.
-QString substituted(const QString& text, const std::map<QString, QString>& by) {
-    QStringList keys;
-    for (const auto& [key, value] : by)
-        keys << QRegularExpression::escape(key);
-    const QRegularExpression any(keys.join(QLatin1Char('|')));
-    QString out;
-    qsizetype last = 0;
-    for (auto m = any.globalMatch(text); m.hasNext();) {
-        const auto match = m.next();
-        out += text.mid(last, match.capturedStart() - last) + by.at(match.captured());
-        last = match.capturedEnd();
-    }
-    return out + text.mid(last);
-}
 
 QString psqlAt(const PgServer& server) {
     return QStringLiteral("export PGHOST='%1' PGPORT=%2 PGUSER=admin PGDATABASE=postgres\n")
