@@ -7,6 +7,7 @@
 #include "PgServer.h"
 #include "RecordTesting.h"
 #include "ServerClassList.h"
+#include "ServerCommands.h"
 #include "ServerConnection.h"
 #include "ServerRounds.h"
 #include "ServerTesting.h"
@@ -233,6 +234,15 @@ private slots:
             QString());
         QVERIFY2(sendRound(pupil, r, "CE2"), qPrintable(pupil.detail()));
         QCOMPARE(classServer.onServer(db), qint64(2));
+        // --check-server names the class a computer does not send for, and the fix.
+        QString out;
+        QTextStream o(&out);
+        QCOMPARE(checkServer({pupilConnInfo(), "CM2", "quiltaro.conf"}, o), 1);
+        QVERIFY2(out.contains("n'y envoie pas pour la classe « CM2 »") &&
+                     out.contains("INSERT INTO quiltaro.computers VALUES ('poste_cm1', 'CM2')"),
+                 qPrintable(out));
+        out.clear();
+        QCOMPARE(checkServer({pupilConnInfo(), "CM1", "quiltaro.conf"}, o), 0);
     }
 };
 

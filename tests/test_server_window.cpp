@@ -111,6 +111,21 @@ private slots:
         QCOMPARE(chosenNames, QStringList{"Noé"});
     }
 
+    // A configuration that turns sending off says so where a person looks:
+    // the welcome window; without one, nothing is added there.
+    void theWelcomeWindowSaysSendingIsOff() {
+        VirtualClock clock(9 * 3600.0);
+        CountingSource random;
+        Program told(clock, random, [] {});
+        told.setNotice("Ce poste n'envoie pas les manches au serveur de la classe.");
+        told.start();
+        const auto* notice = told.welcome()->findChild<QLabel*>("avis");
+        QVERIFY(notice && notice->isVisible());
+        QVERIFY(notice->text().contains("n'envoie pas"));
+        TestProgram quiet;
+        QVERIFY(!quiet.program.welcome()->findChild<QLabel*>("avis"));
+    }
+
     // A computer is silent when another of its class sent on a later day;
     // a pupil's computers come the most recent first.
     void aComputerSilentWhileItsClassPlayedIsMarked() {
