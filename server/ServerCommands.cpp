@@ -8,6 +8,8 @@
 #include "ServerSchema.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QSqlQuery>
 #include <QStandardPaths>
 #include <QTextStream>
@@ -69,6 +71,15 @@ int checkServer(const ServerSettings& settings, QTextStream& out) {
                               "de ce poste peut lire. Mettez-le plutôt dans ~/.pgpass, ou "
                               "utilisez service=... avec pg_service.conf.")
                    .arg(settings.file)
+            << Qt::endl;
+    // The service file holds the role's password: the pupils' group may
+    // read it, not every account of the computer.
+    if (const QString service = QFile::decodeName(qgetenv("PGSERVICEFILE"));
+        !service.isEmpty() && QFileInfo(service).permission(QFileDevice::ReadOther))
+        out << QStringLiteral("Attention : %1 est lisible par tous les comptes de ce poste, et "
+                              "il donne le mot de passe du rôle. Réservez-le au groupe des "
+                              "élèves : chgrp eleves %1 && chmod 0640 %1.")
+                   .arg(service)
             << Qt::endl;
     ServerConnection server(settings.conninfo);
     if (!server.open()) {

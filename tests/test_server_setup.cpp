@@ -221,6 +221,16 @@ private slots:
         QVERIFY2(check.exitCode() == 0 && checked.contains("avec le rôle poste01"),
                  qPrintable(checked));
 
+        // A service file every account may read is told, with the fix.
+        const QString service = root + "/etc/quiltaro/pg_service.conf";
+        QVERIFY(QFile::setPermissions(service, QFile::permissions(service) | QFile::ReadOther));
+        QString warned;
+        QTextStream w(&warned);
+        QCOMPARE(checkServer(readServerSettings(), w), 0);
+        QVERIFY2(warned.contains("lisible par tous les comptes") && warned.contains("chmod 0640"),
+                 qPrintable(warned));
+        QVERIFY(QFile::setPermissions(service, QFile::permissions(service) & ~QFile::ReadOther));
+
         // A round played there goes to the server over TLS, in poste01's name.
         const ServerSettings settings = readServerSettings();
         QCOMPARE(settings.conninfo, QString("service=quiltaro"));
