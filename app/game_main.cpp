@@ -1,4 +1,5 @@
 #include "ClassImport.h"
+#include "ClassListRefresh.h"
 #include "ClassName.h"
 #include "Export.h"
 #include "Forgetting.h"
@@ -105,6 +106,18 @@ std::vector<ClassListSource> classSources(const ServerSettings& server, QStringL
     return sources;
 }
 
+// The classes "Qui joue ?" asks from; `fresh`, when given, the names of the
+// class of the server's list, as last read from the server.
+std::vector<Program::ClassOfPupils>
+classesAsked(const GameRecording& recording, const QString& serverClass, const QStringList& fresh) {
+    std::vector<Program::ClassOfPupils> classes;
+    for (const GameRecording::Class& c : recording.classes())
+        classes.push_back({c.source.name, c.source.name == serverClass && !fresh.isEmpty()
+                                              ? fresh
+                                              : c.list.names});
+    return classes;
+}
+
 // What is wrong in the class lists or the levels set, told on the terminal.
 void tellSettingProblems(const GameRecording& recording, const SystemLevel& system,
                          const Options& options, QStringList problems) {
@@ -177,6 +190,9 @@ int play(int argc, char** argv, const Options& options) {
     // outlives the records' writers, which tell it.
     const ServerSettings server = readServerSettings();
     QStringList problems;
+    const QString off = sendingOffNotice(server);
+    if (!off.isEmpty())
+        std::fprintf(stderr, "quiltaro : %s\n", qPrintable(off));
     std::unique_ptr<ServerSender> sender;
     // A class refused by name sends nothing: its rounds would join another
     // class's, or none. They wait here until the name is put right.
@@ -189,25 +205,45 @@ int play(int argc, char** argv, const Options& options) {
     if (sender)
         recording.whenWritten([to = sender.get()](const QString& path) { to->roundWritten(path); });
     Program program(clock, random, [] { QApplication::exit(0); });
+    if (!off.isEmpty())
+        program.setNotice(QStringLiteral("Ce poste n'envoie pas les manches au serveur de la "
+                                         "classe : l'envoi est coupé par %1.")
+                              .arg(server.file));
     const SystemLevel system = readSystemLevel();
     tellSettingProblems(recording, system, options, problems);
     program.state().levels = levelFor(system, options.level, recording.list(), QString());
-    std::vector<Program::ClassOfPupils> classes;
-    for (const GameRecording::Class& c : recording.classes())
-        classes.push_back({c.source.name, c.list.names});
-    program.setClasses(std::move(classes), [&](const QString& pupil, const QString& className) {
+    const auto chosen = [&](const QString& pupil, const QString& className) {
         recording.choose(pupil, className);
         const GameRecording::Class* c = recording.classNamed(className);
         program.state().levels = levelFor(system, options.level, c ? c->list : ClassList(), pupil);
-    });
+    };
+    program.setClasses(classesAsked(recording, server.className, {}), chosen);
+    // A name the teacher adds on the server is asked from at the next
+    // "commencer": the copy is refreshed off this thread meanwhile.
+    std::unique_ptr<ClassListRefresh> refresh;
+    if (server.configured() && !recording.classes().empty()) {
+        refresh = std::make_unique<ClassListRefresh>(
+            server, std::chrono::seconds(30), [&](const ClassList& fresh) {
+                QMetaObject::invokeMethod(
+                    &app,
+                    [&, names = fresh.names] {
+                        if (!names.isEmpty())
+                            program.setClasses(classesAsked(recording, server.className, names),
+                                               chosen);
+                    },
+                    Qt::QueuedConnection);
+            });
+        program.whenAboutToAsk([&refresh] { refresh->request(); });
+    }
     program.setRoundObserver(recording.observer());
     program.start();
     const int status = app.exec();
     // Closed by the window system rather than the farewell arrow: the round
     // on the line is written all the same.
     recording.observer().programEnding();
-    // The sender's thread uses Qt's SQL drivers: it ends here, before the
+    // The threads that use Qt's SQL drivers end here, before the
     // application and the drivers' static state go.
+    refresh.reset();
     if (sender)
         sender->finish(Recorder::patienceAtEnd);
     sender.reset();

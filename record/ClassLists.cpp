@@ -52,12 +52,16 @@ void addClassesFolders(std::map<QString, ClassListSource>& found, QStringList* p
 
 ConfiguredClass configuredClass() {
     ConfiguredClass configured;
-    configured.file = QStandardPaths::locate(QStandardPaths::GenericConfigLocation,
-                                             QStringLiteral("quiltaro/quiltaro.conf"));
-    if (configured.file.isEmpty())
-        return configured;
-    const QString written =
-        rawIniValue(configured.file, QStringLiteral("record"), QStringLiteral("class"));
+    // The system's files, then the user's over them: the last that says.
+    QString written;
+    for (const QString& file : QStandardPaths::locateAll(
+             QStandardPaths::GenericConfigLocation, QStringLiteral("quiltaro/quiltaro.conf"))) {
+        written = rawIniValue(file, QStringLiteral("record"), QStringLiteral("class"));
+        if (!written.isNull()) {
+            configured.file = file;
+            break;
+        }
+    }
     if (written.isNull())
         return configured;
     configured.problem =

@@ -25,7 +25,7 @@ struct ClassListSource {
 };
 
 // class= in the [record] section of quiltaro/quiltaro.conf (the user's own
-// first), as written: `problem` says in French why it was refused.
+// over the system's), as written: `problem` says in French why it was refused.
 struct ConfiguredClass {
     QString name;    // empty when none, or refused
     QString problem; // empty when right or absent

@@ -20,13 +20,21 @@ void Program::setClasses(std::vector<ClassOfPupils> classes, Chosen chosen) {
     std::erase_if(classes, [](const ClassOfPupils& c) { return c.pupils.isEmpty(); });
     classes_ = std::move(classes);
     chosen_ = std::move(chosen);
+    // A chooser of the old names is made again when next asked.
+    if (chooser_ && !chooser_->isVisible())
+        delete chooser_;
+    if (classChooser_ && !classChooser_->isVisible())
+        delete classChooser_;
 }
 
 void Program::commence() {
-    if (classes_.empty())
+    if (classes_.empty()) {
         openGame();
-    else
-        openChooser();
+        return;
+    }
+    if (aboutToAsk_)
+        aboutToAsk_();
+    openChooser();
 }
 
 void Program::openChooser() {
