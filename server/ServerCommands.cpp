@@ -1,5 +1,6 @@
 #include "ServerCommands.h"
 
+#include "ClassLists.h"
 #include "ClassRecord.h"
 #include "Export.h"
 #include "FrenchCsv.h"
@@ -148,19 +149,37 @@ int checkServer(const ServerSettings& settings, QTextStream& out) {
         return unexpected();
     if (!q.value(0).toBool())
         return notMember();
-    if (!q.value(2).toBool()) {
+    // Each round goes with its own pupil's class: every class of this
+    // login's lists must be one the role sends for.
+    QStringList refused;
+    if (!q.value(2).toBool())
+        refused << settings.className;
+    const bool readsResults = q.value(1).toBool();
+    for (const ClassListSource& list : loginClassLists(settings.className)) {
+        if (list.name.isEmpty() || list.name == settings.className)
+            continue;
+        if (!server.prepare(q, QStringLiteral("SELECT pg_has_role('quiltaro_enseignant', 'MEMBER')"
+                                              " OR quiltaro.sends_for(current_user, ?)")))
+            return unexpected();
+        q.addBindValue(list.name);
+        if (!server.exec(q) || !q.next())
+            return unexpected();
+        if (!q.value(0).toBool())
+            refused << list.name;
+    }
+    for (const QString& className : refused)
         out << QStringLiteral("Ce poste joint le serveur (%1), mais le rôle %2 n'y envoie pas "
                               "pour la classe « %3 » : depuis le rôle d'un enseignant, "
                               "INSERT INTO quiltaro.computers VALUES ('%2', '%3').")
-                   .arg(where, role, settings.className)
+                   .arg(where, role, className)
             << Qt::endl;
+    if (!refused.isEmpty())
         return 1;
-    }
     out << QStringLiteral("Ce poste peut envoyer ses manches au serveur (%1), avec le rôle %2%3.")
                .arg(where, role,
-                    q.value(1).toBool() ? QStringLiteral(", qui peut aussi lire les résultats "
-                                                         "de la classe")
-                                        : QString())
+                    readsResults ? QStringLiteral(", qui peut aussi lire les résultats "
+                                                  "de la classe")
+                                 : QString())
         << Qt::endl;
     return 0;
 }

@@ -5,6 +5,7 @@
 // classes' lists can be read. The game's own rounds still go.
 #include "DesktopLocale.h"
 #include "PgServer.h"
+#include "Pupils.h"
 #include "RecordTesting.h"
 #include "ServerClassList.h"
 #include "ServerCommands.h"
@@ -243,6 +244,18 @@ private slots:
                  qPrintable(out));
         out.clear();
         QCOMPARE(checkServer({pupilConnInfo(), "CM1", "quiltaro.conf"}, o), 0);
+        // A login that serves other classes too: each must be one the
+        // computer sends for, since each round goes with its pupil's class.
+        QTemporaryDir config;
+        const QByteArray before = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+        QVERIFY(writeClassList(config.filePath("quiltaro/classes/CE2.txt"), {"Zoé"}));
+        QVERIFY(writeClassList(config.filePath("quiltaro/classes/CP.txt"), {"Ana"}));
+        out.clear();
+        QCOMPARE(checkServer({pupilConnInfo(), "CM1", "quiltaro.conf"}, o), 1);
+        qputenv("XDG_CONFIG_HOME", before);
+        QVERIFY2(out.contains("n'y envoie pas pour la classe « CP »") && !out.contains("« CE2 »"),
+                 qPrintable(out));
     }
 };
 
