@@ -86,6 +86,23 @@ void tellSettingProblems(const GameRecording& recording, const SystemLevel& syst
             << Qt::endl;
 }
 
+// The record can keep nothing of this game: the pupil (a child) and the
+// teacher passing by read it on the farewell window, the adult the detail.
+void tellWhenNothingIsKept(ProblemReport& report, Program& program) {
+    report.watch([&program](Problem problem, const QString& text) {
+        if (problem != Problem::NothingKept)
+            return;
+        // Told on the record's thread; the window is the interface thread's.
+        const QString notice = QStringLiteral("Attention : tes parties ne sont pas enregistrées. "
+                                              "Demande à ton enseignant de venir voir.\n"
+                                              "Pour l'enseignant : %1")
+                                   .arg(text.section(QStringLiteral(" : "), 1));
+        QMetaObject::invokeMethod(
+            &program, [&program, notice] { program.tellBeforeLeaving(notice); },
+            Qt::QueuedConnection);
+    });
+}
+
 // Everything but a game: the teacher's tools, the server's set-up, erasing.
 // Nothing when the options ask for a game.
 std::optional<int> runCommand(int argc, char** argv, const Options& options) {
@@ -146,6 +163,7 @@ int play(int argc, char** argv, const Options& options) {
     if (sender)
         recording.whenWritten([to = sender.get()](const QString& path) { to->roundWritten(path); });
     Program program(clock, random, [] { QApplication::exit(0); });
+    tellWhenNothingIsKept(report, program);
     const SystemLevel system = readSystemLevel();
     tellSettingProblems(recording, system, options);
     const ClassList& list = recording.list();
@@ -161,6 +179,8 @@ int play(int argc, char** argv, const Options& options) {
     // Closed by the window system rather than the farewell arrow: the round
     // on the line is written all the same.
     recording.observer().programEnding();
+    // The windows go before the records' writers, which may still tell.
+    report.watch({});
     // The sender's thread uses Qt's SQL drivers: it ends here, before the
     // application and the drivers' static state go.
     if (sender)

@@ -86,7 +86,9 @@ inline RoundKey keyOf(const RoundRecord& r) {
 }
 
 // What goes wrong with the record. Each kind is told once per run.
-enum class Problem { Unwritable, DiskFull, Locked, Corrupt, NewerSchema, Other };
+// NothingKept: a round could neither go into the record nor be kept beside
+// it, and lives only in memory until the program ends.
+enum class Problem { Unwritable, DiskFull, Locked, Corrupt, NewerSchema, NothingKept, Other };
 
 // Tells the person at the terminal what went wrong, in plain words, once for
 // each kind of problem. The game goes on whatever it says.
@@ -97,6 +99,13 @@ public:
     explicit ProblemReport(Sink sink) : sink_(std::move(sink)) {}
 
     void tell(Problem problem, const QString& text);
+    // Also hears every problem as it is first told, on the thread that told
+    // it: what shows it in a window listens here.
+    using Watch = std::function<void(Problem, const QString&)>;
+    void watch(Watch watch) {
+        const std::lock_guard lock(mutex_);
+        watch_ = std::move(watch);
+    }
     bool told(Problem problem) const {
         const std::lock_guard lock(mutex_);
         return told_.count(problem) > 0;
@@ -104,6 +113,7 @@ public:
 
 private:
     Sink sink_;
+    Watch watch_;
     std::set<Problem> told_;
     mutable std::mutex mutex_;
 };
@@ -164,6 +174,8 @@ public:
     bool forgetPupil(const QString& pupil);
 
     const QString& path() const { return path_; }
+    // Tells that rounds of this record are in memory only.
+    void tellNothingKept();
     // The file a damaged record was moved to, when that happened, and how many
     // of its rounds were carried over to the new one.
     const QString& setAside() const { return setAside_; }

@@ -167,6 +167,7 @@ void Program::openFarewell() {
     observer_->gameEnded();
     if (!farewell_) {
         farewell_ = new FarewellWindow(*this);
+        farewell_->showNotice(notice_);
         farewell_->fitToScreen(std::nullopt);
     }
     takeSizeOfOpener(farewell_);
@@ -197,6 +198,12 @@ void Program::end() {
     observer_->programEnding();
     if (endProgram_)
         endProgram_();
+}
+
+void Program::tellBeforeLeaving(const QString& text) {
+    notice_ = text;
+    if (farewell_)
+        farewell_->showNotice(notice_);
 }
 
 void Program::windowActivated(QWidget* window) {

@@ -44,6 +44,9 @@ public:
     void openFarewell();
     // The farewell arrow: every window goes, nothing else runs.
     void end();
+    // What the pupil must not leave without knowing (the record could keep
+    // nothing): shown on the farewell window, now if it is open.
+    void tellBeforeLeaving(const QString& text);
 
     // Who keeps the record of the games; nobody until this is called.
     void setRoundObserver(RoundObserver& observer) { observer_ = &observer; }
@@ -96,6 +99,7 @@ private:
     std::function<void(const QString&)> chosen_;
     QPointer<PupilChooser> chooser_;
     QString pupil_;
+    QString notice_;
 };
 
 } // namespace quiltaro
