@@ -11,6 +11,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QTemporaryDir>
 #include <QUrl>
 #include <QVariant>
 
@@ -23,10 +24,10 @@
 namespace quiltaro {
 
 bool openReadOnly(QSqlDatabase& db, const QString& path) {
-    // The log is open (a game is playing, or was killed): read through it.
-    // Otherwise the file alone holds everything, and reading it as immutable
-    // needs neither a lock nor the log's index, which a read-only folder or a
-    // filesystem without shared memory could not give.
+    // A log beside the file: read through it. Otherwise the file alone holds
+    // everything, and reading it as immutable needs neither a lock nor the
+    // log's index, which a read-only folder or a filesystem without shared
+    // memory could not give.
     if (QFileInfo::exists(path + QStringLiteral("-wal"))) {
         db.setDatabaseName(path);
         db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000"));
@@ -51,6 +52,31 @@ bool openReadOnly(QSqlDatabase& db, const QString& path) {
     sqliteHandle(db);
     return true;
 }
+
+ReadableRecord::ReadableRecord(const QString& record) : path_(record) {
+    const QString log = record + QStringLiteral("-wal");
+    if (!QFileInfo::exists(log))
+        return;
+    // Even a read-only connection writes the log's index (-shm) beside a
+    // record whose log is there: a game has it open, or was killed. The
+    // record and its log are copied as they are now, the record first: a
+    // game that writes meanwhile only adds to the log, and SQLite reads
+    // every transaction whole in it and ignores one cut short at its end; a
+    // checkpoint that changes the record meanwhile makes the reading be
+    // done again (readRecord).
+    auto dir = std::make_unique<QTemporaryDir>();
+    if (!dir->isValid())
+        return;
+    const QString copy = dir->filePath(QStringLiteral("record.sqlite"));
+    if (!QFile::copy(record, copy))
+        return; // read in place, as a last resort
+    if (!QFile::copy(log, copy + QStringLiteral("-wal")) && QFileInfo::exists(log))
+        return;
+    dir_ = std::move(dir);
+    path_ = copy;
+}
+
+ReadableRecord::~ReadableRecord() = default;
 
 QStringList keptAsideFiles(const QString& recordPath) {
     const QFileInfo record(recordPath);
@@ -90,13 +116,23 @@ void addKeptAside(std::vector<RoundRecord>&& aside, std::vector<RoundRecord>& ro
 
 } // namespace
 
-std::optional<bool> checkedFile(const QString& path) {
+namespace {
+
+// `file` is what is opened: the record itself, or a copy (ReadableRecord).
+std::optional<bool> checkedOpened(const QString& file) {
     return withSqliteConnection(QStringLiteral("checking"),
                                 [&](QSqlDatabase& db) -> std::optional<bool> {
-                                    if (!openReadOnly(db, path))
+                                    if (!openReadOnly(db, file))
                                         return std::nullopt;
                                     return wholeFile(db);
                                 });
+}
+
+} // namespace
+
+std::optional<bool> checkedFile(const QString& path) {
+    const ReadableRecord readable(path);
+    return checkedOpened(readable.path());
 }
 
 namespace {
@@ -112,8 +148,10 @@ RecordContents readOnce(const QString& path, Detail detail, Check checking) {
         return contents;
     }
     std::vector<RoundRecord> keptAside = readKeptAside(path);
+    const ReadableRecord readable(path);
+    const QString& opened = readable.path();
     withSqliteConnection(QStringLiteral("reading"), [&](QSqlDatabase& db) {
-        if (!openReadOnly(db, path)) {
+        if (!openReadOnly(db, opened)) {
             contents.state = RecordContents::State::Unreadable;
             contents.problem = QStringLiteral("le fichier ne peut pas être ouvert");
         } else {
@@ -137,7 +175,8 @@ RecordContents readOnce(const QString& path, Detail detail, Check checking) {
                 // on a connection and a thread of its own, beside it.
                 std::future<std::optional<bool>> check;
                 if (checking == Check::Now)
-                    check = std::async(std::launch::async, [&path] { return checkedFile(path); });
+                    check =
+                        std::async(std::launch::async, [&opened] { return checkedOpened(opened); });
                 bool damaged = false;
                 contents.rounds = readRounds(db, version, damaged, detail);
                 bool whole = true;
@@ -172,8 +211,9 @@ std::tuple<bool, QDateTime, qint64> writingStamp(const QString& path) {
 } // namespace
 
 // A record without its log is read as an immutable file, which sees nothing
-// that a game starting meanwhile writes: a reading during which the record
-// changed is done again, through the log then.
+// that a game starting meanwhile writes, and one with its log is read from a
+// copy, which a checkpoint meanwhile can tear: a reading during which the
+// record changed is done again.
 RecordContents readRecord(const QString& path, Detail detail, Check check) {
     RecordContents contents;
     for (int attempt = 0; attempt < 3; ++attempt) {
