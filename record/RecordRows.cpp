@@ -75,6 +75,32 @@ struct OutsideCounts {
     bool damaged = false;
 };
 
+bool hasIndex(const QSqlDatabase& db, const QString& name) {
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = ?"));
+    q.addBindValue(name);
+    return q.exec() && q.next();
+}
+
+// The verdicts a newer version wrote, by round. Without their index (a
+// record no game of this version has opened since), finding them would read
+// every guess: they are left to the export, which reads the guesses.
+void countUnknown(const QSqlDatabase& db, qint64 first, qint64 last, OutsideCounts& counts) {
+    if (!hasIndex(db, QLatin1String(unknownVerdictsIndex)))
+        return;
+    RangeReader unknown(db,
+                        QStringLiteral("SELECT round_id, COUNT(*) FROM guesses"
+                                       " WHERE round_id BETWEEN ? AND ? AND verdict NOT IN (%1)"
+                                       " GROUP BY round_id ORDER BY round_id")
+                            .arg(knownVerdictsSql()),
+                        [&](const Row& row) {
+                            counts.unknownByRound.emplace_back(row.integer(0),
+                                                               static_cast<int>(row.integer(1)));
+                        });
+    unknown.read(first, last);
+    counts.damaged = counts.damaged || unknown.damaged();
+}
+
 OutsideCounts countOutside(const QString& connection, qint64 first, qint64 last) {
     OutsideCounts counts;
     const QString name = connection + QStringLiteral("-outside");
@@ -93,18 +119,8 @@ OutsideCounts countOutside(const QString& connection, qint64 first, qint64 last)
                                                                static_cast<int>(row.integer(1)));
                                });
             reader.read(first, last);
-            RangeReader unknown(db,
-                                QStringLiteral("SELECT round_id, COUNT(*) FROM guesses"
-                                               " WHERE round_id BETWEEN ? AND ?"
-                                               " AND verdict NOT IN (%1)"
-                                               " GROUP BY round_id ORDER BY round_id")
-                                    .arg(knownVerdictsSql()),
-                                [&](const Row& row) {
-                                    counts.unknownByRound.emplace_back(
-                                        row.integer(0), static_cast<int>(row.integer(1)));
-                                });
-            unknown.read(first, last);
-            counts.damaged = reader.damaged() || unknown.damaged();
+            counts.damaged = reader.damaged();
+            countUnknown(db, first, last, counts);
         }
     }
     QSqlDatabase::removeDatabase(name);

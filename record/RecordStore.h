@@ -269,8 +269,9 @@ std::optional<Verdict> verdictFromName(QAnyStringView name);
 QString endingWord(const RoundRecord& round);
 QString verdictWord(const RoundRecord& round, size_t guess);
 // The names of every verdict this version knows, quoted for SQL: what a
-// query looks for outside of.
+// query looks for outside of, and the index of the others.
 QString knownVerdictsSql();
+inline constexpr const char* unknownVerdictsIndex = "guesses_unknown";
 // A round's kind and levels as the record and the class's server keep them:
 // their names, or NULL (a null QVariant) when unset; what cannot be read is unset.
 QVariant kindValue(const std::optional<NumberKind>& kind);
