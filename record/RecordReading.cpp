@@ -21,6 +21,8 @@
 #include <set>
 #include <tuple>
 
+#include <sys/stat.h>
+
 namespace quiltaro {
 
 bool openReadOnly(QSqlDatabase& db, const QString& path) {
@@ -137,7 +139,8 @@ std::optional<bool> checkedFile(const QString& path) {
 
 namespace {
 
-RecordContents readOnce(const QString& path, Detail detail, Check checking) {
+// `opened` is the file SQLite reads: the record, or its copy (ReadableRecord).
+RecordContents readOnce(const QString& path, const QString& opened, Detail detail, Check checking) {
     RecordContents contents;
     const QFileInfo file(path);
     if (!file.exists())
@@ -148,8 +151,6 @@ RecordContents readOnce(const QString& path, Detail detail, Check checking) {
         return contents;
     }
     std::vector<RoundRecord> keptAside = readKeptAside(path);
-    const ReadableRecord readable(path);
-    const QString& opened = readable.path();
     withSqliteConnection(QStringLiteral("reading"), [&](QSqlDatabase& db) {
         if (!openReadOnly(db, opened)) {
             contents.state = RecordContents::State::Unreadable;
@@ -202,10 +203,18 @@ RecordContents readOnce(const QString& path, Detail detail, Check checking) {
     return contents;
 }
 
-// What tells that a game wrote to the record: its log, and the file itself.
-std::tuple<bool, QDateTime, qint64> writingStamp(const QString& path) {
-    const QFileInfo file(path);
-    return {QFileInfo::exists(path + QStringLiteral("-wal")), file.lastModified(), file.size()};
+// What tells that a game wrote to the record: the file itself, to the
+// nanosecond (a checkpoint takes less than a millisecond), and its log's
+// header, whose salts change when the log starts again from its beginning.
+// Frames added to the log change neither: a copy that has only some of them
+// still reads whole.
+std::tuple<qint64, qint64, qint64, QByteArray> writingStamp(const QString& path) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return {};
+    QFile log(path + QStringLiteral("-wal"));
+    const QByteArray header = log.open(QIODevice::ReadOnly) ? log.read(32) : QByteArray("none");
+    return {qint64(st.st_mtim.tv_sec), qint64(st.st_mtim.tv_nsec), qint64(st.st_size), header};
 }
 
 } // namespace
@@ -216,22 +225,23 @@ std::tuple<bool, QDateTime, qint64> writingStamp(const QString& path) {
 // record changed is done again.
 RecordContents readRecord(const QString& path, Detail detail, Check check) {
     RecordContents contents;
-    for (int attempt = 0; attempt < 3; ++attempt) {
+    for (int attempt = 0; attempt < 5; ++attempt) {
         const auto before = writingStamp(path);
-        contents = readOnce(path, detail, check);
+        const ReadableRecord readable(path);
+        contents = readOnce(path, readable.path(), detail, check);
+        // A damaged header hides every round from SQLite, and a damaged frame
+        // of the log every frame after it: what they hide is read apart, in
+        // the copy that was read, which a game writing meanwhile leaves whole.
+        if (contents.state == RecordContents::State::Damaged || logDamaged(readable.path())) {
+            contents.state = RecordContents::State::Damaged;
+            addKeptAside(salvageRounds(readable.path(), detail), contents.rounds);
+            addKeptAside(readKeptAside(path), contents.rounds);
+            std::stable_sort(
+                contents.rounds.begin(), contents.rounds.end(),
+                [](const RoundRecord& a, const RoundRecord& b) { return a.started < b.started; });
+        }
         if (writingStamp(path) == before)
             break;
-    }
-    // A damaged header hides every round from SQLite, and a damaged frame of
-    // the log every frame after it: what they hide is read apart.
-    const bool logBroken = logDamaged(path);
-    if (contents.state == RecordContents::State::Damaged || logBroken) {
-        contents.state = RecordContents::State::Damaged;
-        addKeptAside(salvageRounds(path, detail), contents.rounds);
-        addKeptAside(readKeptAside(path), contents.rounds);
-        std::stable_sort(
-            contents.rounds.begin(), contents.rounds.end(),
-            [](const RoundRecord& a, const RoundRecord& b) { return a.started < b.started; });
     }
     return contents;
 }
