@@ -2,6 +2,7 @@
 
 #include "Forgetting.h"
 #include "Pupils.h"
+#include "RecordChecks.h"
 #include "RecordReading.h"
 
 #include <QCollator>
@@ -119,23 +120,6 @@ QStringList closedFolders(const QString& source) {
     return closed;
 }
 
-// Rounds that hold an ending or a verdict a newer version wrote are read,
-// and counted as none of this version's: the teacher hears how many.
-QString newerValuesText(const QString& where, const std::vector<RoundRecord>& rounds) {
-    const auto n = std::count_if(rounds.begin(), rounds.end(),
-                                 [](const RoundRecord& r) { return r.holdsUnknown(); });
-    if (n == 0)
-        return QString();
-    return QStringLiteral("%1 : %2 manche%3 %4 des valeurs écrites par une version plus récente "
-                          "de Quiltaro, que celle-ci ne connaît pas (elles ne sont comptées ni "
-                          "comme trouvées, ni comme abandonnées, ni comme réponses en dehors) ; "
-                          "installez ici la même version que sur les postes des élèves")
-        .arg(where)
-        .arg(n)
-        .arg(n > 1 ? QStringLiteral("s") : QString(),
-             n > 1 ? QStringLiteral("contiennent") : QStringLiteral("contient"));
-}
-
 } // namespace
 
 QStringList findRecords(const QStringList& sources, QStringList* problems) {
@@ -239,7 +223,7 @@ ClassRecord readClass(const QStringList& recordFiles, Detail detail, Check check
         std::vector<RoundRecord>& rounds = contents.rounds;
         // A damaged page can hold any bytes where a word was: that record's
         // message says enough.
-        if (const QString text = newerValuesText(where, rounds);
+        if (const QString text = newerValuesProblem(where, rounds);
             !text.isEmpty() && contents.state != RecordContents::State::Damaged)
             result.problems << text;
         // Rounds are compared with those of the other records only: within
