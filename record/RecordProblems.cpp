@@ -38,9 +38,9 @@ void RecordStore::tellNothingKept() {
         Problem::NothingKept,
         QStringLiteral("quiltaro : les manches ne peuvent être ni enregistrées dans %1, ni "
                        "gardées à côté en attendant (disque plein, dossier en lecture seule ou "
-                       "taille de fichier limitée). Elles ne sont qu'en mémoire et seront perdues "
-                       "à la fermeture du jeu : libérez de la place sur le disque ou rendez le "
-                       "dossier %2 modifiable, puis relancez le jeu.")
+                       "taille de fichier limitée). Elles ne sont qu'en mémoire, et seront perdues "
+                       "si le jeu se ferme avant de pouvoir les écrire : libérez de la place sur "
+                       "le disque ou rendez le dossier %2 modifiable, puis relancez le jeu.")
             .arg(QDir::toNativeSeparators(path_),
                  QDir::toNativeSeparators(QFileInfo(path_).absolutePath())));
 }
