@@ -20,6 +20,7 @@
 #include <optional>
 #include <set>
 #include <tuple>
+#include <utility>
 
 #include <sys/stat.h>
 
@@ -55,6 +56,18 @@ bool openReadOnly(QSqlDatabase& db, const QString& path) {
     return true;
 }
 
+namespace {
+
+// When a file last changed, to the nanosecond, and its size.
+std::tuple<qint64, qint64, qint64> changeOf(const QString& path) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return {};
+    return {qint64(st.st_mtim.tv_sec), qint64(st.st_mtim.tv_nsec), qint64(st.st_size)};
+}
+
+} // namespace
+
 ReadableRecord::ReadableRecord(const QString& record) : path_(record) {
     const QString log = record + QStringLiteral("-wal");
     if (!QFileInfo::exists(log))
@@ -72,8 +85,13 @@ ReadableRecord::ReadableRecord(const QString& record) : path_(record) {
     const QString copy = dir->filePath(QStringLiteral("record.sqlite"));
     if (!QFile::copy(record, copy))
         return; // read in place, as a last resort
+    const auto before = changeOf(log);
     if (!QFile::copy(log, copy + QStringLiteral("-wal")) && QFileInfo::exists(log))
         return;
+    // A game that wrote while the log was copied may have overtaken the copy:
+    // a frame copied half new, and new ones after it. SQLite reads up to that
+    // frame; the frames after it are no damage of the log.
+    logSteady_ = changeOf(log) == before;
     dir_ = std::move(dir);
     path_ = copy;
 }
@@ -208,13 +226,10 @@ RecordContents readOnce(const QString& path, const QString& opened, Detail detai
 // header, whose salts change when the log starts again from its beginning.
 // Frames added to the log change neither: a copy that has only some of them
 // still reads whole.
-std::tuple<qint64, qint64, qint64, QByteArray> writingStamp(const QString& path) {
-    struct stat st {};
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
-        return {};
+std::pair<std::tuple<qint64, qint64, qint64>, QByteArray> writingStamp(const QString& path) {
     QFile log(path + QStringLiteral("-wal"));
     const QByteArray header = log.open(QIODevice::ReadOnly) ? log.read(32) : QByteArray("none");
-    return {qint64(st.st_mtim.tv_sec), qint64(st.st_mtim.tv_nsec), qint64(st.st_size), header};
+    return {changeOf(path), header};
 }
 
 } // namespace
@@ -232,7 +247,8 @@ RecordContents readRecord(const QString& path, Detail detail, Check check) {
         // A damaged header hides every round from SQLite, and a damaged frame
         // of the log every frame after it: what they hide is read apart, in
         // the copy that was read, which a game writing meanwhile leaves whole.
-        if (contents.state == RecordContents::State::Damaged || logDamaged(readable.path())) {
+        if (contents.state == RecordContents::State::Damaged ||
+            (readable.logSteady() && logDamaged(readable.path()))) {
             contents.state = RecordContents::State::Damaged;
             addKeptAside(salvageRounds(readable.path(), detail), contents.rounds);
             addKeptAside(readKeptAside(path), contents.rounds);

@@ -72,10 +72,14 @@ public:
     ReadableRecord(const ReadableRecord&) = delete;
     ReadableRecord& operator=(const ReadableRecord&) = delete;
     const QString& path() const { return path_; }
+    // Whether no game wrote to the log while it was copied: only then is a
+    // frame that is not whole, with whole ones after it, damage.
+    bool logSteady() const { return logSteady_; }
 
 private:
     std::unique_ptr<QTemporaryDir> dir_;
     QString path_;
+    bool logSteady_ = true;
 };
 
 } // namespace quiltaro
