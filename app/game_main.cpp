@@ -135,6 +135,23 @@ void tellSettingProblems(const GameRecording& recording, const SystemLevel& syst
             << Qt::endl;
 }
 
+// The record can keep nothing of this game: the pupil (a child) and the
+// teacher passing by read it on the farewell window, the adult the detail.
+void tellWhenNothingIsKept(ProblemReport& report, Program& program) {
+    report.watch([&program](Problem problem, const QString& text) {
+        if (problem != Problem::NothingKept)
+            return;
+        // Told on the record's thread; the window is the interface thread's.
+        const QString notice = QStringLiteral("Attention : tes parties ne sont pas enregistrées. "
+                                              "Demande à ton enseignant de venir voir.\n"
+                                              "Pour l'enseignant : %1")
+                                   .arg(text.section(QStringLiteral(" : "), 1));
+        QMetaObject::invokeMethod(
+            &program, [&program, notice] { program.tellBeforeLeaving(notice); },
+            Qt::QueuedConnection);
+    });
+}
+
 // Everything but a game: the teacher's tools, the server's set-up, erasing.
 // Nothing when the options ask for a game.
 std::optional<int> runCommand(int argc, char** argv, const Options& options) {
@@ -209,6 +226,7 @@ int play(int argc, char** argv, const Options& options) {
         program.setNotice(QStringLiteral("Ce poste n'envoie pas les manches au serveur de la "
                                          "classe : l'envoi est coupé par %1.")
                               .arg(server.file));
+    tellWhenNothingIsKept(report, program);
     const SystemLevel system = readSystemLevel();
     tellSettingProblems(recording, system, options, problems);
     program.state().levels = levelFor(system, options.level, recording.list(), QString());
@@ -241,6 +259,8 @@ int play(int argc, char** argv, const Options& options) {
     // Closed by the window system rather than the farewell arrow: the round
     // on the line is written all the same.
     recording.observer().programEnding();
+    // The windows go before the records' writers, which may still tell.
+    report.watch({});
     // The threads that use Qt's SQL drivers end here, before the
     // application and the drivers' static state go.
     refresh.reset();

@@ -13,9 +13,33 @@ const char* endingName(Ending ending) {
     case Ending::NewRound:
         return "new_round";
     case Ending::ProgramEnd:
+    case Ending::Unknown: // its own word is kept with the round: endingWord
         return "program_end";
     }
     return "program_end";
+}
+
+QString endingWord(const RoundRecord& round) {
+    if (round.ending == Ending::Unknown && round.unknown.words)
+        return round.unknown.words->ending;
+    return QLatin1String(endingName(round.ending));
+}
+
+QString verdictWord(const RoundRecord& round, size_t guess) {
+    if (const std::optional<Verdict> v = round.guesses.at(guess).verdict)
+        return QLatin1String(verdictName(*v));
+    if (round.unknown.words)
+        for (const auto& [index, word] : round.unknown.words->verdicts)
+            if (index == guess)
+                return word;
+    return QString();
+}
+
+QString knownVerdictsSql() {
+    QStringList names;
+    for (Verdict v : {Verdict::Outside, Verdict::TooHigh, Verdict::TooLow, Verdict::Right})
+        names << QStringLiteral("'%1'").arg(QLatin1String(verdictName(v)));
+    return names.join(QLatin1Char(','));
 }
 
 std::optional<Ending> endingFromName(QAnyStringView name) {

@@ -3,6 +3,7 @@
 #include "SqliteErrors.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -26,6 +27,22 @@ void ProblemReport::tell(Problem problem, const QString& text) {
         return;
     if (sink_)
         sink_(text);
+    if (watch_)
+        watch_(problem, text);
+}
+
+// Told from the thread that keeps rounds aside, while the writer's uses the
+// store: nothing of the store's state is touched, only its report.
+void RecordStore::tellNothingKept() {
+    report_.tell(
+        Problem::NothingKept,
+        QStringLiteral("quiltaro : les manches ne peuvent être ni enregistrées dans %1, ni "
+                       "gardées à côté en attendant (disque plein, dossier en lecture seule ou "
+                       "taille de fichier limitée). Elles ne sont qu'en mémoire, et seront perdues "
+                       "si le jeu se ferme avant de pouvoir les écrire : libérez de la place sur "
+                       "le disque ou rendez le dossier %2 modifiable, puis relancez le jeu.")
+            .arg(QDir::toNativeSeparators(path_),
+                 QDir::toNativeSeparators(QFileInfo(path_).absolutePath())));
 }
 
 void RecordStore::fail(Problem problem, const QString& detail) {
@@ -61,6 +78,7 @@ void RecordStore::fail(Problem problem, const QString& detail) {
                               "enregistrer les parties.")
                    .arg(where);
         break;
+    case Problem::NothingKept: // told by the thread that keeps rounds aside
     case Problem::Other:
         text = QStringLiteral("quiltaro : une manche n'a pas pu être enregistrée dans %1 (%2). "
                               "Le jeu continue ; elle le sera dès que possible.")

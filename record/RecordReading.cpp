@@ -11,6 +11,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QTemporaryDir>
 #include <QUrl>
 #include <QVariant>
 
@@ -19,14 +20,17 @@
 #include <optional>
 #include <set>
 #include <tuple>
+#include <utility>
+
+#include <sys/stat.h>
 
 namespace quiltaro {
 
 bool openReadOnly(QSqlDatabase& db, const QString& path) {
-    // The log is open (a game is playing, or was killed): read through it.
-    // Otherwise the file alone holds everything, and reading it as immutable
-    // needs neither a lock nor the log's index, which a read-only folder or a
-    // filesystem without shared memory could not give.
+    // A log beside the file: read through it. Otherwise the file alone holds
+    // everything, and reading it as immutable needs neither a lock nor the
+    // log's index, which a read-only folder or a filesystem without shared
+    // memory could not give.
     if (QFileInfo::exists(path + QStringLiteral("-wal"))) {
         db.setDatabaseName(path);
         db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000"));
@@ -51,6 +55,48 @@ bool openReadOnly(QSqlDatabase& db, const QString& path) {
     sqliteHandle(db);
     return true;
 }
+
+namespace {
+
+// When a file last changed, to the nanosecond, and its size.
+std::tuple<qint64, qint64, qint64> changeOf(const QString& path) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return {};
+    return {qint64(st.st_mtim.tv_sec), qint64(st.st_mtim.tv_nsec), qint64(st.st_size)};
+}
+
+} // namespace
+
+ReadableRecord::ReadableRecord(const QString& record) : path_(record) {
+    const QString log = record + QStringLiteral("-wal");
+    if (!QFileInfo::exists(log))
+        return;
+    // Even a read-only connection writes the log's index (-shm) beside a
+    // record whose log is there: a game has it open, or was killed. The
+    // record and its log are copied as they are now, the record first: a
+    // game that writes meanwhile only adds to the log, and SQLite reads
+    // every transaction whole in it and ignores one cut short at its end; a
+    // checkpoint that changes the record meanwhile makes the reading be
+    // done again (readRecord).
+    auto dir = std::make_unique<QTemporaryDir>();
+    if (!dir->isValid())
+        return;
+    const QString copy = dir->filePath(QStringLiteral("record.sqlite"));
+    if (!QFile::copy(record, copy))
+        return; // read in place, as a last resort
+    const auto before = changeOf(log);
+    if (!QFile::copy(log, copy + QStringLiteral("-wal")) && QFileInfo::exists(log))
+        return;
+    // A game that wrote while the log was copied may have overtaken the copy:
+    // a frame copied half new, and new ones after it. SQLite reads up to that
+    // frame; the frames after it are no damage of the log.
+    logSteady_ = changeOf(log) == before;
+    dir_ = std::move(dir);
+    path_ = copy;
+}
+
+ReadableRecord::~ReadableRecord() = default;
 
 QStringList keptAsideFiles(const QString& recordPath) {
     const QFileInfo record(recordPath);
@@ -90,18 +136,29 @@ void addKeptAside(std::vector<RoundRecord>&& aside, std::vector<RoundRecord>& ro
 
 } // namespace
 
-std::optional<bool> checkedFile(const QString& path) {
+namespace {
+
+// `file` is what is opened: the record itself, or a copy (ReadableRecord).
+std::optional<bool> checkedOpened(const QString& file) {
     return withSqliteConnection(QStringLiteral("checking"),
                                 [&](QSqlDatabase& db) -> std::optional<bool> {
-                                    if (!openReadOnly(db, path))
+                                    if (!openReadOnly(db, file))
                                         return std::nullopt;
                                     return wholeFile(db);
                                 });
 }
 
+} // namespace
+
+std::optional<bool> checkedFile(const QString& path) {
+    const ReadableRecord readable(path);
+    return checkedOpened(readable.path());
+}
+
 namespace {
 
-RecordContents readOnce(const QString& path, Detail detail, Check checking) {
+// `opened` is the file SQLite reads: the record, or its copy (ReadableRecord).
+RecordContents readOnce(const QString& path, const QString& opened, Detail detail, Check checking) {
     RecordContents contents;
     const QFileInfo file(path);
     if (!file.exists())
@@ -113,7 +170,7 @@ RecordContents readOnce(const QString& path, Detail detail, Check checking) {
     }
     std::vector<RoundRecord> keptAside = readKeptAside(path);
     withSqliteConnection(QStringLiteral("reading"), [&](QSqlDatabase& db) {
-        if (!openReadOnly(db, path)) {
+        if (!openReadOnly(db, opened)) {
             contents.state = RecordContents::State::Unreadable;
             contents.problem = QStringLiteral("le fichier ne peut pas être ouvert");
         } else {
@@ -137,7 +194,8 @@ RecordContents readOnce(const QString& path, Detail detail, Check checking) {
                 // on a connection and a thread of its own, beside it.
                 std::future<std::optional<bool>> check;
                 if (checking == Check::Now)
-                    check = std::async(std::launch::async, [&path] { return checkedFile(path); });
+                    check =
+                        std::async(std::launch::async, [&opened] { return checkedOpened(opened); });
                 bool damaged = false;
                 contents.rounds = readRounds(db, version, damaged, detail);
                 bool whole = true;
@@ -163,35 +221,43 @@ RecordContents readOnce(const QString& path, Detail detail, Check checking) {
     return contents;
 }
 
-// What tells that a game wrote to the record: its log, and the file itself.
-std::tuple<bool, QDateTime, qint64> writingStamp(const QString& path) {
-    const QFileInfo file(path);
-    return {QFileInfo::exists(path + QStringLiteral("-wal")), file.lastModified(), file.size()};
+// What tells that a game wrote to the record: the file itself, to the
+// nanosecond (a checkpoint takes less than a millisecond), and its log's
+// header, whose salts change when the log starts again from its beginning.
+// Frames added to the log change neither: a copy that has only some of them
+// still reads whole.
+std::pair<std::tuple<qint64, qint64, qint64>, QByteArray> writingStamp(const QString& path) {
+    QFile log(path + QStringLiteral("-wal"));
+    const QByteArray header = log.open(QIODevice::ReadOnly) ? log.read(32) : QByteArray("none");
+    return {changeOf(path), header};
 }
 
 } // namespace
 
 // A record without its log is read as an immutable file, which sees nothing
-// that a game starting meanwhile writes: a reading during which the record
-// changed is done again, through the log then.
+// that a game starting meanwhile writes, and one with its log is read from a
+// copy, which a checkpoint meanwhile can tear: a reading during which the
+// record changed is done again.
 RecordContents readRecord(const QString& path, Detail detail, Check check) {
     RecordContents contents;
-    for (int attempt = 0; attempt < 3; ++attempt) {
+    for (int attempt = 0; attempt < 5; ++attempt) {
         const auto before = writingStamp(path);
-        contents = readOnce(path, detail, check);
+        const ReadableRecord readable(path);
+        contents = readOnce(path, readable.path(), detail, check);
+        // A damaged header hides every round from SQLite, and a damaged frame
+        // of the log every frame after it: what they hide is read apart, in
+        // the copy that was read, which a game writing meanwhile leaves whole.
+        if (contents.state == RecordContents::State::Damaged ||
+            (readable.logSteady() && logDamaged(readable.path()))) {
+            contents.state = RecordContents::State::Damaged;
+            addKeptAside(salvageRounds(readable.path(), detail), contents.rounds);
+            addKeptAside(readKeptAside(path), contents.rounds);
+            std::stable_sort(
+                contents.rounds.begin(), contents.rounds.end(),
+                [](const RoundRecord& a, const RoundRecord& b) { return a.started < b.started; });
+        }
         if (writingStamp(path) == before)
             break;
-    }
-    // A damaged header hides every round from SQLite, and a damaged frame of
-    // the log every frame after it: what they hide is read apart.
-    const bool logBroken = logDamaged(path);
-    if (contents.state == RecordContents::State::Damaged || logBroken) {
-        contents.state = RecordContents::State::Damaged;
-        addKeptAside(salvageRounds(path, detail), contents.rounds);
-        addKeptAside(readKeptAside(path), contents.rounds);
-        std::stable_sort(
-            contents.rounds.begin(), contents.rounds.end(),
-            [](const RoundRecord& a, const RoundRecord& b) { return a.started < b.started; });
     }
     return contents;
 }

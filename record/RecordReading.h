@@ -5,10 +5,12 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <optional>
 #include <vector>
 
 class QSqlDatabase;
+class QTemporaryDir;
 
 namespace quiltaro {
 
@@ -55,9 +57,29 @@ std::vector<RoundRecord> readRounds(const QSqlDatabase& db, int version, bool& d
 // Whether SQLite's quick check finds the file whole.
 bool wholeFile(const QSqlDatabase& db);
 
-// Opens `db` on `path` read-only. A record whose write-ahead log no other
-// connection has open is read as an immutable file, so that not even the
-// log's index is created beside it.
+// Opens `db` on `path` read-only: through its write-ahead log when one is
+// beside it, else as an immutable file, so that not even the log's index is
+// created beside it.
 bool openReadOnly(QSqlDatabase& db, const QString& path);
+
+// The file to open to read a record without writing anything beside it:
+// the record itself, or, when its log is beside it, a copy of both in a
+// folder of this login's own, gone with this object.
+class ReadableRecord {
+public:
+    explicit ReadableRecord(const QString& record);
+    ~ReadableRecord();
+    ReadableRecord(const ReadableRecord&) = delete;
+    ReadableRecord& operator=(const ReadableRecord&) = delete;
+    const QString& path() const { return path_; }
+    // Whether no game wrote to the log while it was copied: only then is a
+    // frame that is not whole, with whole ones after it, damage.
+    bool logSteady() const { return logSteady_; }
+
+private:
+    std::unique_ptr<QTemporaryDir> dir_;
+    QString path_;
+    bool logSteady_ = true;
+};
 
 } // namespace quiltaro

@@ -74,8 +74,36 @@ Games readGames(const QSqlDatabase& db, int version, bool& damaged) {
 // without any has no entry; the others come in the order of their keys.
 struct OutsideCounts {
     std::vector<std::pair<qint64, int>> byRound;
+    // Verdicts a newer version stored that this one does not know, by round.
+    std::vector<std::pair<qint64, int>> unknownByRound;
     bool damaged = false;
 };
+
+bool hasIndex(const QSqlDatabase& db, const QString& name) {
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = ?"));
+    q.addBindValue(name);
+    return q.exec() && q.next();
+}
+
+// The verdicts a newer version wrote, by round. Without their index (a
+// record no game of this version has opened since), finding them would read
+// every guess: they are left to the export, which reads the guesses.
+void countUnknown(const QSqlDatabase& db, qint64 first, qint64 last, OutsideCounts& counts) {
+    if (!hasIndex(db, QLatin1String(unknownVerdictsIndex)))
+        return;
+    RangeReader unknown(db,
+                        QStringLiteral("SELECT round_id, COUNT(*) FROM guesses"
+                                       " WHERE round_id BETWEEN ? AND ? AND verdict NOT IN (%1)"
+                                       " GROUP BY round_id ORDER BY round_id")
+                            .arg(knownVerdictsSql()),
+                        [&](const Row& row) {
+                            counts.unknownByRound.emplace_back(row.integer(0),
+                                                               static_cast<int>(row.integer(1)));
+                        });
+    unknown.read(first, last);
+    counts.damaged = counts.damaged || unknown.damaged();
+}
 
 OutsideCounts countOutside(const QString& connection, qint64 first, qint64 last) {
     OutsideCounts counts;
@@ -96,6 +124,7 @@ OutsideCounts countOutside(const QString& connection, qint64 first, qint64 last)
                                });
             reader.read(first, last);
             counts.damaged = reader.damaged();
+            countUnknown(db, first, last, counts);
         }
     }
     QSqlDatabase::removeDatabase(name);
@@ -185,8 +214,8 @@ void readGuesses(const QSqlDatabase& db, qint64 first, qint64 last, Rounds& roun
                            if (found == rounds.byId.end() || found->first != id)
                                found = rounds.byId.find(id);
                            if (found != rounds.byId.end())
-                               rounds.list[found->second].guesses.push_back(
-                                   RoundReading::guessOf(row.answer(1), row.name(2)));
+                               RoundReading::addGuess(rounds.list[found->second], row.answer(1),
+                                                      row.name(2));
                        });
     reader.read(first, last);
     if (rounds.damaged || reader.damaged())
@@ -226,6 +255,9 @@ std::vector<RoundRecord> readRounds(const QSqlDatabase& db, int version, bool& d
         for (const auto& [id, count] : counts.byRound)
             if (const auto found = rounds.byId.find(id); found != rounds.byId.end())
                 rounds.list[found->second].counts->outside = count;
+        for (const auto& [id, count] : counts.unknownByRound)
+            if (const auto found = rounds.byId.find(id); found != rounds.byId.end())
+                rounds.list[found->second].counts->unknown = count;
         rounds.damaged = rounds.damaged || counts.damaged;
     } else if (version >= 2 && !rounds.list.empty()) {
         readGuesses(db, first, last, rounds);

@@ -48,6 +48,12 @@ void RecordStore::indexOutsideAnswers() {
     q.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS guesses_outside ON guesses(round_id)"
                           " WHERE verdict = '%1'")
                .arg(QLatin1String(verdictName(Verdict::Outside))));
+    // So are the verdicts this version does not know, which a newer one may
+    // write (SQLite keeps the index for it): almost always none, found
+    // without reading the guesses.
+    q.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON guesses(round_id)"
+                          " WHERE verdict NOT IN (%2)")
+               .arg(QLatin1String(unknownVerdictsIndex), knownVerdictsSql()));
 }
 
 bool RecordStore::migrate() {

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -25,13 +26,32 @@ class QSqlQuery;
 
 namespace quiltaro {
 
-// How a round ended.
-enum class Ending { Won, GaveUp, NewRound, ProgramEnd };
+// How a round ended. Unknown: a newer version stored an ending this one
+// does not know (RoundRecord::unknown keeps its word).
+enum class Ending { Won, GaveUp, NewRound, ProgramEnd, Unknown };
 
 struct Guess {
     std::string answer; // as typed, with a decimal point
-    Verdict verdict;
+    // None when a newer version stored a verdict this one does not know: it
+    // is no verdict of this version's rules, and counts as none of them.
+    std::optional<Verdict> verdict;
     bool operator==(const Guess&) const = default;
+};
+
+// The words a newer version stored that this one does not know, kept as
+// they were stored: shown as they are, written back as they are.
+struct UnknownWords {
+    QString ending;                                   // when the ending is Unknown
+    std::vector<std::pair<size_t, QString>> verdicts; // by guess, when its verdict is none
+    bool operator==(const UnknownWords&) const = default;
+};
+// Shared by the copies of a round, and empty in all but the rare round a
+// newer version wrote: a round read stays small.
+struct KeptWords {
+    std::shared_ptr<UnknownWords> words;
+    bool operator==(const KeptWords& other) const {
+        return words == other.words || (words && other.words && *words == *other.words);
+    }
 };
 
 // One finished round, as it is written.
@@ -62,9 +82,11 @@ struct RoundRecord {
     struct Counts {
         int tries = 0;
         int outside = 0;
+        int unknown = 0; // verdicts this version does not know
         bool operator==(const Counts&) const = default;
     };
     std::optional<Counts> counts;
+    KeptWords unknown;
 
     int tries() const { return counts ? counts->tries : static_cast<int>(guesses.size()); }
     int outsideAnswers() const {
@@ -75,6 +97,14 @@ struct RoundRecord {
                             }));
     }
     int points() const { return scoreAfter - scoreBefore; }
+    // Whether a newer version stored in it an ending or a verdict that this
+    // one does not know.
+    bool holdsUnknown() const {
+        return ending == Ending::Unknown ||
+               (counts ? counts->unknown > 0
+                       : std::any_of(guesses.begin(), guesses.end(),
+                                     [](const Guess& g) { return !g.verdict; }));
+    }
     // The kind played: the one noted, else the one the score gave, which
     // was the only way to play before levels.
     NumberKind numberKind() const { return kind.value_or(kindForScore(scoreBefore)); }
@@ -90,7 +120,9 @@ inline RoundKey keyOf(const RoundRecord& r) {
 }
 
 // What goes wrong with the record. Each kind is told once per run.
-enum class Problem { Unwritable, DiskFull, Locked, Corrupt, NewerSchema, Other };
+// NothingKept: a round could neither go into the record nor be kept beside
+// it, and lives only in memory until the program ends.
+enum class Problem { Unwritable, DiskFull, Locked, Corrupt, NewerSchema, NothingKept, Other };
 
 // Tells the person at the terminal what went wrong, in plain words, once for
 // each kind of problem. The game goes on whatever it says.
@@ -101,6 +133,13 @@ public:
     explicit ProblemReport(Sink sink) : sink_(std::move(sink)) {}
 
     void tell(Problem problem, const QString& text);
+    // Also hears every problem as it is first told, on the thread that told
+    // it: what shows it in a window listens here.
+    using Watch = std::function<void(Problem, const QString&)>;
+    void watch(Watch watch) {
+        const std::lock_guard lock(mutex_);
+        watch_ = std::move(watch);
+    }
     bool told(Problem problem) const {
         const std::lock_guard lock(mutex_);
         return told_.count(problem) > 0;
@@ -108,6 +147,7 @@ public:
 
 private:
     Sink sink_;
+    Watch watch_;
     std::set<Problem> told_;
     mutable std::mutex mutex_;
 };
@@ -169,6 +209,8 @@ public:
     bool forgetPupil(const QString& pupil);
 
     const QString& path() const { return path_; }
+    // Tells that rounds of this record are in memory only.
+    void tellNothingKept();
     // The file a damaged record was moved to, when that happened, and how many
     // of its rounds were carried over to the new one.
     const QString& setAside() const { return setAside_; }
@@ -227,6 +269,14 @@ const char* endingName(Ending ending);
 std::optional<Ending> endingFromName(QAnyStringView name);
 const char* verdictName(Verdict verdict);
 std::optional<Verdict> verdictFromName(QAnyStringView name);
+// The words a store keeps for a round's ending and its guess's verdict: the
+// word a newer version stored when this one does not know it.
+QString endingWord(const RoundRecord& round);
+QString verdictWord(const RoundRecord& round, size_t guess);
+// The names of every verdict this version knows, quoted for SQL: what a
+// query looks for outside of, and the index of the others.
+QString knownVerdictsSql();
+inline constexpr const char* unknownVerdictsIndex = "guesses_unknown";
 // A round's kind and levels as the record and the class's server keep them:
 // their names, or NULL (a null QVariant) when unset; what cannot be read is unset.
 QVariant kindValue(const std::optional<NumberKind>& kind);

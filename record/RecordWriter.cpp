@@ -180,6 +180,8 @@ void RecordWriter::spillLoop(const std::stop_token& stop) {
         for (const Pending& p : toSpill)
             if (spill_.add(p.id, p.round))
                 spilled.push_back(p.id);
+            else // neither in the record nor beside it: lost if the program ends now
+                store_.tellNothingKept();
         for (std::uint64_t id : written)
             spill_.written(id);
         lock.lock();

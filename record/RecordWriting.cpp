@@ -117,7 +117,7 @@ bool RecordStore::insertRound(QSqlQuery& q, const RoundRecord& r, bool skipPrese
          {QVariant(gameId), QVariant(ms(r.started)), QVariant(ms(r.ended)), QVariant(r.scoreBefore),
           QVariant(r.scoreAfter), QVariant(r.lowBound), QVariant(r.highBound),
           QVariant(static_cast<double>(r.redValue)), QVariant(r.tries()), QVariant(r.points()),
-          QVariant(QLatin1String(endingName(r.ending))), kindValue(r.kind), levelsValue(r.levels)})
+          QVariant(endingWord(r)), kindValue(r.kind), levelsValue(r.levels)})
         q.addBindValue(v);
     if (!q.exec())
         return false;
@@ -127,7 +127,7 @@ bool RecordStore::insertRound(QSqlQuery& q, const RoundRecord& r, bool skipPrese
         q.addBindValue(roundId);
         q.addBindValue(static_cast<int>(i + 1));
         q.addBindValue(QString::fromStdString(r.guesses[i].answer));
-        q.addBindValue(QLatin1String(verdictName(r.guesses[i].verdict)));
+        q.addBindValue(verdictWord(r, i));
         if (!q.exec())
             return false;
     }

@@ -23,8 +23,8 @@ namespace {
 
 QByteArray line(std::uint64_t id, const RoundRecord& r) {
     QJsonArray guesses;
-    for (const Guess& g : r.guesses)
-        guesses.append(QJsonArray{QString::fromStdString(g.answer), verdictName(g.verdict)});
+    for (size_t i = 0; i < r.guesses.size(); ++i)
+        guesses.append(QJsonArray{QString::fromStdString(r.guesses[i].answer), verdictWord(r, i)});
     QJsonObject o{{"id", QString::number(id)},
                   {"game", r.gameToken},
                   {"pupil", r.pupil},
@@ -37,7 +37,7 @@ QByteArray line(std::uint64_t id, const RoundRecord& r) {
                   {"low", r.lowBound},
                   {"high", r.highBound},
                   {"red", double(r.redValue)},
-                  {"ending", endingName(r.ending)},
+                  {"ending", endingWord(r)},
                   {"guesses", guesses}};
     if (r.kind)
         o.insert("kind", kindValue(r.kind).toString());
@@ -67,8 +67,8 @@ RoundRecord roundOf(const QJsonObject& o, RoundReading& reading) {
     stored.levels = o.value("level").toString();
     RoundRecord r = reading.roundOf(stored);
     for (const QJsonValue& g : o.value("guesses").toArray())
-        r.guesses.push_back(RoundReading::guessOf(g.toArray().at(0).toString().toStdString(),
-                                                  g.toArray().at(1).toString()));
+        RoundReading::addGuess(r, g.toArray().at(0).toString().toStdString(),
+                               g.toArray().at(1).toString());
     return r;
 }
 

@@ -42,11 +42,13 @@ struct StoredRound {
 // of a store.
 class RoundReading {
 public:
-    // A game whose start is unknown started with the round; an ending the
-    // program does not know is the program's end.
+    // A game whose start is unknown started with the round. An ending this
+    // version does not know (a newer one stored it) is Ending::Unknown, its
+    // word kept with the round.
     RoundRecord roundOf(const StoredRound& stored);
-    // A verdict the program does not know: the answer lay outside.
-    static Guess guessOf(std::string answer, QAnyStringView verdict);
+    // Adds a guess to the round; a verdict this version does not know is
+    // none, its word kept with the round.
+    static void addGuess(RoundRecord& round, std::string answer, QAnyStringView verdict);
 
 private:
     LocalTimes gameTimes_, roundTimes_;

@@ -2,6 +2,7 @@
 
 #include "Forgetting.h"
 #include "Pupils.h"
+#include "RecordChecks.h"
 #include "RecordReading.h"
 
 #include <QCollator>
@@ -241,6 +242,11 @@ ClassRecord readClass(const QStringList& recordFiles, Detail detail, Check check
         }
         result.problems << setAsideBeside(file);
         std::vector<RoundRecord>& rounds = contents.rounds;
+        // A damaged page can hold any bytes where a word was: that record's
+        // message says enough.
+        if (const QString text = newerValuesProblem(where, rounds);
+            !text.isEmpty() && contents.state != RecordContents::State::Damaged)
+            result.problems << text;
         // Rounds are compared with those of the other records only: within
         // one, each is a round of its own, however alike.
         if (recordFiles.size() > 1) {

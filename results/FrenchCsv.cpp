@@ -19,8 +19,10 @@ QString dateTime(const QDateTime& t) {
     return t.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
-QString endingText(Ending ending) {
-    switch (ending) {
+// A word a newer version stored, which this one does not know, is written
+// as it was stored: the teacher sees that it is none of these.
+QString endingText(const RoundRecord& r) {
+    switch (r.ending) {
     case Ending::Won:
         return QStringLiteral("trouvé");
     case Ending::GaveUp:
@@ -29,12 +31,17 @@ QString endingText(Ending ending) {
         return QStringLiteral("nouvelle manche");
     case Ending::ProgramEnd:
         return QStringLiteral("fin du programme");
+    case Ending::Unknown:
+        return endingWord(r);
     }
     return {};
 }
 
-QString verdictText(Verdict verdict) {
-    switch (verdict) {
+QString verdictText(const RoundRecord& r, size_t guess) {
+    const std::optional<Verdict> verdict = r.guesses[guess].verdict;
+    if (!verdict)
+        return verdictWord(r, guess);
+    switch (*verdict) {
     case Verdict::Outside:
         return QStringLiteral("en dehors");
     case Verdict::TooHigh:
@@ -89,18 +96,18 @@ void writeFrenchCsv(const std::vector<PupilRounds>& pupils, QTextStream& out) {
                 games.try_emplace(r.gameToken, static_cast<int>(games.size()) + 1, 0);
             const int round = ++found->second.second;
             QStringList answers, verdicts;
-            for (const Guess& g : r.guesses) {
+            for (size_t i = 0; i < r.guesses.size(); ++i) {
                 // As typed (a leading zero stays), with the comma the pupil saw.
-                answers << QString::fromStdString(g.answer).replace(QLatin1Char('.'),
-                                                                    QLatin1Char(','));
-                verdicts << verdictText(g.verdict);
+                answers << QString::fromStdString(r.guesses[i].answer)
+                               .replace(QLatin1Char('.'), QLatin1Char(','));
+                verdicts << verdictText(r, i);
             }
             const QStringList fields = {
                 pupil.className.isEmpty() ? r.className : pupil.className, pupil.name,
                 QString::number(found->second.first), QString::number(round), dateTime(r.started),
                 dateTime(r.ended), QString::number(r.scoreBefore), QString::number(r.scoreAfter),
                 number(r.lowBound), number(r.highBound), number(r.redValue),
-                QString::number(r.tries()), QString::number(r.points()), endingText(r.ending),
+                QString::number(r.tries()), QString::number(r.points()), endingText(r),
                 answers.join(QStringLiteral(" | ")), verdicts.join(QStringLiteral(" | ")),
                 // Before levels could be set, every game played
                 // at the default.

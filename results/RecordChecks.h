@@ -1,11 +1,14 @@
 #pragma once
 
+#include "RecordStore.h"
+
 #include <QObject>
 #include <QStringList>
 
 #include <atomic>
 #include <future>
 #include <optional>
+#include <vector>
 
 namespace quiltaro {
 
@@ -35,5 +38,9 @@ private:
     std::future<bool> running_;
     std::optional<bool> found_;
 };
+
+// What the teacher is told of the rounds of the record at `where` that hold
+// an ending or a verdict a newer version wrote; empty when none does.
+QString newerValuesProblem(const QString& where, const std::vector<RoundRecord>& rounds);
 
 } // namespace quiltaro

@@ -115,9 +115,9 @@ bool sendRound(ServerConnection& server, const RoundRecord& r, const QString& co
                 " ?::float8, ?::float4, ?, ?::text[], ?::text[], ?, ?) ON CONFLICT DO NOTHING")))
         return false;
     QStringList answers, verdicts;
-    for (const Guess& g : r.guesses) {
-        answers << clean(QString::fromStdString(g.answer), 20);
-        verdicts << QLatin1String(verdictName(g.verdict));
+    for (size_t i = 0; i < r.guesses.size(); ++i) {
+        answers << clean(QString::fromStdString(r.guesses[i].answer), 20);
+        verdicts << clean(verdictWord(r, i), 20);
     }
     for (const QVariant& v :
          {QVariant(roundIdentity(r).toString(QUuid::WithoutBraces)),
@@ -126,7 +126,7 @@ bool sendRound(ServerConnection& server, const RoundRecord& r, const QString& co
           QVariant(std::clamp(r.scoreBefore, -32768, 32767)),
           QVariant(std::clamp(r.scoreAfter, -32768, 32767)), QVariant(r.lowBound),
           QVariant(r.highBound), QVariant(static_cast<double>(r.redValue)),
-          QVariant(QLatin1String(endingName(r.ending))), QVariant(textArrayLiteral(answers)),
+          QVariant(clean(endingWord(r), 20)), QVariant(textArrayLiteral(answers)),
           QVariant(textArrayLiteral(verdicts)), kindValue(r.kind), levelsValue(r.levels)})
         q.addBindValue(v);
     return server.exec(q);
@@ -166,7 +166,7 @@ RoundRecord roundOfRow(const QSqlQuery& q, RoundReading& reading, StoredRound& l
     const QStringList verdicts = parseTextArray(q.value(12).toString());
     r.guesses.reserve(answers.size());
     for (qsizetype i = 0; i < answers.size(); ++i)
-        r.guesses.push_back(RoundReading::guessOf(answers[i].toStdString(), verdicts.value(i)));
+        RoundReading::addGuess(r, answers[i].toStdString(), verdicts.value(i));
     return r;
 }
 

@@ -133,8 +133,8 @@ std::vector<UnsentRounds::Unsent> UnsentRounds::next(int limit) {
             return {};
         }
         while (guesses.next())
-            u.round.guesses.push_back(RoundReading::guessOf(
-                guesses.value(0).toString().toStdString(), guesses.value(1).toString()));
+            RoundReading::addGuess(u.round, guesses.value(0).toString().toStdString(),
+                                   guesses.value(1).toString());
     }
     return found;
 }

@@ -122,7 +122,7 @@ void installAccessibleControls() {
 
 // The lines of a text wrapped at word boundaries to a width, as a label
 // wraps it, without the spaces where it breaks.
-static QString linesAt(const QString& text, const QFont& font, int width) {
+QString linesAt(const QString& text, const QFont& font, int width) {
     QTextLayout layout(text, font);
     QTextOption option;
     option.setWrapMode(QTextOption::WordWrap);

@@ -47,6 +47,9 @@ private:
 // A label: centred unless said otherwise, wrapped at word boundaries (at
 // design size, keeping those lines at any other), cut
 // at its rectangle, never focused.
+// The text with a line break wherever it wraps at `width` in `font`.
+QString linesAt(const QString& text, const QFont& font, int width);
+
 QLabel* makeLabel(const QString& name, const QString& text, QRect geometry, const QFont& font,
                   const QColor& textColour, const QColor& background, QWidget* parent,
                   Qt::Alignment alignment = Qt::AlignHCenter | Qt::AlignTop);

@@ -105,6 +105,7 @@ void Program::openFarewell() {
     observer_->gameEnded();
     if (!farewell_) {
         farewell_ = new FarewellWindow(*this);
+        farewell_->showNotice(farewellNotice_);
         farewell_->fitToScreen(std::nullopt);
     }
     takeSizeOfOpener(farewell_);
@@ -135,6 +136,12 @@ void Program::end() {
     observer_->programEnding();
     if (endProgram_)
         endProgram_();
+}
+
+void Program::tellBeforeLeaving(const QString& text) {
+    farewellNotice_ = text;
+    if (farewell_)
+        farewell_->showNotice(farewellNotice_);
 }
 
 void Program::windowActivated(QWidget* window) {

@@ -44,6 +44,9 @@ public:
     void openFarewell();
     // The farewell arrow: every window goes, nothing else runs.
     void end();
+    // What the pupil must not leave without knowing (the record could keep
+    // nothing): shown on the farewell window, now if it is open.
+    void tellBeforeLeaving(const QString& text);
 
     // Who keeps the record of the games; nobody until this is called.
     void setRoundObserver(RoundObserver& observer) { observer_ = &observer; }
@@ -123,6 +126,7 @@ private:
     QString chooserClass_; // whose names chooser_ shows
     QString pupil_;
     QString className_;
+    QString farewellNotice_; // told on the farewell window
 };
 
 } // namespace quiltaro

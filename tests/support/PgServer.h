@@ -111,14 +111,37 @@ public:
     QString dataDir() const { return data(); }
     // The loopback admitted by what the school's set-up adds to pg_hba.conf,
     // instead of refused to all.
-    bool hbaOfSocketOnly() {
+    bool hbaOfSocketOnly() { return setHostRules({}); }
+    // The rules for connections over the loopback, instead of refusing all;
+    // those of the socket stay.
+    bool setHostRules(const QByteArray& rules) {
         QFile hba(data() + QStringLiteral("/pg_hba.conf"));
         if (!hba.open(QIODevice::WriteOnly | QIODevice::Truncate))
             return false;
-        hba.write("local all all trust\n");
+        hba.write("local all all trust\n" + rules);
         hba.close();
         return value(QStringLiteral("SELECT pg_reload_conf()")).toBool();
     }
+    // TLS on, with this certificate and key (PEM files), from the next
+    // connection on.
+    bool enableSsl(const QString& certificate, const QString& key) {
+        const QString cert = socketDir() + QStringLiteral("/server.crt");
+        const QString secret = socketDir() + QStringLiteral("/server.key");
+        if (!QFile::copy(certificate, cert) || !QFile::copy(key, secret) ||
+            !QFile::setPermissions(secret, QFile::ReadOwner | QFile::WriteOwner))
+            return false;
+        for (const QString& file : {cert, secret})
+            if (geteuid() == 0 && ::chown(QFile::encodeName(file).constData(), 65534, 65534) != 0)
+                return false;
+        return exec({QStringLiteral("ALTER SYSTEM SET ssl_cert_file = '%1'").arg(cert),
+                     QStringLiteral("ALTER SYSTEM SET ssl_key_file = '%1'").arg(secret),
+                     QStringLiteral("ALTER SYSTEM SET ssl = on")})
+                   .isEmpty() &&
+               value(QStringLiteral("SELECT pg_reload_conf()")).toBool();
+    }
+    // The user the server runs as: the owner its files must have.
+    static uid_t owner() { return geteuid() == 0 ? 65534 : geteuid(); }
+
     // The socket libpq finds the server at.
     QString socketPath() const { return socketDir() + QStringLiteral("/.s.PGSQL.%1").arg(port_); }
 
