@@ -2,10 +2,14 @@
 
 #include "RecordReading.h"
 #include "RecordStore.h"
+#include "RoundCounts.h"
 
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+#include <map>
+#include <memory>
 #include <vector>
 
 namespace quiltaro {
@@ -15,11 +19,21 @@ namespace quiltaro {
 // migrated, so that a copy of the pupils' homes or a USB key can be read as
 // it is, by a teacher who may only read it.
 
-// One pupil's rounds, oldest first.
+// One pupil's rounds, oldest first; or, for a window that only shows
+// figures, the rounds as an engine counted them, the rounds themselves left
+// where they are until a chart or an export asks for them.
 struct PupilRounds {
     QString name;
     std::vector<RoundRecord> rounds;
+    std::shared_ptr<const PupilCount> counted =
+        nullptr; // set when the rounds were counted, not read
 };
+
+// Reads again the rounds of the pupils named (with their guesses, or only
+// their counts), for a chart or an export of pupils whose rounds were
+// counted; each pupil's oldest first.
+using RoundsOfPupils = std::function<std::map<QString, std::vector<RoundRecord>>(
+    const QStringList& pupils, Detail detail)>;
 
 struct ClassRecord {
     QStringList files;               // the records read
@@ -29,7 +43,11 @@ struct ClassRecord {
     // The teacher's own trial rounds, under the login's name: shown apart,
     // neither a pupil nor counted among the class.
     PupilRounds trial;
-    size_t rounds() const;
+    // Where the rounds of counted pupils are read from; unset when every
+    // pupil's rounds were read.
+    RoundsOfPupils readRounds;
+    size_t rounds() const; // every round, counted or read
+
     const PupilRounds* pupil(const QString& name) const;
 };
 
@@ -69,6 +87,24 @@ void addListedPupils(ClassRecord& data, const QStringList& names);
 // With a class list, the rounds under the login's own name, when it is not
 // a pupil of the list, are the teacher's trials: moved to `trial`.
 void setTrialApart(ClassRecord& data, const QStringList& names);
+
+// The rounds of the records counted by SQLite where each record can be
+// counted whole, read round by round where it cannot (readClass: damaged,
+// older, kept aside, or a pupil found in more than one record), with
+// `readRounds` set to read them again. `Check::Now` reads every record.
+ClassRecord countClass(const QStringList& recordFiles, Check check = Check::Apart);
+
+// The pupils with their rounds read, whether they were counted or read:
+// what an export or a chart needs.
+std::vector<PupilRounds> roundsRead(const ClassRecord& data, const std::vector<PupilRounds>& pupils,
+                                    Detail detail);
+
+// The pupils in the order a French teacher expects: Émilie beside Emma.
+void sortByName(std::vector<PupilRounds>& pupils);
+
+// What the game set aside beside the record at `recordPath` because it was
+// damaged, said to the teacher as long as it is there.
+QStringList setAsideBeside(const QString& recordPath);
 
 // Whether the pupil played the round: a round that ended without a single
 // guess, because the program ended or a new round began, was only shown.
