@@ -42,18 +42,19 @@ int showServerResults(const ServerSettings& settings, const Period& period) {
         // from whatever the teacher is doing meanwhile.
         window->refreshWhenFree(data, QDateTime::currentDateTime());
     };
-    // The sums are done on the feed's thread; the window is built on this one.
-    ServerClassFeed feed(
-        settings, refreshPeriod,
-        [&](const std::vector<RoundRecord>& rounds, bool changed, const QString& problem) {
-            if (!changed)
-                return;
-            ClassRecord data = classOfRounds(rounds);
-            if (!problem.isEmpty())
-                data.problems << problem;
-            QMetaObject::invokeMethod(
-                qApp, [&show, data, problem] { show(data, problem); }, Qt::QueuedConnection);
-        });
+    // The server counts the class on the feed's thread; the window is built
+    // on this one.
+    ServerClassFeed feed(settings, refreshPeriod,
+                         [&](const ClassRecord& counted, bool changed, const QString& problem) {
+                             if (!changed)
+                                 return;
+                             ClassRecord data = counted;
+                             if (!problem.isEmpty())
+                                 data.problems << problem;
+                             QMetaObject::invokeMethod(
+                                 qApp, [&show, data, problem] { show(data, problem); },
+                                 Qt::QueuedConnection);
+                         });
     const int status = QApplication::exec();
     return status == 0 && !lastProblem.isEmpty() ? 1 : status;
 }
