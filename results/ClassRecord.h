@@ -19,9 +19,9 @@ namespace quiltaro {
 // migrated, so that a copy of the pupils' homes or a USB key can be read as
 // it is, by a teacher who may only read it.
 
-// One pupil's rounds, oldest first; or, for a window that only shows
-// figures, the rounds as an engine counted them, the rounds themselves left
-// where they are until a chart or an export asks for them.
+// One pupil's rounds, oldest first, and what the window's figures are made
+// of: the rounds counted (RoundCounts). The class's server counts them and
+// leaves the rounds where they are until a chart or an export asks for them.
 struct PupilRounds {
     QString name;
     std::vector<RoundRecord> rounds;
@@ -88,10 +88,9 @@ void addListedPupils(ClassRecord& data, const QStringList& names);
 // a pupil of the list, are the teacher's trials: moved to `trial`.
 void setTrialApart(ClassRecord& data, const QStringList& names);
 
-// The rounds of the records counted by SQLite where each record can be
-// counted whole, read round by round where it cannot (readClass: damaged,
-// older, kept aside, or a pupil found in more than one record), with
-// `readRounds` set to read them again. `Check::Now` reads every record.
+// The rounds of the records read as readClass reads them (counts of the
+// guesses only), and each pupil's counted once, as the class's server
+// counts them: what the window shows.
 ClassRecord countClass(const QStringList& recordFiles, Check check = Check::Apart);
 
 // The pupils with their rounds read, whether they were counted or read:

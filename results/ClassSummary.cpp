@@ -19,7 +19,9 @@ PupilSummary summaryOf(const PupilRounds& pupil, const Period& period, const QDa
     const PupilCount& count = pupil.counted ? *pupil.counted : tallied;
     s.figures = figuresOf(pupil.name, count, period, end);
     s.counts = countsOf(count, period);
-    s.help = pupil.counted ? helpNeeded(count, end, rule) : helpNeeded(pupil, end, rule);
+    // The rounds, where they were read, tell the help rule to the moment.
+    s.help = pupil.rounds.empty() && pupil.counted ? helpNeeded(count, end, rule)
+                                                   : helpNeeded(pupil, end, rule);
     s.weeks = figuresOf(pupil.name, count, Period{}, end).weeks;
     return s;
 }
