@@ -127,6 +127,8 @@ ClassTable::ClassTable(const ClassSummary& summary, QWidget* parent)
     setAlternatingRowColors(true);
     verticalHeader()->hide();
     verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // Lines of one and of three lines: scrolled by the pixel, not by the line.
+    setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     QHeaderView* header = horizontalHeader();
     header->setDefaultAlignment(Qt::AlignCenter);
