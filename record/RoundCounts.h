@@ -11,11 +11,12 @@ class QSqlQuery;
 
 namespace quiltaro {
 
-// What the teacher's figures are made of, counted by the engine that keeps
-// the rounds (a record's SQLite, the class's PostgreSQL) instead of read
-// round by round: each pupil's played rounds grouped by local day, level and
-// levels set, the games played each day, and the last rounds played up to
-// the end of each day, which is all the help rule needs of their order.
+// What the teacher's figures are made of: each pupil's played rounds grouped
+// by local day, level and levels set, the games played each day, and the
+// last rounds played up to the end of each day, which is all the help rule
+// needs of their order. The class's PostgreSQL server counts them with the
+// SQL below; a record's rounds are read and counted the same way in C++
+// (results/CountedFigures), SQLite being slower at it than its reading.
 
 // Who a count belongs to. Rounds are counted by this key alone, so that a
 // pupil's identity is said in one place.
@@ -81,7 +82,7 @@ using CountsByPupil = std::map<PupilKey, PupilCount>;
 // of rounds started at once), pupil, game, s and e (start and end, ms),
 // b and a (the scores before and after), t (tries), o (answers outside),
 // ending (by name), lv (the level, 0 to 2), levels (by name, never NULL)
-// and day ('YYYY-MM-DD', local). Both engines read the same SQL.
+// and day ('YYYY-MM-DD', local). Standard SQL, with window functions.
 struct CountQueries {
     QString all, days, games, recent;
 };
@@ -93,9 +94,9 @@ void takeDays(QSqlQuery& q, CountsByPupil& into);
 void takeGames(QSqlQuery& q, CountsByPupil& into);
 void takeRecent(QSqlQuery& q, CountsByPupil& into);
 
-// The kind names a level is computed from in SQL: the ones the game writes.
-// A record holding another spelling that the game would still read is not
-// counted by the engine.
+// Whether the level SQL computes from a kind's name is the one a reader
+// gives it: the names the game writes, and names no reader knows. A class
+// holding another spelling that a reader still knows is read round by round.
 bool kindCountedInSql(const QString& kind);
 
 } // namespace quiltaro
