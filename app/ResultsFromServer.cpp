@@ -62,17 +62,18 @@ int showServerResults(const ServerSettings& settings, const Period& period) {
         // from whatever the teacher is doing meanwhile.
         window->refreshWhenFree(data, QDateTime::currentDateTime());
     };
-    // The sums are done on the feed's thread; the window is built on this one.
+    // The server counts the class on the feed's thread; the window is built
+    // on this one.
     ServerClassFeed feed(
         settings, refreshPeriod,
-        [&](const std::vector<RoundRecord>& rounds, bool changed, const QString& problem) {
+        [&](const ClassRecord& counted, bool changed, const QString& problem) {
             if (!changed)
                 return;
-            ClassRecord data = classOfRounds(rounds);
+            ClassRecord data = counted;
             if (!problem.isEmpty())
                 data.problems << QStringLiteral("les manches n'ont pas pu être lues sur le "
-                                                "serveur de la classe : %1 ; nouvel essai dans "
-                                                "quelques secondes")
+                                                "serveur de la classe : %1 ; nouvel essai "
+                                                "dans quelques secondes")
                                      .arg(problem);
             QMetaObject::invokeMethod(
                 qApp, [&show, data, problem] { show(data, problem); }, Qt::QueuedConnection);

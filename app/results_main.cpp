@@ -81,9 +81,9 @@ int main(int argc, char** argv) {
     RecordChecks checks(records);
     QStringList told;
     const auto read = [&](Check check) {
-        // The window draws counts: the guesses themselves are read again
-        // only for an export.
-        ClassRecord data = readClass(records, Detail::Counts, check);
+        // The window shows figures: SQLite counts the rounds, which are
+        // read themselves only for a chart or an export.
+        ClassRecord data = countClass(records, check);
         data.problems = problems + data.problems;
         if (ownLogin && !classListFile().isEmpty()) {
             const QStringList names = readClassList(classListFile());
