@@ -101,6 +101,19 @@ Counting countClass(ServerConnection& server, const QString& className, CountsBy
     return Counting::Done;
 }
 
+bool holdsSeveralClasses(ServerConnection& server, bool& several) {
+    if (!server.open())
+        return false;
+    const ServerConnection::Watch watch(server);
+    QSqlQuery q(server.database());
+    if (!run(server, q, QStringLiteral("SELECT count(DISTINCT class_name) FROM quiltaro.rounds"),
+             {}) ||
+        !q.next())
+        return false;
+    several = q.value(0).toLongLong() > 1;
+    return true;
+}
+
 // The counts under the names the window shows; nothing when two would
 // become one.
 std::optional<std::vector<PupilRounds>> byShownName(CountsByPupil counts,
@@ -153,11 +166,13 @@ bool readClassStamp(ServerConnection& server, const QString& className, ClassSta
 bool readServerClassCounts(ServerConnection& server, const ServerSettings& settings,
                            ClassRecord& data) {
     CountsByPupil counts;
-    // Counted by first name, the rounds of every class would make one pupil
-    // of two Léa: without a class, they are read and told apart by class.
-    const Counting counting = settings.className.isEmpty()
-                                  ? Counting::NotCountable
-                                  : countClass(server, settings.className, counts);
+    // Counted by first name, the rounds of several classes would make one
+    // pupil of two Léa: without a class, those are read and told apart.
+    bool several = false;
+    if (settings.className.isEmpty() && !holdsSeveralClasses(server, several))
+        return false;
+    const Counting counting =
+        several ? Counting::NotCountable : countClass(server, settings.className, counts);
     if (counting == Counting::Failed)
         return false;
     std::optional<std::vector<PupilRounds>> pupils;

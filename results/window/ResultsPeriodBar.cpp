@@ -1,12 +1,15 @@
 #include "ResultsWindow.h"
 
+#include "ClassChoice.h"
 #include "LevelSettings.h"
+#include "SchoolTable.h"
 
 #include <QComboBox>
 #include <QDateEdit>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QSignalBlocker>
 
 // The bar above the class: the period looked at, the class list and the
 // class's exports.
@@ -27,6 +30,30 @@ QWidget* ResultsWindow::periodBar() {
     auto* bar = new QWidget;
     auto* row = new QHBoxLayout(bar);
     row->setContentsMargins(0, 0, 0, 0);
+    // The class first: what follows is the chosen class's.
+    classLabel_ = new QLabel(QStringLiteral("Cla&sse :"));
+    classChooser_ = new QComboBox;
+    classChooser_->setAccessibleName(QStringLiteral("Classe"));
+    classChooser_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    classLabel_->setBuddy(classChooser_);
+    classLabel_->hide();
+    classChooser_->hide();
+    school_ = button(QStringLiteral("&Toutes les classes…"),
+                     QStringLiteral("Chaque classe sur une ligne : ses élèves, ceux qui ont joué "
+                                    "pendant la période, ses manches et les élèves à suivre"));
+    school_->hide();
+    row->addWidget(classLabel_);
+    row->addWidget(classChooser_);
+    row->addWidget(school_);
+    connect(classChooser_, &QComboBox::activated, this,
+            [this](int index) { chooseClass(classChooser_->itemText(index)); });
+    connect(school_, &QPushButton::clicked, this, [this] {
+        auto* table = new SchoolTable(
+            readSchool_(), period_, [this](const QString& className) { chooseClass(className); },
+            this);
+        table->setAttribute(Qt::WA_DeleteOnClose);
+        table->show();
+    });
     auto* label = new QLabel(QStringLiteral("P&ériode :"));
     periodKind_ = new QComboBox;
     label->setBuddy(periodKind_);
@@ -92,6 +119,36 @@ QWidget* ResultsWindow::periodBar() {
 
 void ResultsWindow::addClassButton(QPushButton* button) {
     classRow_->addWidget(button);
+}
+
+void ResultsWindow::chooseClass(const QString& className) {
+    if (className == shownClass_ || !choose_)
+        return;
+    shownClass_ = className;
+    setWindowTitle(resultsTitle(className));
+    const QSignalBlocker quiet(classChooser_);
+    classChooser_->setCurrentIndex(classChooser_->findText(className));
+    choose_(className);
+}
+
+void ResultsWindow::setSchoolReader(SchoolReading reading) {
+    readSchool_ = std::move(reading);
+    school_->setVisible(readSchool_ && classChooser_->count() > 1);
+}
+
+void ResultsWindow::setClasses(const QStringList& classes, const QString& shown,
+                               ClassChosen choose) {
+    choose_ = std::move(choose);
+    shownClass_ = shown;
+    setWindowTitle(resultsTitle(shown));
+    const QSignalBlocker quiet(classChooser_);
+    classChooser_->clear();
+    classChooser_->addItems(classes);
+    classChooser_->setCurrentIndex(classes.indexOf(shown));
+    const bool several = classes.size() > 1;
+    classLabel_->setVisible(several);
+    classChooser_->setVisible(several);
+    school_->setVisible(several && readSchool_);
 }
 
 void ResultsWindow::periodChosen() {

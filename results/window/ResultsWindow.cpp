@@ -1,5 +1,6 @@
 #include "ResultsWindow.h"
 
+#include "ClassChoice.h"
 #include "ClassTable.h"
 #include "LevelSettings.h"
 #include "PupilPanel.h"
@@ -82,7 +83,7 @@ bool installQtFrench(QTranslator& translator) {
 ResultsWindow::ResultsWindow(ClassRecord data, const QDateTime& now, bool ownLogin,
                              const Period& period, QWidget* parent)
     : QWidget(parent), data_(std::move(data)), now_(now), period_(period), ownLogin_(ownLogin) {
-    setWindowTitle(QStringLiteral("Quiltaro : résultats"));
+    setWindowTitle(resultsTitle(QString()));
     auto* outer = new QVBoxLayout(this);
     outer->addWidget(periodBar());
     contentPlace_ = new QVBoxLayout;
