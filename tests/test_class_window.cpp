@@ -9,10 +9,14 @@
 #include "Export.h"
 #include "LoginTesting.h"
 #include "ResultsWindow.h"
+#include "SchoolTable.h"
 
 #include <QComboBox>
 #include <QLabel>
 #include <QProcess>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTableWidget>
 #include <QtTest>
 
 using namespace quiltaro;
@@ -167,6 +171,62 @@ private slots:
         QCOMPARE(pupilOf(window, "Tom")->counts.rounds, 2);
         QVERIFY(pupilOf(window, "Zaïd"));
         QVERIFY(!pupilOf(window, "Noé"));
+    }
+
+    // The head teacher's table: each class counted as its own view counts
+    // it; Enter on a class opens it in the window.
+    void theSchoolTableOpensAClass() {
+        twoClassesWithALea();
+        const ClassRecord all = countClass(findRecords(defaultSources()));
+        const ClassChoice choice = chooseAmong(all, {});
+        const Period period = Period::of(Period::Kind::Everything, QDate::currentDate());
+        const auto ofChosen = [all](const QString& className) {
+            ClassRecord data = all;
+            keepClass(data, className, {});
+            addListedPupils(data, listedPupils(className));
+            return data;
+        };
+        ResultsWindow window(ofChosen(choice.chosen), QDateTime::currentDateTime(), true, period);
+        QVERIFY(!window.schoolButton()->isVisible());
+        window.setClasses(choice.classes, choice.chosen, [&](const QString& className) {
+            window.refresh(ofChosen(className), QDateTime::currentDateTime());
+        });
+        window.setSchoolReader([&] {
+            return [&](const Period& shown) {
+                return schoolLines(choice.classes, ofChosen, shown, QDateTime::currentDateTime());
+            };
+        });
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(window.schoolButton()->isVisible());
+        window.schoolButton()->click();
+        SchoolTable* table = window.findChild<SchoolTable*>();
+        QVERIFY(table);
+        QSignalSpy shown(table, &SchoolTable::shown);
+        QVERIFY(shown.wait(10000));
+        QTableWidget* lines = table->table();
+        QCOMPARE(lines->rowCount(), 2);
+        const auto text = [&](int row, int column) { return lines->item(row, column)->text(); };
+        // Class, pupils, who played, rounds.
+        QCOMPARE(QStringList({text(0, 0), text(0, 1), text(0, 2), text(0, 3)}),
+                 QStringList({"CE2-A", "2", "1", "3"}));
+        QCOMPARE(QStringList({text(1, 0), text(1, 1), text(1, 2), text(1, 3)}),
+                 QStringList({"CM1-B", "3", "2", "3"}));
+        // "À suivre" counts whom the class's own table flags.
+        int flagged = 0;
+        for (const PupilSummary& p : window.summary().pupils)
+            flagged += p.help.needsHelp() ? 1 : 0;
+        QCOMPARE(text(0, 4).toInt(), flagged);
+        QCOMPARE(QApplication::focusWidget(), lines);
+        QTest::keyClick(lines, Qt::Key_Down);
+        QTest::keyClick(lines, Qt::Key_Return);
+        QCOMPARE(window.windowTitle(), QString("Résultats — CM1-B"));
+        QCOMPARE(window.classChooser()->currentText(), QString("CM1-B"));
+        QCOMPARE(pupilOf(window, "Léa")->counts.rounds, 1);
+        flagged = 0;
+        for (const PupilSummary& p : window.summary().pupils)
+            flagged += p.help.needsHelp() ? 1 : 0;
+        QCOMPARE(text(1, 4).toInt(), flagged);
     }
 
     void oneClassNeedsNoChooser() {
