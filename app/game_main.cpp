@@ -1,3 +1,4 @@
+#include "ClassListRefresh.h"
 #include "Export.h"
 #include "Forgetting.h"
 #include "GameOptions.h"
@@ -136,6 +137,9 @@ int play(int argc, char** argv, const Options& options) {
     // the class list is the server's, as last copied here. The sender
     // outlives the records' writers, which tell it.
     const ServerSettings server = readServerSettings();
+    const QString off = sendingOffNotice(server);
+    if (!off.isEmpty())
+        std::fprintf(stderr, "quiltaro : %s\n", qPrintable(off));
     std::unique_ptr<ServerSender> sender;
     if (server.configured())
         sender = std::make_unique<ServerSender>(server, ServerSender::localRecords());
@@ -146,23 +150,45 @@ int play(int argc, char** argv, const Options& options) {
     if (sender)
         recording.whenWritten([to = sender.get()](const QString& path) { to->roundWritten(path); });
     Program program(clock, random, [] { QApplication::exit(0); });
+    if (!off.isEmpty())
+        program.setNotice(QStringLiteral("Ce poste n'envoie pas les manches au serveur de la "
+                                         "classe : l'envoi est coupé par %1.")
+                              .arg(server.file));
     const SystemLevel system = readSystemLevel();
     tellSettingProblems(recording, system, options);
     const ClassList& list = recording.list();
     program.state().levels = levelFor(system, options.level, list, QString());
+    const auto chosen = [&](const QString& pupil) {
+        recording.choose(pupil);
+        program.state().levels = levelFor(system, options.level, list, pupil);
+    };
     if (!recording.classList().isEmpty())
-        program.setClassList(recording.classList(), [&](const QString& pupil) {
-            recording.choose(pupil);
-            program.state().levels = levelFor(system, options.level, list, pupil);
-        });
+        program.setClassList(recording.classList(), chosen);
+    // A name the teacher adds on the server is asked from at the next
+    // "commencer": the copy is refreshed off this thread meanwhile.
+    std::unique_ptr<ClassListRefresh> refresh;
+    if (server.configured() && !recording.classList().isEmpty()) {
+        refresh = std::make_unique<ClassListRefresh>(
+            server, std::chrono::seconds(30), [&](const ClassList& fresh) {
+                QMetaObject::invokeMethod(
+                    &app,
+                    [&program, &chosen, names = fresh.names] {
+                        if (!names.isEmpty())
+                            program.setClassList(names, chosen);
+                    },
+                    Qt::QueuedConnection);
+            });
+        program.whenAboutToAsk([&refresh] { refresh->request(); });
+    }
     program.setRoundObserver(recording.observer());
     program.start();
     const int status = app.exec();
     // Closed by the window system rather than the farewell arrow: the round
     // on the line is written all the same.
     recording.observer().programEnding();
-    // The sender's thread uses Qt's SQL drivers: it ends here, before the
+    // The threads that use Qt's SQL drivers end here, before the
     // application and the drivers' static state go.
+    refresh.reset();
     if (sender)
         sender->finish(Recorder::patienceAtEnd);
     sender.reset();

@@ -156,6 +156,9 @@ ServerFigures measureServer(LiveGame& live, int classRounds) {
     }
     pg.exec({QStringLiteral("CREATE ROLE poste LOGIN IN ROLE quiltaro_eleve"),
              QStringLiteral("CREATE ROLE prof LOGIN IN ROLE quiltaro_enseignant")});
+    // The computer's role sends for the class of a server of one class.
+    pg.exec(QStringLiteral("INSERT INTO quiltaro.computers VALUES ('poste', '')"),
+            QStringLiteral("admin"), QStringLiteral("classe"));
     const QString pupil = pg.conninfo(QStringLiteral("poste"), QStringLiteral("classe"));
     const QString teacher = pg.conninfo(QStringLiteral("prof"), QStringLiteral("classe"));
 

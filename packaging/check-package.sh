@@ -53,10 +53,13 @@ icon=$root/usr/share/icons/hicolor/scalable/apps/$id.svg
 metainfo=$root/usr/share/metainfo/$id.metainfo.xml
 manual=$root/usr/share/man/man6/quiltaro.6.gz
 doc=$root/usr/share/doc/quiltaro
-for f in "$desktop" "$icon" "$metainfo" "$manual" "$doc/copyright" "$doc/changelog.gz"; do
+sql=$root/usr/share/quiltaro/quiltaro-serveur.sql
+for f in "$desktop" "$icon" "$metainfo" "$manual" "$doc/copyright" "$doc/changelog.gz" "$sql"; do
     [[ -f $f ]] || fail "${f#$root/} is not in the package"
 done
 cmp -s "$icon" "$src/../assets/emblem.svg" || fail "the installed icon is not the emblem"
+# The server's set-up is the one the program runs: the same file.
+cmp -s "$sql" "$src/../server/quiltaro-serveur.sql" || fail "the installed quiltaro-serveur.sql differs"
 
 # The menu entry must launch the installed binary and name the installed icon,
 # and the metainfo must point at that entry, or the software centre hides it.

@@ -8,6 +8,8 @@
 #include "ServerSchema.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QSqlQuery>
 #include <QStandardPaths>
 #include <QTextStream>
@@ -49,6 +51,10 @@ int setupServer(const QString& conninfo, QTextStream& out, QTextStream& err) {
 }
 
 int checkServer(const ServerSettings& settings, QTextStream& out) {
+    if (const QString off = sendingOffNotice(settings); !off.isEmpty()) {
+        out << QStringLiteral("Ce poste garde ses manches pour lui : %1").arg(off) << Qt::endl;
+        return 1;
+    }
     if (!settings.configured()) {
         out << QStringLiteral("Aucun serveur n'est configuré : ce poste garde ses manches pour "
                               "lui. Pour en configurer un, écrivez server=... dans la section "
@@ -66,6 +72,15 @@ int checkServer(const ServerSettings& settings, QTextStream& out) {
                               "utilisez service=... avec pg_service.conf.")
                    .arg(settings.file)
             << Qt::endl;
+    // The service file holds the role's password: the pupils' group may
+    // read it, not every account of the computer.
+    if (const QString service = QFile::decodeName(qgetenv("PGSERVICEFILE"));
+        !service.isEmpty() && QFileInfo(service).permission(QFileDevice::ReadOther))
+        out << QStringLiteral("Attention : %1 est lisible par tous les comptes de ce poste, et "
+                              "il donne le mot de passe du rôle. Réservez-le au groupe des "
+                              "élèves : chgrp eleves %1 && chmod 0640 %1.")
+                   .arg(service)
+            << Qt::endl;
     ServerConnection server(settings.conninfo);
     if (!server.open()) {
         out << QStringLiteral("Ce poste ne peut pas joindre le serveur (%1) : %2.")
@@ -82,7 +97,9 @@ int checkServer(const ServerSettings& settings, QTextStream& out) {
     };
     // Asked so that no answer needs a right the role may lack.
     if (!server.exec(q, QStringLiteral("SELECT current_user, s IS NOT NULL, u, u AND"
-                                       " to_regclass('quiltaro.rounds') IS NOT NULL FROM (SELECT s,"
+                                       " to_regclass('quiltaro.rounds') IS NOT NULL AND"
+                                       " to_regclass('quiltaro.computers') IS NOT NULL"
+                                       " FROM (SELECT s,"
                                        " s IS NOT NULL AND has_schema_privilege(s, 'USAGE') AS u"
                                        " FROM (SELECT to_regnamespace('quiltaro') AS s) n) m")) ||
         !q.next())
@@ -105,13 +122,25 @@ int checkServer(const ServerSettings& settings, QTextStream& out) {
     };
     if (!q.value(2).toBool())
         return notMember();
-    if (!server.exec(q,
-                     QStringLiteral("SELECT has_any_column_privilege('quiltaro.rounds', 'INSERT'),"
-                                    " has_table_privilege('quiltaro.rounds', 'SELECT')")) ||
-        !q.next())
+    if (!server.prepare(
+            q, QStringLiteral("SELECT has_any_column_privilege('quiltaro.rounds', 'INSERT'),"
+                              " has_table_privilege('quiltaro.rounds', 'SELECT'),"
+                              " pg_has_role('quiltaro_enseignant', 'MEMBER')"
+                              "  OR quiltaro.sends_for(current_user, ?)")))
+        return unexpected();
+    q.addBindValue(settings.className);
+    if (!server.exec(q) || !q.next())
         return unexpected();
     if (!q.value(0).toBool())
         return notMember();
+    if (!q.value(2).toBool()) {
+        out << QStringLiteral("Ce poste joint le serveur (%1), mais le rôle %2 n'y envoie pas "
+                              "pour la classe « %3 » : depuis le rôle d'un enseignant, "
+                              "INSERT INTO quiltaro.computers VALUES ('%2', '%3').")
+                   .arg(where, role, settings.className)
+            << Qt::endl;
+        return 1;
+    }
     out << QStringLiteral("Ce poste peut envoyer ses manches au serveur (%1), avec le rôle %2%3.")
                .arg(where, role,
                     q.value(1).toBool() ? QStringLiteral(", qui peut aussi lire les résultats "

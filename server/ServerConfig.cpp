@@ -1,10 +1,12 @@
 #include "ServerConfig.h"
 
+#include <QFile>
 #include <QSettings>
 #include <QStandardPaths>
 
 #include "LibPq.h"
 
+#include <algorithm>
 #include <mutex>
 
 namespace quiltaro {
@@ -15,13 +17,42 @@ QString configFileName() {
 
 ServerSettings readServerSettings() {
     ServerSettings settings;
-    settings.file = QStandardPaths::locate(QStandardPaths::GenericConfigLocation, configFileName());
-    if (settings.file.isEmpty())
-        return settings;
-    const QSettings conf(settings.file, QSettings::IniFormat);
-    settings.conninfo = conf.value(QStringLiteral("record/server")).toString().trimmed();
-    settings.className = conf.value(QStringLiteral("record/class")).toString().trimmed();
+    QString serviceFile;
+    // The system's files first, then the user's over them, key by key: a
+    // login's own file that says nothing of the server leaves the school's.
+    QStringList files =
+        QStandardPaths::locateAll(QStandardPaths::GenericConfigLocation, configFileName());
+    std::reverse(files.begin(), files.end());
+    for (const QString& file : files) {
+        const QSettings conf(file, QSettings::IniFormat);
+        if (conf.contains(QStringLiteral("record/server"))) {
+            settings.conninfo = conf.value(QStringLiteral("record/server")).toString().trimmed();
+            settings.file = file;
+        }
+        if (conf.contains(QStringLiteral("record/class")))
+            settings.className = conf.value(QStringLiteral("record/class")).toString().trimmed();
+        if (conf.contains(QStringLiteral("record/servicefile")))
+            serviceFile = conf.value(QStringLiteral("record/servicefile")).toString().trimmed();
+    }
+    if (settings.file.isEmpty() && !files.isEmpty())
+        settings.file = files.constLast();
+    // libpq reads the service file it is told of in its environment only.
+    if (settings.configured() && !serviceFile.isEmpty() &&
+        !qEnvironmentVariableIsSet("PGSERVICEFILE"))
+        qputenv("PGSERVICEFILE", QFile::encodeName(serviceFile));
     return settings;
+}
+
+QString sendingOffNotice(const ServerSettings& settings) {
+    if (settings.configured() || settings.file.isEmpty())
+        return {};
+    const QSettings conf(settings.file, QSettings::IniFormat);
+    if (!conf.contains(QStringLiteral("record/server")))
+        return {};
+    return QStringLiteral("l'envoi des manches au serveur de la classe est coupé par %1 "
+                          "(server= vide) : les manches restent sur ce poste. Pour les "
+                          "envoyer, retirez cette ligne ou donnez-y le serveur.")
+        .arg(settings.file);
 }
 
 void useUntranslatedLibpqMessages() {

@@ -9,25 +9,31 @@ namespace quiltaro {
 
 // Where this computer sends its rounds: a PostgreSQL server shared by the
 // class, written once by whoever runs the school's computers in
-// quiltaro/quiltaro.conf, in the first configuration folder that has one
-// (the user's own, then the system's):
+// quiltaro/quiltaro.conf of the system's configuration folders, a user's own
+// file changing only the keys it sets:
 //
 //   [record]
-//   server=host=serveur.ecole dbname=quiltaro
+//   server=service=quiltaro
+//   servicefile=/etc/quiltaro/pg_service.conf
 //   class=CM1-B
 //
 // `server` is a libpq connection string or URI, or `service=quiltaro` with the
-// credentials in libpq's own files (pg_service.conf, .pgpass). `class` names
-// this computer's class on a server that several classes share.
+// details and the password in libpq's service file: `servicefile` names one
+// (PGSERVICEFILE) readable by the pupils' group only. `class` names this
+// computer's class on a server that several classes share. An empty
+// `server=` turns sending off, which the game says at start.
 struct ServerSettings {
     QString conninfo;  // empty: no server, everything stays on this computer
     QString className; // empty on a server of one class
-    QString file;      // the configuration file read, when one was
+    QString file;      // the configuration file that set `server`, else the user's
     bool configured() const { return !conninfo.trimmed().isEmpty(); }
 };
 
 QString configFileName(); // quiltaro/quiltaro.conf
 ServerSettings readServerSettings();
+// In French, when a configuration file turns sending off with an empty
+// server=: which one, and how to turn it on. Empty otherwise.
+QString sendingOffNotice(const ServerSettings& settings);
 
 // The keywords and values of a connection string or URI, as libpq reads them.
 // False, with the reason in French, when libpq cannot read it.

@@ -78,6 +78,17 @@ QString refusal(const Words& w, const QString& original) {
 QString statementFailure(const Words& w) {
     if (w.state == QLatin1String("57014"))
         return QStringLiteral("le serveur a mis trop de temps à exécuter la demande");
+    if (w.state == QLatin1String("42501") && w.has("row-level security"))
+        return QStringLiteral("ce poste n'envoie pas pour cette classe sur le serveur ; "
+                              "ajoutez-la à son rôle dans la table quiltaro.computers "
+                              "(INSERT INTO quiltaro.computers VALUES ('rôle', 'classe'))");
+    // The set-up's own checks, and the server's constraints.
+    if (w.has("not on the class list"))
+        return QStringLiteral("le serveur refuse cette manche : l'élève n'est pas sur la liste "
+                              "de sa classe ; ajoutez-l'y depuis la fenêtre des résultats");
+    if (w.state.startsWith(QLatin1String("23")) || w.state.startsWith(QLatin1String("22")))
+        return QStringLiteral("le serveur refuse cette manche, qui ne peut pas venir du jeu "
+                              "(date, score ou valeur hors des limites)");
     if (w.state == QLatin1String("42501"))
         return QStringLiteral("ce rôle n'en a pas le droit sur le serveur ; relancez quiltaro "
                               "--setup-server avec les droits du propriétaire de la base, et "

@@ -113,7 +113,7 @@ bool sendRound(ServerConnection& server, const RoundRecord& r, const QString& cl
         return false;
     QStringList answers, verdicts;
     for (const Guess& g : r.guesses) {
-        answers << clean(QString::fromStdString(g.answer), 100);
+        answers << clean(QString::fromStdString(g.answer), 20);
         verdicts << QLatin1String(verdictName(g.verdict));
     }
     for (const QVariant& v :

@@ -2,6 +2,7 @@
 
 #include "ServerConnection.h"
 
+#include <QFile>
 #include <QSqlQuery>
 #include <QVariant>
 
@@ -9,90 +10,7 @@ namespace quiltaro {
 
 namespace {
 
-// Every step can run on a server where it was done already.
-//
-// A round's identity is made on the computer that played it, so that a round
-// sent twice (an answer lost after the server had committed it) is stored
-// once: INSERT ... ON CONFLICT DO NOTHING. Without a conflict target, that
-// asks for the INSERT privilege alone; naming the column would ask for SELECT
-// on it, which the pupils' role must not have. The arrival order is an
-// identity column: the server takes its next value without the inserting
-// role needing any right on its sequence, as it would for a serial's default.
-const char* const schemaSteps[] = {
-    "CREATE SCHEMA IF NOT EXISTS quiltaro",
-    "CREATE TABLE IF NOT EXISTS quiltaro.version (version integer NOT NULL)",
-    "CREATE TABLE IF NOT EXISTS quiltaro.rounds ("
-    " id uuid PRIMARY KEY,"
-    " arrival bigint GENERATED ALWAYS AS IDENTITY,"
-    " class_name text NOT NULL DEFAULT '' CHECK (length(class_name) <= 200),"
-    " pupil text NOT NULL CHECK (length(pupil) <= 200),"
-    " game_token text NOT NULL CHECK (length(game_token) <= 100),"
-    " game_started timestamptz NOT NULL,"
-    " started timestamptz NOT NULL,"
-    " ended timestamptz NOT NULL,"
-    " score_before smallint NOT NULL,"
-    " score_after smallint NOT NULL,"
-    " low_bound double precision NOT NULL,"
-    " high_bound double precision NOT NULL,"
-    " red_value real NOT NULL,"
-    " ending text NOT NULL CHECK (length(ending) <= 20),"
-    " answers text[] NOT NULL CHECK (cardinality(answers) <= 10000),"
-    " verdicts text[] NOT NULL CHECK (cardinality(verdicts) = cardinality(answers)),"
-    " received timestamptz NOT NULL DEFAULT now(),"
-    " sent_by name NOT NULL DEFAULT current_user)",
-    "CREATE INDEX IF NOT EXISTS rounds_by_class ON quiltaro.rounds (class_name, arrival)",
-    "CREATE TABLE IF NOT EXISTS quiltaro.class_lists ("
-    " class_name text NOT NULL DEFAULT '',"
-    " position integer NOT NULL,"
-    " name text NOT NULL CHECK (length(name) BETWEEN 1 AND 200),"
-    " changed_by name NOT NULL DEFAULT current_user,"
-    " changed_at timestamptz NOT NULL DEFAULT now(),"
-    " PRIMARY KEY (class_name, name))",
-    // The levels a class plays at, and its pupils, as in a class list file;
-    // an older server gets them when --setup-server runs again.
-    "ALTER TABLE quiltaro.class_lists ADD COLUMN IF NOT EXISTS"
-    " level text CHECK (length(level) <= 40)",
-    "CREATE TABLE IF NOT EXISTS quiltaro.class_levels ("
-    " class_name text PRIMARY KEY,"
-    " level text NOT NULL CHECK (length(level) <= 40),"
-    " changed_by name NOT NULL DEFAULT current_user,"
-    " changed_at timestamptz NOT NULL DEFAULT now())",
-    // The kind each round was played at, and the levels set; none in rounds
-    // sent before.
-    "ALTER TABLE quiltaro.rounds ADD COLUMN IF NOT EXISTS kind text CHECK (length(kind) <= 20)",
-    "ALTER TABLE quiltaro.rounds ADD COLUMN IF NOT EXISTS level text CHECK (length(level) <= 40)",
-    "DO $$ BEGIN"
-    " IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = 'quiltaro_eleve') THEN"
-    "  CREATE ROLE quiltaro_eleve NOLOGIN;"
-    " END IF;"
-    " IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = 'quiltaro_enseignant') THEN"
-    "  CREATE ROLE quiltaro_enseignant NOLOGIN;"
-    " END IF;"
-    " END $$",
-    // What the two roles may do, and nothing more: whatever they were given
-    // by hand is taken back first. Other roles keep what the school gave them.
-    "REVOKE ALL ON SCHEMA quiltaro FROM PUBLIC, quiltaro_eleve, quiltaro_enseignant",
-    "REVOKE ALL ON ALL TABLES IN SCHEMA quiltaro FROM PUBLIC, quiltaro_eleve, quiltaro_enseignant",
-    "REVOKE ALL ON ALL SEQUENCES IN SCHEMA quiltaro FROM PUBLIC, quiltaro_eleve, "
-    "quiltaro_enseignant",
-    "GRANT USAGE ON SCHEMA quiltaro TO quiltaro_eleve, quiltaro_enseignant",
-    // The pupils' computers name the columns they fill: the arrival, the
-    // time received and the sender are the server's own.
-    "GRANT INSERT (id, class_name, pupil, game_token, game_started, started, ended,"
-    " score_before, score_after, low_bound, high_bound, red_value, ending, answers, verdicts,"
-    " kind, level)"
-    " ON quiltaro.rounds TO quiltaro_eleve, quiltaro_enseignant",
-    // What "Qui joue ?" shows and the level each plays at: not who wrote
-    // them or when.
-    "GRANT SELECT (class_name, position, name, level) ON quiltaro.class_lists TO quiltaro_eleve",
-    "GRANT SELECT (class_name, level) ON quiltaro.class_levels TO quiltaro_eleve",
-    "GRANT SELECT, DELETE ON quiltaro.rounds TO quiltaro_enseignant",
-    "GRANT SELECT, INSERT, UPDATE, DELETE ON quiltaro.class_lists TO quiltaro_enseignant",
-    "GRANT SELECT, INSERT, UPDATE, DELETE ON quiltaro.class_levels TO quiltaro_enseignant",
-    "GRANT SELECT ON quiltaro.version TO quiltaro_enseignant",
-};
-
-// Everything the steps set, in one text: the same before and after a run
+// Everything the set-up sets, in one text: the same before and after a run
 // that had nothing to do.
 const char* const fingerprint =
     "SELECT coalesce(string_agg(item, ';' ORDER BY item), '') FROM ("
@@ -100,7 +18,7 @@ const char* const fingerprint =
     "  WHERE rolname IN ('quiltaro_eleve', 'quiltaro_enseignant')"
     " UNION ALL SELECT 'schema ' || a.grantee::regrole || ' ' || a.privilege_type"
     "  FROM pg_namespace n, aclexplode(n.nspacl) a WHERE n.nspname = 'quiltaro'"
-    " UNION ALL SELECT 'relation ' || c.relname FROM pg_class c"
+    " UNION ALL SELECT 'relation ' || c.relname || ' ' || c.relrowsecurity FROM pg_class c"
     "  JOIN pg_namespace n ON n.oid = c.relnamespace WHERE n.nspname = 'quiltaro'"
     " UNION ALL SELECT 'column ' || c.relname || '.' || t.attname || ' ' || t.attnum || ' '"
     "  || format_type(t.atttypid, t.atttypmod) FROM pg_attribute t JOIN pg_class c ON c.oid ="
@@ -113,6 +31,18 @@ const char* const fingerprint =
     "  || ' ' || a.privilege_type FROM pg_attribute t JOIN pg_class c ON c.oid = t.attrelid"
     "  JOIN pg_namespace n ON n.oid = c.relnamespace, aclexplode(t.attacl) a"
     "  WHERE n.nspname = 'quiltaro'"
+    " UNION ALL SELECT 'function ' || p.proname || ' ' || md5(p.prosrc) || ' ' ||"
+    "  p.prosecdef::text || ' ' || coalesce(p.proacl::text, '') FROM pg_proc p"
+    "  JOIN pg_namespace n ON n.oid = p.pronamespace WHERE n.nspname = 'quiltaro'"
+    " UNION ALL SELECT 'constraint ' || conname || ' ' || pg_get_constraintdef(k.oid)"
+    "  FROM pg_constraint k JOIN pg_namespace n ON n.oid = k.connamespace"
+    "  WHERE n.nspname = 'quiltaro'"
+    " UNION ALL SELECT 'trigger ' || tgname || ' ' || tgenabled::text FROM pg_trigger g"
+    "  JOIN pg_class c ON c.oid = g.tgrelid JOIN pg_namespace n ON n.oid = c.relnamespace"
+    "  WHERE n.nspname = 'quiltaro' AND NOT tgisinternal"
+    " UNION ALL SELECT 'policy ' || tablename || ' ' || policyname || ' ' || roles::text"
+    "  || ' ' || cmd || ' ' || coalesce(qual, '') || ' ' || coalesce(with_check, '')"
+    "  FROM pg_policies WHERE schemaname = 'quiltaro'"
     " UNION ALL SELECT 'version ' || version FROM quiltaro.version"
     ") items";
 
@@ -133,42 +63,95 @@ bool readFingerprint(ServerConnection& server, QString& into) {
     return true;
 }
 
+// The script's own BEGIN and COMMIT are psql's: here the set-up runs in a
+// transaction of its own, with its fingerprints.
+bool psqlsOnly(const QString& statement) {
+    const QString word = statement.simplified().toUpper();
+    return word == QLatin1String("BEGIN") || word == QLatin1String("COMMIT");
+}
+
 } // namespace
+
+QStringList splitSqlScript(const QString& script) {
+    QStringList statements;
+    QString current;
+    const qsizetype n = script.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = script[i];
+        if (c == QLatin1Char('-') && i + 1 < n && script[i + 1] == QLatin1Char('-')) {
+            // A comment, to the end of its line.
+            while (i < n && script[i] != QLatin1Char('\n'))
+                ++i;
+            current += QLatin1Char('\n');
+            continue;
+        }
+        if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
+            // A string or a quoted name; a doubled quote stays inside.
+            const qsizetype end = script.indexOf(c, i + 1);
+            const qsizetype stop = end < 0 ? n : end + 1;
+            current += script.mid(i, stop - i);
+            i = stop - 1;
+            continue;
+        }
+        if (c == QLatin1Char('$')) {
+            // A dollar-quoted body: $$ ... $$ or $tag$ ... $tag$.
+            qsizetype close = i + 1;
+            while (close < n && (script[close].isLetterOrNumber() || script[close] == '_'))
+                ++close;
+            if (close < n && script[close] == QLatin1Char('$')) {
+                const QString tag = script.mid(i, close - i + 1);
+                const qsizetype end = script.indexOf(tag, close + 1);
+                const qsizetype stop = end < 0 ? n : end + tag.size();
+                current += script.mid(i, stop - i);
+                i = stop - 1;
+                continue;
+            }
+        }
+        if (c == QLatin1Char(';')) {
+            if (!current.trimmed().isEmpty())
+                statements << current.trimmed();
+            current.clear();
+            continue;
+        }
+        current += c;
+    }
+    if (!current.trimmed().isEmpty())
+        statements << current.trimmed();
+    return statements;
+}
+
+QString serverSetupScript() {
+    QFile file(QStringLiteral(":/quiltaro/quiltaro-serveur.sql"));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll());
+}
 
 bool setUpServerSchema(ServerConnection& server, bool& changed, QString& problem) {
     changed = false;
+    const QStringList statements = splitSqlScript(serverSetupScript());
+    if (statements.isEmpty()) {
+        problem = QStringLiteral("le script de préparation manque à ce programme");
+        return false;
+    }
     if (!server.open() || !server.begin())
         return false;
     auto fail = [&] {
+        if (server.sqlState() == QLatin1String("QL001"))
+            problem = QStringLiteral("les tables viennent d'une version plus récente de "
+                                     "Quiltaro, que celle-ci ne sait pas mettre à jour");
         server.rollback();
         return false;
     };
     QString before, after;
-    QSqlQuery quiet(server.database());
+    QSqlQuery q(server.database());
     // The server's notes on what was there already are no news.
-    if (!server.exec(quiet, QStringLiteral("SET LOCAL client_min_messages = warning")) ||
+    if (!server.exec(q, QStringLiteral("SET LOCAL client_min_messages = warning")) ||
         !readFingerprint(server, before))
         return fail();
-    QSqlQuery q(server.database());
-    for (const char* step : schemaSteps)
-        if (!server.exec(q, QString::fromLatin1(step)))
+    for (const QString& statement : statements)
+        if (!psqlsOnly(statement) && !server.exec(q, statement))
             return fail();
-    // Upgrades of later versions go here, each from the one before.
-    if (!server.exec(q, QStringLiteral("SELECT max(version) FROM quiltaro.version")) || !q.next())
-        return fail();
-    const int version = q.value(0).isNull() ? 0 : q.value(0).toInt();
-    if (version > serverSchemaVersion) {
-        problem = QStringLiteral("les tables viennent d'une version plus récente de Quiltaro, que "
-                                 "celle-ci ne sait pas mettre à jour");
-        server.rollback();
-        return false;
-    }
-    if (version < serverSchemaVersion &&
-        (!server.exec(q, QStringLiteral("DELETE FROM quiltaro.version")) ||
-         !server.exec(
-             q,
-             QStringLiteral("INSERT INTO quiltaro.version VALUES (%1)").arg(serverSchemaVersion))))
-        return fail();
     if (!readFingerprint(server, after))
         return fail();
     changed = before != after;

@@ -112,21 +112,20 @@ private slots:
     }
 
     // Whatever a round holds arrives as it was, as a value: quotes, braces,
-    // backslashes, SQL, NUL characters, numbers that are not numbers.
+    // backslashes, SQL, NUL characters. (Numbers that are not numbers, the
+    // server refuses: test_server_trust.)
     void hostileValuesStayValues() {
         const QString db = freshDatabase();
         ServerConnection pupil(server->conninfo("poste1", db));
         RoundRecord r = knownRounds()[2];
         r.pupil = "Zoé'); DROP TABLE quiltaro.rounds; --";
         r.gameToken = "\\\"{a,b}\"";
-        r.guesses = {{"1'; DELETE FROM quiltaro.rounds; --", Verdict::Outside},
+        r.guesses = {{"1';DELETE FROM r;--", Verdict::Outside},
                      {"{\"x\",NULL}", Verdict::TooLow},
                      {"NULL", Verdict::TooHigh},
                      {"", Verdict::TooHigh},
                      {std::string("a\0b", 3), Verdict::TooHigh},
                      {"37.1", Verdict::Right}};
-        r.lowBound = std::nan("");
-        r.highBound = INFINITY;
         QVERIFY2(sendRound(pupil, r, "C'M1 \\"), qPrintable(pupil.problem()));
         ServerConnection teacher(server->conninfo("prof", db));
         const ServerRounds read = readServerRounds(teacher, "C'M1 \\");
@@ -135,7 +134,6 @@ private slots:
         const RoundRecord& back = read.rounds[0];
         QCOMPARE(back.pupil, r.pupil);
         QCOMPARE(back.gameToken, r.gameToken);
-        QVERIFY(std::isnan(back.lowBound) && std::isinf(back.highBound));
         QCOMPARE(back.guesses.size(), r.guesses.size());
         for (size_t i = 0; i < r.guesses.size(); ++i)
             if (i != 4)

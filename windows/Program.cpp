@@ -93,13 +93,19 @@ void Program::bringToFront(QWidget* window) {
 void Program::setClassList(QStringList names, std::function<void(const QString&)> chosen) {
     classList_ = std::move(names);
     chosen_ = std::move(chosen);
+    // A chooser of the old names is made again when next asked.
+    if (chooser_ && !chooser_->isVisible())
+        delete chooser_;
 }
 
 void Program::commence() {
-    if (classList_.isEmpty())
+    if (classList_.isEmpty()) {
         openGame();
-    else
-        openChooser();
+        return;
+    }
+    if (aboutToAsk_)
+        aboutToAsk_();
+    openChooser();
 }
 
 void Program::openChooser() {

@@ -51,7 +51,14 @@ public:
     // A class list: "commencer" asks "Qui joue ?" first, and `chosen` hears
     // the name before the game window opens. Without one (or with no names)
     // the game opens at once.
+    // Called again, the next "commencer" asks from the new names.
     void setClassList(QStringList names, std::function<void(const QString&)> chosen);
+    // A line for whoever looks after the computer, shown on the welcome
+    // window (sending to the class's server turned off...); set before start().
+    void setNotice(QString notice) { notice_ = std::move(notice); }
+    const QString& notice() const { return notice_; }
+    // Told each time "Qui joue ?" is about to be asked, before it is.
+    void whenAboutToAsk(std::function<void()> told) { aboutToAsk_ = std::move(told); }
     PupilChooser* chooser() const { return chooser_; }
     const QString& pupil() const { return pupil_; }
 
@@ -94,6 +101,8 @@ private:
     QPointer<QWidget> lastActive_;
     QStringList classList_;
     std::function<void(const QString&)> chosen_;
+    std::function<void()> aboutToAsk_;
+    QString notice_;
     QPointer<PupilChooser> chooser_;
     QString pupil_;
 };

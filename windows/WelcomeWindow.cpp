@@ -67,6 +67,10 @@ WelcomeWindow::WelcomeWindow(Program& program)
                                             "de l'intervalle vous perdez un point"),
                              twips(1800, 7680, 5535, 735), rules, maroon, white, this);
     (void)titre, (void)texte2, (void)label1, (void)label2, (void)label3, (void)label4;
+    if (!program_.notice().isEmpty())
+        makeLabel(QStringLiteral("avis"), program_.notice(), twips(8400, 240, 6060, 1335),
+                  makeFont(QStringLiteral("Arial"), 9, false), maroon, white, this)
+            ->setAccessibleName(QStringLiteral("Avis"));
 
     auto* image2 =
         new ImageControl(QStringLiteral("Image2"), QStringLiteral(":/assets/magnifier.svg"),

@@ -86,7 +86,12 @@ QWidget* ResultsWindow::periodBar() {
                                          "A4 à imprimer"));
     connect(reportClass_, &QPushButton::clicked, this, [this] { writeReport(QString()); });
     row->addWidget(reportClass_);
+    classRow_ = row;
     return bar;
+}
+
+void ResultsWindow::addClassButton(QPushButton* button) {
+    classRow_->addWidget(button);
 }
 
 void ResultsWindow::periodChosen() {

@@ -12,6 +12,7 @@
 
 class QComboBox;
 class QDateEdit;
+class QHBoxLayout;
 class QLabel;
 class QPushButton;
 class QSplitter;
@@ -66,6 +67,8 @@ public:
     void refreshWhenFree(ClassRecord data, const QDateTime& now);
     // Where "Liste de la classe…" reads and writes the list.
     void setClassListPlace(ClassListPlace place) { classListPlace_ = std::move(place); }
+    // A button of the class's own, after the others (the server's computers).
+    void addClassButton(QPushButton* button);
 
 private:
     QWidget* periodBar();
@@ -96,6 +99,7 @@ private:
     QLabel* level_ = nullptr;
     QPushButton* exportClass_ = nullptr;
     QPushButton* reportClass_ = nullptr;
+    QHBoxLayout* classRow_ = nullptr;
     QVBoxLayout* contentPlace_ = nullptr;
     QWidget* content_ = nullptr;
     QSplitter* split_ = nullptr;

@@ -2,7 +2,8 @@
 
 // The class's server for the server suites: a PostgreSQL server of the
 // test's own, the groups set up by a first --setup-server, a computer's two
-// roles and a teacher's, and a database of its own for each case.
+// roles (sending for every class) and a teacher's, and a database of its own
+// for each case.
 #include "PgServer.h"
 #include "ServerConnection.h"
 #include "ServerSchema.h"
@@ -40,6 +41,12 @@ public:
         bool changed = false;
         QString problem;
         if (!setUpServerSchema(owner, changed, problem) || !changed)
+            return {};
+        // The computers' roles send for any class, unless a case says otherwise.
+        if (!server
+                 ->exec("INSERT INTO quiltaro.computers VALUES ('poste1', '*'), ('poste2', '*')",
+                        "admin", db)
+                 .isEmpty())
             return {};
         return db;
     }

@@ -1,0 +1,255 @@
+// The windows over the class's server: "Qui joue ?" asks from a name the
+// teacher added at the next "commencer", without waiting for the server; the
+// teacher's window opens within a second even when the server answers
+// nothing (frozen), saying so, and fills in when the server answers;
+// "Postes…" shows which computer sent each pupil's rounds, and marks the one
+// that stopped sending while its class played.
+#include "ClassListRefresh.h"
+#include "ComputersPanel.h"
+#include "DesktopLocale.h"
+#include "PgServer.h"
+#include "RecordTesting.h"
+#include "ResultsFromServer.h"
+#include "ResultsWindow.h"
+#include "SendingActivity.h"
+#include "ServerActivity.h"
+#include "ServerClassList.h"
+#include "ServerConnection.h"
+#include "ServerRounds.h"
+#include "ServerTesting.h"
+#include "TestProgram.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+using namespace quiltaro;
+using namespace quiltaro::test;
+
+namespace {
+
+ResultsWindow* shownWindow() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* window = qobject_cast<ResultsWindow*>(w); window && window->isVisible())
+            return window;
+    return nullptr;
+}
+
+QString labels(QWidget* window) {
+    QStringList texts;
+    for (const QLabel* label : window->findChildren<QLabel*>())
+        texts << label->text();
+    return texts.join('\n');
+}
+
+const QDateTime monday(QDate(2026, 11, 30), QTime(10, 0));
+
+} // namespace
+
+class ServerWindowTest : public QObject {
+    Q_OBJECT
+
+    ClassServer classServer;
+    PgServer* server = nullptr;
+
+private slots:
+    void initTestCase() {
+        QUILTARO_ADOPT_DESKTOP_LOCALE();
+        classServer.start();
+        server = classServer.server.get();
+    }
+
+    // The teacher adds a name on the server: the computer's copy is
+    // refreshed off the game's thread, and the next "commencer" asks from
+    // it; "commencer" never waits for the server, frozen or not.
+    void aNameAddedOnTheServerIsAskedAtTheNextCommencer() {
+        QTemporaryDir data;
+        qputenv("XDG_DATA_HOME", QFile::encodeName(data.path()));
+        const QString db = classServer.freshDatabase();
+        QCOMPARE(server->exec("INSERT INTO quiltaro.class_lists (position, name) VALUES (0, 'Léa')",
+                              "prof", db),
+                 QString());
+        TestProgram t;
+        QStringList chosenNames;
+        const auto chosen = [&](const QString& pupil) { chosenNames << pupil; };
+        t.program.setClassList({"Léa"}, chosen);
+        ClassListRefresh refresh(
+            {server->conninfo("poste1", db), "", QString()}, std::chrono::hours(1),
+            [&](const ClassList& fresh) {
+                QMetaObject::invokeMethod(
+                    qApp, [&, names = fresh.names] { t.program.setClassList(names, chosen); },
+                    Qt::QueuedConnection);
+            });
+        t.program.whenAboutToAsk([&refresh] { refresh.request(); });
+        QTRY_VERIFY(QFile::exists(serverClassListCopy()));
+        QCOMPARE(server->exec("INSERT INTO quiltaro.class_lists (position, name) VALUES (1, 'Noé')",
+                              "prof", db),
+                 QString());
+        // The first "commencer" after: asked from what is there, at once.
+        server->pause();
+        QElapsedTimer clock;
+        clock.start();
+        t.program.commence();
+        const qint64 took = clock.elapsed();
+        QVERIFY2(took < 200, qPrintable(QString::number(took)));
+        QVERIFY(t.program.chooser()->isVisible());
+        QVERIFY(!t.program.chooser()->buttonOf("Noé"));
+        t.program.chooser()->hide();
+        server->resume();
+        QTRY_VERIFY(readClassList(serverClassListCopy()).contains("Noé"));
+        TestProgram::settle();
+        t.program.commence();
+        QVERIFY(t.program.chooser()->isVisible());
+        QVERIFY(t.program.chooser()->buttonOf("Noé"));
+        TestProgram::click(t.program.chooser()->buttonOf("Noé"));
+        QCOMPARE(chosenNames, QStringList{"Noé"});
+    }
+
+    // A configuration that turns sending off says so where a person looks:
+    // the welcome window; without one, nothing is added there.
+    void theWelcomeWindowSaysSendingIsOff() {
+        VirtualClock clock(9 * 3600.0);
+        CountingSource random;
+        Program told(clock, random, [] {});
+        told.setNotice("Ce poste n'envoie pas les manches au serveur de la classe.");
+        told.start();
+        const auto* notice = told.welcome()->findChild<QLabel*>("avis");
+        QVERIFY(notice && notice->isVisible());
+        QVERIFY(notice->text().contains("n'envoie pas"));
+        TestProgram quiet;
+        QVERIFY(!quiet.program.welcome()->findChild<QLabel*>("avis"));
+    }
+
+    // A computer is silent when another of its class sent on a later day;
+    // a pupil's computers come the most recent first.
+    void aComputerSilentWhileItsClassPlayedIsMarked() {
+        const std::vector<SenderRow> senders = {
+            {"poste1", "CM1", monday.addDays(1), 12},            // Tuesday
+            {"poste2", "CM1", monday.addSecs(3600), 9},          // Monday only
+            {"poste3", "CM1", monday.addDays(1).addSecs(60), 3}, // Tuesday too
+            {"poste4", "CM1", {}, 0},                            // never
+            {"poste5", "CE2", monday, 4},                        // alone in its class
+            {"bibliotheque", "*", monday, 1}};
+        const std::vector<PupilSenderRow> pupils = {
+            {"CM1", "Léa", "poste2", monday.addSecs(3600), 2},
+            {"CM1", "Léa", "poste1", monday.addDays(1), 5}};
+        const SendingActivity a = activityOf(senders, pupils);
+        QCOMPARE(a.computers.size(), size_t(6));
+        std::map<QString, QString> silent;
+        for (const ComputerSeen& c : a.computers)
+            silent[c.role] = c.silentFor;
+        QCOMPARE(silent["poste1"], QString());
+        QCOMPARE(silent["poste2"], QString("CM1"));
+        QCOMPARE(silent["poste3"], QString());
+        QCOMPARE(silent["poste4"], QString("CM1"));
+        QCOMPARE(silent["poste5"], QString());
+        QCOMPARE(silent["bibliotheque"], QString());
+        QCOMPARE(a.pupils.size(), size_t(1));
+        QCOMPARE(a.pupils[0].computers, QStringList({"poste1", "poste2"}));
+        QCOMPARE(a.pupils[0].last, monday.addDays(1));
+    }
+
+    // Read from a real server, as the teacher's role: who sent, when, and the
+    // computer attached to the class that never sent.
+    void thePanelShowsWhichComputerSentWhat() {
+        const QString db = classServer.freshDatabase();
+        QCOMPARE(server->exec("CREATE ROLE poste3 LOGIN IN ROLE quiltaro_eleve"), QString());
+        QCOMPARE(
+            server->exec("INSERT INTO quiltaro.computers VALUES ('poste3', 'CM1')", "admin", db),
+            QString());
+        ServerConnection one(server->conninfo("poste1", db)), two(server->conninfo("poste2", db));
+        RoundRecord r = knownRounds()[0];
+        r.pupil = "Léa";
+        QVERIFY(sendRound(one, r, "CM1"));
+        r.started = r.started.addSecs(100), r.ended = r.ended.addSecs(100);
+        QVERIFY(sendRound(two, r, "CM1"));
+        r.pupil = "Noé";
+        r.started = r.started.addSecs(100), r.ended = r.ended.addSecs(100);
+        QVERIFY(sendRound(two, r, "CM1"));
+        ServerSettings teacher{server->conninfo("prof", db), "CM1", QString()};
+        ComputersPanel panel(serverSendingActivity(teacher));
+        QSignalSpy shown(&panel, &ComputersPanel::shown);
+        QVERIFY(shown.wait(15000));
+        // poste3 sent nothing while its class played on the others.
+        QVERIFY2(panel.status()->text().startsWith("1 poste n'envoie rien"),
+                 qPrintable(panel.status()->text()));
+        QCOMPARE(panel.computers()->rowCount(), 3);
+        QCOMPARE(panel.computers()->item(0, 4)->text(), QString("envoie"));
+        QCOMPARE(panel.computers()->item(2, 0)->text(), QString("poste3"));
+        QCOMPARE(panel.computers()->item(2, 2)->text(), QString("jamais"));
+        QVERIFY(panel.computers()->item(2, 4)->text().contains("n'a encore rien envoyé"));
+        QCOMPARE(panel.pupils()->rowCount(), 2);
+        QCOMPARE(panel.pupils()->item(0, 1)->text(), QString("Léa"));
+        QCOMPARE(panel.pupils()->item(0, 2)->text(), QString("poste2, poste1"));
+        QVERIFY(panel.pupils()->item(0, 3)->text().contains(
+            QString::number(QDate::currentDate().year())));
+        // The pupils' role may not read it, and the panel says so.
+        ServerSettings pupil{server->conninfo("poste1", db), "CM1", QString()};
+        ComputersPanel refused(serverSendingActivity(pupil));
+        QSignalSpy told(&refused, &ComputersPanel::shown);
+        QVERIFY(told.wait(15000));
+        QVERIFY2(refused.status()->text().contains("pas pu être lus"),
+                 qPrintable(refused.status()->text()));
+        // Closed while the server answers nothing: at once, the reading cut.
+        server->pause();
+        auto frozen = std::make_unique<ComputersPanel>(serverSendingActivity(teacher));
+        QTest::qWait(300);
+        QElapsedTimer closing;
+        closing.start();
+        frozen.reset();
+        const qint64 took = closing.elapsed();
+        server->resume();
+        QVERIFY2(took < 1000, qPrintable(QString::number(took)));
+    }
+
+    // The server frozen (SIGSTOP): the window is on screen within a second,
+    // says the server does not answer, and fills in once it is thawed.
+    void theWindowOpensAtOnceWhenTheServerIsFrozen() {
+        const QString db = classServer.freshDatabase();
+        ServerConnection one(server->conninfo("poste1", db));
+        RoundRecord r = knownRounds()[0];
+        r.pupil = "Léa";
+        QVERIFY(sendRound(one, r, ""));
+        one.close();
+        server->pause();
+        QElapsedTimer clock;
+        qint64 shownAfter = -1;
+        bool saidNoAnswer = false, filled = false;
+        QTimer watch;
+        watch.setInterval(20);
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            ResultsWindow* window = shownWindow();
+            if (!window)
+                return;
+            if (shownAfter < 0)
+                shownAfter = clock.elapsed();
+            if (!saidNoAnswer && labels(window).contains("n'ont pas pu être lues")) {
+                saidNoAnswer = true;
+                server->resume();
+            }
+            if (saidNoAnswer && window->summary().pupils.size() == 1) {
+                filled = true;
+                window->close();
+            }
+            if (clock.elapsed() > 60000)
+                window->close();
+        });
+        watch.start();
+        clock.start();
+        showServerResults({server->conninfo("prof", db), "", QString()});
+        server->resume();
+        qInfo("window shown after %lld ms", shownAfter);
+        QVERIFY(shownAfter >= 0 && shownAfter < 1000);
+        QVERIFY(saidNoAnswer);
+        QVERIFY(filled);
+    }
+};
+
+QTEST_MAIN(ServerWindowTest)
+#include "test_server_window.moc"
