@@ -24,9 +24,10 @@ using namespace quiltaro::test;
 
 namespace {
 
-// Friday 11 December 2026; the class played from September, through the
-// night of 25 October when Paris went back to winter time.
-const QDate lastDay(2026, 12, 11);
+// Friday 4 December 2026, before any day these tests run on (the server
+// refuses rounds from the future); the class played from September, through
+// the night of 25 October when Paris went back to winter time.
+const QDate lastDay(2026, 12, 4);
 
 QString differs(const QString& what, const QVariant& counted, const QVariant& read) {
     return counted == read ? QString()
