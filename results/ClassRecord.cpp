@@ -146,9 +146,13 @@ ClassRecord readClass(const QStringList& recordFiles, Detail detail, Check check
             seen.merge(here);
         }
         const QString unnamed = pupilOfRecord(file, own);
-        for (RoundRecord& r : rounds)
+        const QString folderClass = classOfRecord(file);
+        for (RoundRecord& r : rounds) {
             if (r.pupil.trimmed().isEmpty())
                 r.pupil = unnamed;
+            if (r.className.isEmpty())
+                r.className = folderClass;
+        }
         classOfUnclassed(rounds);
         // A record is most often one pupil's: its rounds go over whole,
         // rather than one at a time into a growing list (some 15 ms for a

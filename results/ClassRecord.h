@@ -68,6 +68,9 @@ QStringList findRecords(const QStringList& sources, QStringList* problems = null
 // found in, else "Sans nom". `ownRecord` is the login's own record, whose
 // rounds are the account's.
 QString pupilOfRecord(const QString& recordPath, const QString& ownRecord = QString());
+// The class whose folder holds the record (.../eleves/<Classe>/<Prénom>/),
+// for rounds written before rounds named their class; empty elsewhere.
+QString classOfRecord(const QString& recordPath);
 
 // Reads every record and merges their rounds by pupil. The same round found
 // twice (a record copied twice onto a key) counts once.

@@ -132,4 +132,12 @@ QString pupilOfRecord(const QString& recordPath, const QString& ownRecord) {
     return QStringLiteral("Sans nom");
 }
 
+QString classOfRecord(const QString& recordPath) {
+    const QStringList parts = QDir::cleanPath(QFileInfo(recordPath).absoluteFilePath())
+                                  .split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    if (parts.size() >= 4 && parts[parts.size() - 4] == QLatin1String("eleves"))
+        return parts[parts.size() - 3];
+    return {};
+}
+
 } // namespace quiltaro
