@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QVBoxLayout>
 
 // The bar above the class: the period looked at, the class list and the
 // class's exports.
@@ -28,23 +29,30 @@ QPushButton* button(const QString& text, const QString& tip) {
 
 QWidget* ResultsWindow::periodBar() {
     auto* bar = new QWidget;
-    auto* row = new QHBoxLayout(bar);
-    row->setContentsMargins(0, 0, 0, 0);
-    // The class first: what follows is the chosen class's.
+    auto* rows = new QVBoxLayout(bar);
+    rows->setContentsMargins(0, 0, 0, 0);
+    // The class first, on a line of its own that takes nothing from the
+    // period's and the class's buttons: what follows is the chosen class's.
+    classLine_ = new QWidget;
+    auto* classRow = new QHBoxLayout(classLine_);
+    classRow->setContentsMargins(0, 0, 0, 0);
+    auto* row = new QHBoxLayout;
+    rows->addWidget(classLine_);
+    rows->addLayout(row);
     classLabel_ = new QLabel(QStringLiteral("Cla&sse :"));
     classChooser_ = new QComboBox;
     classChooser_->setAccessibleName(QStringLiteral("Classe"));
     classChooser_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     classLabel_->setBuddy(classChooser_);
-    classLabel_->hide();
-    classChooser_->hide();
     school_ = button(QStringLiteral("&Toutes les classes…"),
                      QStringLiteral("Chaque classe sur une ligne : ses élèves, ceux qui ont joué "
                                     "pendant la période, ses manches et les élèves à suivre"));
     school_->hide();
-    row->addWidget(classLabel_);
-    row->addWidget(classChooser_);
-    row->addWidget(school_);
+    classRow->addWidget(classLabel_);
+    classRow->addWidget(classChooser_);
+    classRow->addWidget(school_);
+    classRow->addStretch(1);
+    classLine_->hide();
     connect(classChooser_, &QComboBox::activated, this,
             [this](int index) { chooseClass(classChooser_->itemText(index)); });
     connect(school_, &QPushButton::clicked, this, [this] {
@@ -146,8 +154,11 @@ void ResultsWindow::setClasses(const QStringList& classes, const QString& shown,
     classChooser_->addItems(classes);
     classChooser_->setCurrentIndex(classes.indexOf(shown));
     const bool several = classes.size() > 1;
-    classLabel_->setVisible(several);
-    classChooser_->setVisible(several);
+    classLine_->setVisible(several);
+    // The class's level goes beside its name, where it has room: the row
+    // below is full of buttons on a small screen.
+    if (several)
+        classLine_->layout()->addWidget(level_);
     school_->setVisible(several && readSchool_);
 }
 

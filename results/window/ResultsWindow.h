@@ -112,6 +112,7 @@ private:
     ClassListPlace classListPlace_ = ClassListPlace::ownConfiguration();
     QComboBox* periodKind_ = nullptr;
     QComboBox* classChooser_ = nullptr;
+    QWidget* classLine_ = nullptr;
     QLabel* classLabel_ = nullptr;
     QPushButton* school_ = nullptr;
     SchoolReading readSchool_;
