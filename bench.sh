@@ -18,7 +18,8 @@ BUILD="${BUILD_DIR:-$ROOT/build}"
 build=1 bench_args=("$BUILD/app/quiltaro")
 while [ $# -gt 0 ]; do
     case "$1" in
-        --frames | --pace | --memory | --server) bench_args=("$1"); shift ;;
+        --frames | --pace | --memory) bench_args=("$1"); shift ;;
+        --server) bench_args=("$1" "$BUILD/app/quiltaro"); shift ;;
         --record) bench_args=("$1" "$BUILD/app/quiltaro"); shift ;;
         --no-build) build=0; shift ;;
         *) echo "usage: $0 [--frames | --pace | --memory | --server | --record] [--no-build]" >&2; exit 2 ;;

@@ -174,15 +174,19 @@ QString readNames(const QCommandLineParser& parser, const Accepted& a, Options& 
                  : argument);
 }
 
-// --class: the class of the pupil to forget, or the one to take from the
-// register.
+// --class: the class of the pupil to forget, the one to take from the
+// register, or the one the teacher's tools read.
 QString readClass(const QCommandLineParser& parser, const Accepted& a, Options& options) {
     if (!parser.isSet(a.className))
         return {};
     const bool forgetting = options.mode == Options::Mode::Forget && !options.pupil.isEmpty();
+    const bool teachers = options.mode == Options::Mode::Results ||
+                          options.mode == Options::Mode::ExportCsv ||
+                          options.mode == Options::Mode::ReportPdf;
     if (parser.values(a.className).size() > 1 ||
-        (!forgetting && options.mode != Options::Mode::ImportClass))
-        return QStringLiteral("--class va avec --forget PRÉNOM ou --import-class, une seule fois.");
+        (!forgetting && !teachers && options.mode != Options::Mode::ImportClass))
+        return QStringLiteral("--class va avec --forget PRÉNOM, --import-class, --results, "
+                              "--export-csv ou --report-pdf, une seule fois.");
     options.className = parser.value(a.className).trimmed();
     return classNameRefusal(options.className, QStringLiteral("--class"));
 }

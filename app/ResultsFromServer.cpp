@@ -1,5 +1,7 @@
 #include "ResultsFromServer.h"
 
+#include "ClassChoice.h"
+#include "ClassName.h"
 #include "ClassRecord.h"
 #include "ComputersPanel.h"
 #include "ResultsWindow.h"
@@ -7,6 +9,7 @@
 #include "ServerClassFeed.h"
 #include "ServerClassList.h"
 #include "ServerConnection.h"
+#include "ServerSchool.h"
 
 #include <QApplication>
 #include <QPointer>
@@ -22,34 +25,61 @@ namespace {
 
 constexpr auto refreshPeriod = std::chrono::seconds(5);
 
-} // namespace
+ClassRecord reading(const ServerSettings& settings) {
+    ClassRecord data;
+    data.problems << QStringLiteral("les manches sont en cours de lecture sur le serveur de "
+                                    "la classe (%1)")
+                         .arg(maskedConnInfo(settings.conninfo));
+    return data;
+}
 
-int showServerResults(const ServerSettings& settings, const Period& period) {
-    // Without its name, the rounds of every class of the server would show.
-    if (!settings.classProblem.isEmpty()) {
-        std::fprintf(stderr, "quiltaro : la classe ne peut pas être lue sur le serveur : %s\n",
-                     qPrintable(settings.classProblem));
-        return 1;
-    }
-    // The window opens at once, whether the server answers or not, saying
-    // that it reads; the class fills it in when the server has answered.
-    ClassRecord reading;
-    reading.problems << QStringLiteral("les manches sont en cours de lecture sur le serveur de "
-                                       "la classe (%1)")
-                            .arg(maskedConnInfo(settings.conninfo));
-    const auto window =
-        std::make_unique<ResultsWindow>(reading, QDateTime::currentDateTime(), false, period);
-    window->setClassListPlace(serverClassListPlace(settings));
+// The class's list on the server; this computer's copy of it is that of the
+// class of quiltaro.conf, the login's own list for another.
+ClassListPlace placeOf(const ServerSettings& settings, const QString& configuredClass) {
+    ClassListPlace place = serverClassListPlace(settings);
+    if (!sameClass(settings.className, configuredClass))
+        place.localFile = ClassListPlace::ofClass(settings.className).localFile;
+    return place;
+}
+
+// "Postes…": which computer sent the rounds of the class shown.
+QPushButton* computersButton(const ServerSettings& settings, ResultsWindow* window) {
     auto* computers = new QPushButton(QStringLiteral("&Postes…"));
     computers->setToolTip(QStringLiteral("Quel poste a envoyé les manches de chaque élève, et "
                                          "quand ; les postes qui n'envoient plus"));
-    QObject::connect(computers, &QPushButton::clicked, window.get(), [&settings, &window] {
-        auto* panel = new ComputersPanel(serverSendingActivity(settings), window.get());
+    QObject::connect(computers, &QPushButton::clicked, window, [&settings, window] {
+        auto* panel = new ComputersPanel(serverSendingActivity(settings), window);
         panel->setAttribute(Qt::WA_DeleteOnClose);
         panel->show();
     });
-    window->addClassButton(computers);
-    window->show();
+    return computers;
+}
+
+} // namespace
+
+int showServerResults(const ServerSettings& configured, const Period& period,
+                      const QString& askedClass) {
+    // Without its name, the rounds of every class of the server would show.
+    if (!configured.classProblem.isEmpty()) {
+        std::fprintf(stderr, "quiltaro : la classe ne peut pas être lue sur le serveur : %s\n",
+                     qPrintable(configured.classProblem));
+        return 1;
+    }
+    const ClassChoice choice =
+        chooseClass(loginClassNames(configured.className), askedClass, configured.className);
+    if (!choice.problem.isEmpty()) {
+        std::fprintf(stderr, "quiltaro : %s\n", qPrintable(choice.problem));
+        return 2;
+    }
+    ServerSettings settings = configured;
+    if (!choice.chosen.isEmpty())
+        settings.className = choice.chosen;
+    // The window opens at once, whether the server answers or not, saying
+    // that it reads; the class fills it in when the server has answered.
+    const auto window = std::make_unique<ResultsWindow>(
+        reading(settings), QDateTime::currentDateTime(), false, period);
+    window->setClassListPlace(placeOf(settings, configured.className));
+    window->addClassButton(computersButton(settings, window.get()));
     QString lastProblem;
     auto show = [&](const ClassRecord& data, const QString& problem) {
         if (!problem.isEmpty() && problem != lastProblem)
@@ -62,22 +92,56 @@ int showServerResults(const ServerSettings& settings, const Period& period) {
         // from whatever the teacher is doing meanwhile.
         window->refreshWhenFree(data, QDateTime::currentDateTime());
     };
-    // The sums are done on the feed's thread; the window is built on this one.
-    ServerClassFeed feed(
-        settings, refreshPeriod,
-        [&](const std::vector<RoundRecord>& rounds, bool changed, const QString& problem) {
-            if (!changed)
-                return;
-            ClassRecord data = classOfRounds(rounds);
-            if (!problem.isEmpty())
-                data.problems << QStringLiteral("les manches n'ont pas pu être lues sur le "
-                                                "serveur de la classe : %1 ; nouvel essai dans "
-                                                "quelques secondes")
-                                     .arg(problem);
-            QMetaObject::invokeMethod(
-                qApp, [&show, data, problem] { show(data, problem); }, Qt::QueuedConnection);
-        });
+    // Each class has its feed; what an earlier class's feed had queued is
+    // dropped, not shown under the class chosen since.
+    int generation = 0;
+    std::unique_ptr<ServerClassFeed> feed;
+    const auto follow = [&] {
+        feed.reset();
+        const int mine = ++generation;
+        // The pupils of the class's list who have no round yet, as this
+        // computer last knew the list.
+        const QString listFile = placeOf(settings, configured.className).localFile;
+        // The server counts the class on the feed's thread; the window is
+        // built on this one.
+        feed = std::make_unique<ServerClassFeed>(
+            settings, refreshPeriod,
+            [&, mine, listFile](const ClassRecord& counted, bool changed, const QString& problem) {
+                if (!changed)
+                    return;
+                ClassRecord data = counted;
+                if (!listFile.isEmpty())
+                    addListedPupils(data, readClassList(listFile));
+                if (!problem.isEmpty())
+                    data.problems << QStringLiteral("les manches n'ont pas pu être lues sur le "
+                                                    "serveur de la classe : %1 ; nouvel essai "
+                                                    "dans quelques secondes")
+                                         .arg(problem);
+                QMetaObject::invokeMethod(
+                    qApp,
+                    [&show, &generation, mine, data, problem] {
+                        if (mine == generation)
+                            show(data, problem);
+                    },
+                    Qt::QueuedConnection);
+            });
+    };
+    window->setClasses(choice.classes, choice.chosen, [&](const QString& className) {
+        settings.className = className;
+        window->setClassListPlace(placeOf(settings, configured.className));
+        window->refresh(reading(settings), QDateTime::currentDateTime());
+        follow();
+    });
+    window->setSchoolReader([&configured] {
+        return [configured](const Period& shown) {
+            return readServerSchool(configured, loginClassNames(configured.className), shown,
+                                    QDateTime::currentDateTime());
+        };
+    });
+    window->show();
+    follow();
     const int status = QApplication::exec();
+    feed.reset();
     return status == 0 && !lastProblem.isEmpty() ? 1 : status;
 }
 

@@ -1,3 +1,4 @@
+#include "ClassChoice.h"
 #include "ClassImport.h"
 #include "ClassListRefresh.h"
 #include "ClassName.h"
@@ -77,9 +78,18 @@ int writeForTeacher(int argc, char** argv, const Options& options, QTextStream& 
         report ? std::make_unique<QGuiApplication>(argc, argv)
                : std::make_unique<QCoreApplication>(argc, argv);
     const Selection selection{Period::fromTo(options.from, options.to, QDate::currentDate()),
-                              options.pupil};
-    if (const ServerSettings server = readServerSettings();
+                              options.pupil, options.className};
+    if (ServerSettings server = readServerSettings();
         server.configured() && options.sources.isEmpty()) {
+        // One class of the server: that of quiltaro.conf, or the one asked.
+        const ClassChoice choice =
+            chooseClass(loginClassNames(server.className), options.className, server.className);
+        if (!choice.problem.isEmpty()) {
+            err << QStringLiteral("quiltaro : %1").arg(choice.problem) << Qt::endl;
+            return 2;
+        }
+        if (!choice.chosen.isEmpty())
+            server.className = choice.chosen;
         ClassRecord data;
         if (!readServerClass(server, data, err))
             return 1;

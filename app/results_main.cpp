@@ -1,5 +1,8 @@
 // The results window, a program of its own so that the game itself never
 // loads Qt Charts: `quiltaro --results [RECORD|FOLDER]...` hands over to it.
+#include "ClassChoice.h"
+#include "ClassLists.h"
+#include "ClassName.h"
 #include "ClassRecord.h"
 #include "Period.h"
 #include "Pupils.h"
@@ -42,6 +45,43 @@ quiltaro::Period takePeriod(QStringList& arguments, QString& wrong) {
     return quiltaro::Period::fromTo(days[0], days[1], QDate::currentDate());
 }
 
+// --class NOM, which `quiltaro --results` hands over, taken out of
+// `arguments`; `wrong` says why it was refused.
+QString takeClass(QStringList& arguments, QString& wrong) {
+    QString asked;
+    int given = 0;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        if (arguments[i] == QLatin1String("--class") && i + 1 < arguments.size())
+            asked = arguments.takeAt(i + 1);
+        else if (arguments[i].startsWith(QLatin1String("--class=")))
+            asked = arguments[i].mid(8);
+        else
+            continue;
+        arguments.removeAt(i--);
+        ++given;
+    }
+    if (given > 1)
+        wrong = QStringLiteral("--class ne se donne qu'une fois.");
+    else if (given == 1 && asked.trimmed().isEmpty())
+        wrong = QStringLiteral("--class attend le nom d'une classe, par exemple --class CE2-A.");
+    return asked;
+}
+
+// One class of `all`: its pupils, and those of its list when `listed`.
+quiltaro::ClassRecord classOf(const quiltaro::ClassRecord& all, const QString& className,
+                              const QString& unnamedClass, bool listed) {
+    using namespace quiltaro;
+    ClassRecord data = all;
+    if (!className.isEmpty())
+        keepClass(data, className, unnamedClass);
+    if (listed) {
+        const QStringList names = listedPupils(className);
+        setTrialApart(data, names);
+        addListedPupils(data, names);
+    }
+    return data;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -66,6 +106,7 @@ int main(int argc, char** argv) {
     QStringList sources = app.arguments().mid(1);
     QString wrong;
     const Period period = takePeriod(sources, wrong);
+    const QString askedClass = takeClass(sources, wrong);
     if (!wrong.isEmpty()) {
         std::fprintf(stderr, "quiltaro : %s\n", qPrintable(wrong));
         return 2;
@@ -74,38 +115,66 @@ int main(int argc, char** argv) {
     // With a server, the class is read there, and followed while it plays;
     // records named on the command line are read as they are.
     if (const ServerSettings server = readServerSettings(); server.configured() && ownLogin)
-        return showServerResults(server, period);
+        return showServerResults(server, period, askedClass);
     QStringList problems;
     const QStringList records = findRecords(ownLogin ? defaultSources() : sources, &problems);
     // The files are checked beside the reading and while the window opens.
     RecordChecks checks(records);
     QStringList told;
+    // Every class is read; the window shows one at a time.
+    ClassRecord all;
+    const QString unnamedClass = configuredClass().name;
+    ClassChoice choice;
+    const bool hasLists = !loginClassLists(unnamedClass).empty();
+    const auto ofClass = [&](const QString& className) {
+        return classOf(all, className, unnamedClass, ownLogin && hasLists);
+    };
     const auto read = [&](Check check) {
-        // The window draws counts: the guesses themselves are read again
-        // only for an export.
-        ClassRecord data = readClass(records, Detail::Counts, check);
-        data.problems = problems + data.problems;
-        if (ownLogin && !classListFile().isEmpty()) {
-            const QStringList names = readClassList(classListFile());
-            setTrialApart(data, names);
-            addListedPupils(data, names);
-        }
+        // The window shows figures: SQLite counts the rounds, which are
+        // read themselves only for a chart or an export.
+        all = countClass(records, check);
+        all.problems = problems + all.problems;
         // Told on the terminal too, for a teacher who reads the results
         // from a script; each problem once.
-        for (const QString& problem : data.problems)
+        for (const QString& problem : all.problems)
             if (!told.contains(problem)) {
                 std::fprintf(stderr, "quiltaro : %s.\n", qPrintable(problem));
                 told << problem;
             }
-        return data;
     };
-    ClassRecord data = read(Check::Apart);
-    const bool readWhole = data.problems.isEmpty();
-    ResultsWindow window(std::move(data), QDateTime::currentDateTime(), ownLogin, period);
+    read(Check::Apart);
+    choice = chooseAmong(all, askedClass);
+    if (!choice.problem.isEmpty()) {
+        std::fprintf(stderr, "quiltaro : %s\n", qPrintable(choice.problem));
+        return 2;
+    }
+    const bool readWhole = all.problems.isEmpty();
+    ResultsWindow window(ofClass(choice.chosen), QDateTime::currentDateTime(), ownLogin, period);
+    const auto placeOf = [&](const QString& className) {
+        return className.isEmpty() || sameClass(className, unnamedClass)
+                   ? ClassListPlace::ownConfiguration()
+                   : ClassListPlace::ofClass(className);
+    };
+    window.setClassListPlace(placeOf(choice.chosen));
+    window.setClasses(choice.classes, choice.chosen, [&](const QString& className) {
+        window.setClassListPlace(placeOf(className));
+        window.refresh(ofClass(className), QDateTime::currentDateTime());
+    });
+    // The school's table reads a copy of every class, off the window's thread.
+    window.setSchoolReader([&] {
+        return [classes = choice.classes, all, unnamedClass,
+                listed = ownLogin && hasLists](const Period& shown) {
+            const auto one = [&](const QString& className) {
+                return classOf(all, className, unnamedClass, listed);
+            };
+            return schoolLines(classes, one, shown, QDateTime::currentDateTime());
+        };
+    });
     // Damage found by the check: the records are read again around it, and
     // the window says so, keeping the teacher's place in it.
     QObject::connect(&checks, &RecordChecks::damaged, &window, [&] {
-        window.refreshWhenFree(read(Check::Now), QDateTime::currentDateTime());
+        read(Check::Now);
+        window.refreshWhenFree(ofClass(window.shownClass()), QDateTime::currentDateTime());
     });
     window.show();
     const int status = app.exec();

@@ -6,6 +6,7 @@
 #include "Recorder.h"
 #include "SampleRecord.h"
 #include "XScreen.h"
+#include "YearFigures.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -70,13 +71,13 @@ bool painted(const XScreen& screen, Box box, const std::vector<std::uint32_t>& b
 }
 
 // From the program started to its window painted, as the X server shows it.
-std::optional<double> resultsOpenOnce(const XScreen& screen, const std::string& game) {
+std::optional<double> resultsOpenOnce(const XScreen& screen, const std::vector<std::string>& args) {
     const std::vector<std::uint32_t> before =
         screen.pixels({0, 0, screen.width(), screen.height()});
     if (before.size() != static_cast<size_t>(screen.width()) * static_cast<size_t>(screen.height()))
         return std::nullopt;
     const auto start = Steady::now();
-    const pid_t pid = spawn({game, "--results"});
+    const pid_t pid = spawn(args);
     if (pid <= 0)
         return std::nullopt;
     // Every 5 ms: the window's tree and four rows of it are read each time,
@@ -97,6 +98,18 @@ std::optional<double> resultsOpenOnce(const XScreen& screen, const std::string& 
 
 } // namespace
 
+double medianResultsOpen(const std::vector<std::string>& args) {
+    XScreen screen;
+    if (!screen.ok())
+        return NAN;
+    std::vector<double> ms;
+    resultsOpenOnce(screen, args); // fills the caches
+    for (int i = 0; i < 5; ++i)
+        if (const std::optional<double> once = resultsOpenOnce(screen, args))
+            ms.push_back(*once);
+    return ms.size() == 5 ? median(ms) : NAN;
+}
+
 double measureResultsOpen(const std::string& game, const QString& dataHome, int games) {
     ProblemReport report;
     setenv("XDG_DATA_HOME", dataHome.toLocal8Bit().constData(), 1);
@@ -106,15 +119,7 @@ double measureResultsOpen(const std::string& game, const QString& dataHome, int 
         if (!store.writeMany(sampleRecord(games, first, 1)))
             return NAN;
     }
-    XScreen screen;
-    if (!screen.ok())
-        return NAN;
-    std::vector<double> ms;
-    resultsOpenOnce(screen, game); // fills the caches
-    for (int i = 0; i < 5; ++i)
-        if (const std::optional<double> once = resultsOpenOnce(screen, game))
-            ms.push_back(*once);
-    return median(ms);
+    return medianResultsOpen({game, "--results"});
 }
 
 int recordOnly(int argc, char** argv, const std::string& game) {
@@ -123,9 +128,13 @@ int recordOnly(int argc, char** argv, const std::string& game) {
     const double writeUs = measureRecordWrite(dir.filePath("write.sqlite"));
     const double openMs = measureResultsOpen(game, dir.filePath("home"), resultsGames);
     const double stallMs = measureRecordStall(dir.path(), 100000);
-    std::printf("record_write_us %.1f us\nresults_open_ms %.1f ms\nrecord_stall_max_ms %.2f ms\n",
-                writeUs, openMs, stallMs);
-    return std::isnan(writeUs) || std::isnan(openMs) || std::isnan(stallMs) ? 1 : 0;
+    const double yearMs = measureYearOpen(game, dir.filePath("year"));
+    std::printf("record_write_us %.1f us\nresults_open_ms %.1f ms\nrecord_stall_max_ms %.2f ms\n"
+                "results_open_year_ms %.1f ms\n",
+                writeUs, openMs, stallMs, yearMs);
+    return std::isnan(writeUs) || std::isnan(openMs) || std::isnan(stallMs) || std::isnan(yearMs)
+               ? 1
+               : 0;
 }
 
 } // namespace quiltaro::bench

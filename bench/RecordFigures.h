@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <string>
+#include <vector>
 
 namespace quiltaro::bench {
 
@@ -16,6 +17,10 @@ double measureRecordWrite(const QString& path);
 // From `quiltaro --results` started to the results window painted, on a
 // record of `games` generated games; median of 5.
 double measureResultsOpen(const std::string& game, const QString& dataHome, int games);
+
+// From `args` started (the results window's program) to its window painted,
+// median of 5 after one that fills the caches; NAN when one did not show.
+double medianResultsOpen(const std::vector<std::string>& args);
 
 // The games of the record the results window opens on.
 constexpr int resultsGames = 10000;

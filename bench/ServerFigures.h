@@ -5,6 +5,8 @@
 // the teacher's view takes to read a million rounds, and whether the
 // animations keep their pace while the server is up or frozen.
 
+#include <string>
+
 namespace quiltaro::bench {
 
 struct LiveGame;
@@ -21,7 +23,8 @@ struct ServerFigures {
 
 ServerFigures measureServer(LiveGame& live, int classRounds = 1000000);
 
-// `quiltaro_bench --server`: these figures alone.
-int serverOnly(int argc, char** argv);
+// `quiltaro_bench --server`: these figures alone, and the results window
+// opened by `game` on a school's server.
+int serverOnly(int argc, char** argv, const std::string& game);
 
 } // namespace quiltaro::bench

@@ -26,6 +26,7 @@
 #include "ServerFigures.h"
 #include "StartupFigures.h"
 #include "XScreen.h"
+#include "YearFigures.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -100,7 +101,7 @@ int main(int argc, char** argv) {
     if (argc > 1 && std::string(argv[1]) == "--memory")
         return memoryOnly(argc, argv);
     if (argc > 1 && std::string(argv[1]) == "--server")
-        return serverOnly(argc, argv);
+        return serverOnly(argc, argv, findGame(argc, argv));
     if (argc > 1 && std::string(argv[1]) == "--record")
         return recordOnly(argc, argv, findGame(argc, argv));
 
@@ -183,9 +184,12 @@ int main(int argc, char** argv) {
     const double recordWriteUs = measureRecordWrite(recordDir.filePath("write.sqlite"));
     const double resultsOpenMs = measureResultsOpen(game, recordDir.filePath("home"), resultsGames);
     const double recordStallMs = measureRecordStall(recordDir.path(), 100000);
+    std::fprintf(stderr, "the results window on a school year...\n");
+    const double yearOpenMs = measureYearOpen(game, recordDir.filePath("year"));
 
     // 5. The class on a server of the bench's own.
     const ServerFigures server = measureServer(live);
+    const double serverYearOpenMs = measureServerYearOpen(game);
 
     // One line a figure: name, value, unit, target (NAN when only reported),
     // decimals.
@@ -213,12 +217,14 @@ int main(int argc, char** argv) {
         {"record_write_us", recordWriteUs, "us", NAN, 1},
         {"results_open_ms", resultsOpenMs, "ms", 300, 1},
         {"record_stall_max_ms", recordStallMs, "ms", 20, 2},
+        {"results_open_year_ms", yearOpenMs, "ms", 500, 1},
         {"server_send_ms", server.sendMs, "ms", NAN, 3},
         {"server_burst_rounds_per_s", server.burstPerSecond, "1/s", NAN, 0},
         {"sweep_ratio_no_server", server.sweepRatioAlone, "ratio", 1.03, 4},
         {"sweep_ratio_server_up", server.sweepRatioUp, "ratio", 1.03, 4},
         {"sweep_ratio_server_stopped", server.sweepRatioStopped, "ratio", 1.03, 4},
         {"class_read_1m_ms", server.classReadMs, "ms", NAN, 0},
+        {"results_open_server_ms", serverYearOpenMs, "ms", 500, 1},
     });
 
     std::printf("\nframes: 2000 after 200 of warm-up, 4 ms apart, %d x %d window; median of the"

@@ -21,6 +21,9 @@ struct ClassListPlace {
     // anyone: the file in use, or the copy of the server's.
     QString localFile;
     static ClassListPlace ownConfiguration();
+    // The list of `className` among the login's lists, written to
+    // classes/<className>.txt of the teacher's own configuration.
+    static ClassListPlace ofClass(const QString& className);
 };
 
 } // namespace quiltaro

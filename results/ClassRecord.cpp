@@ -7,7 +7,6 @@
 
 #include <QCollator>
 #include <QDir>
-#include <QDirIterator>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -18,8 +17,6 @@ namespace quiltaro {
 
 namespace {
 
-const QString recordName = QStringLiteral("record.sqlite");
-
 // The collation a French teacher expects: Émilie beside Emma, not after Zoé.
 // French whatever the desktop's language: a report written from a script
 // in the C locale lists the class as the window does.
@@ -29,8 +26,6 @@ bool beforeInFrench(const QString& a, const QString& b) {
     return order != 0 ? order < 0 : a < b;
 }
 
-// Each pupil's rounds in the order they were played, the pupils in the
-// order of their names.
 // The rounds of each pupil, by class then first name.
 using ByPupil = std::map<std::pair<QString, QString>, std::vector<RoundRecord>>;
 
@@ -54,6 +49,8 @@ void classOfUnclassed(std::vector<RoundRecord>& rounds) {
             r.className = classOf[r.pupil];
 }
 
+// Each pupil's rounds in the order they were played, the pupils in the
+// order of their names.
 std::vector<PupilRounds> byName(ByPupil byPupil) {
     std::vector<PupilRounds> pupils;
     const auto played = [](const RoundRecord& a, const RoundRecord& b) {
@@ -66,19 +63,23 @@ std::vector<PupilRounds> byName(ByPupil byPupil) {
             std::stable_sort(rounds.begin(), rounds.end(), played);
         pupils.push_back({who.second, std::move(rounds), who.first});
     }
-    std::sort(pupils.begin(), pupils.end(), [](const PupilRounds& a, const PupilRounds& b) {
-        return a.name != b.name ? beforeInFrench(a.name, b.name)
-                                : beforeInFrench(a.className, b.className);
-    });
+    sortByName(pupils);
     return pupils;
 }
 
 } // namespace
 
+void sortByName(std::vector<PupilRounds>& pupils) {
+    std::sort(pupils.begin(), pupils.end(), [](const PupilRounds& a, const PupilRounds& b) {
+        return a.name != b.name ? beforeInFrench(a.name, b.name)
+                                : beforeInFrench(a.className, b.className);
+    });
+}
+
 size_t ClassRecord::rounds() const {
     size_t total = 0;
     for (const PupilRounds& p : pupils)
-        total += p.rounds.size();
+        total += p.counted ? size_t(p.counted->rounds) : p.rounds.size();
     return total;
 }
 
@@ -87,118 +88,6 @@ const PupilRounds* ClassRecord::pupil(const QString& name) const {
         if (p.name == name)
             return &p;
     return nullptr;
-}
-
-QStringList defaultSources() {
-    const QString own = RecordStore::defaultPath();
-    QStringList sources = {own};
-    if (loginClassLists(configuredClass().name).empty())
-        return sources;
-    sources << pupilRecordsBeside(own);
-    QDir pupils(QFileInfo(own).path() + QStringLiteral("/eleves"));
-    for (const QString& folder : pupils.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name))
-        if (!QFileInfo(pupils.filePath(folder)).isExecutable())
-            sources << pupils.filePath(folder); // searched, and said to be closed
-    return sources;
-}
-
-namespace {
-
-// A record the game found damaged was moved beside the new one, never
-// deleted: the teacher hears of it as long as it is there.
-QStringList setAsideBeside(const QString& recordPath) {
-    const QFileInfo record(recordPath);
-    QStringList told;
-    for (const QString& name : record.dir().entryList(
-             {record.fileName() + QStringLiteral(".abime-*")}, QDir::Files, QDir::Name)) {
-        if (name.endsWith(QStringLiteral("-wal")))
-            continue;
-        told << QStringLiteral("un fichier abîmé a été mis de côté : %1 ; ce qui a pu en être "
-                               "lu est repris dans %2. Gardez-le pour l'assistance, ou "
-                               "effacez-le une fois les résultats vérifiés")
-                    .arg(QDir::toNativeSeparators(record.dir().filePath(name)),
-                         QDir::toNativeSeparators(recordPath));
-    }
-    return told;
-}
-
-// Folders under `source` that this login may not open: a pupil's folder that
-// belongs to another account hides that pupil's rounds.
-QStringList closedFolders(const QString& source) {
-    QStringList closed;
-    QDirIterator it(source, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden,
-                    QDirIterator::Subdirectories);
-    QStringList folders{source};
-    while (it.hasNext())
-        folders << it.next();
-    for (const QString& folder : folders) {
-        const QFileInfo info(folder);
-        if (!info.isSymLink() && (!info.isReadable() || !info.isExecutable()))
-            closed << QStringLiteral("le dossier %1 ne peut pas être ouvert par ce compte : les "
-                                     "résultats qu'il contient ne sont pas lus")
-                          .arg(QDir::toNativeSeparators(folder));
-    }
-    return closed;
-}
-
-} // namespace
-
-QStringList findRecords(const QStringList& sources, QStringList* problems) {
-    QStringList files;
-    std::set<QString> seen;
-    auto add = [&](const QString& path) {
-        const QString canonical = QFileInfo(path).canonicalFilePath();
-        if (seen.insert(canonical.isEmpty() ? path : canonical).second)
-            files << path;
-    };
-    for (const QString& source : sources) {
-        const QFileInfo info(source);
-        if (info.isDir()) {
-            QStringList found;
-            // Links are not followed: a home may link to the whole disk.
-            QDirIterator it(source, {recordName}, QDir::Files | QDir::Hidden,
-                            QDirIterator::Subdirectories);
-            while (it.hasNext())
-                found << it.next();
-            std::sort(found.begin(), found.end());
-            for (const QString& f : found)
-                add(f);
-            const QStringList closed = closedFolders(source);
-            if (problems)
-                *problems << closed;
-            if (found.isEmpty() && closed.isEmpty() && problems)
-                *problems << QStringLiteral("aucun fichier de résultats (record.sqlite) dans %1")
-                                 .arg(QDir::toNativeSeparators(source));
-        } else if (info.exists()) {
-            add(source);
-        } else if (source == RecordStore::defaultPath()) {
-            // The login's own record, not made yet: nothing to say.
-        } else if (problems) {
-            *problems << QStringLiteral("%1 n'existe pas").arg(QDir::toNativeSeparators(source));
-        }
-    }
-    return files;
-}
-
-QString pupilOfRecord(const QString& recordPath, const QString& ownRecord) {
-    const QFileInfo record(recordPath);
-    if (!ownRecord.isEmpty() &&
-        record.absoluteFilePath() == QFileInfo(ownRecord).absoluteFilePath())
-        return accountPupilName();
-    const QStringList parts =
-        QDir::cleanPath(record.absoluteFilePath()).split(QLatin1Char('/'), Qt::SkipEmptyParts);
-    // .../<login>/.local/share/quiltaro/record.sqlite, as a home keeps it.
-    const qsizetype local = parts.lastIndexOf(QStringLiteral(".local"));
-    if (local >= 1 && local == parts.size() - 4 && parts[local + 1] == QLatin1String("share"))
-        return parts[local - 1];
-    // .../eleves/<name>/record.sqlite, or a folder the teacher named after
-    // the pupil on a key.
-    if (parts.size() >= 2) {
-        const QString folder = parts[parts.size() - 2];
-        if (folder != QLatin1String("quiltaro") && !folder.startsWith(QLatin1Char('.')))
-            return folder;
-    }
-    return QStringLiteral("Sans nom");
 }
 
 ClassRecord readClass(const QStringList& recordFiles, Detail detail, Check check) {
@@ -263,9 +152,13 @@ ClassRecord readClass(const QStringList& recordFiles, Detail detail, Check check
             seen.merge(here);
         }
         const QString unnamed = pupilOfRecord(file, own);
-        for (RoundRecord& r : rounds)
+        const QString folderClass = classOfRecord(file);
+        for (RoundRecord& r : rounds) {
             if (r.pupil.trimmed().isEmpty())
                 r.pupil = unnamed;
+            if (r.className.isEmpty())
+                r.className = folderClass;
+        }
         classOfUnclassed(rounds);
         // A record is most often one pupil's: its rounds go over whole,
         // rather than one at a time into a growing list (some 15 ms for a
@@ -304,9 +197,7 @@ void addListedPupils(ClassRecord& data, const QStringList& names) {
     for (const QString& name : names)
         if (!data.pupil(name))
             data.pupils.push_back({name, {}, {}});
-    std::sort(
-        data.pupils.begin(), data.pupils.end(),
-        [](const PupilRounds& a, const PupilRounds& b) { return beforeInFrench(a.name, b.name); });
+    sortByName(data.pupils);
 }
 
 void setTrialApart(ClassRecord& data, const QStringList& names) {

@@ -1,5 +1,7 @@
 #include "ClassSummary.h"
 
+#include "CountedFigures.h"
+
 #include <QSet>
 
 #include <algorithm>
@@ -12,11 +14,15 @@ PupilSummary summaryOf(const PupilRounds& pupil, const Period& period, const QDa
                        const HelpRule& rule) {
     PupilSummary s;
     s.name = pupil.name;
-    const PupilRounds within = inPeriod(pupil, period);
-    s.figures = figuresOf(within, end);
-    s.counts = countsOf(within.rounds);
-    s.help = helpNeeded(pupil, end, rule);
-    s.weeks = figuresOf(pupil, end).weeks;
+    // Rounds read one by one are counted here as the engines count them.
+    const PupilCount tallied = pupil.counted ? PupilCount{} : tallyRounds(pupil.rounds);
+    const PupilCount& count = pupil.counted ? *pupil.counted : tallied;
+    s.figures = figuresOf(pupil.name, count, period, end);
+    s.counts = countsOf(count, period);
+    // The rounds, where they were read, tell the help rule to the moment.
+    s.help = pupil.rounds.empty() && pupil.counted ? helpNeeded(count, end, rule)
+                                                   : helpNeeded(pupil, end, rule);
+    s.weeks = figuresOf(pupil.name, count, Period{}, end).weeks;
     return s;
 }
 
@@ -71,6 +77,11 @@ PeriodCounts countsOf(const std::vector<RoundRecord>& rounds) {
     c.games = int(games.size());
     c.gamesWon = int(won.size());
     return c;
+}
+
+PeriodCounts countsOf(const PupilRounds& pupil, const Period& period) {
+    return pupil.counted ? countsOf(*pupil.counted, period)
+                         : countsOf(inPeriod(pupil, period).rounds);
 }
 
 bool PupilSummary::hasTrend() const {

@@ -33,6 +33,8 @@ struct PeriodCounts {
 constexpr qint64 roundLongest = 10 * 60;
 
 PeriodCounts countsOf(const std::vector<RoundRecord>& rounds);
+// The rounds of the period, whether read or counted.
+PeriodCounts countsOf(const PupilRounds& pupil, const Period& period);
 
 struct PupilSummary {
     QString name;

@@ -1,5 +1,6 @@
 #include "Export.h"
 
+#include "ClassChoice.h"
 #include "ClassRecord.h"
 #include "FrenchCsv.h"
 #include "Pupils.h"
@@ -167,6 +168,21 @@ int toldProblems(const QStringList& problems, QTextStream& err) {
     return problems.isEmpty() ? 0 : 1;
 }
 
+// Keeps the class asked for (or, when `always`, the default one) and says
+// its name; null, said on `err`, when the class asked for is not there.
+QString oneClass(ClassRecord& data, const QString& asked, bool always, QTextStream& err) {
+    if (asked.isEmpty() && !always)
+        return QLatin1String("");
+    const ClassChoice choice = chooseAmong(data, asked);
+    if (!choice.problem.isEmpty()) {
+        err << QStringLiteral("quiltaro : %1").arg(choice.problem) << Qt::endl;
+        return {};
+    }
+    if (!choice.chosen.isEmpty())
+        keepClass(data, choice.chosen, configuredClass().name);
+    return choice.chosen.isNull() ? QLatin1String("") : choice.chosen;
+}
+
 } // namespace
 
 int exportClassCsv(const ClassRecord& data, const QString& file, QTextStream& err,
@@ -184,7 +200,9 @@ int exportCsv(const QStringList& sources, const QString& file, QTextStream& err,
         findRecords(sources.isEmpty() ? defaultSources() : sources, &problems);
     if (refusesDatabase(file, records, err, QStringLiteral("resultats.csv")))
         return 1;
-    const ClassRecord merged = readClass(records);
+    ClassRecord merged = readClass(records);
+    if (oneClass(merged, selection.className, false, err).isNull())
+        return 2;
     if (exportClassCsv(merged, file, err, selection) != 0)
         return 1;
     return toldProblems(problems + merged.problems, err);
@@ -216,8 +234,11 @@ int reportPdf(const QStringList& sources, const QString& file, QTextStream& err,
     if (refusesDatabase(file, records, err, QStringLiteral("rapport.pdf")))
         return 1;
     ClassRecord data = readClass(records, Detail::Counts);
-    if (sources.isEmpty() && !classListFile().isEmpty()) {
-        const QStringList names = readClassList(classListFile());
+    const QString shown = oneClass(data, selection.className, true, err);
+    if (shown.isNull())
+        return 2;
+    if (sources.isEmpty() && !loginClassLists(configuredClass().name).empty()) {
+        const QStringList names = listedPupils(shown);
         setTrialApart(data, names);
         addListedPupils(data, names);
     }

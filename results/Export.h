@@ -17,6 +17,10 @@ namespace quiltaro {
 struct Selection {
     Period period;
     QString pupil; // empty: all
+    // --class: empty for the CSV of every class (its "Classe" column tells
+    // two pupils of the same first name apart), the default class for a
+    // report.
+    QString className = {};
 };
 // The pupils and rounds selected; false, said on `err`, when the pupil named
 // is not in the class.

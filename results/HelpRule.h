@@ -45,5 +45,10 @@ struct HelpNeed {
 
 // `now`: the end of the period looked at; the rounds after it are not read.
 HelpNeed helpNeeded(const PupilRounds& pupil, const QDateTime& now, const HelpRule& rule = {});
+// The same of rounds an engine counted: the rounds of the day of `now` count
+// whole (a round can start after `now` that day only on a clock set ahead),
+// and the recent rounds are the last recentRoundsCounted, whatever
+// `rule.recentRounds` says.
+HelpNeed helpNeeded(const PupilCount& count, const QDateTime& now, const HelpRule& rule = {});
 
 } // namespace quiltaro

@@ -82,8 +82,11 @@ bool Period::contains(const QDateTime& moment) const {
         return true;
     // Compared as local days: the midnight of a day exists even when a
     // change of summer time moves its hours.
-    const QDate day = moment.toLocalTime().date();
-    return day >= first && day <= last;
+    return containsDay(moment.toLocalTime().date());
+}
+
+bool Period::containsDay(const QDate& day) const {
+    return !first.isValid() || (day >= first && day <= last);
 }
 
 QString Period::text() const {
@@ -124,7 +127,8 @@ QString periodKindName(Period::Kind kind) {
 PupilRounds inPeriod(const PupilRounds& pupil, const Period& period) {
     if (!period.first.isValid())
         return pupil;
-    PupilRounds kept{pupil.name, {}, pupil.className};
+    // Counts are of every day: the figures take the period apart.
+    PupilRounds kept{pupil.name, {}, pupil.className, pupil.counted};
     std::copy_if(pupil.rounds.begin(), pupil.rounds.end(), std::back_inserter(kept.rounds),
                  [&](const RoundRecord& r) { return period.contains(r.started); });
     return kept;
@@ -136,6 +140,7 @@ ClassRecord inPeriod(const ClassRecord& data, const Period& period) {
     kept.problems = data.problems;
     kept.damaged = data.damaged;
     kept.trial = data.trial;
+    kept.readRounds = data.readRounds;
     for (const PupilRounds& p : data.pupils)
         kept.pupils.push_back(inPeriod(p, period));
     return kept;

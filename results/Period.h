@@ -28,6 +28,7 @@ struct Period {
     static Period fromTo(const QDate& from, const QDate& to, const QDate& today);
 
     bool contains(const QDateTime& moment) const;
+    bool containsDay(const QDate& day) const;
     // Said to the teacher: "cette semaine (du lundi 30 novembre au dimanche
     // 6 décembre 2026)", "depuis le début".
     QString text() const;
@@ -39,7 +40,7 @@ struct Period {
 QString periodKindName(Period::Kind kind);
 
 // The rounds of each pupil that started within the period; pupils without
-// any keep their line.
+// any keep their line. Counted rounds stay counted whole.
 ClassRecord inPeriod(const ClassRecord& data, const Period& period);
 PupilRounds inPeriod(const PupilRounds& pupil, const Period& period);
 

@@ -1,7 +1,7 @@
 #include "ServerClassFeed.h"
 
 #include "ServerConnection.h"
-#include "ServerRounds.h"
+#include "ServerCounts.h"
 
 #include <condition_variable>
 #include <mutex>
@@ -16,18 +16,27 @@ ServerClassFeed::ServerClassFeed(ServerSettings settings, std::chrono::milliseco
             ServerConnection server(settings.conninfo, {3, 120000, 125000});
             // A stop cuts a reading, or a connection attempt, under way.
             const std::stop_callback cut(stop, [&server] { server.interrupt(); });
-            ServerRounds read;
+            ClassRecord data;
+            ClassStamp counted;
             bool first = true;
             std::mutex mutex; // only for sleeping until the next reading, or the stop
             std::condition_variable_any sleep;
             for (;;) {
-                const size_t before = read.rounds.size();
-                const bool ok = readNewRounds(server, settings.className, read);
-                const bool changed = first || read.rounds.size() != before;
+                // The count is asked again only when a round arrived or went:
+                // the stamp costs the server one pass over the class's index.
+                ClassStamp now;
+                bool ok = readClassStamp(server, settings.className, now);
+                const bool changed = ok && (first || now != counted);
+                if (changed) {
+                    ok = readServerClassCounts(server, settings, data);
+                    // A round that arrives meanwhile is counted next time.
+                    if (ok)
+                        counted = now;
+                }
                 if (stop.stop_requested())
                     break;
                 if (ok || first)
-                    update(read.rounds, changed, ok ? QString() : server.problem());
+                    update(data, changed || (first && !ok), ok ? QString() : server.problem());
                 first = first && !ok;
                 std::unique_lock lock(mutex);
                 sleep.wait_for(lock, stop, period, [] { return false; });

@@ -231,6 +231,32 @@ ServerRounds readServerRounds(ServerConnection& server, const QString& className
     return read;
 }
 
+bool readPupilRounds(ServerConnection& server, const QString& className, const QStringList& pupils,
+                     bool unnamed, std::vector<RoundRecord>& into) {
+    if (!server.open())
+        return false;
+    const ServerConnection::Watch watch(server);
+    QSqlQuery q(server.database());
+    q.setForwardOnly(true);
+    if (!server.prepare(
+            q, QStringLiteral("SELECT %1 FROM quiltaro.rounds WHERE (pupil = ANY(?::text[])"
+                              " OR (? AND btrim(pupil) = ''))%2 ORDER BY started, arrival")
+                   .arg(QLatin1String(roundColumns),
+                        className.isEmpty() ? QString() : QStringLiteral(" AND class_name = ?"))))
+        return false;
+    q.addBindValue(textArrayLiteral(pupils));
+    q.addBindValue(unnamed);
+    if (!className.isEmpty())
+        q.addBindValue(className);
+    if (!server.exec(q))
+        return false;
+    RoundReading reading;
+    StoredRound last;
+    while (q.next())
+        into.push_back(roundOfRow(q, reading, last));
+    return !q.lastError().isValid() || server.failedWith(q.lastError());
+}
+
 bool readNewRounds(ServerConnection& server, const QString& className, ServerRounds& since) {
     const size_t before = since.rounds.size();
     const bool read =

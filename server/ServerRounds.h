@@ -2,6 +2,7 @@
 
 #include "RecordStore.h"
 
+#include <QStringList>
 #include <QUuid>
 
 #include <set>
@@ -40,6 +41,12 @@ ServerRounds readServerRounds(ServerConnection& server, const QString& className
 // The rounds that arrived since `since.arrival`, added to `since.rounds`
 // once each (a round committed late, behind others, is found too).
 bool readNewRounds(ServerConnection& server, const QString& className, ServerRounds& since);
+
+// The rounds of the pupils named in the class, oldest first, those of
+// nobody (an empty name) too when `unnamed`: what a chart or an export asks
+// for when the window shows counts.
+bool readPupilRounds(ServerConnection& server, const QString& className, const QStringList& pupils,
+                     bool unnamed, std::vector<RoundRecord>& into);
 
 // The text form of a PostgreSQL array of text, both ways.
 QString textArrayLiteral(const QStringList& items);

@@ -38,6 +38,13 @@ private slots:
         // teacher keeps the order, the pupil and the place, and whatever
         // window the teacher works in keeps the focus.
         ClassRecord data = thirtyWhoPlayedTheDayBefore(now);
+        // Lines as high as their text: thirty pupils fit on a full HD
+        // screen, and the place kept is in a list longer than the window.
+        const ClassRecord more = thirtyWhoPlayedTheDayBefore(now);
+        for (PupilRounds pupil : more.pupils) {
+            pupil.name += QStringLiteral(" bis");
+            data.pupils.push_back(std::move(pupil));
+        }
         ResultsWindow window(data, now, false);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));

@@ -164,7 +164,19 @@ private slots:
     // and charts are in view whichever line is chosen; Tab goes from area to
     // area and reaches every button, the arrows go down the list.
     void theWindowFitsAndEveryLineCanBeReached() {
-        ResultsWindow window(thirtyWhoPlayedTheDayBefore(now), now, false);
+        // A third of the class needs help for three reasons at once, the
+        // longest the list says: away for a week, losing points at the
+        // hundredths, never a game won.
+        ClassRecord data = thirtyWhoPlayedTheDayBefore(now);
+        for (size_t i = 0; i < data.pupils.size(); i += 3) {
+            PupilRounds& p = data.pupils[i];
+            p.rounds.clear();
+            for (int round = 0; round < 12; ++round)
+                p.rounds.push_back(played(QStringLiteral("g%1-%2").arg(p.name).arg(round / 2),
+                                          now.addDays(-8).addSecs(60 * round), 7, 0, 6,
+                                          Ending::GaveUp));
+        }
+        ResultsWindow window(std::move(data), now, false);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         const QRect screen = window.screen()->availableGeometry();
@@ -191,6 +203,31 @@ private slots:
                 QVERIFY2(header->sectionSize(c) >= header->sectionSizeHint(c),
                          qPrintable(QString("column %1 is cut").arg(c)));
         }
+        // Every reason whole in its line: as many lines as its words take
+        // in the column, none cut at the side.
+        QFont bold = table->font();
+        bold.setBold(true);
+        const QFontMetrics metrics(bold);
+        int flagged = 0;
+        for (int row = 0; row < 30; ++row) {
+            const QModelIndex reasons = table->model()->index(row, ClassTable::Help);
+            const QString text = reasons.data().toString();
+            flagged += text.contains(QStringLiteral("jamais gagné")) ? 1 : 0;
+            const QRect cell = table->visualRect(reasons);
+            const int room =
+                cell.width() -
+                2 * (table->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, table) + 1);
+            const QRect needed = metrics.boundingRect(QRect(0, 0, room, 10000),
+                                                      Qt::TextWordWrap | Qt::AlignLeft, text);
+            QVERIFY2(needed.width() <= room && needed.height() <= cell.height(),
+                     qPrintable(QString("« %1 » needs %2x%3 in %4x%5")
+                                    .arg(text)
+                                    .arg(needed.width())
+                                    .arg(needed.height())
+                                    .arg(room)
+                                    .arg(cell.height())));
+        }
+        QCOMPARE(flagged, 10);
         auto inView = [&](const QWidget* w) {
             const QRect shown(w->mapTo(&window, QPoint(0, 0)), w->size());
             return w->isVisible() && window.rect().contains(shown) && w->height() >= 100;

@@ -200,7 +200,7 @@ private slots:
         } wrong[] = {
             {{"--class", "CE2"}, "--class va avec"},
             {{"--forget", "--class", "CE2"}, "--class va avec"},
-            {{"--export-csv", "x.csv", "--class", "CE2"}, "--class va avec"},
+            {{"--export-csv", "x.csv", "--class", "CE2", "--class", "CM1"}, "une seule fois"},
             {{"--forget", "Léa", "--class", "CE2;A"}, "point-virgule"},
             {{"--import-class", "a.csv", "--class", "A", "--class", "B"}, "une seule fois"},
             {{"--import-class", " "}, "fichier CSV"},

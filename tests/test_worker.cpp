@@ -160,9 +160,8 @@ private slots:
         std::atomic<int> updates{0};
         QElapsedTimer ended;
         {
-            ServerClassFeed feed(
-                silent.settings(), 1s,
-                [&](const std::vector<RoundRecord>&, bool, const QString&) { ++updates; });
+            ServerClassFeed feed(silent.settings(), 1s,
+                                 [&](const ClassRecord&, bool, const QString&) { ++updates; });
             QTest::qWait(300);
             ended.start();
         }

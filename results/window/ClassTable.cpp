@@ -119,12 +119,16 @@ ClassTable::ClassTable(const ClassSummary& summary, QWidget* parent)
     setSelectionMode(QAbstractItemView::SingleSelection);
     // Tab leaves the list for the next area; the arrows move within it.
     setTabKeyNavigation(false);
-    setWordWrap(false);
-    setTextElideMode(Qt::ElideRight);
+    // Never wider than its place: the reasons column takes what is left,
+    // and its words go on to a line of their own rather than being cut, at
+    // 1366 x 768 as at 200 %; the whole sentences are in the tooltip, the
+    // accessible description and the pupil's details.
+    setWordWrap(true);
     setAlternatingRowColors(true);
     verticalHeader()->hide();
-    // Never wider than its place: the reasons column takes what is left,
-    // and says the rest in its tooltip.
+    verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // Lines of one and of three lines: scrolled by the pixel, not by the line.
+    setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     QHeaderView* header = horizontalHeader();
     header->setDefaultAlignment(Qt::AlignCenter);

@@ -28,7 +28,7 @@ public:
     static QString helpExplanation();
     QSize sizeHint() const override;
     // The narrowest the list can be with every figure whole: the reasons
-    // then show their first words, and the rest in their tooltip.
+    // then go on over more lines.
     int narrowest() const;
 
 signals:

@@ -51,10 +51,14 @@ void ResultsWindow::exportRounds(const QString& pupil) {
                                   QStringLiteral("Tableur CSV (*.csv)"));
     if (file.isEmpty())
         return;
+    std::vector<PupilRounds> chosen;
+    for (const PupilRounds& p : data_.pupils)
+        if (pupil.isEmpty() || p.name == pupil)
+            chosen.push_back(p);
     std::vector<PupilRounds> rounds;
-    for (const PupilRounds& p : inPeriod(data_, period_).pupils)
-        if ((pupil.isEmpty() && !p.rounds.empty()) || p.name == pupil)
-            rounds.push_back(p);
+    for (const PupilRounds& p : roundsRead(data_, chosen, Detail::Guesses))
+        if (PupilRounds within = inPeriod(p, period_); !within.rounds.empty() || !pupil.isEmpty())
+            rounds.push_back(std::move(within));
     QString said;
     QTextStream err(&said);
     if (writeCsvExport(withGuesses(rounds, data_.files), file, err) != 0)
@@ -71,7 +75,11 @@ void ResultsWindow::writeReport(const QString& pupil) {
     if (file.isEmpty())
         return;
     QString problem;
-    if (!writeReportPdf(data_, summary_, pupil, file, &problem))
+    // The report draws each pupil's rounds: read now, as the rest of the
+    // window only counts them.
+    ClassRecord read = data_;
+    read.pupils = roundsRead(data_, data_.pupils, Detail::Counts);
+    if (!writeReportPdf(read, summary_, pupil, file, &problem))
         QMessageBox::warning(this, QStringLiteral("Rapport PDF"),
                              QStringLiteral("Le rapport %1 n'a pas pu être écrit (%2).")
                                  .arg(QDir::toNativeSeparators(file), problem));

@@ -4,10 +4,12 @@
 #include "ClassRecord.h"
 #include "ClassSummary.h"
 #include "Pupils.h"
+#include "SchoolSummary.h"
 
 #include <QDateTime>
 #include <QWidget>
 
+#include <functional>
 #include <optional>
 
 class QComboBox;
@@ -69,6 +71,21 @@ public:
     void setClassListPlace(ClassListPlace place) { classListPlace_ = std::move(place); }
     // A button of the class's own, after the others (the server's computers).
     void addClassButton(QPushButton* button);
+    // The classes the teacher chooses among, and the one shown (in the
+    // title); `choose` is told the class chosen, and shows it with refresh.
+    // With fewer than two classes, nothing to choose: no chooser.
+    using ClassChosen = std::function<void(const QString& className)>;
+    void setClasses(const QStringList& classes, const QString& shown, ClassChosen choose);
+    QComboBox* classChooser() const { return classChooser_; }
+    // "Toutes les classes…", beside the chooser: `reading`, called on the
+    // window's thread as the table opens, gives what reads the school's
+    // lines off it. The table opens a class as the chooser does.
+    using SchoolReading = std::function<std::function<std::vector<ClassLine>(const Period&)>()>;
+    void setSchoolReader(SchoolReading reading);
+    QPushButton* schoolButton() const { return school_; }
+    // Shows `className` as if the teacher had chosen it.
+    void chooseClass(const QString& className);
+    QString shownClass() const { return shownClass_; }
 
 private:
     QWidget* periodBar();
@@ -94,6 +111,13 @@ private:
     bool ownLogin_;
     ClassListPlace classListPlace_ = ClassListPlace::ownConfiguration();
     QComboBox* periodKind_ = nullptr;
+    QComboBox* classChooser_ = nullptr;
+    QWidget* classLine_ = nullptr;
+    QLabel* classLabel_ = nullptr;
+    QPushButton* school_ = nullptr;
+    SchoolReading readSchool_;
+    QString shownClass_;
+    ClassChosen choose_;
     QDateEdit* from_ = nullptr;
     QDateEdit* to_ = nullptr;
     QLabel* level_ = nullptr;

@@ -1,0 +1,102 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+
+#include <array>
+#include <map>
+#include <vector>
+
+class QSqlQuery;
+
+namespace quiltaro {
+
+// What the teacher's figures are made of: each pupil's played rounds grouped
+// by local day, level and levels set, the games played each day, and the
+// last rounds played up to the end of each day, which is all the help rule
+// needs of their order. The class's PostgreSQL server counts them with the
+// SQL below; a record's rounds are read and counted the same way in C++
+// (results/CountedFigures), SQLite being slower at it than its reading.
+
+// Who a count belongs to. Rounds are counted by this key alone, so that a
+// pupil's identity is said in one place.
+using PupilKey = QString;
+
+constexpr int countedLevels = 3;
+// How many of the last rounds played tell whether a pupil keeps points.
+constexpr int recentRoundsCounted = 30;
+
+// The played rounds of one day, at one level (0: whole numbers, 1: tenths,
+// 2: hundredths), under one setting of the levels.
+struct DayCount {
+    QDate day; // the local day the rounds started
+    int level = 0;
+    QString levels; // the levels set, by name; empty before levels
+    int played = 0;
+    int found = 0;
+    int tries = 0;
+    int outside = 0;
+    int gaveUp = 0;
+    int pointsWon = 0;
+    int pointsLost = 0;
+    int reached = -1;        // the highest score reached
+    qint64 seconds = 0;      // each round up to ten minutes
+    qint64 lastEnded = 0;    // ms since the epoch
+    qint64 firstStarted = 0; // ms since the epoch
+    bool operator==(const DayCount&) const = default;
+};
+
+// One game played on one day, and whether a round of it that day reached
+// ten points.
+struct GameDay {
+    QString game;
+    QDate day;
+    bool won = false;
+    bool operator==(const GameDay&) const = default;
+};
+
+// The last rounds played (up to recentRoundsCounted) as they stood at the
+// end of a day played: the points won and lost, and by level the points
+// lost, those kept, the rounds, the answers outside and the give-ups.
+struct RecentCount {
+    QDate day;
+    int rounds = 0;
+    int won = 0;
+    int lost = 0;
+    std::array<int, countedLevels> lostAt{}, keptAt{}, roundsAt{}, outsideAt{}, gaveUpAt{};
+    bool operator==(const RecentCount&) const = default;
+};
+
+struct PupilCount {
+    qint64 rounds = 0;               // every round, played or only shown
+    std::vector<DayCount> days;      // by day
+    std::vector<GameDay> games;      // by day
+    std::vector<RecentCount> recent; // by day
+    bool operator==(const PupilCount&) const = default;
+};
+
+using CountsByPupil = std::map<PupilKey, PupilCount>;
+
+// The four queries that count the rounds of `playedRounds`, a table
+// expression of every round (played or not) with the columns id (the order
+// of rounds started at once), pupil, game, s and e (start and end, ms),
+// b and a (the scores before and after), t (tries), o (answers outside),
+// ending (by name), lv (the level, 0 to 2), levels (by name, never NULL)
+// and day ('YYYY-MM-DD', local). Standard SQL, with window functions.
+struct CountQueries {
+    QString all, days, games, recent;
+};
+CountQueries countQueries(const QString& playedRounds);
+
+// Reads the rows of the four queries, run in that order, into `into`.
+void takeAll(QSqlQuery& q, CountsByPupil& into);
+void takeDays(QSqlQuery& q, CountsByPupil& into);
+void takeGames(QSqlQuery& q, CountsByPupil& into);
+void takeRecent(QSqlQuery& q, CountsByPupil& into);
+
+// Whether the level SQL computes from a kind's name is the one a reader
+// gives it: the names the game writes, and names no reader knows. A class
+// holding another spelling that a reader still knows is read round by round.
+bool kindCountedInSql(const QString& kind);
+
+} // namespace quiltaro

@@ -1,0 +1,194 @@
+#include "ServerCounts.h"
+
+#include "CountedFigures.h"
+#include "ServerConnection.h"
+#include "ServerRounds.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTimeZone>
+#include <QVariant>
+
+#include <optional>
+
+namespace quiltaro {
+
+namespace {
+
+const QString unnamedPupil = QStringLiteral("Sans nom");
+
+// Every round of the class, as countQueries reads it. The answers outside
+// are those whose verdict is none of the others, as a reader takes a verdict
+// it does not know; the day is the local one in the session's time zone.
+QString classRounds(bool oneClass) {
+    return QStringLiteral(
+               "SELECT arrival AS id, pupil, game_token AS game,"
+               " round(date_part('epoch', started) * 1000)::bigint AS s,"
+               " round(date_part('epoch', ended) * 1000)::bigint AS e,"
+               " score_before AS b, score_after AS a, cardinality(answers) AS t,"
+               " cardinality(verdicts) - cardinality(array_positions(verdicts, 'too_high'))"
+               " - cardinality(array_positions(verdicts, 'too_low'))"
+               " - cardinality(array_positions(verdicts, 'right')) AS o,"
+               " ending, coalesce(level, '') AS levels, to_char(started, 'YYYY-MM-DD') AS day,"
+               " CASE kind WHEN 'entiers' THEN 0 WHEN 'dixiemes' THEN 1 WHEN 'centiemes' THEN 2"
+               "  ELSE CASE WHEN score_before <= 2 THEN 0 WHEN score_before <= 6 THEN 1 ELSE 2 END"
+               " END AS lv FROM quiltaro.rounds%1")
+        .arg(oneClass ? QStringLiteral(" WHERE class_name = ?") : QString());
+}
+
+bool run(ServerConnection& server, QSqlQuery& q, const QString& sql, const QString& className) {
+    if (!server.prepare(q, sql))
+        return false;
+    if (!className.isEmpty())
+        q.addBindValue(className);
+    return server.exec(q);
+}
+
+// The session's days are this computer's: its zone, if the server knows it
+// and counts the same offsets (a summer's day and a winter's).
+bool sameZone(ServerConnection& server, QSqlQuery& q) {
+    const QString zone = QString::fromUtf8(QTimeZone::systemTimeZoneId());
+    if (zone.isEmpty() ||
+        !server.prepare(q, QStringLiteral("SELECT set_config('TimeZone', ?, false),"
+                                          " to_char(to_timestamp(1750000000),"
+                                          " 'YYYY-MM-DD HH24:MI'),"
+                                          " to_char(to_timestamp(1765000000),"
+                                          " 'YYYY-MM-DD HH24:MI')")))
+        return false;
+    q.addBindValue(zone);
+    if (!server.exec(q) || !q.next())
+        return false; // a zone the server does not know is refused as a wrong value (22023)
+    const QString format = QStringLiteral("yyyy-MM-dd HH:mm");
+    return q.value(1).toString() == QDateTime::fromSecsSinceEpoch(1750000000).toString(format) &&
+           q.value(2).toString() == QDateTime::fromSecsSinceEpoch(1765000000).toString(format);
+}
+
+// Counted, nothing counted because the class cannot be counted so, or failed.
+enum class Counting { Done, NotCountable, Failed };
+
+Counting countClass(ServerConnection& server, const QString& className, CountsByPupil& counts) {
+    if (!server.open())
+        return Counting::Failed;
+    const ServerConnection::Watch watch(server);
+    QSqlQuery q(server.database());
+    q.setForwardOnly(true);
+    const bool oneClass = !className.isEmpty();
+    if (!run(server, q,
+             QStringLiteral("SELECT DISTINCT coalesce(kind, '') FROM quiltaro.rounds%1")
+                 .arg(oneClass ? QStringLiteral(" WHERE class_name = ?") : QString()),
+             className))
+        return Counting::Failed;
+    while (q.next())
+        if (!kindCountedInSql(q.value(0).toString()))
+            return Counting::NotCountable;
+    if (!sameZone(server, q))
+        return server.isOpen() && server.sqlState() != QLatin1String("57014")
+                   ? Counting::NotCountable
+                   : Counting::Failed;
+    const CountQueries sql = countQueries(classRounds(oneClass));
+    for (const auto& [text, take] : {std::pair{&sql.all, &takeAll},
+                                     {&sql.days, &takeDays},
+                                     {&sql.games, &takeGames},
+                                     {&sql.recent, &takeRecent}}) {
+        if (!run(server, q, *text, className))
+            return Counting::Failed;
+        take(q, counts);
+        if (q.lastError().isValid()) {
+            server.failedWith(q.lastError());
+            return Counting::Failed;
+        }
+    }
+    return Counting::Done;
+}
+
+bool holdsSeveralClasses(ServerConnection& server, bool& several) {
+    if (!server.open())
+        return false;
+    const ServerConnection::Watch watch(server);
+    QSqlQuery q(server.database());
+    if (!run(server, q, QStringLiteral("SELECT count(DISTINCT class_name) FROM quiltaro.rounds"),
+             {}) ||
+        !q.next())
+        return false;
+    several = q.value(0).toLongLong() > 1;
+    return true;
+}
+
+// The counts under the names the window shows; nothing when two would
+// become one.
+std::optional<std::vector<PupilRounds>> byShownName(CountsByPupil counts,
+                                                    const QString& className) {
+    std::map<QString, PupilCount> shown;
+    for (auto& [key, count] : counts) {
+        putInOrder(count);
+        if (!shown.emplace(key.trimmed().isEmpty() ? unnamedPupil : key, std::move(count)).second)
+            return std::nullopt;
+    }
+    std::vector<PupilRounds> pupils;
+    for (auto& [name, count] : shown)
+        pupils.push_back(
+            {name, {}, className, std::make_shared<const PupilCount>(std::move(count))});
+    sortByName(pupils);
+    return pupils;
+}
+
+RoundsOfPupils readingFrom(const ServerSettings& settings) {
+    return [settings](const QStringList& names, Detail) {
+        ServerConnection server(settings.conninfo, {3, 60000, 65000});
+        std::vector<RoundRecord> rounds;
+        std::map<QString, std::vector<RoundRecord>> byPupil;
+        if (!readPupilRounds(server, settings.className, names, names.contains(unnamedPupil),
+                             rounds))
+            return byPupil;
+        for (PupilRounds& p : classOfRounds(std::move(rounds)).pupils)
+            byPupil[p.name] = std::move(p.rounds);
+        return byPupil;
+    };
+}
+
+} // namespace
+
+bool readClassStamp(ServerConnection& server, const QString& className, ClassStamp& stamp) {
+    if (!server.open())
+        return false;
+    const ServerConnection::Watch watch(server);
+    QSqlQuery q(server.database());
+    if (!run(server, q,
+             QStringLiteral("SELECT count(*), coalesce(max(arrival), 0) FROM quiltaro.rounds%1")
+                 .arg(className.isEmpty() ? QString() : QStringLiteral(" WHERE class_name = ?")),
+             className) ||
+        !q.next())
+        return false;
+    stamp = {q.value(0).toLongLong(), q.value(1).toLongLong()};
+    return true;
+}
+
+bool readServerClassCounts(ServerConnection& server, const ServerSettings& settings,
+                           ClassRecord& data) {
+    CountsByPupil counts;
+    // Counted by first name, the rounds of several classes would make one
+    // pupil of two Léa: without a class, those are read and told apart.
+    bool several = false;
+    if (settings.className.isEmpty() && !holdsSeveralClasses(server, several))
+        return false;
+    const Counting counting =
+        several ? Counting::NotCountable : countClass(server, settings.className, counts);
+    if (counting == Counting::Failed)
+        return false;
+    std::optional<std::vector<PupilRounds>> pupils;
+    if (counting == Counting::Done)
+        pupils = byShownName(std::move(counts), settings.className);
+    if (!pupils) {
+        const ServerRounds read = readServerRounds(server, settings.className);
+        if (!read.ok)
+            return false;
+        data = classOfRounds(read.rounds);
+        return true;
+    }
+    data = ClassRecord{};
+    data.pupils = std::move(*pupils);
+    data.readRounds = readingFrom(settings);
+    return true;
+}
+
+} // namespace quiltaro

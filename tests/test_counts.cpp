@@ -1,0 +1,235 @@
+// The figures of the teacher's window made of counted rounds (the class's
+// PostgreSQL server counts them; a record's rounds are read and counted
+// here) against the same figures made of the rounds themselves, on
+// generated classes: every pupil, every kind of period, in Paris time across
+// the change to winter time.
+#include "ClassSummary.h"
+#include "DesktopLocale.h"
+#include "HelpRule.h"
+#include "RecordTesting.h"
+#include "SampleClass.h"
+#include "SampleRecord.h"
+#include "ServerBulk.h"
+#include "ServerConnection.h"
+#include "ServerCounts.h"
+#include "ServerRounds.h"
+#include "ServerTesting.h"
+#include "TimeZone.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace quiltaro;
+using namespace quiltaro::test;
+
+namespace {
+
+// Friday 4 December 2026, before any day these tests run on (the server
+// refuses rounds from the future); the class played from September, through
+// the night of 25 October when Paris went back to winter time.
+const QDate lastDay(2026, 12, 4);
+
+QString differs(const QString& what, const QVariant& counted, const QVariant& read) {
+    return counted == read ? QString()
+                           : QStringLiteral("%1 : %2 compté, %3 lu")
+                                 .arg(what, counted.toString(), read.toString());
+}
+
+QString weeksText(const std::vector<int>& weeks) {
+    QStringList text;
+    for (int w : weeks)
+        text << QString::number(w);
+    return text.join(QLatin1Char(','));
+}
+
+QString helpText(const HelpNeed& need) {
+    QStringList text;
+    for (const HelpReason& r : need.reasons)
+        text << r.shortText + QLatin1Char('|') + r.text;
+    return text.join(QLatin1Char('/')) +
+           QStringLiteral(" niveau %1 absent %2").arg(need.losingLevel).arg(need.daysAway);
+}
+
+// What differs between a pupil's summary made of counts and the figures the
+// rounds give, as figuresOf, countsOf and helpNeeded make them.
+QString difference(const PupilSummary& s, const PupilRounds& pupil, const Period& period,
+                   const QDateTime& end) {
+    const PupilRounds within = inPeriod(pupil, period);
+    const PupilFigures f = figuresOf(within, end);
+    const PeriodCounts c = countsOf(within.rounds);
+    QStringList found;
+    const auto check = [&](const QString& what, const QVariant& counted, const QVariant& read) {
+        if (const QString d = differs(what, counted, read); !d.isEmpty())
+            found << d;
+    };
+    check("dernière", s.figures.lastPlayed.toMSecsSinceEpoch(), f.lastPlayed.toMSecsSinceEpoch());
+    check("parties semaine", s.figures.gamesThisWeek, f.gamesThisWeek);
+    check("manches semaine", s.figures.roundsThisWeek, f.roundsThisWeek);
+    check("manches", s.figures.roundsPlayed, f.roundsPlayed);
+    check("meilleur", s.figures.highestScore, f.highestScore);
+    check("niveau atteint", s.figures.highestLevel, f.highestLevel);
+    for (size_t l = 0; l < levelCount; ++l) {
+        check(QStringLiteral("jouées %1").arg(l), s.figures.levels[l].played, f.levels[l].played);
+        check(QStringLiteral("trouvés %1").arg(l), s.figures.levels[l].found, f.levels[l].found);
+        check(QStringLiteral("essais %1").arg(l), s.figures.levels[l].tries, f.levels[l].tries);
+    }
+    check("dehors", s.figures.outside, f.outside);
+    check("abandons", s.figures.gaveUp, f.gaveUp);
+    check("semaines", weeksText(s.figures.weeks), weeksText(f.weeks));
+    check("parties", s.counts.games, c.games);
+    check("gagnées", s.counts.gamesWon, c.gamesWon);
+    check("secondes", s.counts.seconds, c.seconds);
+    check("points gagnés", s.counts.pointsWon, c.pointsWon);
+    check("points perdus", s.counts.pointsLost, c.pointsLost);
+    check("aide", helpText(s.help), helpText(helpNeeded(pupil, end)));
+    check("tendance", weeksText(s.weeks), weeksText(figuresOf(pupil, end).weeks));
+    return found.join(QStringLiteral(" ; "));
+}
+
+std::vector<Period> periodsUpTo(const QDate& today) {
+    std::vector<Period> periods;
+    for (auto kind : {Period::Kind::ThisWeek, Period::Kind::LastSevenDays, Period::Kind::ThisMonth,
+                      Period::Kind::SchoolTerm, Period::Kind::Everything})
+        periods.push_back(Period::of(kind, today));
+    // Ended weeks ago, so that the help rule looks back from that evening;
+    // and the week of the change to winter time.
+    periods.push_back(Period::between(today.addDays(-45), today.addDays(-24)));
+    periods.push_back(Period::between(QDate(2026, 10, 20), QDate(2026, 10, 27)));
+    return periods;
+}
+
+// Every pupil counted, and each figure the same as the rounds give. The
+// window looks from now, after every round (a round can start later the
+// same day only on a clock set ahead): the Saturday after, or an evening
+// weeks before, whose rounds after it count whole.
+void compareFigures(const ClassRecord& counted, const ClassRecord& read) {
+    QCOMPARE(counted.pupils.size(), read.pupils.size());
+    for (const QDateTime& now : {QDateTime(lastDay.addDays(1), QTime(8, 0)),
+                                 QDateTime(lastDay.addDays(-17), QTime(23, 0))})
+        for (const Period& period : periodsUpTo(now.date())) {
+            const ClassSummary s = summarize(counted, period, now);
+            for (size_t i = 0; i < s.pupils.size(); ++i) {
+                QCOMPARE(s.pupils[i].name, read.pupils[i].name);
+                const QString d = difference(s.pupils[i], read.pupils[i], period, s.end);
+                QVERIFY2(
+                    d.isEmpty(),
+                    qPrintable(
+                        QStringLiteral("%1, %2 : %3").arg(read.pupils[i].name, period.text(), d)));
+            }
+        }
+}
+
+std::vector<RoundRecord> roundsOfClass(int pupils, std::uint64_t seed) {
+    std::vector<RoundRecord> all;
+    for (GeneratedPupil& p : generateClass(pupils, 14, lastDay, seed))
+        all.insert(all.end(), p.rounds.begin(), p.rounds.end());
+    return all;
+}
+
+} // namespace
+
+class CountsTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    ClassServer classServer;
+    TimeZone paris{"Europe/Paris"};
+
+private slots:
+    void initTestCase() {
+        QUILTARO_ADOPT_DESKTOP_LOCALE();
+        QVERIFY(dir.isValid());
+    }
+
+    // Each pupil's record counted by SQLite gives the figures its rounds
+    // give, for every period.
+    void recordsCountedGiveTheFiguresOfTheirRounds() {
+        QStringList files;
+        for (GeneratedPupil& p : generateClass(14, 14, lastDay, 5)) {
+            const QString file = dir.filePath("classe/" + p.name + "/record.sqlite");
+            QVERIFY(QDir().mkpath(QFileInfo(file).path()));
+            Reports reports;
+            RecordStore store(file, reports.report);
+            QVERIFY(store.writeMany(p.rounds));
+            files << file;
+        }
+        ClassRecord counted = countClass(files);
+        QVERIFY(counted.problems.isEmpty());
+        for (PupilRounds& p : counted.pupils) {
+            QVERIFY2(p.counted, qPrintable(p.name));
+            QCOMPARE(p.counted->rounds, qint64(p.rounds.size()));
+            // As the server's counts come, without the rounds.
+            p.rounds.clear();
+        }
+        compareFigures(counted, readClass(files, Detail::Counts));
+    }
+
+    // An older record, and a pupil whose record was copied twice: each
+    // round counted once.
+    void roundsFoundTwiceAreCountedOnce() {
+        const QString folder = dir.filePath("melange");
+        QStringList files, names;
+        for (GeneratedPupil& p : generateClass(3, 4, lastDay, 9)) {
+            names << p.name;
+            const QString file = folder + "/" + p.name + "/record.sqlite";
+            QVERIFY(QDir().mkpath(QFileInfo(file).path()));
+            Reports reports;
+            RecordStore store(file, reports.report);
+            QVERIFY(store.writeMany(p.rounds));
+            files << file;
+        }
+        QVERIFY(QDir().mkpath(folder + "/cle"));
+        QVERIFY(QFile::copy(files[0], folder + "/cle/record.sqlite"));
+        files << folder + "/cle/record.sqlite";
+        QVERIFY(QDir().mkpath(folder + "/Ancien"));
+        QVERIFY(writeVersion1Record(folder + "/Ancien/record.sqlite", 30));
+        files << folder + "/Ancien/record.sqlite";
+        const ClassRecord counted = countClass(files);
+        const ClassRecord read = readClass(files, Detail::Counts);
+        QCOMPARE(counted.pupils.size(), size_t(4));
+        QCOMPARE(counted.rounds(), read.rounds());
+        QCOMPARE(counted.pupil(names[0])->counted->rounds,
+                 qint64(read.pupil(names[0])->rounds.size()));
+        compareFigures(counted, read);
+    }
+
+    // The class on the server, counted there among other classes, gives
+    // the figures of its rounds read from there; a round that arrives
+    // changes the stamp the feed watches, and is counted.
+    void theServerCountsTheClass() {
+        classServer.start();
+        const QString db = classServer.freshDatabase();
+        QVERIFY(!db.isEmpty());
+        ServerConnection admin(classServer.server->conninfo("admin", db));
+        QVERIFY2(sendRounds(admin, roundsOfClass(12, 3), "CM2"), qPrintable(admin.problem()));
+        QVERIFY2(sendRounds(admin, roundsOfClass(5, 4), "CM1"), qPrintable(admin.problem()));
+        const ServerSettings settings{classServer.server->conninfo("prof", db), "CM2", {}};
+        ServerConnection teacher(settings.conninfo);
+        ClassRecord counted;
+        QVERIFY2(readServerClassCounts(teacher, settings, counted), qPrintable(teacher.problem()));
+        for (const PupilRounds& p : counted.pupils)
+            QVERIFY2(p.counted, qPrintable(p.name));
+        const ServerRounds rounds = readServerRounds(teacher, "CM2");
+        QVERIFY(rounds.ok);
+        const ClassRecord read = classOfRounds(rounds.rounds);
+        compareFigures(counted, read);
+        const PupilRounds first = counted.pupils.front();
+        QCOMPARE(roundsRead(counted, {first}, Detail::Guesses).front().rounds,
+                 read.pupils.front().rounds);
+
+        ClassStamp before, after;
+        QVERIFY(readClassStamp(teacher, "CM2", before));
+        RoundRecord late = read.pupils.front().rounds.back();
+        late.started = late.started.addSecs(3600);
+        late.ended = late.ended.addSecs(3600);
+        QVERIFY(sendRounds(admin, {late}, "CM2"));
+        QVERIFY(readClassStamp(teacher, "CM2", after));
+        QVERIFY(before != after);
+        QCOMPARE(after.rows, before.rows + 1);
+        QVERIFY(readServerClassCounts(teacher, settings, counted));
+        QCOMPARE(counted.pupils.front().counted->rounds, first.counted->rounds + 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(CountsTest)
+#include "test_counts.moc"
