@@ -67,11 +67,10 @@ QString takeClass(QStringList& arguments, QString& wrong) {
     return asked;
 }
 
-// One class of `all`: its pupils, and those of its list when `listed`.
-quiltaro::ClassRecord classOf(const quiltaro::ClassRecord& all, const QString& className,
+// One class of `data`: its pupils, and those of its list when `listed`.
+quiltaro::ClassRecord classOf(quiltaro::ClassRecord data, const QString& className,
                               const QString& unnamedClass, bool listed) {
     using namespace quiltaro;
-    ClassRecord data = all;
     if (!className.isEmpty())
         keepClass(data, className, unnamedClass);
     if (listed) {
@@ -149,7 +148,13 @@ int main(int argc, char** argv) {
         return 2;
     }
     const bool readWhole = all.problems.isEmpty();
-    ResultsWindow window(ofClass(choice.chosen), QDateTime::currentDateTime(), ownLogin, period);
+    // With one class, nothing else is ever shown from these rounds, which go
+    // over whole (a copy of 100,000 rounds is felt at the opening); a
+    // reading after damage reads them again.
+    ResultsWindow window(choice.classes.size() < 2 ? classOf(std::move(all), choice.chosen,
+                                                             unnamedClass, ownLogin && hasLists)
+                                                   : ofClass(choice.chosen),
+                         QDateTime::currentDateTime(), ownLogin, period);
     const auto placeOf = [&](const QString& className) {
         return className.isEmpty() || sameClass(className, unnamedClass)
                    ? ClassListPlace::ownConfiguration()
