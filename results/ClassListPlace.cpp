@@ -7,11 +7,13 @@
 
 namespace quiltaro {
 
-ClassListPlace ClassListPlace::ownConfiguration() {
+namespace {
+
+// A list read from the file in use and written to the login's own: the
+// teacher is told when saving replaces a list read from elsewhere.
+ClassListPlace filePlace(QString where, const QString& own, const QString& inUse) {
     ClassListPlace place;
-    const QString own = writableClassListFile();
-    const QString inUse = classListFile();
-    place.where = QStringLiteral("Fichier : %1").arg(QDir::toNativeSeparators(own));
+    place.where = std::move(where);
     if (!inUse.isEmpty() && inUse != own)
         place.where += QStringLiteral("\nLa liste lue jusqu'ici vient de %1 ; l'enregistrer ici "
                                       "la remplace pour ce compte.")
@@ -27,28 +29,23 @@ ClassListPlace ClassListPlace::ownConfiguration() {
     return place;
 }
 
+} // namespace
+
+ClassListPlace ClassListPlace::ownConfiguration() {
+    const QString own = writableClassListFile();
+    return filePlace(QStringLiteral("Fichier : %1").arg(QDir::toNativeSeparators(own)), own,
+                     classListFile());
+}
+
 ClassListPlace ClassListPlace::ofClass(const QString& className) {
-    ClassListPlace place;
     const QString own = writableClassListFileOf(className);
     QString inUse;
     for (const ClassListSource& source : loginClassLists(configuredClass().name))
         if (sameClass(source.name, className))
             inUse = source.file;
-    place.where =
-        QStringLiteral("Classe %1 ; fichier : %2").arg(className, QDir::toNativeSeparators(own));
-    if (!inUse.isEmpty() && inUse != own)
-        place.where += QStringLiteral("\nLa liste lue jusqu'ici vient de %1 ; l'enregistrer ici "
-                                      "la remplace pour ce compte.")
-                           .arg(QDir::toNativeSeparators(inUse));
-    place.read = [inUse](ClassList& list, QString* problem) {
-        list = inUse.isEmpty() ? ClassList() : readClassListFile(inUse, problem);
-        return problem->isEmpty();
-    };
-    place.write = [own](const ClassList& list, QString* problem) {
-        return writeClassListFile(own, list, problem);
-    };
-    place.localFile = inUse;
-    return place;
+    return filePlace(
+        QStringLiteral("Classe %1 ; fichier : %2").arg(className, QDir::toNativeSeparators(own)),
+        own, inUse);
 }
 
 } // namespace quiltaro
