@@ -5,7 +5,6 @@
 #include <QSet>
 
 #include <algorithm>
-#include <deque>
 #include <limits>
 #include <map>
 #include <optional>
@@ -48,25 +47,6 @@ void add(DayCount& d, const RoundRecord& r) {
     d.firstStarted = std::min(d.firstStarted, started);
 }
 
-// The sums over the last rounds played, as the engines slide them.
-RecentCount recentOf(const std::deque<const RoundRecord*>& last, const QDate& day) {
-    RecentCount c;
-    c.day = day;
-    c.rounds = int(last.size());
-    for (const RoundRecord* r : last) {
-        const size_t level = size_t(levelOf(*r));
-        const int change = r->scoreAfter - r->scoreBefore;
-        c.won += std::max(0, change);
-        c.lost += std::max(0, -change);
-        c.lostAt[level] += std::max(0, -change);
-        c.keptAt[level] += change;
-        ++c.roundsAt[level];
-        c.outsideAt[level] += r->outsideAnswers();
-        c.gaveUpAt[level] += r->ending == Ending::GaveUp ? 1 : 0;
-    }
-    return c;
-}
-
 } // namespace
 
 PupilCount tallyRounds(const std::vector<RoundRecord>& rounds) {
@@ -78,7 +58,8 @@ PupilCount tallyRounds(const std::vector<RoundRecord>& rounds) {
             played.push_back(&r);
     std::map<std::tuple<QDate, int, QString>, DayCount> days;
     std::map<std::pair<QDate, QString>, bool> games;
-    std::deque<const RoundRecord*> last;
+    std::vector<RecentStep> steps;
+    steps.reserve(played.size());
     // Rounds come day by day, a game's one after the other: the group of
     // the round before is mostly the round's own, and is looked up only
     // when it changes (a school year's 150,000 rounds, in some 20 ms).
@@ -113,12 +94,10 @@ PupilCount tallyRounds(const std::vector<RoundRecord>& rounds) {
             won = &games[{day, r.gameToken}];
         before = &r;
         *won = *won || r.scoreAfter >= 10;
-        last.push_back(&r);
-        if (last.size() > size_t(recentRoundsCounted))
-            last.pop_front();
-        if (i + 1 == played.size() || localDay(played[i + 1]->started) != day)
-            count.recent.push_back(recentOf(last, day));
+        steps.push_back({day, level, r.scoreAfter - r.scoreBefore, r.outsideAnswers(),
+                         r.ending == Ending::GaveUp});
     }
+    count.recent = slideRecent(steps);
     for (auto& [key, d] : days)
         count.days.push_back(std::move(d));
     for (const auto& [key, won] : games)
