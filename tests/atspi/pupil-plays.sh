@@ -31,11 +31,13 @@ QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "$GAME" >"$WORK/log" 2>&1 &
 GAME_PID=$!
 PIDS=("$GAME_PID" "${PIDS[@]}")
 # The game asks "Qui joue ?" from its copy of the server's class list, which
-# it fetches at start; the pupil sits down once the welcome has been up a
-# moment, as in class.
+# it fetches at start (a "commencer" before that plays under the login's
+# name); the pupil sits down once the welcome has been up a moment, as in
+# class.
 copies="$XDG_DATA_HOME/quiltaro/classes-serveur"
 for _ in $(seq 100); do compgen -G "$copies/*.txt" >/dev/null && break; sleep 0.1; done
 compgen -G "$copies/*.txt" >/dev/null || echo "no copy of the class list in $copies after 10 s"
+sleep 1
 status=0
 if ! /usr/bin/python3 "$HERE/play.py" "$PUPIL"; then
     status=1
