@@ -28,34 +28,38 @@ std::vector<GameRecording::Class> readClasses(const std::vector<ClassListSource>
 } // namespace
 
 GameRecording::GameRecording(ProblemReport& report, const std::vector<ClassListSource>& sources)
-    : classes_(readClasses(sources, problems_)) {
+    : report_(report), classes_(readClasses(sources, problems_)) {
     if (!problems_.isEmpty() && classes_.empty())
         problems_.last() += QStringLiteral(" Les parties sont enregistrées au nom du compte.");
-    start(report);
+    if (!classes_.empty()) {
+        startClasses();
+        seated_.to = &*class_;
+        return;
+    }
+    store_.emplace(RecordStore::defaultPath(), report);
+    recorder_.emplace(*store_);
+    recorder_->setPupil(accountPupilName());
+    seated_.to = &*recorder_;
 }
 
 bool GameRecording::readAgain(const std::vector<ClassListSource>& sources) {
-    if (!class_)
-        return false;
     QStringList told; // at start already
     std::vector<Class> classes = readClasses(sources, told);
     if (classes.empty())
         return false;
     classes_ = std::move(classes);
+    if (!class_)
+        startClasses();
     return true;
 }
 
-void GameRecording::start(ProblemReport& report) {
-    if (classes_.empty()) {
-        store_.emplace(RecordStore::defaultPath(), report);
-        recorder_.emplace(*store_);
-        recorder_->setPupil(accountPupilName());
-        return;
-    }
-    class_.emplace(report, [this](const QString& pupil, const QString& className) {
+void GameRecording::startClasses() {
+    class_.emplace(report_, [this](const QString& pupil, const QString& className) {
         const Class* c = classNamed(className);
         return c ? pupilRecordPath(pupil, c->source) : pupilRecordPath(pupil, className);
     });
+    if (written_)
+        class_->whenWritten(written_);
 }
 
 const GameRecording::Class* GameRecording::classNamed(const QString& className) const {
@@ -75,19 +79,22 @@ const ClassList& GameRecording::list() const {
 }
 
 RoundObserver& GameRecording::observer() {
-    return class_ ? static_cast<RoundObserver&>(*class_) : *recorder_;
+    return seated_;
 }
 
 void GameRecording::whenWritten(const RecordWriter::Written& written) {
+    written_ = written;
     if (class_)
         class_->whenWritten(written);
-    else
+    if (recorder_)
         recorder_->whenWritten(written);
 }
 
 void GameRecording::choose(const QString& pupil, const QString& className) {
-    if (class_)
-        class_->choose(pupil, className);
+    if (!class_)
+        return;
+    class_->choose(pupil, className);
+    seated_.to = &*class_;
 }
 
 } // namespace quiltaro

@@ -49,9 +49,10 @@ public:
     const QStringList& problems() const { return problems_; }
     // The classes of `sources` read again, when their lists changed on
     // disk: a class that names nobody any more is asked from no more, a new
-    // one is. False, with nothing changed, when nobody would be asked, or
-    // when nobody was asked at start (the rounds go on into the login's
-    // record until the next start).
+    // one is. On a login that asked nobody at start (its first start, before
+    // the server's lists were copied to it), the rounds go on into the
+    // login's record until a pupil of the lists that came is chosen. False,
+    // with nothing changed, when nobody would be asked.
     bool readAgain(const std::vector<ClassListSource>& sources);
     // `pupil` of `className` sits down: what the chooser tells.
     void choose(const QString& pupil, const QString& className = {});
@@ -60,13 +61,29 @@ public:
     void whenWritten(const RecordWriter::Written& written);
 
 private:
-    void start(ProblemReport& report);
+    // Tells the recorder of whoever plays: the login's, or the class's once
+    // a pupil was chosen.
+    struct Seated final : RoundObserver {
+        RoundObserver* to = &RoundObserver::none();
+        void gameStarted() override { to->gameStarted(); }
+        void roundGenerated(const RoundState& s) override { to->roundGenerated(s); }
+        void guessJudged(const RoundState& s, const std::string& answer, Verdict v) override {
+            to->guessJudged(s, answer, v);
+        }
+        void gaveUp(const RoundState& s) override { to->gaveUp(s); }
+        void gameEnded() override { to->gameEnded(); }
+        void programEnding() override { to->programEnding(); }
+    };
+    void startClasses();
 
+    ProblemReport& report_;
     std::vector<Class> classes_;
     QStringList problems_;
+    RecordWriter::Written written_;
     std::optional<RecordStore> store_;
     std::optional<Recorder> recorder_; // after its store: it goes first
     std::optional<ClassRecorder> class_;
+    Seated seated_;
 };
 
 } // namespace quiltaro

@@ -3,10 +3,29 @@
 #include "ServerClassCopies.h"
 #include "ServerConnection.h"
 
+#include <QFile>
+
 #include <condition_variable>
 #include <mutex>
+#include <optional>
 
 namespace quiltaro {
+
+namespace {
+
+// The copies as they are on disk now, whoever wrote them: this refresh, or
+// the sender, which refreshes them after it sent.
+QStringList copiesNow(const QString& configuredClass) {
+    QStringList now;
+    for (const ClassListSource& copy : serverClassCopies(configuredClass)) {
+        QFile file(copy.file);
+        now << copy.name << QString::fromUtf8(file.open(QIODevice::ReadOnly) ? file.readAll() : "");
+    }
+    now.sort();
+    return now;
+}
+
+} // namespace
 
 struct ClassListRefresh::State {
     std::mutex mutex;
@@ -23,6 +42,7 @@ ClassListRefresh::ClassListRefresh(ServerSettings settings, std::chrono::millise
         ServerConnection server(settings.conninfo, {3, 5000, 7000});
         const std::stop_callback cut(stop, [&server] { server.interrupt(); });
         QStringList refused;
+        std::optional<QStringList> told; // the copies as last told: none at first
         for (;;) {
             {
                 std::unique_lock lock(s->mutex);
@@ -31,15 +51,18 @@ ClassListRefresh::ClassListRefresh(ServerSettings settings, std::chrono::millise
                     return;
                 s->asked = false;
             }
-            CopiesRefreshed told;
-            const bool refreshed = refreshClassCopies(server, &told);
+            CopiesRefreshed refreshed;
+            if (!refreshClassCopies(server, &refreshed))
+                continue;
             // Between refreshes the server has no connection of ours.
-            if (refreshed)
-                server.close();
-            if (refreshed && (told.changed || told.refused != refused) && !stop.stop_requested())
-                changed(told.refused);
-            if (refreshed)
-                refused = told.refused;
+            server.close();
+            // The game read the copies before the first refresh: it is told
+            // then, whatever they are, and each time they changed since.
+            const QStringList now = copiesNow(settings.className);
+            if ((now != told || refreshed.refused != refused) && !stop.stop_requested())
+                changed(refreshed.refused);
+            told = now;
+            refused = refreshed.refused;
         }
     });
 }

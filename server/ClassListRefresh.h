@@ -19,9 +19,10 @@ namespace quiltaro {
 // last refresh left them.
 class ClassListRefresh {
 public:
-    // Told on the refresh's thread each time the lists on the server differ
-    // from the copies (written already: serverClassCopies() reads them), or
-    // the classes refused by name (in French) differ from the last told.
+    // Told on the refresh's thread after the first refresh, then each time
+    // the copies changed since (written already: serverClassCopies() reads
+    // them), by this refresh or by the sender, or the classes refused by
+    // name (in French) differ from the last told.
     using Changed = std::function<void(const QStringList& refused)>;
     ClassListRefresh(ServerSettings settings, std::chrono::milliseconds period, Changed changed);
     ~ClassListRefresh(); // stops at once, cutting a reading under way

@@ -6,6 +6,9 @@
 #include "ClassListRefresh.h"
 #include "DesktopLocale.h"
 #include "GameRecording.h"
+#include "LoginTesting.h"
+#include "NumberText.h"
+#include "RecordReading.h"
 #include "RecordTesting.h"
 #include "ServerClassCopies.h"
 #include "ServerConnection.h"
@@ -16,6 +19,8 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <atomic>
 
 using namespace quiltaro;
 using namespace quiltaro::test;
@@ -123,6 +128,65 @@ private slots:
         QVERIFY(t.program.chooser()->buttonOf("Tom"));
         TestProgram::click(t.program.chooser()->buttonOf("Zoé"));
         QCOMPARE(chosen, QStringList{"CM1-B:Zoé"});
+    }
+
+    // The sender refreshes the copies too, and tells nobody: the game is
+    // told at the first refresh all the same, then of what the sender wrote
+    // since, and of nothing when nothing changed.
+    void copiesAnotherWroteAreToldAllTheSame() {
+        freshLogin();
+        const QString db = twoClasses();
+        const ServerSettings settings{server->conninfo("poste1", db), "CE2-A", ""};
+        ServerConnection sender(settings.conninfo);
+        QVERIFY2(refreshClassCopies(sender), qPrintable(sender.problem()));
+        std::atomic<int> told = 0;
+        ClassListRefresh refresh(settings, std::chrono::hours(1),
+                                 [&](const QStringList&) { ++told; });
+        QTRY_COMPARE(told.load(), 1);
+        QCOMPARE(server->exec("INSERT INTO quiltaro.class_lists (class_name, position, name)"
+                              " VALUES ('CM1-B', 1, 'Zoé')",
+                              "prof", db),
+                 QString());
+        QVERIFY(refreshClassCopies(sender));
+        refresh.request();
+        QTRY_COMPARE(told.load(), 2);
+        refresh.request();
+        QTest::qWait(1000);
+        QCOMPARE(told.load(), 2);
+    }
+
+    // A login's first start, before any list was copied to it: nobody is
+    // asked at start, but the lists that come while the welcome window is
+    // up are, at "commencer"; the round goes to the pupil chosen, not to the
+    // login, whose name the server would refuse beside a class list.
+    void aLoginsFirstStartAsksFromTheListsThatCame() {
+        freshLogin();
+        QVERIFY(QFile::remove(home->filePath("config/quiltaro/classes/CP.txt")));
+        const QString db = twoClasses();
+        const ServerSettings settings{server->conninfo("poste1", db), "CE2-A", ""};
+        Reports reports;
+        QStringList problems;
+        GameRecording recording(reports.report, classSources(settings, problems));
+        QVERIFY(recording.classes().empty());
+        TestProgram t;
+        t.program.setRoundObserver(recording.observer());
+        ServerConnection pupil(settings.conninfo);
+        QVERIFY2(refreshClassCopies(pupil), qPrintable(pupil.problem()));
+        QVERIFY(recording.readAgain(classSources(settings, problems)));
+        t.program.setClasses(asked(recording), [&](const QString& name, const QString& className) {
+            recording.choose(name, className);
+        });
+        t.program.commence();
+        TestProgram::click(t.program.classChooser()->buttonOf("CM1-B"));
+        TestProgram::click(t.program.chooser()->buttonOf("Tom"));
+        QVERIFY(t.game() && t.game()->isVisible());
+        TestProgram::type(t.game(),
+                          QString::fromStdString(shortestDecimal(t.state().redValue)) + "\r");
+        t.program.end();
+        const auto& cm1 = *recording.classNamed("CM1-B");
+        QCOMPARE(pupilsOf(readRecord(pupilRecordPath("Tom", cm1.source)).rounds),
+                 QStringList{"Tom"});
+        QVERIFY(!QFileInfo::exists(RecordStore::defaultPath()));
     }
 
     // The server frozen: a refresh gives up, the copies stay, and a game

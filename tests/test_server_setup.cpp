@@ -5,7 +5,7 @@
 // checked against the school's own authority; a login's own configuration
 // never turns sending off without saying so.
 #include "DesktopLocale.h"
-#include "GuideBlocks.h"
+#include "GuideRoom.h"
 #include "PgServer.h"
 #include "RecordStore.h"
 #include "RecordTesting.h"
@@ -35,24 +35,6 @@ using namespace quiltaro::test;
 namespace {
 
 const QString sourceDir = QStringLiteral(QUILTARO_SOURCE_DIR);
-
-QString psqlAt(const PgServer& server) {
-    return QStringLiteral("export PGHOST='%1' PGPORT=%2 PGUSER=admin PGDATABASE=postgres\n")
-        .arg(server.socketDir())
-        .arg(server.port());
-}
-
-// Runs `script` in bash from `folder`; its output, with the status first.
-QString runBash(const QString& script, const QString& folder) {
-    QProcess bash;
-    bash.setWorkingDirectory(folder);
-    bash.setProcessChannelMode(QProcess::MergedChannels);
-    bash.start(QStringLiteral("bash"), {QStringLiteral("-c"), script});
-    if (!bash.waitForFinished(120000))
-        return QStringLiteral("timeout");
-    return QString::number(bash.exitCode()) + QLatin1Char(' ') +
-           QString::fromLocal8Bit(bash.readAll());
-}
 
 } // namespace
 
@@ -157,46 +139,13 @@ private slots:
         QVERIFY2(out.contains("rien n'a été changé"), qPrintable(out));
     }
 
-    // The guide's commands, as written, but for what must be this test's
-    // own: the folders (temporary), the server's name, port and network, its
-    // system user and the pupils' group. What cannot run here stands in for
-    // itself: apt (the game is this build), sudo -u postgres (the test's
-    // server trusts its socket), systemctl restart (a reload: the server
-    // already listens), the copy of a computer's folder (a cd).
+    // The guide's commands, as written (see GuideRoom), give a room whose
+    // computers reach the server over TLS in their own roles' names.
     void theGuideSetsUpAServerAndARoom() {
-        const auto blocks = markedBlocks(sourceDir + "/docs/administration.md");
-        for (const char* name : {"serveur-tls", "serveur-base", "serveur-postes", "poste"})
-            QVERIFY2(blocks.count(name), name);
-        QVERIFY(server->hbaOfSocketOnly());
-        const QString root = dir.filePath("racine");
-        QVERIFY(QDir().mkpath(root + "/root") && QDir().mkpath(root + "/poste"));
-        QVERIFY(QFile::copy(sourceDir + "/server/quiltaro-serveur.sql",
-                            root + "/root/quiltaro-serveur.sql"));
-        const bool asRoot = geteuid() == 0;
-        const QString group =
-            asRoot ? "nogroup" : QString::fromLocal8Bit(getgrgid(getegid())->gr_name);
-        const std::map<QString, QString> ours = {
-            {"/etc/postgresql/15/main", server->dataDir()},
-            {"/etc/xdg/quiltaro", root + "/etc/xdg/quiltaro"},
-            {"/etc/quiltaro", root + "/etc/quiltaro"},
-            {"/root", root + "/root"},
-            {"serveur.ecole", "localhost"},
-            {"port=5432", QStringLiteral("port=%1").arg(server->port())},
-            {"192.168.1.0/24", "127.0.0.1/32"},
-            {"postgres:postgres",
-             asRoot ? "65534:65534" : QStringLiteral("%1:%2").arg(geteuid()).arg(getegid())},
-            {"-g eleves", "-g " + group}};
-        const QString shims = "set -euo pipefail\n" + psqlAt(*server) +
-                              "sudo() { if [[ $1 == -u ]]; then shift 2; fi; \"$@\"; }\n"
-                              "systemctl() { psql -X -q -c 'SELECT pg_reload_conf()'; }\n"
-                              "apt() { [[ $1 == install ]]; }\n";
-        for (const char* name : {"serveur-tls", "serveur-base", "serveur-postes"}) {
-            const QString said = runBash(shims + substituted(blocks.at(name), ours), root);
-            QVERIFY2(said.startsWith("0 "), qPrintable(QString(name) + ": " + said));
-        }
-        const QString said =
-            runBash(shims + substituted(blocks.at("poste"), ours), root + "/root/postes");
-        QVERIFY2(said.startsWith("0 "), qPrintable(said));
+        GuideRoom room;
+        const QString problem = room.setUp(*server, dir.path());
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+        const QString root = room.root, group = room.group;
         // The password and the authority's certificate: root's and the pupils' group's only.
         for (const char* file : {"pg_service.conf", "ecole-ca.crt"}) {
             struct stat st {};

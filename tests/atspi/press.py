@@ -28,20 +28,27 @@ def game():
     return None
 
 
-def showing(name):
+def showing(name, within=None):
+    """The control of that name that is showing, in the window named
+    `within` when given (the welcome window stays open under the game's)."""
     app = game()
-    for node in objects(app, []) if app else []:
-        try:
-            if node.name == name and node.getState().contains(pyatspi.STATE_SHOWING):
-                return node
-        except Exception:
-            pass
+    windows = [app] if app else []
+    if app and within:
+        windows = [w for w in (app.getChildAtIndex(i) for i in range(app.childCount))
+                   if w is not None and w.name == within]
+    for window in windows:
+        for node in objects(window, []):
+            try:
+                if node.name == name and node.getState().contains(pyatspi.STATE_SHOWING):
+                    return node
+            except Exception:
+                pass
     return None
 
 
-def press(name):
+def press(name, within=None):
     for _ in range(50):
-        node = showing(name)
+        node = showing(name, within)
         if node:
             box = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
             x, y = box.x + box.width // 2, box.y + box.height // 2
@@ -51,18 +58,23 @@ def press(name):
     sys.exit(f"never shown: {name}")
 
 
-for step in sys.argv[1:]:
-    if step.startswith("wait:"):
-        time.sleep(float(step[5:]))
-    elif step.startswith("key:"):
-        subprocess.run(["xdotool", "key", step[4:]], check=True)
-        time.sleep(0.8)
-    else:
-        press(step)
-        time.sleep(0.8)
-app = game()
-for node in objects(app, []) if app else []:
-    try:
-        print(f"{node.getRoleName()} | {node.name}")
-    except Exception:
-        pass
+def main(steps):
+    for step in steps:
+        if step.startswith("wait:"):
+            time.sleep(float(step[5:]))
+        elif step.startswith("key:"):
+            subprocess.run(["xdotool", "key", step[4:]], check=True)
+            time.sleep(0.8)
+        else:
+            press(step)
+            time.sleep(0.8)
+    app = game()
+    for node in objects(app, []) if app else []:
+        try:
+            print(f"{node.getRoleName()} | {node.name}")
+        except Exception:
+            pass
+
+
+if __name__ == "__main__":
+    main(sys.argv[1:])
