@@ -51,6 +51,10 @@ PupilPanel::PupilPanel(QWidget* parent) : QWidget(parent) {
     help_->setWordWrap(true);
     help_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     layout->addWidget(help_);
+    reading_ = new QLabel(QStringLiteral("Lecture des manches de l'élève…"));
+    reading_->setAccessibleName(reading_->text());
+    reading_->hide();
+    layout->addWidget(reading_);
 
     figures_ = new QTableWidget(0, 3);
     figures_->setHorizontalHeaderLabels(
@@ -77,8 +81,10 @@ PupilPanel::PupilPanel(QWidget* parent) : QWidget(parent) {
     layout->addWidget(chartsPlace_, 1);
 }
 
-void PupilPanel::show(const PupilSummary& pupil, const ClassMean& mean, const PupilRounds& rounds) {
+void PupilPanel::show(const PupilSummary& pupil, const ClassMean& mean, const PupilRounds& rounds,
+                      bool reading) {
     title_->setText(pupil.name);
+    reading_->setVisible(reading);
     help_->setText(helpText(pupil));
     help_->setStyleSheet(
         pupil.help.needsHelp() ? QStringLiteral("color: #a00000; font-weight: bold") : QString());
