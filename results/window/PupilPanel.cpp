@@ -6,8 +6,11 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace quiltaro {
 
@@ -103,6 +106,15 @@ void PupilPanel::show(const PupilSummary& pupil, const ClassMean& mean, const Pu
             figures_->setItem(row, column++, item);
         }
     }
+    // As wide as its words and figures: none is cut, the charts beside it
+    // take what is left.
+    const QHeaderView* header = figures_->horizontalHeader();
+    const QAbstractItemView* view = figures_; // where the column's hint is public
+    // The scroll bar's room too: a short corner shows one.
+    int wide = 2 * figures_->frameWidth() + figures_->verticalScrollBar()->sizeHint().width();
+    for (int column = 0; column < figures_->columnCount(); ++column)
+        wide += std::max(header->sectionSizeHint(column), view->sizeHintForColumn(column));
+    figures_->setMinimumWidth(wide);
     // The figures move to the new charts before the old ones go.
     figures_->setParent(this);
     delete charts_;
