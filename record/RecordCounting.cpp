@@ -100,7 +100,9 @@ bool readGames(sqlite3* handle, std::map<qint64, Game>& games, CountedRecord& re
         const auto [at, fresh] = pupils.emplace(std::pair(row.text(2), row.text(3)), pupils.size());
         if (fresh)
             record.pupils.push_back({at->first.first, at->first.second, {}});
-        games[row.integer(0)] = {row.text(1), at->second};
+        const QString token = row.text(1);
+        games[row.integer(0)] = {token, at->second};
+        record.games.push_back(token);
         return true;
     });
 }

@@ -39,6 +39,7 @@ struct CountedRecord {
         std::vector<CountedRound> rounds;
     };
     std::vector<Pupil> pupils;
+    std::vector<QString> games; // the tokens of its games, each once
 };
 
 // Reads the record at `path` for counting, without writing anything, when

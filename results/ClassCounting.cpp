@@ -8,10 +8,10 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
-#include <set>
 
 // A class's records counted for the window: each pupil's rounds read as
 // numbers (RecordCounting) and counted here, as the class's server counts
@@ -28,41 +28,30 @@ namespace {
 
 constexpr size_t countingThreads = 2;
 
-// Each record read for counting, two at a time: the class's records are
-// many small files, each read on one core.
-std::vector<std::optional<CountedRecord>> readAllCounted(const QStringList& files, Check check) {
-    std::vector<std::optional<CountedRecord>> read(size_t(files.size()));
+// Calls `each` for 0 to n - 1, on two threads: the class's records are
+// many small files, and its pupils many short tallies.
+void onTwoThreads(size_t n, const std::function<void(size_t)>& each) {
     std::atomic<size_t> next{0};
     const auto body = [&](std::stop_token stop) {
-        for (size_t i = next++; i < read.size() && !stop.stop_requested(); i = next++)
-            read[i] = readCounted(files[qsizetype(i)], check == Check::Now);
+        for (size_t i = next++; i < n && !stop.stop_requested(); i = next++)
+            each(i);
     };
     std::array<Worker, countingThreads> workers;
     for (Worker& w : workers)
         w.start(body);
     for (Worker& w : workers)
         w.join();
-    return read;
 }
 
 // The same round in two records (a record copied twice) counts once: only
 // the reading round by round knows rounds apart. A game's token names it in
 // one record only, else.
 bool gamesShared(const std::vector<std::optional<CountedRecord>>& read) {
-    std::set<QString> tokens;
-    for (const std::optional<CountedRecord>& record : read) {
-        if (!record)
-            continue;
-        QSet<QString> own;
-        for (const CountedRecord::Pupil& p : record->pupils)
-            for (size_t i = 0; i < p.rounds.size(); ++i)
-                if (i == 0 || p.rounds[i].game != p.rounds[i - 1].game)
-                    own.insert(p.rounds[i].game);
-        for (const QString& token : own)
-            if (!tokens.insert(token).second)
-                return true;
-    }
-    return false;
+    std::vector<QString> tokens;
+    for (const std::optional<CountedRecord>& record : read)
+        tokens.insert(tokens.end(), record->games.begin(), record->games.end());
+    std::sort(tokens.begin(), tokens.end());
+    return std::adjacent_find(tokens.begin(), tokens.end()) != tokens.end();
 }
 
 // Whose a record's rounds are, as readClass names them: the record's
@@ -93,8 +82,13 @@ CountedRecord readWhole(const QString& file, Check check, ClassRecord& into) {
     into.problems << one.problems;
     into.damaged = into.damaged || one.damaged;
     CountedRecord record;
-    for (const PupilRounds& p : one.pupils)
+    QSet<QString> games;
+    for (const PupilRounds& p : one.pupils) {
         record.pupils.push_back({p.name, p.className, countedRounds(p.rounds)});
+        for (const RoundRecord& r : p.rounds)
+            games.insert(r.gameToken);
+    }
+    record.games.assign(games.begin(), games.end());
     return record;
 }
 
@@ -131,7 +125,10 @@ RoundsOfPupils readerOf(std::map<QString, QStringList> filesOf) {
 ClassRecord countClass(const QStringList& recordFiles, Check check) {
     ClassRecord data;
     data.files = recordFiles;
-    std::vector<std::optional<CountedRecord>> read = readAllCounted(recordFiles, check);
+    std::vector<std::optional<CountedRecord>> read(size_t(recordFiles.size()));
+    onTwoThreads(read.size(), [&](size_t i) {
+        read[i] = readCounted(recordFiles[qsizetype(i)], check == Check::Now);
+    });
     const QString own = RecordStore::defaultPath();
     for (qsizetype i = 0; i < recordFiles.size(); ++i) {
         std::optional<CountedRecord>& record = read[size_t(i)];
@@ -153,15 +150,19 @@ ClassRecord countClass(const QStringList& recordFiles, Check check) {
                       std::make_move_iterator(p.rounds.end()));
             filesOf[p.name] << recordFiles[i];
         }
-    for (auto& [who, rounds] : byPupil) {
+    for (const auto& [who, rounds] : byPupil)
+        data.pupils.push_back({who.second, {}, who.first, nullptr});
+    onTwoThreads(data.pupils.size(), [&](size_t i) {
+        PupilRounds& p = data.pupils[i];
+        std::vector<CountedRound>& rounds = byPupil.at({p.className, p.name});
         const auto played = [](const CountedRound& a, const CountedRound& b) {
             return a.started < b.started;
         };
         if (!std::is_sorted(rounds.begin(), rounds.end(), played))
             std::stable_sort(rounds.begin(), rounds.end(), played);
-        data.pupils.push_back(
-            {who.second, {}, who.first, std::make_shared<const PupilCount>(tallyCounted(rounds))});
-    }
+        p.counted = std::make_shared<const PupilCount>(tallyCounted(rounds));
+        std::vector<CountedRound>().swap(rounds); // freed on that thread too
+    });
     sortByName(data.pupils);
     data.readRounds = readerOf(std::move(filesOf));
     return data;
