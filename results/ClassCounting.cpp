@@ -17,11 +17,11 @@
 // numbers (RecordCounting) and counted here, as the class's server counts
 // them, so that every figure of the window is made of counts. SQLite
 // grouping them itself was measured slower than this reading (see
-// RecordCounting.cpp): a school year of 30 pupils, 150,000 rounds, is read
-// and counted in some 80 ms on two threads, against 550 to 900 ms for the
-// same rounds read whole, and the window opens in about 300 ms rather than
-// 0.8 to 1.3 s (docs/performance.md). The rounds themselves are read only
-// for a chart or an export, of the pupils asked for.
+// RecordCounting.cpp). A school year of 30 pupils, 150,000 rounds, takes
+// some 150 ms of processor, on two threads, against 550 to 950 ms for the
+// same rounds read whole and then counted; the window opened in 318 ms
+// rather than 882 ms at load 2 (docs/performance.md). The rounds
+// themselves are read only for a chart or an export, of the pupils asked for.
 namespace quiltaro {
 
 namespace {
