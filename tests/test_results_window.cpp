@@ -14,6 +14,7 @@
 #include "Pupils.h"
 #include "ResultsTesting.h"
 #include "ResultsWindow.h"
+#include "SampleClass.h"
 
 #include <QApplication>
 #include <QChartView>
@@ -28,6 +29,7 @@
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTranslator>
 #include <QValueAxis>
 #include <QXYSeries>
@@ -35,6 +37,21 @@
 
 using namespace quiltaro;
 using namespace quiltaro::test;
+
+namespace {
+
+// Each mark of the pupil's charts, chart by chart.
+QList<QPointF> chartMarks(const ResultsWindow& window) {
+    QList<QPointF> marks;
+    if (window.charts())
+        for (QChartView* view : window.charts()->charts())
+            for (QAbstractSeries* series : view->chart()->series())
+                if (auto* xy = qobject_cast<QXYSeries*>(series))
+                    marks += xy->points();
+    return marks;
+}
+
+} // namespace
 
 class ResultsWindowTest : public QObject {
     Q_OBJECT
@@ -322,6 +339,41 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QTest::keyClick(&window, Qt::Key_Escape);
         QVERIFY(!window.isVisible());
+    }
+
+    // A class counted from its records shows each pupil as the same
+    // rounds read whole do: the figures at once, the charts once the
+    // pupil's rounds are read off the window's thread.
+    void aCountedClassDrawsItsChartsOnceRead() {
+        QTemporaryDir dir;
+        QStringList files;
+        for (const GeneratedPupil& p : generateClass(3, 3, now.date().addDays(-1), 7)) {
+            files << dir.filePath(p.name + "/record.sqlite");
+            QVERIFY(QDir().mkpath(QFileInfo(files.back()).path()));
+            ProblemReport report;
+            RecordStore store(files.back(), report);
+            QVERIFY(store.writeMany(p.rounds));
+        }
+        ResultsWindow counted(countClass(files), now, false);
+        ResultsWindow read(readClass(files, Detail::Counts), now, false);
+        for (ResultsWindow* window : {&counted, &read}) {
+            window->show();
+            QVERIFY(QTest::qWaitForWindowExposed(window));
+        }
+        for (int row = 0; row < 3; ++row) {
+            const QString name = read.table()->pupilAt(row);
+            counted.showPupil(name);
+            read.showPupil(name);
+            QVERIFY(!read.panel()->readingLabel()->isVisible());
+            QTRY_VERIFY(!counted.panel()->readingLabel()->isVisible());
+            QCOMPARE(counted.shownPupil(), name);
+            for (int column = 0; column < 3; ++column)
+                for (int line = 0; line < read.panel()->figures()->rowCount(); ++line)
+                    QCOMPARE(counted.panel()->figures()->item(line, column)->text(),
+                             read.panel()->figures()->item(line, column)->text());
+            QCOMPARE(chartMarks(counted), chartMarks(read));
+            QVERIFY(!chartMarks(read).isEmpty());
+        }
     }
 
     // The teacher's own tries before the class list: apart, said so, and
