@@ -1,17 +1,18 @@
 #include "ResultsFromServer.h"
 
 #include "ClassChoice.h"
-#include "ClassName.h"
 #include "ClassRecord.h"
 #include "ComputersPanel.h"
 #include "ResultsWindow.h"
 #include "ServerActivity.h"
+#include "ServerClassCopies.h"
 #include "ServerClassFeed.h"
 #include "ServerClassList.h"
 #include "ServerConnection.h"
 #include "ServerSchool.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QPointer>
 #include <QPushButton>
 
@@ -33,11 +34,11 @@ ClassRecord reading(const ServerSettings& settings) {
     return data;
 }
 
-// The class's list on the server; this computer's copy of it is that of the
-// class of quiltaro.conf, the login's own list for another.
-ClassListPlace placeOf(const ServerSettings& settings, const QString& configuredClass) {
+// The class's list on the server; shown at once from this computer's copy of
+// it, or from the login's own list of the class before there is a copy.
+ClassListPlace placeOf(const ServerSettings& settings) {
     ClassListPlace place = serverClassListPlace(settings);
-    if (!sameClass(settings.className, configuredClass))
+    if (!QFileInfo::exists(place.localFile))
         place.localFile = ClassListPlace::ofClass(settings.className).localFile;
     return place;
 }
@@ -66,7 +67,7 @@ int showServerResults(const ServerSettings& configured, const Period& period,
         return 1;
     }
     const ClassChoice choice =
-        chooseClass(loginClassNames(configured.className), askedClass, configured.className);
+        chooseClass(classNamesServed(configured), askedClass, configured.className);
     if (!choice.problem.isEmpty()) {
         std::fprintf(stderr, "quiltaro : %s\n", qPrintable(choice.problem));
         return 2;
@@ -78,7 +79,7 @@ int showServerResults(const ServerSettings& configured, const Period& period,
     // that it reads; the class fills it in when the server has answered.
     const auto window = std::make_unique<ResultsWindow>(
         reading(settings), QDateTime::currentDateTime(), false, period);
-    window->setClassListPlace(placeOf(settings, configured.className));
+    window->setClassListPlace(placeOf(settings));
     window->addClassButton(computersButton(settings, window.get()));
     QString lastProblem;
     auto show = [&](const ClassRecord& data, const QString& problem) {
@@ -99,19 +100,14 @@ int showServerResults(const ServerSettings& configured, const Period& period,
     const auto follow = [&] {
         feed.reset();
         const int mine = ++generation;
-        // The pupils of the class's list who have no round yet, as this
-        // computer last knew the list.
-        const QString listFile = placeOf(settings, configured.className).localFile;
-        // The server counts the class on the feed's thread; the window is
-        // built on this one.
+        // The server counts the class, and gives its list, on the feed's
+        // thread; the window is built on this one.
         feed = std::make_unique<ServerClassFeed>(
             settings, refreshPeriod,
-            [&, mine, listFile](const ClassRecord& counted, bool changed, const QString& problem) {
+            [&, mine](const ClassRecord& counted, bool changed, const QString& problem) {
                 if (!changed)
                     return;
                 ClassRecord data = counted;
-                if (!listFile.isEmpty())
-                    addListedPupils(data, readClassList(listFile));
                 if (!problem.isEmpty())
                     data.problems << QStringLiteral("les manches n'ont pas pu être lues sur le "
                                                     "serveur de la classe : %1 ; nouvel essai "
@@ -128,7 +124,7 @@ int showServerResults(const ServerSettings& configured, const Period& period,
     };
     window->setClasses(choice.classes, choice.chosen, [&](const QString& className) {
         settings.className = className;
-        window->setClassListPlace(placeOf(settings, configured.className));
+        window->setClassListPlace(placeOf(settings));
         window->refresh(reading(settings), QDateTime::currentDateTime());
         follow();
     });

@@ -9,13 +9,12 @@
 #include "LevelSettings.h"
 #include "Program.h"
 #include "RecordStore.h"
-#include "ServerClassList.h"
+#include "ServerClassCopies.h"
 #include "ServerCommands.h"
 #include "ServerForget.h"
 #include "ServerSender.h"
 
 #include <QApplication>
-#include <QFileInfo>
 #include <QTextStream>
 
 #include <csignal>
@@ -83,7 +82,7 @@ int writeForTeacher(int argc, char** argv, const Options& options, QTextStream& 
         server.configured() && options.sources.isEmpty()) {
         // One class of the server: that of quiltaro.conf, or the one asked.
         const ClassChoice choice =
-            chooseClass(loginClassNames(server.className), options.className, server.className);
+            chooseClass(classNamesServed(server), options.className, server.className);
         if (!choice.problem.isEmpty()) {
             err << QStringLiteral("quiltaro : %1").arg(choice.problem) << Qt::endl;
             return 2;
@@ -100,32 +99,21 @@ int writeForTeacher(int argc, char** argv, const Options& options, QTextStream& 
                   : exportCsv(options.sources, options.file, err, selection);
 }
 
-// The class lists this login asks from. With a server, the class of
-// quiltaro.conf is asked from the copy of the server's list, while there is one.
-std::vector<ClassListSource> classSources(const ServerSettings& server, QStringList& problems) {
-    std::vector<ClassListSource> sources = loginClassLists(server.className, &problems);
-    const QString serverList = serverClassListCopy();
-    if (!server.configured() || !QFileInfo::exists(serverList))
-        return sources;
-    const auto same = std::find_if(sources.begin(), sources.end(),
-                                   [&](const auto& s) { return s.name == server.className; });
-    if (same != sources.end())
-        same->file = serverList;
-    else
-        sources.insert(sources.begin(), {server.className, serverList, true});
-    return sources;
-}
-
-// The classes "Qui joue ?" asks from; `fresh`, when given, the names of the
-// class of the server's list, as last read from the server.
-std::vector<Program::ClassOfPupils>
-classesAsked(const GameRecording& recording, const QString& serverClass, const QStringList& fresh) {
+// The classes "Qui joue ?" asks from.
+std::vector<Program::ClassOfPupils> classesAsked(const GameRecording& recording) {
     std::vector<Program::ClassOfPupils> classes;
     for (const GameRecording::Class& c : recording.classes())
-        classes.push_back({c.source.name, c.source.name == serverClass && !fresh.isEmpty()
-                                              ? fresh
-                                              : c.list.names});
+        classes.push_back({c.source.name, c.list.names});
     return classes;
+}
+
+// The server's classes whose names no list could carry, told on the terminal.
+void tellRefusedClasses(const QStringList& refused) {
+    for (const QString& refusal : refused)
+        std::fprintf(stderr,
+                     "quiltaro : %s Ses élèves ne sont pas proposés sur ce poste : renommez "
+                     "la classe sur le serveur.\n",
+                     qPrintable(refusal));
 }
 
 // What is wrong in the class lists or the levels set, told on the terminal.
@@ -245,19 +233,21 @@ int play(int argc, char** argv, const Options& options) {
         const GameRecording::Class* c = recording.classNamed(className);
         program.state().levels = levelFor(system, options.level, c ? c->list : ClassList(), pupil);
     };
-    program.setClasses(classesAsked(recording, server.className, {}), chosen);
-    // A name the teacher adds on the server is asked from at the next
-    // "commencer": the copy is refreshed off this thread meanwhile.
+    program.setClasses(classesAsked(recording), chosen);
+    // A name the teacher adds on the server, to any class of this computer,
+    // is asked from at the next "commencer": the copies are refreshed off
+    // this thread meanwhile, and read again here when they changed.
     std::unique_ptr<ClassListRefresh> refresh;
-    if (server.configured() && !recording.classes().empty()) {
+    if (server.configured()) {
         refresh = std::make_unique<ClassListRefresh>(
-            server, std::chrono::seconds(30), [&](const ClassList& fresh) {
+            server, std::chrono::seconds(30), [&](const QStringList& refused) {
                 QMetaObject::invokeMethod(
                     &app,
-                    [&, names = fresh.names] {
-                        if (!names.isEmpty())
-                            program.setClasses(classesAsked(recording, server.className, names),
-                                               chosen);
+                    [&, refused] {
+                        tellRefusedClasses(refused);
+                        QStringList told; // at start already
+                        if (recording.readAgain(classSources(server, told)))
+                            program.setClasses(classesAsked(recording), chosen);
                     },
                     Qt::QueuedConnection);
             });

@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QDateTime>
+#include <QPalette>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -70,7 +71,22 @@ bool painted(const XScreen& screen, Box box, const std::vector<std::uint32_t>& b
            std::adjacent_find(seen.begin(), seen.end(), std::not_equal_to<>()) != seen.end();
 }
 
-// From the program started to its window painted, as the X server shows it.
+// Whether the window's class table shows its pupils: the first is chosen
+// as the window fills, in the highlight of the style, which a window still
+// reading shows nowhere. Looked for down one column, in the table.
+bool filled(const XScreen& screen, Box box) {
+    static const std::uint32_t highlight =
+        QApplication::palette().color(QPalette::Highlight).rgb() & 0xffffff;
+    const int x = box.x + box.w / 10;
+    if (x < 0 || x >= screen.width())
+        return false;
+    const int top = std::max(box.y, 0), bottom = std::min(box.y + box.h, screen.height());
+    const std::vector<std::uint32_t> column = screen.pixels({x, top, 1, bottom - top});
+    return std::find(column.begin(), column.end(), highlight) != column.end();
+}
+
+// From the program started to its window painted with its figures, as the X
+// server shows it.
 std::optional<double> resultsOpenOnce(const XScreen& screen, const std::vector<std::string>& args) {
     const std::vector<std::uint32_t> before =
         screen.pixels({0, 0, screen.width(), screen.height()});
@@ -86,7 +102,7 @@ std::optional<double> resultsOpenOnce(const XScreen& screen, const std::vector<s
         20000,
         [&] {
             const std::optional<Box> window = screen.windowOf(pid);
-            return window && painted(screen, *window, before);
+            return window && painted(screen, *window, before) && filled(screen, *window);
         },
         5);
     const double ms = msSince(start);

@@ -27,8 +27,12 @@ namespace {
 constexpr int pupils = 30, weeks = 50, classes = 20;
 
 std::vector<GeneratedPupil> schoolYear() {
-    // Up to yesterday: the server refuses rounds from the future.
-    return generateClass(pupils, weeks, QDate::currentDate().addDays(-1), 17);
+    // Whole school weeks, up to the last Friday before today: the server
+    // refuses rounds from the future.
+    QDate friday = QDate::currentDate().addDays(-1);
+    while (friday.dayOfWeek() != Qt::Friday)
+        friday = friday.addDays(-1);
+    return generateClass(pupils, weeks, friday, 17);
 }
 
 size_t roundsOf(const std::vector<GeneratedPupil>& year) {

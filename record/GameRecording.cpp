@@ -8,19 +8,41 @@ GameRecording::GameRecording(ProblemReport& report, const QString& listFile,
                                 ? std::vector<ClassListSource>{}
                                 : std::vector<ClassListSource>{{className, listFile, true}}) {}
 
-GameRecording::GameRecording(ProblemReport& report, const std::vector<ClassListSource>& sources) {
+namespace {
+
+std::vector<GameRecording::Class> readClasses(const std::vector<ClassListSource>& sources,
+                                              QStringList& problems) {
+    std::vector<GameRecording::Class> classes;
     for (const ClassListSource& source : sources) {
         QString problem;
-        Class c{source, readClassListFile(source.file, &problem)};
+        GameRecording::Class c{source, readClassListFile(source.file, &problem)};
         // A list with no names asks nobody, and needs no telling.
         if (!problem.isEmpty())
-            problems_ << problem;
+            problems << problem;
         else if (!c.list.names.isEmpty())
-            classes_.push_back(std::move(c));
+            classes.push_back(std::move(c));
     }
+    return classes;
+}
+
+} // namespace
+
+GameRecording::GameRecording(ProblemReport& report, const std::vector<ClassListSource>& sources)
+    : classes_(readClasses(sources, problems_)) {
     if (!problems_.isEmpty() && classes_.empty())
         problems_.last() += QStringLiteral(" Les parties sont enregistrées au nom du compte.");
     start(report);
+}
+
+bool GameRecording::readAgain(const std::vector<ClassListSource>& sources) {
+    if (!class_)
+        return false;
+    QStringList told; // at start already
+    std::vector<Class> classes = readClasses(sources, told);
+    if (classes.empty())
+        return false;
+    classes_ = std::move(classes);
+    return true;
 }
 
 void GameRecording::start(ProblemReport& report) {

@@ -47,6 +47,12 @@ public:
     // or when there is none.
     QString problem() const { return problems_.join(QLatin1Char('\n')); }
     const QStringList& problems() const { return problems_; }
+    // The classes of `sources` read again, when their lists changed on
+    // disk: a class that names nobody any more is asked from no more, a new
+    // one is. False, with nothing changed, when nobody would be asked, or
+    // when nobody was asked at start (the rounds go on into the login's
+    // record until the next start).
+    bool readAgain(const std::vector<ClassListSource>& sources);
     // `pupil` of `className` sits down: what the chooser tells.
     void choose(const QString& pupil, const QString& className = {});
     // Told on a record's thread, with its path, each time rounds went into

@@ -28,7 +28,8 @@ struct GeneratedPupil {
 };
 
 // `pupils` pupils (up to 30 first names, then numbered) who play two games a
-// school day for `weeks` weeks up to `lastDay`. Every fifth pupil from the
+// school day for `weeks` whole weeks, the last being the week of `lastDay`
+// (up to its Friday, whatever day `lastDay` is). Every fifth pupil from the
 // third on is stuck, every seventh from the fifth never wins, every eighth
 // from the eighth stopped half-way; a third of the others are strong.
 std::vector<GeneratedPupil> generateClass(int pupils, int weeks, const QDate& lastDay,

@@ -1,9 +1,7 @@
 #include "ClassListRefresh.h"
 
-#include "ServerClassList.h"
+#include "ServerClassCopies.h"
 #include "ServerConnection.h"
-
-#include <QFileInfo>
 
 #include <condition_variable>
 #include <mutex>
@@ -24,7 +22,7 @@ ClassListRefresh::ClassListRefresh(ServerSettings settings, std::chrono::millise
         // Short deadlines: a list that comes late is taken next time.
         ServerConnection server(settings.conninfo, {3, 5000, 7000});
         const std::stop_callback cut(stop, [&server] { server.interrupt(); });
-        ClassList last = readClassListFile(serverClassListCopy());
+        QStringList refused;
         for (;;) {
             {
                 std::unique_lock lock(s->mutex);
@@ -33,18 +31,15 @@ ClassListRefresh::ClassListRefresh(ServerSettings settings, std::chrono::millise
                     return;
                 s->asked = false;
             }
-            // The copy is the server's list as read now; none when the
-            // server has none.
-            if (!refreshClassListCopy(server, settings.className))
-                continue;
+            CopiesRefreshed told;
+            const bool refreshed = refreshClassCopies(server, &told);
             // Between refreshes the server has no connection of ours.
-            server.close();
-            const ClassList now = QFileInfo::exists(serverClassListCopy())
-                                      ? readClassListFile(serverClassListCopy())
-                                      : ClassList();
-            if (!(now == last) && !stop.stop_requested())
-                changed(now);
-            last = now;
+            if (refreshed)
+                server.close();
+            if (refreshed && (told.changed || told.refused != refused) && !stop.stop_requested())
+                changed(told.refused);
+            if (refreshed)
+                refused = told.refused;
         }
     });
 }

@@ -1,8 +1,9 @@
 #pragma once
 
-#include "Pupils.h"
 #include "ServerConfig.h"
 #include "Worker.h"
+
+#include <QStringList>
 
 #include <chrono>
 #include <functional>
@@ -10,16 +11,18 @@
 
 namespace quiltaro {
 
-// Keeps this computer's copy of the server's class list fresh while the game
-// runs, on a thread of its own (a Worker): at once, then every `period`, and
-// whenever asked (a pupil is about to be asked "Qui joue ?"), so that a name
-// the teacher adds appears at the next "commencer". Nobody waits for it: the
-// game asks from what the last refresh gave, or from the copy.
+// Keeps this computer's copies of the server's class lists fresh while the
+// game runs, on a thread of its own (a Worker): at once, then every `period`,
+// and whenever asked (a pupil is about to be asked "Qui joue ?"), so that a
+// name the teacher adds to any class of the computer appears at the next
+// "commencer". Nobody waits for it: the game asks from the copies as the
+// last refresh left them.
 class ClassListRefresh {
 public:
-    // Told on the refresh's thread each time the list on the server differs
-    // from the one before (the copy is written already).
-    using Changed = std::function<void(const ClassList& list)>;
+    // Told on the refresh's thread each time the lists on the server differ
+    // from the copies (written already: serverClassCopies() reads them), or
+    // the classes refused by name (in French) differ from the last told.
+    using Changed = std::function<void(const QStringList& refused)>;
     ClassListRefresh(ServerSettings settings, std::chrono::milliseconds period, Changed changed);
     ~ClassListRefresh(); // stops at once, cutting a reading under way
     ClassListRefresh(const ClassListRefresh&) = delete;

@@ -13,9 +13,10 @@ namespace quiltaro {
 // The class on the server, kept up to date while the class plays, for a
 // teacher's view: a thread of its own (a Worker) has the server count the
 // class's rounds (readServerClassCounts) once, then looks every `period`
-// whether any arrived or went, counts them again if so, and tells `update`
-// on that thread, which hands the class to the user-interface thread. The
-// view never waits for the server.
+// whether any arrived or went, counts them again if so, and tells `update` on
+// that thread, which hands the class to the user-interface thread; so too
+// when the class's list changed, whose pupils without a round are in the
+// class (pupilsListed). The view never waits for the server.
 class ServerClassFeed {
 public:
     // `data`: the class as counted last; `changed`: since the last call;

@@ -1,10 +1,10 @@
 #include "ServerClassList.h"
 
+#include "ClassChoice.h"
 #include "Pupils.h"
-#include "RecordStore.h"
+#include "ServerClassCopies.h"
 #include "ServerConnection.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QSqlQuery>
 #include <QVariant>
@@ -102,10 +102,9 @@ bool writeServerClassList(ServerConnection& server, const QString& className,
         server.rollback();
         return false;
     }
-    if (written.isEmpty() && !list.level)
-        QFile::remove(serverClassListCopy());
-    else
-        writeClassListFile(serverClassListCopy(), list);
+    // This computer's copy follows at once; a copy that cannot be written
+    // is written again at the next refresh.
+    keepServerClassCopy(className, written.isEmpty() && !list.level ? ClassList() : list);
     return true;
 }
 
@@ -116,26 +115,14 @@ bool writeServerClassList(ServerConnection& server, const QString& className,
     return writeServerClassList(server, className, list);
 }
 
-QString serverClassListCopy() {
-    return QFileInfo(RecordStore::defaultPath()).path() + QStringLiteral("/classe-serveur.txt");
-}
-
-bool refreshClassListCopy(ServerConnection& server, const QString& className) {
+QStringList pupilsListed(ServerConnection& server, const QString& className) {
     ClassList list;
-    if (!readServerClassList(server, className, list))
-        return false;
-    if (list.names.isEmpty() && !list.level)
-        return !QFileInfo::exists(serverClassListCopy()) || QFile::remove(serverClassListCopy());
-    if (list == readClassListFile(serverClassListCopy()))
-        return true;
-    return writeClassListFile(serverClassListCopy(), list);
-}
-
-QStringList classListInUse(const ServerSettings& settings) {
-    if (settings.configured() && QFileInfo::exists(serverClassListCopy()))
-        return readClassList(serverClassListCopy());
-    const QString file = classListFile();
-    return file.isEmpty() ? QStringList() : readClassList(file);
+    if (!readServerClassList(server, className, list)) {
+        const QString copy = serverClassCopyOf(className);
+        return QFileInfo::exists(copy) ? readClassList(copy) : listedPupils(className);
+    }
+    keepServerClassCopy(className, list);
+    return list.names.isEmpty() ? listedPupils(className) : list.names;
 }
 
 ClassListPlace serverClassListPlace(const ServerSettings& settings) {
@@ -143,7 +130,7 @@ ClassListPlace serverClassListPlace(const ServerSettings& settings) {
     place.where = QStringLiteral("Sur le serveur de la classe (%1) : tous les postes de la "
                                  "classe la lisent.")
                       .arg(maskedConnInfo(settings.conninfo));
-    place.localFile = serverClassListCopy();
+    place.localFile = serverClassCopyOf(settings.className);
     place.read = [settings](ClassList& list, QString* problem) {
         ServerConnection server(settings.conninfo, {5, 10000, 15000});
         if (readServerClassList(server, settings.className, list))

@@ -3,6 +3,7 @@
 #include "CountedFigures.h"
 #include "ServerConnection.h"
 #include "ServerRounds.h"
+#include "ServerTally.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -16,25 +17,6 @@ namespace quiltaro {
 namespace {
 
 const QString unnamedPupil = QStringLiteral("Sans nom");
-
-// Every round of the class, as countQueries reads it. The answers outside
-// are those whose verdict is none of the others, as a reader takes a verdict
-// it does not know; the day is the local one in the session's time zone.
-QString classRounds(bool oneClass) {
-    return QStringLiteral(
-               "SELECT arrival AS id, pupil, game_token AS game,"
-               " round(date_part('epoch', started) * 1000)::bigint AS s,"
-               " round(date_part('epoch', ended) * 1000)::bigint AS e,"
-               " score_before AS b, score_after AS a, cardinality(answers) AS t,"
-               " cardinality(verdicts) - cardinality(array_positions(verdicts, 'too_high'))"
-               " - cardinality(array_positions(verdicts, 'too_low'))"
-               " - cardinality(array_positions(verdicts, 'right')) AS o,"
-               " ending, coalesce(level, '') AS levels, to_char(started, 'YYYY-MM-DD') AS day,"
-               " CASE kind WHEN 'entiers' THEN 0 WHEN 'dixiemes' THEN 1 WHEN 'centiemes' THEN 2"
-               "  ELSE CASE WHEN score_before <= 2 THEN 0 WHEN score_before <= 6 THEN 1 ELSE 2 END"
-               " END AS lv FROM quiltaro.rounds%1")
-        .arg(oneClass ? QStringLiteral(" WHERE class_name = ?") : QString());
-}
 
 bool run(ServerConnection& server, QSqlQuery& q, const QString& sql, const QString& className) {
     if (!server.prepare(q, sql))
@@ -63,42 +45,16 @@ bool sameZone(ServerConnection& server, QSqlQuery& q) {
            q.value(2).toString() == QDateTime::fromSecsSinceEpoch(1765000000).toString(format);
 }
 
-// Counted, nothing counted because the class cannot be counted so, or failed.
-enum class Counting { Done, NotCountable, Failed };
-
 Counting countClass(ServerConnection& server, const QString& className, CountsByPupil& counts) {
     if (!server.open())
         return Counting::Failed;
     const ServerConnection::Watch watch(server);
     QSqlQuery q(server.database());
-    q.setForwardOnly(true);
-    const bool oneClass = !className.isEmpty();
-    if (!run(server, q,
-             QStringLiteral("SELECT DISTINCT coalesce(kind, '') FROM quiltaro.rounds%1")
-                 .arg(oneClass ? QStringLiteral(" WHERE class_name = ?") : QString()),
-             className))
-        return Counting::Failed;
-    while (q.next())
-        if (!kindCountedInSql(q.value(0).toString()))
-            return Counting::NotCountable;
     if (!sameZone(server, q))
         return server.isOpen() && server.sqlState() != QLatin1String("57014")
                    ? Counting::NotCountable
                    : Counting::Failed;
-    const CountQueries sql = countQueries(classRounds(oneClass));
-    for (const auto& [text, take] : {std::pair{&sql.all, &takeAll},
-                                     {&sql.days, &takeDays},
-                                     {&sql.games, &takeGames},
-                                     {&sql.recent, &takeRecent}}) {
-        if (!run(server, q, *text, className))
-            return Counting::Failed;
-        take(q, counts);
-        if (q.lastError().isValid()) {
-            server.failedWith(q.lastError());
-            return Counting::Failed;
-        }
-    }
-    return Counting::Done;
+    return tallyOnServer(server, className, counts);
 }
 
 bool holdsSeveralClasses(ServerConnection& server, bool& several) {
@@ -106,11 +62,14 @@ bool holdsSeveralClasses(ServerConnection& server, bool& several) {
         return false;
     const ServerConnection::Watch watch(server);
     QSqlQuery q(server.database());
-    if (!run(server, q, QStringLiteral("SELECT count(DISTINCT class_name) FROM quiltaro.rounds"),
+    // The ends of the classes' index, rather than every class.
+    if (!run(server, q,
+             QStringLiteral("SELECT min(class_name) IS DISTINCT FROM max(class_name)"
+                            " FROM quiltaro.rounds"),
              {}) ||
         !q.next())
         return false;
-    several = q.value(0).toLongLong() > 1;
+    several = q.value(0).toBool();
     return true;
 }
 

@@ -21,9 +21,10 @@ bool readClassStamp(ServerConnection& server, const QString& className, ClassSta
 
 // The class `className` (every class when empty) as the results window shows
 // it: its rounds counted by the server, by pupil, local day and level, in
-// the time zone of this computer. A class the server cannot count so (a
-// kind of number spelt otherwise than the game writes it, a time zone the
-// server does not know) is read round by round. `readRounds` reads the
+// the time zone of this computer (ServerTally). A class the server cannot
+// count so (tables of a version before the counts, a kind of number spelt
+// otherwise than the game writes it, a time zone the server does not know)
+// is read round by round. `readRounds` reads the
 // rounds of the pupils a chart or an export asks for, on a connection of
 // its own made with `settings`. False with the connection's problem.
 bool readServerClassCounts(ServerConnection& server, const ServerSettings& settings,

@@ -36,6 +36,25 @@ QString refusal(const Words& w, const QString& original) {
         return QStringLiteral("sslmode=verify-full demande le certificat racine de l'autorité qui "
                               "a signé celui du serveur, absent de ce poste ; copiez-le dans "
                               "~/.postgresql/root.crt, ou indiquez-le par sslrootcert=");
+    // A computer admitted by its certificate (`cert`, or clientcert=) sent
+    // none, or another role's.
+    if (w.has("requires a valid client certificate") ||
+        w.has("certificate authentication failed") || w.has("certificate not provided"))
+        return QStringLiteral("le serveur n'admet ce poste que sur présentation de son certificat, "
+                              "absent ou fait pour un autre rôle ; installez le certificat et la "
+                              "clé de ce poste, faits par l'administrateur au nom de son rôle, et "
+                              "indiquez-les par sslcert= et sslkey= dans le fichier de service");
+    if (w.has("private key file") && w.has("access"))
+        return QStringLiteral("la clé du certificat de ce poste est lisible par trop de comptes, "
+                              "et libpq refuse de s'en servir ; donnez-la à root et au groupe "
+                              "des élèves seulement (chown root:eleves, chmod 0640), ou à ce seul "
+                              "compte (chmod 0600)");
+    if (w.has("could not load private key") || w.has("could not open certificate file") ||
+        w.has("certificate present, but not private key"))
+        return QStringLiteral(
+            "le certificat ou la clé de ce poste (sslcert=, sslkey= du fichier de "
+            "service) n'a pas pu être lu ; vérifiez leurs chemins et que le "
+            "groupe des élèves peut les lire");
     // Its words name the encryption tried, SSL among them: before sslmode.
     if (w.has("no pg_hba.conf entry"))
         return QStringLiteral("le serveur refuse ce poste : aucune ligne de son pg_hba.conf "

@@ -238,14 +238,16 @@ bool readPupilRounds(ServerConnection& server, const QString& className, const Q
     const ServerConnection::Watch watch(server);
     QSqlQuery q(server.database());
     q.setForwardOnly(true);
+    // The names alone find a pupil's rounds in the index of each pupil's
+    // rounds; the unnamed are looked for only when asked.
     if (!server.prepare(
-            q, QStringLiteral("SELECT %1 FROM quiltaro.rounds WHERE (pupil = ANY(?::text[])"
-                              " OR (? AND btrim(pupil) = ''))%2 ORDER BY started, arrival")
+            q, QStringLiteral("SELECT %1 FROM quiltaro.rounds WHERE (pupil = ANY(?::text[])%2)%3"
+                              " ORDER BY started, arrival")
                    .arg(QLatin1String(roundColumns),
+                        unnamed ? QStringLiteral(" OR btrim(pupil) = ''") : QString(),
                         className.isEmpty() ? QString() : QStringLiteral(" AND class_name = ?"))))
         return false;
     q.addBindValue(textArrayLiteral(pupils));
-    q.addBindValue(unnamed);
     if (!className.isEmpty())
         q.addBindValue(className);
     if (!server.exec(q))

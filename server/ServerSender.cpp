@@ -3,7 +3,7 @@
 #include "Pupils.h"
 #include "RecordStore.h"
 #include "RetryPace.h"
-#include "ServerClassList.h"
+#include "ServerClassCopies.h"
 #include "ServerConnection.h"
 #include "ServerRounds.h"
 #include "UnsentRounds.h"
@@ -174,8 +174,7 @@ void ServerSender::run(State& s, const std::stop_token& stop) {
         lock.unlock();
         Pass pass = sendPass(s, server, records, toLook, stop);
         if (!pass.failed && !listFresh && !stop.stop_requested()) {
-            listFresh = refreshClassListCopy(server, s.settings.className) ||
-                        server.sqlState() == QLatin1String("42501");
+            listFresh = refreshClassCopies(server) || server.sqlState() == QLatin1String("42501");
             // A server that cannot give the list is waited out all the same.
             pass.failed = !listFresh && !server.isOpen();
         }

@@ -18,6 +18,7 @@
 #include "TimeZone.h"
 
 #include <QTemporaryDir>
+#include <QTimeZone>
 #include <QtTest>
 
 using namespace quiltaro;
@@ -274,7 +275,68 @@ private slots:
         QCOMPARE(after.rows, before.rows + 1);
         QVERIFY(readServerClassCounts(teacher, settings, counted));
         QCOMPARE(counted.pupils.front().counted->rounds, first.counted->rounds + 1);
+        database = db;
     }
+
+    // Rounds erased (a pupil forgotten before a date) or changed by hand on
+    // the server: what the server counted as they arrived is counted again,
+    // and the figures are those of the rounds that remain.
+    void theServerCountsAgainWhatIsErasedOrChanged() {
+        QVERIFY(!database.isEmpty());
+        const ServerSettings settings{classServer.server->conninfo("prof", database), "CM2", {}};
+        ServerConnection teacher(settings.conninfo);
+        const ServerRounds before = readServerRounds(teacher, "CM2");
+        QVERIFY(before.ok);
+        const QString pupil = classOfRounds(before.rounds).pupils.at(1).name;
+        const QString failed = classServer.server->exec(
+            {QStringLiteral("DELETE FROM quiltaro.rounds WHERE class_name = 'CM2' AND pupil = '%1'"
+                            " AND started < '%2'")
+                 .arg(pupil, lastDay.addDays(-30).toString(Qt::ISODate)),
+             "UPDATE quiltaro.rounds SET score_after = score_before, started = started"
+             " + interval '1 day', ended = ended + interval '1 day' WHERE arrival IN (SELECT"
+             " arrival FROM quiltaro.rounds WHERE class_name = 'CM2' ORDER BY arrival LIMIT 40)"},
+            "admin", database);
+        QVERIFY2(failed.isEmpty(), qPrintable(failed));
+        ClassRecord counted;
+        QVERIFY2(readServerClassCounts(teacher, settings, counted), qPrintable(teacher.problem()));
+        const ServerRounds after = readServerRounds(teacher, "CM2");
+        QVERIFY(after.ok);
+        QVERIFY(after.rounds.size() < before.rounds.size());
+        compareFigures(counted, classOfRounds(after.rounds));
+    }
+
+    // A zone whose hours begin half an hour off the server's: the days are
+    // grouped from the rounds themselves, in that zone.
+    void aZoneHalfAnHourOffIsCountedFromItsRounds() {
+        QVERIFY(!database.isEmpty());
+        const TimeZone kolkata("Asia/Kolkata");
+        const ServerSettings settings{classServer.server->conninfo("prof", database), "CM2", {}};
+        ServerConnection teacher(settings.conninfo);
+        // Two rounds of one server hour, either side of midnight there.
+        const ServerRounds before = readServerRounds(teacher, "CM2");
+        QVERIFY(before.ok && !before.rounds.empty());
+        std::vector<RoundRecord> night;
+        for (const QTime& at : {QTime(18, 10), QTime(18, 50)}) {
+            RoundRecord r = before.rounds.front();
+            r.started = QDateTime(lastDay.addDays(-17), at, QTimeZone::utc());
+            r.ended = r.started.addSecs(60);
+            night.push_back(r);
+        }
+        QCOMPARE(
+            night[0].started.toLocalTime().date().daysTo(night[1].started.toLocalTime().date()), 1);
+        ServerConnection admin(classServer.server->conninfo("admin", database));
+        QVERIFY2(sendRounds(admin, night, "CM2"), qPrintable(admin.problem()));
+        ClassRecord counted;
+        QVERIFY2(readServerClassCounts(teacher, settings, counted), qPrintable(teacher.problem()));
+        for (const PupilRounds& p : counted.pupils)
+            QVERIFY2(p.counted, qPrintable(p.name));
+        const ServerRounds rounds = readServerRounds(teacher, "CM2");
+        QVERIFY(rounds.ok);
+        compareFigures(counted, classOfRounds(rounds.rounds));
+    }
+
+private:
+    QString database;
 };
 
 QTEST_GUILESS_MAIN(CountsTest)

@@ -11,6 +11,7 @@
 #include "RecordStore.h"
 #include "RecordTesting.h"
 #include "Recorder.h"
+#include "ServerClassCopies.h"
 #include "ServerClassList.h"
 #include "ServerCommands.h"
 #include "ServerConnection.h"
@@ -179,21 +180,22 @@ private slots:
         const QString db = freshDatabase();
         ServerConnection teacher(server->conninfo("prof", db));
         QVERIFY(writeServerClassList(teacher, "CM2", {" Léa ", "Noé", "Léa", "", "Zoé"}));
-        QFile::remove(serverClassListCopy());
+        QFile::remove(serverClassCopyOf("CM2"));
         ServerConnection pupil(server->conninfo("poste1", db));
         QStringList names;
         QVERIFY(readServerClassList(pupil, "CM2", names));
         QCOMPARE(names, QStringList({"Léa", "Noé", "Zoé"}));
         QVERIFY(!writeServerClassList(pupil, "CM2", {"Intrus"}));
-        QVERIFY(refreshClassListCopy(pupil, "CM2"));
+        QVERIFY(refreshClassCopies(pupil));
         const ServerSettings settings{server->conninfo("poste1", db), "CM2", ""};
-        QCOMPARE(classListInUse(settings), names);
+        QCOMPARE(readClassList(serverClassCopyOf("CM2")), names);
         ServerConnection away(QString("host=%1 dbname=x").arg(dir.filePath("nowhere")));
-        QVERIFY(!refreshClassListCopy(away, "CM2"));
-        QCOMPARE(classListInUse(settings), names);
+        QVERIFY(!refreshClassCopies(away));
+        QCOMPARE(readClassList(serverClassCopyOf("CM2")), names);
         QVERIFY(writeServerClassList(teacher, "CM2", QStringList()));
-        QVERIFY(refreshClassListCopy(pupil, "CM2"));
-        QVERIFY(!QFile::exists(serverClassListCopy()));
+        QVERIFY(!QFile::exists(serverClassCopyOf("CM2")));
+        QVERIFY(refreshClassCopies(pupil));
+        QVERIFY(!QFile::exists(serverClassCopyOf("CM2")));
 
         // The teacher's window edits the list and its levels on the server;
         // a pupils' computer cannot, and is told why.
@@ -209,8 +211,8 @@ private slots:
         QVERIFY(readServerClassList(pupil, "CM2", names));
         QCOMPARE(names, QStringList({"Inès", "Tom"}));
         // The game reads the levels from this computer's copy.
-        QVERIFY(refreshClassListCopy(pupil, "CM2"));
-        QCOMPARE(readClassListFile(serverClassListCopy()), levelled);
+        QVERIFY(refreshClassCopies(pupil));
+        QCOMPARE(readClassListFile(serverClassCopyOf("CM2")), levelled);
     }
 
     // What the teacher's view reads: the rounds as a record gives them, and

@@ -1,15 +1,19 @@
-// Three failures of a class's server met for real: a computer that checks
-// the server's certificate without the authority's, an address no host rule
-// admits, and a server whose disk is full. Each is named for what it is,
+// Failures of a class's server met for real: a computer that checks the
+// server's certificate without the authority's, an address no host rule
+// admits, a computer admitted by its certificate that has none, and a server
+// whose disk is full. Each is named for what it is,
 // with what fixes it, and never with the password.
 #include "DesktopLocale.h"
 #include "PgServer.h"
+#include "RecordStore.h"
 #include "RecordTesting.h"
 #include "ServerCommands.h"
 #include "ServerConnection.h"
 #include "ServerRounds.h"
 #include "ServerSchema.h"
+#include "ServerSender.h"
 #include "ServerTesting.h"
+#include "TestAuthority.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -37,6 +41,7 @@ class ServerFailuresTest : public QObject {
     QTemporaryDir dir;
     ClassServer classServer;
     PgServer* server = nullptr;
+    TestAuthority authority{dir.path()};
 
     QString says(const QString& conninfo, int expected) {
         QString out;
@@ -47,38 +52,20 @@ class ServerFailuresTest : public QObject {
         return out;
     }
 
-    // A certificate authority of the test's own, and the server's
-    // certificate it signed, for localhost.
-    bool makeCertificates() {
-        const QString d = dir.path() + '/';
-        QFile ext(d + "ext");
-        if (!ext.open(QIODevice::WriteOnly) ||
-            ext.write("subjectAltName=DNS:localhost,IP:127.0.0.1\n") < 0)
-            return false;
-        ext.close();
-        const QStringList steps[] = {
-            {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", d + "ca.key", "-out",
-             d + "ca.crt", "-days", "2", "-subj", "/CN=Autorite de test Quiltaro"},
-            {"req", "-newkey", "rsa:2048", "-nodes", "-keyout", d + "server.key", "-out",
-             d + "server.csr", "-subj", "/CN=localhost"},
-            {"x509", "-req", "-in", d + "server.csr", "-CA", d + "ca.crt", "-CAkey", d + "ca.key",
-             "-CAcreateserial", "-out", d + "server.crt", "-days", "2", "-extfile", d + "ext"}};
-        for (const QStringList& step : steps)
-            if (run("openssl", step) != 0)
-                return false;
-        return true;
-    }
-
 private slots:
     void initTestCase() {
         QUILTARO_ADOPT_DESKTOP_LOCALE();
         QVERIFY(dir.isValid());
         classServer.start();
         server = classServer.server.get();
-        QVERIFY(makeCertificates());
-        QVERIFY(server->enableSsl(dir.filePath("server.crt"), dir.filePath("server.key")));
-        // Over the loopback, the first computer's role only, encrypted.
-        QVERIFY(server->setHostRules("hostssl all poste1 127.0.0.1/32 trust\n"));
+        QVERIFY(authority.make() && authority.signServer("server"));
+        QVERIFY(server->enableSsl(dir.filePath("server.crt"), dir.filePath("server.key"),
+                                  authority.certificate()));
+        // Over the loopback, the first computer's role only, encrypted; the
+        // third by its certificate alone.
+        QVERIFY(server->setHostRules("hostssl all poste1 127.0.0.1/32 trust\n"
+                                     "hostssl all poste3 127.0.0.1/32 cert\n"));
+        QCOMPARE(server->exec("CREATE ROLE poste3 LOGIN IN ROLE quiltaro_eleve"), QString());
     }
 
     void verifyFullWithoutTheAuthoritysCertificate() {
@@ -113,6 +100,55 @@ private slots:
                      out.contains("SELECT pg_reload_conf()"),
                  qPrintable(out));
         QVERIFY2(!out.contains("sekret"), qPrintable(out));
+    }
+
+    // A computer admitted by its certificate alone (`cert`), its service
+    // file naming it: its round arrives in its role's name. The same
+    // computer without its certificate, or with its key readable by every
+    // account, is refused and told why, never with a password.
+    void aClientCertificateAdmitsItsComputer() {
+        const QString db = classServer.freshDatabase();
+        QCOMPARE(server->exec("INSERT INTO quiltaro.computers VALUES ('poste3', '*')", "admin", db),
+                 QString());
+        QVERIFY(authority.signClient("poste3", "poste3"));
+        const QString common = QString("host=localhost\nhostaddr=127.0.0.1\nport=%1\ndbname=%2\n"
+                                       "user=poste3\nsslmode=verify-full\nsslrootcert=%3\n")
+                                   .arg(server->port())
+                                   .arg(db, authority.certificate());
+        QFile service(dir.filePath("pg_service.conf"));
+        QVERIFY(service.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        service.write(("[quiltaro]\n" + common + "sslcert=" + dir.filePath("poste3.crt") +
+                       "\nsslkey=" + dir.filePath("poste3.key") + "\n[sans-certificat]\n" + common +
+                       "password=sekret\nsslcert=" + dir.filePath("absent.crt") + "\n")
+                          .toUtf8());
+        service.close();
+        qputenv("PGSERVICEFILE", QFile::encodeName(service.fileName()));
+        QTemporaryDir data;
+        qputenv("XDG_DATA_HOME", QFile::encodeName(data.path()));
+        {
+            Reports reports;
+            RecordStore store(RecordStore::defaultPath(), reports.report);
+            QVERIFY(store.writeMany(std::vector<RoundRecord>{numbered(0)}));
+        }
+        ServerSender sender({"service=quiltaro", "", ""}, ServerSender::localRecords(),
+                            [](const QString& text) { QWARN(qPrintable(text)); });
+        sender.finish(std::chrono::seconds(10));
+        QCOMPARE(server->value("SELECT sent_by FROM quiltaro.rounds", "admin", db),
+                 QVariant("poste3"));
+
+        const QString without = says("service=sans-certificat", 1);
+        QVERIFY2(without.contains("que sur présentation de son certificat") &&
+                     without.contains("sslcert= et sslkey="),
+                 qPrintable(without));
+        QVERIFY2(!without.contains("sekret"), qPrintable(without));
+        const QString key = dir.filePath("poste3.key");
+        QVERIFY(QFile::setPermissions(key, QFile::permissions(key) | QFile::ReadOther));
+        const QString open = says("service=quiltaro", 1);
+        QVERIFY2(open.contains("chmod 0640"), qPrintable(open));
+        QVERIFY(QFile::setPermissions(key, QFile::permissions(key) & ~QFile::ReadOther));
+        const QString admitted = says("service=quiltaro", 0);
+        QVERIFY2(admitted.contains("peut envoyer ses manches"), qPrintable(admitted));
+        qunsetenv("PGSERVICEFILE");
     }
 
     // The class's rounds in a tablespace on a small tmpfs, filled to the

@@ -93,7 +93,7 @@ private slots:
         QString problem;
         QVERIFY2(setUpServerSchema(owner, changed, problem), qPrintable(owner.problem()));
         QVERIFY(!changed);
-        QCOMPARE(server->value("SELECT version FROM quiltaro.version", "admin", db), QVariant(3));
+        QCOMPARE(server->value("SELECT version FROM quiltaro.version", "admin", db), QVariant(4));
         // A newer program's tables are left as they are, with a reason.
         QCOMPARE(server->exec("UPDATE quiltaro.version SET version = 9", "admin", db), QString());
         QVERIFY(!setUpServerSchema(owner, changed, problem));
@@ -142,6 +142,13 @@ private slots:
         QVERIFY2(sendRound(computer, knownRounds()[0], "CM1"), qPrintable(computer.detail()));
         QVERIFY(!sendRound(computer, knownRounds()[1], "CE2"));
         QVERIFY(computer.detail().contains("row-level security"));
+        // The rounds it held are counted for the teacher, and the new one.
+        QCOMPARE(server->value("SELECT (SELECT sum(played) FROM quiltaro.round_hours) = (SELECT"
+                               " count(*) FROM quiltaro.rounds WHERE cardinality(answers) > 0"
+                               " OR ending IN ('won', 'gave_up')) AND (SELECT count(*) FROM"
+                               " quiltaro.game_hours) = 2",
+                               "admin", db),
+                 QVariant(true));
         // poste1 had sent nothing: it sends for no class until told.
         ServerConnection other(server->conninfo("poste1", db));
         QVERIFY(!sendRound(other, knownRounds()[1], "CM1"));

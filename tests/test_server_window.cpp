@@ -1,10 +1,7 @@
-// The windows over the class's server: "Qui joue ?" asks from a name the
-// teacher added at the next "commencer", without waiting for the server; the
-// teacher's window opens within a second even when the server answers
-// nothing (frozen), saying so, and fills in when the server answers;
-// "Postes…" shows which computer sent each pupil's rounds, and marks the one
-// that stopped sending while its class played.
-#include "ClassListRefresh.h"
+// The windows over the class's server: the teacher's window opens within a second even when the
+// server answers nothing (frozen), saying so, and fills in when the server answers; "Postes…" shows
+// which computer sent each pupil's rounds, and marks the one that stopped sending while its class
+// played.
 #include "ComputersPanel.h"
 #include "DesktopLocale.h"
 #include "PgServer.h"
@@ -15,6 +12,7 @@
 #include "ResultsWindow.h"
 #include "SendingActivity.h"
 #include "ServerActivity.h"
+#include "ServerClassCopies.h"
 #include "ServerClassList.h"
 #include "ServerConnection.h"
 #include "ServerCounts.h"
@@ -79,52 +77,6 @@ private slots:
         QUILTARO_ADOPT_DESKTOP_LOCALE();
         classServer.start();
         server = classServer.server.get();
-    }
-
-    // The teacher adds a name on the server: the computer's copy is
-    // refreshed off the game's thread, and the next "commencer" asks from
-    // it; "commencer" never waits for the server, frozen or not.
-    void aNameAddedOnTheServerIsAskedAtTheNextCommencer() {
-        QTemporaryDir data;
-        qputenv("XDG_DATA_HOME", QFile::encodeName(data.path()));
-        const QString db = classServer.freshDatabase();
-        QCOMPARE(server->exec("INSERT INTO quiltaro.class_lists (position, name) VALUES (0, 'Léa')",
-                              "prof", db),
-                 QString());
-        TestProgram t;
-        QStringList chosenNames;
-        const auto chosen = [&](const QString& pupil) { chosenNames << pupil; };
-        t.program.setClassList({"Léa"}, chosen);
-        ClassListRefresh refresh(
-            {server->conninfo("poste1", db), "", QString()}, std::chrono::hours(1),
-            [&](const ClassList& fresh) {
-                QMetaObject::invokeMethod(
-                    qApp, [&, names = fresh.names] { t.program.setClassList(names, chosen); },
-                    Qt::QueuedConnection);
-            });
-        t.program.whenAboutToAsk([&refresh] { refresh.request(); });
-        QTRY_VERIFY(QFile::exists(serverClassListCopy()));
-        QCOMPARE(server->exec("INSERT INTO quiltaro.class_lists (position, name) VALUES (1, 'Noé')",
-                              "prof", db),
-                 QString());
-        // The first "commencer" after: asked from what is there, at once.
-        server->pause();
-        QElapsedTimer clock;
-        clock.start();
-        t.program.commence();
-        const qint64 took = clock.elapsed();
-        QVERIFY2(took < 200, qPrintable(QString::number(took)));
-        QVERIFY(t.program.chooser()->isVisible());
-        QVERIFY(!t.program.chooser()->buttonOf("Noé"));
-        t.program.chooser()->hide();
-        server->resume();
-        QTRY_VERIFY(readClassList(serverClassListCopy()).contains("Noé"));
-        TestProgram::settle();
-        t.program.commence();
-        QVERIFY(t.program.chooser()->isVisible());
-        QVERIFY(t.program.chooser()->buttonOf("Noé"));
-        TestProgram::click(t.program.chooser()->buttonOf("Noé"));
-        QCOMPARE(chosenNames, QStringList{"Noé"});
     }
 
     // A configuration that turns sending off says so where a person looks:
@@ -264,6 +216,60 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!window.panel()->readingLabel()->isVisible(), 30000);
         QCOMPARE(window.shownPupil(), QString("Noé"));
         QVERIFY2(chartPoints(window) > unread, qPrintable(QString::number(unread)));
+    }
+
+    // Another class than that of quiltaro.conf: its pupils without a round
+    // are those of the server's list (this login has no file of it, and its
+    // copy is older), and a name the teacher adds there shows while the
+    // window is open.
+    void anotherClassListsThePupilsOfTheServersList() {
+        QTemporaryDir login;
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(login.filePath("config")));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(login.filePath("data")));
+        const QString db = classServer.freshDatabase();
+        QCOMPARE(server->exec("INSERT INTO quiltaro.class_lists (class_name, position, name)"
+                              " VALUES ('CE2-A', 0, 'Léa'), ('CM1-B', 0, 'Tom')",
+                              "prof", db),
+                 QString());
+        ServerConnection one(server->conninfo("poste1", db));
+        QVERIFY(refreshClassCopies(one)); // as the game did on this computer
+        QCOMPARE(server->exec("INSERT INTO quiltaro.class_lists (class_name, position, name)"
+                              " VALUES ('CM1-B', 1, 'Zaïd')",
+                              "prof", db),
+                 QString());
+        RoundRecord r = knownRounds()[0];
+        r.pupil = "Tom";
+        QVERIFY(sendRound(one, r, "CM1-B"));
+        one.close();
+        QStringList seen;
+        bool added = false;
+        QTimer watch;
+        watch.setInterval(50);
+        QElapsedTimer clock;
+        clock.start();
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            ResultsWindow* window = shownWindow();
+            if (!window)
+                return;
+            QStringList names;
+            for (const PupilSummary& p : window->summary().pupils)
+                names << p.name;
+            if (!added && names.contains("Zaïd")) {
+                seen = names;
+                added = true;
+                server->exec("INSERT INTO quiltaro.class_lists (class_name, position, name)"
+                             " VALUES ('CM1-B', 2, 'Yanis')",
+                             "prof", db);
+            }
+            if ((added && names.contains("Yanis")) || clock.elapsed() > 60000) {
+                seen = names;
+                window->close();
+            }
+        });
+        watch.start();
+        QCOMPARE(showServerResults({server->conninfo("prof", db), "CE2-A", QString()}, {}, "CM1-B"),
+                 0);
+        QCOMPARE(seen, QStringList({"Tom", "Yanis", "Zaïd"}));
     }
 
     // The server frozen (SIGSTOP): the window is on screen within a second,

@@ -6,47 +6,25 @@
 #   nothing-kept.sh PATH/TO/quiltaro
 set -euo pipefail
 GAME="$1"
-unset QT_QPA_PLATFORM
 HERE="$(cd "$(dirname "$0")" && pwd)"
-if [ -z "${QUILTARO_LEFTOVER_MARK:-}" ]; then
-    exec bash "$HERE/../support/no-leftovers.sh" bash "$0" "$@"
-fi
-for tool in Xvfb xdotool dbus-run-session prlimit /usr/libexec/at-spi-bus-launcher; do
-    command -v "$tool" >/dev/null || [ -x "$tool" ] || { echo "missing: $tool" >&2; exit 1; }
-done
-/usr/bin/python3 -c 'import pyatspi' || { echo "missing: python3-pyatspi" >&2; exit 1; }
+NEEDED=prlimit
+source "$HERE/session.sh"
 
-exec dbus-run-session -- bash -s "$GAME" "$HERE" <<'SESSION'
-set -euo pipefail
-GAME="$1"; HERE="$2"
-WORK="$(mktemp -d)"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$WORK/display" >/dev/null 2>&1 &
-XVFB=$!
-for _ in $(seq 100); do [ -s "$WORK/display" ] && break; sleep 0.05; done
-export DISPLAY=":$(cat "$WORK/display")"
-/usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
-BUS=$!
-sleep 0.5
 # A home of its own, where the record is made at the first round.
 mkdir -p "$WORK/data"
 # Its standard error through a pipe: under the limit it could write no file.
 XDG_DATA_HOME="$WORK/data" QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 \
     prlimit --fsize=0 -- "$GAME" >/dev/null 2> >(cat >"$WORK/err") &
-PID=$!
-trap 'kill $PID $BUS $XVFB 2>/dev/null || true; wait $PID $BUS $XVFB 2>/dev/null || true; rm -rf "$WORK"' EXIT
-sleep 1.5
+started $!
 # Escape gives the round up, which ends it; the record then has a moment to
 # take it or keep it aside, and can do neither. Escape again: the farewell.
 /usr/bin/python3 "$HERE/press.py" "commencer" "key:Escape" "wait:2" "key:Escape" "wait:1" \
     > "$WORK/seen" 2>&1 || true
 cat "$WORK/seen"
 [ -z "${QUILTARO_SHOT:-}" ] || import -window root "$QUILTARO_SHOT"
-fail=0
-expect() { grep -qF -- "$1" "$WORK/seen" || { echo "NOT SEEN: $1"; fail=1; }; }
 expect "label | Attention : tes parties ne sont pas enregistrées. Demande à ton enseignant de venir voir."
 expect "Pour l'enseignant : les manches ne peuvent être ni enregistrées dans $WORK/data/quiltaro/record.sqlite"
 expect "libérez de la place sur le disque ou rendez le dossier $WORK/data/quiltaro modifiable"
 # Said on standard error too, for whoever reads the session's log.
 grep -qF "ne peuvent être ni enregistrées" "$WORK/err" || { echo "NOT ON STANDARD ERROR"; cat "$WORK/err"; fail=1; }
 exit $fail
-SESSION

@@ -123,18 +123,25 @@ public:
         return value(QStringLiteral("SELECT pg_reload_conf()")).toBool();
     }
     // TLS on, with this certificate and key (PEM files), from the next
-    // connection on.
-    bool enableSsl(const QString& certificate, const QString& key) {
+    // connection on; with `clientAuthority`, the authority whose client
+    // certificates `cert` rules check.
+    bool enableSsl(const QString& certificate, const QString& key,
+                   const QString& clientAuthority = {}) {
         const QString cert = socketDir() + QStringLiteral("/server.crt");
         const QString secret = socketDir() + QStringLiteral("/server.key");
+        const QString ca = socketDir() + QStringLiteral("/clients-ca.crt");
         if (!QFile::copy(certificate, cert) || !QFile::copy(key, secret) ||
-            !QFile::setPermissions(secret, QFile::ReadOwner | QFile::WriteOwner))
+            !QFile::setPermissions(secret, QFile::ReadOwner | QFile::WriteOwner) ||
+            (!clientAuthority.isEmpty() && !QFile::copy(clientAuthority, ca)))
             return false;
-        for (const QString& file : {cert, secret})
-            if (geteuid() == 0 && ::chown(QFile::encodeName(file).constData(), 65534, 65534) != 0)
+        for (const QString& file : {cert, secret, ca})
+            if (geteuid() == 0 && QFile::exists(file) &&
+                ::chown(QFile::encodeName(file).constData(), 65534, 65534) != 0)
                 return false;
         return exec({QStringLiteral("ALTER SYSTEM SET ssl_cert_file = '%1'").arg(cert),
                      QStringLiteral("ALTER SYSTEM SET ssl_key_file = '%1'").arg(secret),
+                     QStringLiteral("ALTER SYSTEM SET ssl_ca_file = '%1'")
+                         .arg(clientAuthority.isEmpty() ? QString() : ca),
                      QStringLiteral("ALTER SYSTEM SET ssl = on")})
                    .isEmpty() &&
                value(QStringLiteral("SELECT pg_reload_conf()")).toBool();
