@@ -6,6 +6,7 @@
 #include "Salvage.h"
 #include "SqliteConnection.h"
 #include "SqliteErrors.h"
+#include "Worker.h"
 
 #include <QFileInfo>
 #include <QSqlQuery>
@@ -135,12 +136,14 @@ bool holdsUnknownVerdicts(QSqlDatabase& db) {
            q.next();
 }
 
-bool readRounds(sqlite3* handle, const std::map<qint64, Game>& games,
-                const std::vector<std::pair<qint64, int>>& outside, CountedRecord& record) {
+// Where each round went, by key: its pupil in the record, and its place.
+using Placed = std::vector<std::tuple<qint64, size_t, size_t>>;
+
+bool readRounds(sqlite3* handle, const std::map<qint64, Game>& games, CountedRecord& record,
+                Placed& placed) {
     Names<int> kinds(levelOfKind);
     Names<QString> levels(levelsNamed);
     LocalTimes times;
-    auto nextOutside = outside.begin();
     auto game = games.end();
     return eachRow(handle,
                    "SELECT id, game_id, started_at, ended_at, score_before, score_after, tries,"
@@ -159,36 +162,69 @@ bool readRounds(sqlite3* handle, const std::map<qint64, Game>& games,
                        r.scoreBefore = int(row.integer(4));
                        r.scoreAfter = int(row.integer(5));
                        r.tries = int(row.integer(6));
-                       while (nextOutside != outside.end() && nextOutside->first < id)
-                           ++nextOutside;
-                       if (nextOutside != outside.end() && nextOutside->first == id)
-                           r.outside = nextOutside->second;
                        const int level = kinds.of(row.name(8));
                        r.level = level >= 0 ? level : int(kindForScore(r.scoreBefore));
                        r.won = *ending == Ending::Won;
                        r.gaveUp = *ending == Ending::GaveUp;
                        r.game = game->second.token;
                        r.levels = levels.of(row.name(9));
-                       record.pupils[game->second.pupil].rounds.push_back(std::move(r));
+                       std::vector<CountedRound>& to = record.pupils[game->second.pupil].rounds;
+                       placed.emplace_back(id, game->second.pupil, to.size());
+                       to.push_back(std::move(r));
                        return true;
                    });
 }
 
-std::optional<CountedRecord> readOpened(QSqlDatabase& db, bool checkWhole) {
+// Both lists go by key.
+void addOutside(const std::vector<std::pair<qint64, int>>& outside, const Placed& placed,
+                CountedRecord& record) {
+    auto round = placed.begin();
+    for (const auto& [id, count] : outside) {
+        while (round != placed.end() && std::get<0>(*round) < id)
+            ++round;
+        if (round != placed.end() && std::get<0>(*round) == id)
+            record.pupils[std::get<1>(*round)].rounds[std::get<2>(*round)].outside = count;
+    }
+}
+
+// A record of many rounds has its answers outside counted on a connection
+// and a core of their own, while its rounds are read: a pupil's 100,000
+// rounds, on its own, is read in the time of the longer of the two.
+constexpr qint64 roundsCountedApart = 20000;
+
+std::optional<CountedRecord> readOpened(QSqlDatabase& db, const QString& file, bool checkWhole) {
     sqlite3* handle = sqliteHandle(db);
     QSqlQuery version(db);
     if (!handle || !version.exec(QStringLiteral("PRAGMA user_version")) || !version.next() ||
         version.value(0).toInt() != RecordStore::schemaVersion)
         return std::nullopt;
     version.finish();
-    if (holdsUnknownVerdicts(db) || (checkWhole && !wholeFile(db)))
+    qint64 first = 0, last = 0;
+    if (holdsUnknownVerdicts(db) || (checkWhole && !wholeFile(db)) ||
+        !keyRange(db, QStringLiteral("rounds"), first, last))
         return std::nullopt;
+    std::vector<std::pair<qint64, int>> outside;
+    bool outsideRead = false;
+    Worker apart;
+    const bool countedApart = last - first >= roundsCountedApart;
+    if (countedApart)
+        apart.start([&](std::stop_token) {
+            outsideRead =
+                withSqliteConnection(QStringLiteral("counting-outside"), [&](QSqlDatabase& other) {
+                    return openReadOnly(other, file) && readOutside(sqliteHandle(other), outside);
+                });
+        });
     CountedRecord record;
     std::map<qint64, Game> games;
-    std::vector<std::pair<qint64, int>> outside;
-    if (!readGames(handle, games, record) || !readOutside(handle, outside) ||
-        !readRounds(handle, games, outside, record))
+    Placed placed;
+    const bool read = readGames(handle, games, record) && readRounds(handle, games, record, placed);
+    if (countedApart)
+        apart.join();
+    else
+        outsideRead = readOutside(handle, outside);
+    if (!read || !outsideRead)
         return std::nullopt;
+    addOutside(outside, placed, record);
     std::erase_if(record.pupils, [](const CountedRecord::Pupil& p) { return p.rounds.empty(); });
     return record;
 }
@@ -207,7 +243,8 @@ std::optional<CountedRecord> readCounted(const QString& path, bool checkWhole) {
             (!readable.logSteady() || logDamaged(readable.path())))
             return std::nullopt;
         record = withSqliteConnection(QStringLiteral("counting"), [&](QSqlDatabase& db) {
-            return openReadOnly(db, readable.path()) ? readOpened(db, checkWhole) : std::nullopt;
+            return openReadOnly(db, readable.path()) ? readOpened(db, readable.path(), checkWhole)
+                                                     : std::nullopt;
         });
     }
     // A game wrote meanwhile: the reading round by round reads it again.

@@ -240,6 +240,25 @@ private slots:
         }
     }
 
+    // A pupil's record of years of play, whose answers outside are counted
+    // beside the reading of its rounds, gives the figures of its rounds.
+    void aLongRecordGivesTheFiguresOfItsRounds() {
+        const QString file = dir.filePath("longue/Eva/record.sqlite");
+        QVERIFY(QDir().mkpath(QFileInfo(file).path()));
+        std::vector<RoundRecord> rounds =
+            sampleRecord(2500, QDateTime(lastDay.addYears(-2), QTime(9, 0)), 3);
+        for (RoundRecord& r : rounds)
+            r.pupil = "Eva";
+        {
+            Reports reports;
+            RecordStore store(file, reports.report);
+            QVERIFY(store.writeMany(rounds));
+        }
+        QVERIFY(rounds.size() > 20000);
+        QVERIFY(readCounted(file, false).has_value());
+        compareFigures(countClass({file}), readClass({file}, Detail::Counts));
+    }
+
     // The class on the server, counted there among other classes, gives
     // the figures of its rounds read from there; a round that arrives
     // changes the stamp the feed watches, and is counted.
