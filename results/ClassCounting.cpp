@@ -19,8 +19,8 @@
 // grouping them itself was measured slower than this reading (see
 // RecordCounting.cpp). A school year of 30 pupils, 150,000 rounds, takes
 // some 150 ms of processor, on two threads, against 550 to 950 ms for the
-// same rounds read whole and then counted; the window opened in 318 ms
-// rather than 882 ms at load 2 (docs/performance.md). The rounds
+// same rounds read whole and then counted; the window opened in 283 to
+// 425 ms rather than 882 ms at load 2 (docs/performance.md). The rounds
 // themselves are read only for a chart or an export, of the pupils asked for.
 namespace quiltaro {
 
