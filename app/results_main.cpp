@@ -12,13 +12,43 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QEvent>
 #include <QFileInfo>
+#include <QTimer>
 #include <QTranslator>
 
 #include <csignal>
 #include <cstdio>
+#include <functional>
+#include <memory>
+#include <utility>
 
 namespace {
+
+// Calls `then` once, from the event loop, after `widget` painted for the
+// first time, or a second after it was made if it never paints (hidden, or
+// a platform without a screen).
+class AfterPainting final : public QObject {
+public:
+    AfterPainting(QWidget& widget, std::function<void()> then) : then_(std::move(then)) {
+        widget.installEventFilter(this);
+        QTimer::singleShot(1000, this, [this] { call(); });
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            watched->removeEventFilter(this);
+            QTimer::singleShot(0, this, [this] { call(); });
+        }
+        return false;
+    }
+
+private:
+    void call() {
+        if (then_)
+            std::exchange(then_, nullptr)();
+    }
+    std::function<void()> then_;
+};
 
 // --from DATE and --to DATE, which `quiltaro --results` hands over, taken out
 // of `arguments`; `wrong` says why a day could not be read.
@@ -117,8 +147,6 @@ int main(int argc, char** argv) {
         return showServerResults(server, period, askedClass);
     QStringList problems;
     const QStringList records = findRecords(ownLogin ? defaultSources() : sources, &problems);
-    // The files are checked beside the reading and while the window opens.
-    RecordChecks checks(records);
     QStringList told;
     // Every class is read; the window shows one at a time.
     ClassRecord all;
@@ -175,15 +203,26 @@ int main(int argc, char** argv) {
             return schoolLines(classes, one, shown, QDateTime::currentDateTime());
         };
     });
-    // Damage found by the check: the records are read again around it, and
-    // the window says so, keeping the teacher's place in it.
-    QObject::connect(&checks, &RecordChecks::damaged, &window, [&] {
-        read(Check::Now);
-        window.refreshWhenFree(ofClass(window.shownClass()), QDateTime::currentDateTime());
-    });
+    // The files are checked once the window has shown what was counted: the
+    // check reads every page of every file, several times what the counting
+    // reads, and would take a core from the opening. Damage found: the
+    // records are read again around it, and the window says so, keeping the
+    // teacher's place in it.
+    std::unique_ptr<RecordChecks> checks;
+    const auto check = [&] {
+        if (checks)
+            return;
+        checks = std::make_unique<RecordChecks>(records);
+        QObject::connect(checks.get(), &RecordChecks::damaged, &window, [&] {
+            read(Check::Now);
+            window.refreshWhenFree(ofClass(window.shownClass()), QDateTime::currentDateTime());
+        });
+    };
+    AfterPainting painted(window, check);
     window.show();
     const int status = app.exec();
+    check();
     // What was shown was not all that was asked for.
-    const bool whole = readWhole && !checks.damageFound();
+    const bool whole = readWhole && !checks->damageFound();
     return status == 0 && !whole ? 1 : status;
 }

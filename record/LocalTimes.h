@@ -16,14 +16,18 @@ namespace quiltaro {
 class LocalTimes {
 public:
     QDateTime at(qint64 ms) {
-        const qint64 day = ms >= 0 ? ms / dayMs : (ms - dayMs + 1) / dayMs;
-        if (day != day_) {
-            day_ = day;
-            const long first = offsetAt(day * dayMs), last = offsetAt((day + 1) * dayMs);
-            offset_ = first == last ? std::optional<int>(int(first)) : std::nullopt;
-        }
+        setDay(ms);
         return offset_ ? QDateTime::fromMSecsSinceEpoch(ms, Qt::OffsetFromUTC, *offset_)
                        : QDateTime::fromMSecsSinceEpoch(ms);
+    }
+    // The local day of `ms`, as at(ms).date(), without a time made for it.
+    QDate dayAt(qint64 ms) {
+        setDay(ms);
+        if (!offset_)
+            return QDateTime::fromMSecsSinceEpoch(ms).date();
+        const qint64 local = ms + qint64(*offset_) * 1000;
+        return QDate::fromJulianDay((local >= 0 ? local / dayMs : (local - dayMs + 1) / dayMs) +
+                                    epochJulianDay);
     }
 
 private:
@@ -39,7 +43,17 @@ private:
         return local.tm_gmtoff;
     }
 
+    void setDay(qint64 ms) {
+        const qint64 day = ms >= 0 ? ms / dayMs : (ms - dayMs + 1) / dayMs;
+        if (day == day_)
+            return;
+        day_ = day;
+        const long first = offsetAt(day * dayMs), last = offsetAt((day + 1) * dayMs);
+        offset_ = first == last ? std::optional<int>(int(first)) : std::nullopt;
+    }
+
     static constexpr qint64 dayMs = 24 * 3600 * 1000;
+    static constexpr qint64 epochJulianDay = 2440588; // 1970-01-01
     qint64 day_ = std::numeric_limits<qint64>::min();
     std::optional<int> offset_;
 };

@@ -82,6 +82,19 @@ void keepClass(ClassRecord& data, const QString& className, const QString& unnam
     };
     data.pupils.erase(std::remove_if(data.pupils.begin(), data.pupils.end(), other),
                       data.pupils.end());
+    // Rounds read again for a chart are of this class only: a first name
+    // can be found in two classes.
+    if (!data.readRounds)
+        return;
+    data.readRounds = [read = data.readRounds, className, unnamedClass](const QStringList& names,
+                                                                        Detail detail) {
+        std::map<QString, std::vector<RoundRecord>> rounds = read(names, detail);
+        for (auto& [name, list] : rounds)
+            std::erase_if(list, [&](const RoundRecord& r) {
+                return !sameClass(r.className.isEmpty() ? unnamedClass : r.className, className);
+            });
+        return rounds;
+    };
 }
 
 QStringList listedPupils(const QString& className) {

@@ -27,75 +27,89 @@ QDate localDay(const QDateTime& t) {
                : t.toLocalTime().date();
 }
 
-void add(DayCount& d, const RoundRecord& r) {
-    const qint64 started = r.started.toMSecsSinceEpoch(), ended = r.ended.toMSecsSinceEpoch();
+void add(DayCount& d, const CountedRound& r) {
     if (d.played == 0) {
-        d.firstStarted = started;
-        d.lastEnded = ended;
+        d.firstStarted = r.started;
+        d.lastEnded = r.ended;
     }
     ++d.played;
-    d.found += r.ending == Ending::Won ? 1 : 0;
-    d.tries += r.tries();
-    d.outside += r.outsideAnswers();
-    d.gaveUp += r.ending == Ending::GaveUp ? 1 : 0;
+    d.found += r.won ? 1 : 0;
+    d.tries += r.tries;
+    d.outside += r.outside;
+    d.gaveUp += r.gaveUp ? 1 : 0;
     const int change = r.scoreAfter - r.scoreBefore;
     d.pointsWon += std::max(0, change);
     d.pointsLost += std::max(0, -change);
     d.reached = std::max({d.reached, r.scoreBefore, r.scoreAfter});
-    d.seconds += std::clamp<qint64>(r.started.secsTo(r.ended), 0, roundLongest);
-    d.lastEnded = std::max(d.lastEnded, ended);
-    d.firstStarted = std::min(d.firstStarted, started);
+    // As QDateTime::secsTo: whole seconds, towards zero.
+    d.seconds += std::clamp<qint64>((r.ended - r.started) / 1000, 0, roundLongest);
+    d.lastEnded = std::max(d.lastEnded, r.ended);
+    d.firstStarted = std::min(d.firstStarted, r.started);
 }
+
+// The levels' names, made once for each setting met.
+class LevelNames {
+public:
+    const QString& of(const std::optional<LevelRange>& levels) {
+        const std::pair<int, int> key =
+            levels ? std::pair(int(levels->lowest), int(levels->highest)) : std::pair(-1, -1);
+        auto it = names_.find(key);
+        if (it == names_.end())
+            it =
+                names_.emplace(key, levels ? QString::fromStdString(levelName(*levels)) : QString())
+                    .first;
+        return it->second;
+    }
+
+private:
+    std::map<std::pair<int, int>, QString> names_;
+};
 
 } // namespace
 
+std::vector<CountedRound> countedRounds(const std::vector<RoundRecord>& rounds) {
+    std::vector<CountedRound> counted;
+    counted.reserve(rounds.size());
+    LevelNames levels;
+    for (const RoundRecord& r : rounds)
+        counted.push_back({localDay(r.started), r.started.toMSecsSinceEpoch(),
+                           r.ended.toMSecsSinceEpoch(), r.scoreBefore, r.scoreAfter, r.tries(),
+                           r.outsideAnswers(), levelOf(r), r.ending == Ending::Won,
+                           r.ending == Ending::GaveUp, r.gameToken, levels.of(r.levels)});
+    return counted;
+}
+
 PupilCount tallyRounds(const std::vector<RoundRecord>& rounds) {
+    return tallyCounted(countedRounds(rounds));
+}
+
+PupilCount tallyCounted(const std::vector<CountedRound>& rounds) {
     PupilCount count;
     count.rounds = qint64(rounds.size());
-    std::vector<const RoundRecord*> played;
-    for (const RoundRecord& r : rounds)
-        if (wasPlayed(r))
-            played.push_back(&r);
     std::map<std::tuple<QDate, int, QString>, DayCount> days;
     std::map<std::pair<QDate, QString>, bool> games;
     std::vector<RecentStep> steps;
-    steps.reserve(played.size());
+    steps.reserve(rounds.size());
     // Rounds come day by day, a game's one after the other: the group of
     // the round before is mostly the round's own, and is looked up only
-    // when it changes (a school year's 150,000 rounds, in some 20 ms).
-    std::map<std::optional<LevelRange>, QString,
-             bool (*)(const std::optional<LevelRange>&, const std::optional<LevelRange>&)>
-        levelNames([](const std::optional<LevelRange>& a, const std::optional<LevelRange>& b) {
-            const auto key = [](const std::optional<LevelRange>& l) {
-                return l ? std::pair(int(l->lowest), int(l->highest)) : std::pair(-1, -1);
-            };
-            return key(a) < key(b);
-        });
+    // when it changes.
     DayCount* group = nullptr;
     bool* won = nullptr;
-    const RoundRecord* before = nullptr;
-    for (size_t i = 0; i < played.size(); ++i) {
-        const RoundRecord& r = *played[i];
-        const QDate day = localDay(r.started);
-        const int level = levelOf(r);
-        auto named = levelNames.find(r.levels);
-        if (named == levelNames.end())
-            named = levelNames
-                        .emplace(r.levels, r.levels ? QString::fromStdString(levelName(*r.levels))
-                                                    : QString())
-                        .first;
-        if (!group || group->day != day || group->level != level || group->levels != named->second)
-            group = &days[{day, level, named->second}];
-        group->day = day;
-        group->level = level;
-        group->levels = named->second;
+    const CountedRound* before = nullptr;
+    for (const CountedRound& r : rounds) {
+        if (!r.played())
+            continue;
+        if (!group || group->day != r.day || group->level != r.level || group->levels != r.levels)
+            group = &days[{r.day, r.level, r.levels}];
+        group->day = r.day;
+        group->level = r.level;
+        group->levels = r.levels;
         add(*group, r);
-        if (!before || localDay(before->started) != day || before->gameToken != r.gameToken)
-            won = &games[{day, r.gameToken}];
+        if (!before || before->day != r.day || before->game != r.game)
+            won = &games[{r.day, r.game}];
         before = &r;
         *won = *won || r.scoreAfter >= 10;
-        steps.push_back({day, level, r.scoreAfter - r.scoreBefore, r.outsideAnswers(),
-                         r.ending == Ending::GaveUp});
+        steps.push_back({r.day, r.level, r.scoreAfter - r.scoreBefore, r.outside, r.gaveUp});
     }
     count.recent = slideRecent(steps);
     for (auto& [key, d] : days)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ClassSummary.h"
+#include "RecordCounting.h"
 #include "RoundCounts.h"
 
 #include <QDateTime>
@@ -17,6 +18,10 @@ namespace quiltaro {
 // round by round (a damaged record, the teacher's tests), so that the
 // window makes every figure one way.
 PupilCount tallyRounds(const std::vector<RoundRecord>& rounds);
+// The same of rounds read as numbers (RecordCounting), in the order played.
+PupilCount tallyCounted(const std::vector<CountedRound>& rounds);
+// The rounds as those numbers.
+std::vector<CountedRound> countedRounds(const std::vector<RoundRecord>& rounds);
 
 // The counts in the order the figures read them: days by day and first
 // round, games and recent rounds by day.

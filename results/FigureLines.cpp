@@ -75,13 +75,17 @@ std::vector<FigureLine> figureLines(const PupilSummary& p, const ClassMean& m) {
          frenchNumber(m.highestScore, 1),
          QStringLiteral("Nombres entiers de 0 à 2 points, dixièmes de 3 à 6, centièmes à partir "
                         "de 7")}};
+    // The level in a word: the line reads whole beside the figures on a
+    // school laptop's screen.
+    const QString levelWords[] = {QStringLiteral("entiers"), QStringLiteral("dixièmes"),
+                                  QStringLiteral("centièmes")};
     for (int level = 0; level < levelCount; ++level)
-        lines.push_back(
-            {QStringLiteral("Essais par nombre trouvé : %1").arg(levelName(level).toLower()),
-             triesText(f.levels[size_t(level)]), meanTries(m.triesPerFound[size_t(level)]),
-             QStringLiteral("Tous les essais des manches jouées à ce niveau, abandons "
-                            "compris, divisés par les nombres trouvés : 5 ou moins "
-                            "rapporte deux points, 10 ou moins un point")});
+        lines.push_back({QStringLiteral("Essais par nombre trouvé : %1").arg(levelWords[level]),
+                         triesText(f.levels[size_t(level)]),
+                         meanTries(m.triesPerFound[size_t(level)]),
+                         QStringLiteral("Tous les essais des manches jouées à ce niveau, abandons "
+                                        "compris, divisés par les nombres trouvés : 5 ou moins "
+                                        "rapporte deux points, 10 ou moins un point")});
     lines.push_back({QStringLiteral("Tendance (%1 semaines)").arg(trendWeeks), trendText(p),
                      QString(),
                      QStringLiteral("Le score le plus haut de chaque semaine, de la plus ancienne "

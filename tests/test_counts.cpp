@@ -6,6 +6,7 @@
 #include "ClassSummary.h"
 #include "DesktopLocale.h"
 #include "HelpRule.h"
+#include "RecordCounting.h"
 #include "RecordTesting.h"
 #include "SampleClass.h"
 #include "SampleRecord.h"
@@ -166,15 +167,16 @@ private slots:
             QVERIFY(store.writeMany(p.rounds));
             files << file;
         }
-        ClassRecord counted = countClass(files);
+        const ClassRecord counted = countClass(files);
+        const ClassRecord read = readClass(files, Detail::Counts);
         QVERIFY(counted.problems.isEmpty());
-        for (PupilRounds& p : counted.pupils) {
+        for (const PupilRounds& p : counted.pupils) {
             QVERIFY2(p.counted, qPrintable(p.name));
-            QCOMPARE(p.counted->rounds, qint64(p.rounds.size()));
             // As the server's counts come, without the rounds.
-            p.rounds.clear();
+            QVERIFY(p.rounds.empty());
+            QCOMPARE(p.counted->rounds, qint64(read.pupil(p.name)->rounds.size()));
         }
-        compareFigures(counted, readClass(files, Detail::Counts));
+        compareFigures(counted, read);
     }
 
     // An older record, and a pupil whose record was copied twice: each
@@ -204,6 +206,69 @@ private slots:
         QCOMPARE(counted.pupil(names[0])->counted->rounds,
                  qint64(read.pupil(names[0])->rounds.size()));
         compareFigures(counted, read);
+    }
+
+    // Records of every kind counted together as they are read together: an
+    // older one read round by round beside the others, a pupil whose rounds
+    // lie in two records, rounds that name no pupil. In Paris, and in a zone
+    // half an hour off whole hours, whose days start in the middle of an
+    // hour of UTC. A chart reads again the rounds of its pupil alone.
+    void recordsOfEveryKindAreCountedTogether() {
+        for (const char* zone : {"Asia/Kolkata", "Europe/Paris"}) {
+            paris.set(zone);
+            const QString folder = dir.filePath(QStringLiteral("ensemble-%1").arg(zone));
+            std::vector<GeneratedPupil> pupils = generateClass(3, 6, lastDay, 11);
+            std::vector<RoundRecord>& split = pupils[0].rounds;
+            std::vector<RoundRecord> later(split.begin() + long(split.size() / 2), split.end());
+            split.resize(split.size() / 2);
+            pupils.push_back({pupils[0].name, pupils[0].kind, later});
+            for (RoundRecord& r : pupils[2].rounds)
+                r.pupil.clear();
+            QStringList files;
+            for (size_t i = 0; i < pupils.size(); ++i) {
+                const QString file =
+                    QStringLiteral("%1/%2-%3/record.sqlite").arg(folder, pupils[i].name).arg(i);
+                QVERIFY(QDir().mkpath(QFileInfo(file).path()));
+                Reports reports;
+                RecordStore store(file, reports.report);
+                QVERIFY(store.writeMany(pupils[i].rounds));
+                files << file;
+            }
+            QVERIFY(QDir().mkpath(folder + "/Ancien"));
+            QVERIFY(writeVersion1Record(folder + "/Ancien/record.sqlite", 40));
+            files << folder + "/Ancien/record.sqlite";
+            // Counted as numbers, but for the older record.
+            for (qsizetype i = 0; i < files.size(); ++i)
+                QCOMPARE(readCounted(files[i], true).has_value(), i + 1 < files.size());
+            const ClassRecord counted = countClass(files);
+            const ClassRecord read = readClass(files, Detail::Counts);
+            QCOMPARE(counted.problems, read.problems);
+            QCOMPARE(counted.pupils.size(), size_t(4));
+            QCOMPARE(counted.rounds(), read.rounds());
+            compareFigures(counted, read);
+            for (const PupilRounds& p : counted.pupils)
+                QCOMPARE(roundsRead(counted, {p}, Detail::Counts).front().rounds.size(),
+                         read.pupil(p.name)->rounds.size());
+        }
+    }
+
+    // A pupil's record of years of play, whose answers outside are counted
+    // beside the reading of its rounds, gives the figures of its rounds.
+    void aLongRecordGivesTheFiguresOfItsRounds() {
+        const QString file = dir.filePath("longue/Eva/record.sqlite");
+        QVERIFY(QDir().mkpath(QFileInfo(file).path()));
+        std::vector<RoundRecord> rounds =
+            sampleRecord(2500, QDateTime(lastDay.addYears(-2), QTime(9, 0)), 3);
+        for (RoundRecord& r : rounds)
+            r.pupil = "Eva";
+        {
+            Reports reports;
+            RecordStore store(file, reports.report);
+            QVERIFY(store.writeMany(rounds));
+        }
+        QVERIFY(rounds.size() > 20000);
+        QVERIFY(readCounted(file, false).has_value());
+        compareFigures(countClass({file}), readClass({file}, Detail::Counts));
     }
 
     // The class on the server, counted there among other classes, gives

@@ -5,6 +5,8 @@
 #include "ComputersPanel.h"
 #include "DesktopLocale.h"
 #include "PgServer.h"
+#include "PupilCharts.h"
+#include "PupilPanel.h"
 #include "RecordTesting.h"
 #include "ResultsFromServer.h"
 #include "ResultsWindow.h"
@@ -13,11 +15,13 @@
 #include "ServerClassCopies.h"
 #include "ServerClassList.h"
 #include "ServerConnection.h"
+#include "ServerCounts.h"
 #include "ServerRounds.h"
 #include "ServerTesting.h"
 #include "TestProgram.h"
 
 #include <QApplication>
+#include <QChartView>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
@@ -25,6 +29,7 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QXYSeries>
 #include <QtTest>
 
 using namespace quiltaro;
@@ -47,6 +52,17 @@ QString labels(QWidget* window) {
 }
 
 const QDateTime monday(QDate(2026, 11, 30), QTime(10, 0));
+
+// The points the pupil's charts draw, more once the rounds are read.
+qsizetype chartPoints(const ResultsWindow& window) {
+    qsizetype points = 0;
+    if (window.charts())
+        for (QChartView* view : window.charts()->charts())
+            for (QAbstractSeries* series : view->chart()->series())
+                if (auto* xy = qobject_cast<QXYSeries*>(series))
+                    points += xy->count();
+    return points;
+}
 
 } // namespace
 
@@ -158,6 +174,48 @@ private slots:
         const qint64 took = closing.elapsed();
         server->resume();
         QVERIFY2(took < 1000, qPrintable(QString::number(took)));
+    }
+
+    // A pupil's charts read the rounds the server counted: while it answers
+    // nothing (frozen), the window opens, goes from pupil to pupil and says
+    // it reads, without waiting; thawed, the charts of the pupil shown fill in.
+    void chartsReadWhileTheWindowAnswers() {
+        const QString db = classServer.freshDatabase();
+        ServerConnection one(server->conninfo("poste1", db));
+        for (const char* name : {"Léa", "Noé"})
+            for (RoundRecord r : knownRounds()) {
+                r.pupil = name;
+                r.gameToken += name;
+                QVERIFY(sendRound(one, r, "CM1"));
+            }
+        const ServerSettings teacher{server->conninfo("prof", db), "CM1", QString()};
+        ClassRecord data;
+        {
+            ServerConnection reading(teacher.conninfo);
+            QVERIFY(readServerClassCounts(reading, teacher, data));
+        }
+        QVERIFY(data.readRounds);
+        server->pause();
+        QElapsedTimer clock;
+        clock.start();
+        ResultsWindow window(data, QDateTime::currentDateTime(), false);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(window.shownPupil(), QString("Léa"));
+        QVERIFY(window.panel()->readingLabel()->isVisible());
+        window.showPupil("Noé");
+        QVERIFY(window.panel()->readingLabel()->isVisible());
+        // The window's own timers keep their pace meanwhile.
+        QElapsedTimer ticking;
+        ticking.start();
+        QTest::qWait(300);
+        QVERIFY2(ticking.elapsed() < 600, qPrintable(QString::number(ticking.elapsed())));
+        QVERIFY2(clock.elapsed() < 1500, qPrintable(QString::number(clock.elapsed())));
+        const qsizetype unread = chartPoints(window);
+        server->resume();
+        QTRY_VERIFY_WITH_TIMEOUT(!window.panel()->readingLabel()->isVisible(), 30000);
+        QCOMPARE(window.shownPupil(), QString("Noé"));
+        QVERIFY2(chartPoints(window) > unread, qPrintable(QString::number(unread)));
     }
 
     // Another class than that of quiltaro.conf: its pupils without a round

@@ -15,9 +15,9 @@ namespace quiltaro::charts {
 namespace {
 
 const StepWords stepWords[] = {
-    {"Jour", "Par jour", "jour par jour", "Score le plus haut du jour", 1},
-    {"Semaine", "Par semaine", "semaine par semaine", "Score le plus haut de la semaine", 7},
-    {"Mois", "Par mois", "mois par mois", "Score le plus haut du mois", 30},
+    {"Jour", "Par jour", "jour par jour", "Plus haut du jour", 1},
+    {"Semaine", "Par semaine", "semaine par semaine", "Plus haut de la semaine", 7},
+    {"Mois", "Par mois", "mois par mois", "Plus haut du mois", 30},
 };
 
 } // namespace

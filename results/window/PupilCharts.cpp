@@ -126,10 +126,11 @@ QChartView* scoresChart(const std::vector<GamePoint>& games, const std::vector<D
         highest.emplace_back(double(at(day, step)), best);
         final.emplace_back(double(at(day, step)), sum / double(finals.size()));
     }
-    // Hollow rings around the final score's smaller squares: both show when equal.
+    // Hollow rings around the final score's smaller squares: both show when
+    // equal. The chart's title says they are scores: the legend's words are
+    // short enough to read whole beside the figures on a laptop's screen.
     addSeries(
-        chart,
-        gathered ? QString::fromUtf8(wordsOf(step).best) : QStringLiteral("Score le plus haut"),
+        chart, gathered ? QString::fromUtf8(wordsOf(step).best) : QStringLiteral("Le plus haut"),
         {QColor(0, 114, 178), QScatterSeries::MarkerShapeCircle, Qt::SolidLine}, highest, false);
     auto* rings = static_cast<QScatterSeries*>(chart->series().constLast());
     rings->setColor(Qt::transparent);
@@ -137,10 +138,9 @@ QChartView* scoresChart(const std::vector<GamePoint>& games, const std::vector<D
     rings->setMarkerSize(14);
     QPen ring(QColor(0, 114, 178), 2.5);
     rings->setPen(ring);
-    addSeries(
-        chart,
-        gathered ? QStringLiteral("Score à la fin, en moyenne") : QStringLiteral("Score à la fin"),
-        {QColor(213, 94, 0), QScatterSeries::MarkerShapeRectangle, Qt::SolidLine}, final, false);
+    addSeries(chart, gathered ? QStringLiteral("Fin, en moyenne") : QStringLiteral("À la fin"),
+              {QColor(213, 94, 0), QScatterSeries::MarkerShapeRectangle, Qt::SolidLine}, final,
+              false);
     static_cast<QScatterSeries*>(chart->series().constLast())->setMarkerSize(7);
     // Games and days come from the same rounds played, so both are there or
     // neither. A game begun just before midnight, and played after it,
@@ -264,8 +264,10 @@ void PupilCharts::arrange(bool compact) {
 
 void PupilCharts::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    // Four quarters need some 330 pixels each way to stay readable.
-    const bool narrow = width() < 660 || height() < 460;
+    // Four quarters need some 300 pixels each way to stay readable, and the
+    // corner as much as its figures take.
+    const int corner = corner_ ? corner_->minimumWidth() : 0;
+    const bool narrow = width() < std::max(600, corner + 300) || height() < 460;
     if (narrow != compact())
         arrange(narrow);
 }

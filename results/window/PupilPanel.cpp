@@ -6,8 +6,11 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace quiltaro {
 
@@ -51,6 +54,10 @@ PupilPanel::PupilPanel(QWidget* parent) : QWidget(parent) {
     help_->setWordWrap(true);
     help_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     layout->addWidget(help_);
+    reading_ = new QLabel(QStringLiteral("Lecture des manches de l'élève…"));
+    reading_->setAccessibleName(reading_->text());
+    reading_->hide();
+    layout->addWidget(reading_);
 
     figures_ = new QTableWidget(0, 3);
     figures_->setHorizontalHeaderLabels(
@@ -77,8 +84,10 @@ PupilPanel::PupilPanel(QWidget* parent) : QWidget(parent) {
     layout->addWidget(chartsPlace_, 1);
 }
 
-void PupilPanel::show(const PupilSummary& pupil, const ClassMean& mean, const PupilRounds& rounds) {
+void PupilPanel::show(const PupilSummary& pupil, const ClassMean& mean, const PupilRounds& rounds,
+                      bool reading) {
     title_->setText(pupil.name);
+    reading_->setVisible(reading);
     help_->setText(helpText(pupil));
     help_->setStyleSheet(
         pupil.help.needsHelp() ? QStringLiteral("color: #a00000; font-weight: bold") : QString());
@@ -97,6 +106,15 @@ void PupilPanel::show(const PupilSummary& pupil, const ClassMean& mean, const Pu
             figures_->setItem(row, column++, item);
         }
     }
+    // As wide as its words and figures: none is cut, the charts beside it
+    // take what is left.
+    const QHeaderView* header = figures_->horizontalHeader();
+    const QAbstractItemView* view = figures_; // where the column's hint is public
+    // The scroll bar's room too: a short corner shows one.
+    int wide = 2 * figures_->frameWidth() + figures_->verticalScrollBar()->sizeHint().width();
+    for (int column = 0; column < figures_->columnCount(); ++column)
+        wide += std::max(header->sectionSizeHint(column), view->sizeHintForColumn(column));
+    figures_->setMinimumWidth(wide);
     // The figures move to the new charts before the old ones go.
     figures_->setParent(this);
     delete charts_;

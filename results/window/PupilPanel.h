@@ -21,7 +21,11 @@ class PupilPanel final : public QWidget {
 public:
     explicit PupilPanel(QWidget* parent = nullptr);
     // `rounds`: the pupil's rounds in the period, which the charts draw.
-    void show(const PupilSummary& pupil, const ClassMean& mean, const PupilRounds& rounds);
+    // `reading`: they are being read still; the charts say so meanwhile.
+    void show(const PupilSummary& pupil, const ClassMean& mean, const PupilRounds& rounds,
+              bool reading = false);
+    // The words shown over the charts while the pupil's rounds are read.
+    QLabel* readingLabel() const { return reading_; }
     PupilCharts* charts() const { return charts_; }
     QTableWidget* figures() const { return figures_; }
     QPushButton* exportButton() const { return export_; }
@@ -30,6 +34,7 @@ public:
 private:
     QLabel* title_;
     QLabel* help_;
+    QLabel* reading_;
     QPushButton* export_;
     QPushButton* report_;
     QTableWidget* figures_;

@@ -1,11 +1,14 @@
 #include "ResultsWindow.h"
 
 #include "Export.h"
+#include "PupilPanel.h"
 #include "Report.h"
 
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTextStream>
@@ -55,15 +58,22 @@ void ResultsWindow::exportRounds(const QString& pupil) {
     for (const PupilRounds& p : data_.pupils)
         if (pupil.isEmpty() || p.name == pupil)
             chosen.push_back(p);
-    std::vector<PupilRounds> rounds;
-    for (const PupilRounds& p : roundsRead(data_, chosen, Detail::Guesses))
-        if (PupilRounds within = inPeriod(p, period_); !within.rounds.empty() || !pupil.isEmpty())
-            rounds.push_back(std::move(within));
-    QString said;
-    QTextStream err(&said);
-    if (writeCsvExport(withGuesses(rounds, data_.files), file, err) != 0)
-        QMessageBox::warning(this, QStringLiteral("Exporter les résultats"),
-                             said.section(QStringLiteral("quiltaro : "), 1).trimmed());
+    QPointer<QPushButton> button = pupil.isEmpty() ? exportClass_ : panel_->exportButton();
+    whileReading(button, true);
+    readThen(std::move(chosen), Detail::Guesses,
+             [this, file, pupil, button, period = period_](std::vector<PupilRounds> read) {
+                 whileReading(button, false);
+                 std::vector<PupilRounds> rounds;
+                 for (const PupilRounds& p : read)
+                     if (PupilRounds within = inPeriod(p, period);
+                         !within.rounds.empty() || !pupil.isEmpty())
+                         rounds.push_back(std::move(within));
+                 QString said;
+                 QTextStream err(&said);
+                 if (writeCsvExport(withGuesses(rounds, data_.files), file, err) != 0)
+                     QMessageBox::warning(this, QStringLiteral("Exporter les résultats"),
+                                          said.section(QStringLiteral("quiltaro : "), 1).trimmed());
+             });
 }
 
 void ResultsWindow::writeReport(const QString& pupil) {
@@ -74,15 +84,22 @@ void ResultsWindow::writeReport(const QString& pupil) {
                                   QStringLiteral("Document PDF (*.pdf)"));
     if (file.isEmpty())
         return;
-    QString problem;
     // The report draws each pupil's rounds: read now, as the rest of the
     // window only counts them.
-    ClassRecord read = data_;
-    read.pupils = roundsRead(data_, data_.pupils, Detail::Counts);
-    if (!writeReportPdf(read, summary_, pupil, file, &problem))
-        QMessageBox::warning(this, QStringLiteral("Rapport PDF"),
-                             QStringLiteral("Le rapport %1 n'a pas pu être écrit (%2).")
-                                 .arg(QDir::toNativeSeparators(file), problem));
+    QPointer<QPushButton> button = pupil.isEmpty() ? reportClass_ : panel_->reportButton();
+    whileReading(button, true);
+    readThen(data_.pupils, Detail::Counts,
+             [this, file, pupil, button, summary = summary_](std::vector<PupilRounds> read) {
+                 whileReading(button, false);
+                 ClassRecord data = data_;
+                 data.pupils = std::move(read);
+                 QString problem;
+                 if (!writeReportPdf(data, summary, pupil, file, &problem))
+                     QMessageBox::warning(
+                         this, QStringLiteral("Rapport PDF"),
+                         QStringLiteral("Le rapport %1 n'a pas pu être écrit (%2).")
+                             .arg(QDir::toNativeSeparators(file), problem));
+             });
 }
 
 } // namespace quiltaro

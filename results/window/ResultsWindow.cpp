@@ -184,17 +184,6 @@ PupilCharts* ResultsWindow::charts() const {
     return panel_ ? panel_->charts() : nullptr;
 }
 
-void ResultsWindow::showPupil(const QString& name) {
-    const PupilSummary* pupil = summary_.pupil(name);
-    const PupilRounds* rounds = data_.pupil(name);
-    if (!pupil || !rounds || !panel_ || name == shownPupil_)
-        return;
-    shownPupil_ = name;
-    // The charts draw the pupil's rounds themselves: read now, for this pupil.
-    const std::vector<PupilRounds> read = roundsRead(data_, {*rounds}, Detail::Counts);
-    panel_->show(*pupil, summary_.mean, inPeriod(read.front(), period_));
-}
-
 void ResultsWindow::editClassList() {
     ClassListEditor editor(this, classListPlace_);
     if (editor.exec() == QDialog::Accepted)

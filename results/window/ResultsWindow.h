@@ -5,12 +5,15 @@
 #include "ClassSummary.h"
 #include "Pupils.h"
 #include "SchoolSummary.h"
+#include "Worker.h"
 
 #include <QDateTime>
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 #include <optional>
+#include <vector>
 
 class QComboBox;
 class QDateEdit;
@@ -49,6 +52,7 @@ public:
     // login, where an empty view says where the pupils' games are.
     ResultsWindow(ClassRecord data, const QDateTime& now, bool ownLogin, const Period& period = {},
                   QWidget* parent = nullptr);
+    ~ResultsWindow() override;
 
     ClassTable* table() const { return table_; }
     PupilPanel* panel() const { return panel_; }
@@ -103,6 +107,15 @@ private:
     // Says the level the class plays at, as `list` and the computer set it.
     void showLevel(const ClassList& list);
     void refreshWaiting();
+    // Whether some of `pupils` were counted, their rounds left where they are.
+    bool toRead(const std::vector<PupilRounds>& pupils) const;
+    // Reads the rounds of those of `pupils` that were counted, off the
+    // window's thread, then gives them all to `then` on it, unless the
+    // window is gone by then. At once when there is nothing to read.
+    void readThen(std::vector<PupilRounds> pupils, Detail detail,
+                  std::function<void(std::vector<PupilRounds>)> then);
+    // Says on `button` that what it asked for is being read, or no more.
+    static void whileReading(QPushButton* button, bool reading);
 
     ClassRecord data_;
     QDateTime now_;
@@ -133,6 +146,9 @@ private:
     std::optional<ClassRecord> waiting_;
     QDateTime waitingNow_;
     QTimer* retry_ = nullptr;
+    // The pupil's charts asked for last: an earlier reading's come too late.
+    int chartsAsked_ = 0;
+    std::vector<std::unique_ptr<Worker>> readings_;
 };
 
 } // namespace quiltaro
