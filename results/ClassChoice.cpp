@@ -86,9 +86,9 @@ void keepClass(ClassRecord& data, const QString& className, const QString& unnam
     // can be found in two classes.
     if (!data.readRounds)
         return;
-    data.readRounds = [read = data.readRounds, className, unnamedClass](const QStringList& names,
-                                                                        Detail detail) {
-        std::map<QString, std::vector<RoundRecord>> rounds = read(names, detail);
+    data.readRounds = [read = data.readRounds, className, unnamedClass](
+                          const QStringList& names, Detail detail, std::stop_token stop) {
+        std::map<QString, std::vector<RoundRecord>> rounds = read(names, detail, std::move(stop));
         for (auto& [name, list] : rounds)
             std::erase_if(list, [&](const RoundRecord& r) {
                 return !sameClass(r.className.isEmpty() ? unnamedClass : r.className, className);

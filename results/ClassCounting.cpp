@@ -102,22 +102,23 @@ ClassRecord readAndTally(const QStringList& recordFiles, Check check) {
 // Reads the rounds of the pupils named again from the records that hold
 // them, for a chart or an export.
 RoundsOfPupils readerOf(std::map<QString, QStringList> filesOf) {
-    return [filesOf = std::move(filesOf)](const QStringList& names, Detail detail) {
-        QStringList files;
-        for (const QString& name : names)
-            if (const auto it = filesOf.find(name); it != filesOf.end())
-                for (const QString& file : it->second)
-                    if (!files.contains(file))
-                        files << file;
-        std::map<QString, std::vector<RoundRecord>> read;
-        for (PupilRounds& p : readClass(files, detail, Check::Apart).pupils)
-            if (names.contains(p.name)) {
-                std::vector<RoundRecord>& to = read[p.name];
-                to.insert(to.end(), std::make_move_iterator(p.rounds.begin()),
-                          std::make_move_iterator(p.rounds.end()));
-            }
-        return read;
-    };
+    return
+        [filesOf = std::move(filesOf)](const QStringList& names, Detail detail, std::stop_token) {
+            QStringList files;
+            for (const QString& name : names)
+                if (const auto it = filesOf.find(name); it != filesOf.end())
+                    for (const QString& file : it->second)
+                        if (!files.contains(file))
+                            files << file;
+            std::map<QString, std::vector<RoundRecord>> read;
+            for (PupilRounds& p : readClass(files, detail, Check::Apart).pupils)
+                if (names.contains(p.name)) {
+                    std::vector<RoundRecord>& to = read[p.name];
+                    to.insert(to.end(), std::make_move_iterator(p.rounds.begin()),
+                              std::make_move_iterator(p.rounds.end()));
+                }
+            return read;
+        };
 }
 
 } // namespace
@@ -169,7 +170,7 @@ ClassRecord countClass(const QStringList& recordFiles, Check check) {
 }
 
 std::vector<PupilRounds> roundsRead(const ClassRecord& data, const std::vector<PupilRounds>& pupils,
-                                    Detail detail) {
+                                    Detail detail, std::stop_token stop) {
     QStringList names;
     for (const PupilRounds& p : pupils)
         if (p.counted && p.rounds.empty() && p.counted->rounds > 0)
@@ -177,7 +178,8 @@ std::vector<PupilRounds> roundsRead(const ClassRecord& data, const std::vector<P
     std::vector<PupilRounds> result = pupils;
     if (names.isEmpty() || !data.readRounds)
         return result;
-    std::map<QString, std::vector<RoundRecord>> read = data.readRounds(names, detail);
+    std::map<QString, std::vector<RoundRecord>> read =
+        data.readRounds(names, detail, std::move(stop));
     for (PupilRounds& p : result)
         if (const auto it = read.find(p.name); it != read.end() && p.rounds.empty())
             p.rounds = std::move(it->second);

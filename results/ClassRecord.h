@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <stop_token>
 #include <vector>
 
 namespace quiltaro {
@@ -34,9 +35,10 @@ struct PupilRounds {
 
 // Reads again the rounds of the pupils named (with their guesses, or only
 // their counts), for a chart or an export of pupils whose rounds were
-// counted; each pupil's oldest first.
+// counted; each pupil's oldest first. A stop asked on `stop` cuts a reading
+// from a server under way: what it read is then incomplete, and unused.
 using RoundsOfPupils = std::function<std::map<QString, std::vector<RoundRecord>>(
-    const QStringList& pupils, Detail detail)>;
+    const QStringList& pupils, Detail detail, std::stop_token stop)>;
 
 struct ClassRecord {
     QStringList files;               // the records read
@@ -102,7 +104,7 @@ ClassRecord countClass(const QStringList& recordFiles, Check check = Check::Apar
 // The pupils with their rounds read, whether they were counted or read:
 // what an export or a chart needs.
 std::vector<PupilRounds> roundsRead(const ClassRecord& data, const std::vector<PupilRounds>& pupils,
-                                    Detail detail);
+                                    Detail detail, std::stop_token stop = {});
 
 // The pupils in the order a French teacher expects: Émilie beside Emma.
 void sortByName(std::vector<PupilRounds>& pupils);

@@ -92,8 +92,11 @@ std::optional<std::vector<PupilRounds>> byShownName(CountsByPupil counts,
 }
 
 RoundsOfPupils readingFrom(const ServerSettings& settings) {
-    return [settings](const QStringList& names, Detail) {
+    return [settings](const QStringList& names, Detail, std::stop_token stop) {
         ServerConnection server(settings.conninfo, {3, 60000, 65000});
+        // A window that no longer waits cuts the reading, however long the
+        // server would make it wait.
+        const std::stop_callback cut(stop, [&server] { server.interrupt(); });
         std::vector<RoundRecord> rounds;
         std::map<QString, std::vector<RoundRecord>> byPupil;
         if (!readPupilRounds(server, settings.className, names, names.contains(unnamedPupil),

@@ -32,6 +32,8 @@
 #include <QXYSeries>
 #include <QtTest>
 
+#include <memory>
+
 using namespace quiltaro;
 using namespace quiltaro::test;
 
@@ -216,6 +218,20 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!window.panel()->readingLabel()->isVisible(), 30000);
         QCOMPARE(window.shownPupil(), QString("Noé"));
         QVERIFY2(chartPoints(window) > unread, qPrintable(QString::number(unread)));
+
+        // Closed while the frozen server holds a reading: the window goes
+        // at once, the reading cut rather than waited for.
+        server->pause();
+        auto closing = std::make_unique<ResultsWindow>(data, QDateTime::currentDateTime(), false);
+        closing->show();
+        QVERIFY(QTest::qWaitForWindowExposed(closing.get()));
+        QVERIFY(closing->panel()->readingLabel()->isVisible());
+        QTest::qWait(200); // the reading has connected, and waits for its answer
+        clock.restart();
+        closing.reset();
+        const qint64 closed = clock.elapsed();
+        server->resume();
+        QVERIFY2(closed < 1000, qPrintable(QString::number(closed)));
     }
 
     // Another class than that of quiltaro.conf: its pupils without a round

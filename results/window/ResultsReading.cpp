@@ -41,7 +41,8 @@ void ResultsWindow::readThen(std::vector<PupilRounds> pupils, Detail detail,
     auto reading = std::make_unique<Worker>();
     reading->start([this, source = std::move(source), pupils = std::move(pupils), detail,
                     then = std::move(then)](std::stop_token stop) {
-        auto read = std::make_shared<std::vector<PupilRounds>>(roundsRead(source, pupils, detail));
+        auto read =
+            std::make_shared<std::vector<PupilRounds>>(roundsRead(source, pupils, detail, stop));
         if (stop.stop_requested())
             return;
         QMetaObject::invokeMethod(
