@@ -4,6 +4,7 @@
 #include "ClassChoice.h"
 #include "ClassListPlace.h"
 #include "ClassLists.h"
+#include "ClassTable.h"
 #include "ClassTesting.h"
 #include "DesktopLocale.h"
 #include "Export.h"
@@ -240,6 +241,19 @@ private slots:
         window.show();
         QCOMPARE(window.windowTitle(), QString("Résultats — CE2-A"));
         QVERIFY(!window.classChooser()->isVisible());
+    }
+
+    // Names in French order on any desktop: this suite also runs in the C
+    // locale, whose collation puts Éloïse after Zoé.
+    void namesAreInFrenchOrderOnAnyDesktop() {
+        ClassRecord data;
+        for (const char* name : {"Zoé", "Emma", "Éloïse", "eva"})
+            data.pupils.push_back({name, {}});
+        ResultsWindow window(data, QDateTime::currentDateTime(), false);
+        QStringList shown;
+        for (int row = 0; row < window.table()->model()->rowCount(); ++row)
+            shown << window.table()->model()->index(row, 0).data().toString();
+        QCOMPARE(shown, QStringList({"Éloïse", "Emma", "eva", "Zoé"}));
     }
 
     // Where "Liste de la classe…" writes: the chosen class's own file.

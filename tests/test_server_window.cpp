@@ -234,6 +234,30 @@ private slots:
         QVERIFY2(closed < 1000, qPrintable(QString::number(closed)));
     }
 
+    // Opened while its class is read, the window grows to show the class
+    // once it comes, within the screen; a size the teacher gives it stays.
+    void aWindowOpenedWhileReadingGrowsForItsClass() {
+        ResultsWindow window(ClassRecord{}, QDateTime::currentDateTime(), false);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QSize opened = window.size();
+        std::vector<RoundRecord> rounds = knownRounds();
+        for (RoundRecord& r : rounds)
+            r.className = "CM1";
+        const ClassRecord data = classOfRounds(rounds);
+        window.refreshWhenFree(data, QDateTime::currentDateTime());
+        QVERIFY2(window.height() > opened.height(), qPrintable(QString::number(window.height())));
+        QVERIFY2(window.screen()->availableGeometry().contains(window.frameGeometry()),
+                 qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                .arg(window.frameGeometry().x())
+                                .arg(window.frameGeometry().y())
+                                .arg(window.frameGeometry().width())
+                                .arg(window.frameGeometry().height())));
+        window.resize(opened);
+        window.refreshWhenFree(data, QDateTime::currentDateTime());
+        QCOMPARE(window.size(), opened);
+    }
+
     // Another class than that of quiltaro.conf: its pupils without a round
     // are those of the server's list (this login has no file of it, and its
     // copy is older), and a name the teacher adds there shows while the

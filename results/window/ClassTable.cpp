@@ -1,5 +1,6 @@
 #include "ClassTable.h"
 
+#include <QCollator>
 #include <QHeaderView>
 #include <QLocale>
 #include <QScrollBar>
@@ -24,6 +25,24 @@ QStandardItem* cell(const QString& text, const QVariant& sortKey,
     item->setEditable(false);
     return item;
 }
+
+// Names in the order a French teacher expects, Émilie beside Emma, whatever
+// the desktop's language (the C library's collation on a desktop set to
+// English, or to none, puts Éloïse after Zoé); figures as numbers.
+class FrenchOrder final : public QSortFilterProxyModel {
+public:
+    using QSortFilterProxyModel::QSortFilterProxyModel;
+
+protected:
+    bool lessThan(const QModelIndex& left, const QModelIndex& right) const override {
+        const QVariant a = left.data(sortRole()), b = right.data(sortRole());
+        if (a.typeId() != QMetaType::QString || b.typeId() != QMetaType::QString)
+            return QSortFilterProxyModel::lessThan(left, right);
+        static const QCollator french(QLocale(QLocale::French, QLocale::France));
+        const int order = french.compare(a.toString(), b.toString());
+        return order != 0 ? order < 0 : a.toString() < b.toString();
+    }
+};
 
 // Who needs help first, then who stopped playing, then who never played.
 int helpOrder(const HelpNeed& help) {
@@ -92,8 +111,7 @@ QString ClassTable::helpExplanation() {
 }
 
 ClassTable::ClassTable(const ClassSummary& summary, QWidget* parent)
-    : QTableView(parent), model_(new QStandardItemModel(this)),
-      sorted_(new QSortFilterProxyModel(this)) {
+    : QTableView(parent), model_(new QStandardItemModel(this)), sorted_(new FrenchOrder(this)) {
     const QStringList headers = {QStringLiteral("Élève"), QStringLiteral("À suivre"),
                                  QStringLiteral("Manches"), QStringLiteral("Points\npar manche"),
                                  QStringLiteral("Dernière\npartie")};
@@ -111,7 +129,6 @@ ClassTable::ClassTable(const ClassSummary& summary, QWidget* parent)
         model_->appendRow(lineOf(p));
     sorted_->setSourceModel(model_);
     sorted_->setSortRole(sortRole);
-    sorted_->setSortLocaleAware(true); // Émilie beside Emma
     setModel(sorted_);
     setSortingEnabled(true);
     sortByColumn(Pupil, Qt::AscendingOrder);

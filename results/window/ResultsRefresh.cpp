@@ -32,6 +32,7 @@ void ResultsWindow::refresh(ClassRecord data, const QDateTime& now) {
     const QString chosen = shownPupil_;
     data_ = std::move(data);
     now_ = now;
+    sizeForWhatItShows();
     fill(chosen, sortSection, sortOrder);
     if (!table_)
         return;

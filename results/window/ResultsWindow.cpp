@@ -89,11 +89,8 @@ ResultsWindow::ResultsWindow(ClassRecord data, const QDateTime& now, bool ownLog
     contentPlace_ = new QVBoxLayout;
     contentPlace_->setContentsMargins(0, 0, 0, 0);
     outer->addLayout(contentPlace_, 1);
-    // As large as useful, never larger than the screen.
-    const QRect available = screen() ? screen()->availableGeometry() : QRect(0, 0, 1024, 768);
-    const QSize wanted = data_.rounds() > 0 ? QSize(1500, 900) : QSize(760, 420);
-    resize(std::min(wanted.width(), available.width() * 19 / 20),
-           std::min(wanted.height(), available.height() * 9 / 10));
+    resize(760, 420);
+    sizeForWhatItShows();
     fill(QString(), -1, Qt::AscendingOrder);
     retry_ = new QTimer(this);
     retry_->setInterval(500);
@@ -105,6 +102,35 @@ ResultsWindow::ResultsWindow(ClassRecord data, const QDateTime& now, bool ownLog
     for (const QKeySequence& key :
          {QKeySequence(Qt::Key_Escape), QKeySequence(QStringLiteral("Ctrl+W"))})
         connect(new QShortcut(key, this), &QShortcut::activated, this, &QWidget::close);
+}
+
+void ResultsWindow::sizeForWhatItShows() {
+    // Once: a window the teacher has sized since keeps the teacher's size.
+    if (sizedForRounds_ || data_.rounds() == 0 ||
+        (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)))
+        return;
+    sizedForRounds_ = true;
+    const QRect available = screen() ? screen()->availableGeometry() : QRect(0, 0, 1024, 768);
+    const QSize wanted(std::min(1500, available.width() * 19 / 20),
+                       std::min(900, available.height() * 9 / 10));
+    if (!isVisible()) {
+        resize(wanted);
+        return;
+    }
+    // A window that opened while its class was read grows about its centre,
+    // its frame within the screen.
+    const QRect frame = frameGeometry(), inside = geometry();
+    const QMargins margins(inside.left() - frame.left(), inside.top() - frame.top(),
+                           frame.right() - inside.right(), frame.bottom() - inside.bottom());
+    QRect grown(QPoint(), (wanted.expandedTo(size()) + QSize(margins.left() + margins.right(),
+                                                             margins.top() + margins.bottom()))
+                              .boundedTo(available.size()));
+    grown.moveCenter(frame.center());
+    grown.moveLeft(
+        std::max(available.left(), std::min(grown.left(), available.right() + 1 - grown.width())));
+    grown.moveTop(
+        std::max(available.top(), std::min(grown.top(), available.bottom() + 1 - grown.height())));
+    setGeometry(grown.marginsRemoved(margins));
 }
 
 void ResultsWindow::fill(const QString& chosen, int sortSection, Qt::SortOrder sortOrder) {

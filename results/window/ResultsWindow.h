@@ -93,6 +93,9 @@ public:
 
 private:
     QWidget* periodBar();
+    // As large as useful, never larger than the screen: a class's figures
+    // and charts want room, an empty window's few lines do not.
+    void sizeForWhatItShows();
     // Builds what the window shows from data_, in place of what it showed.
     // `chosen`: the pupil to show, if still in the class; `sortSection`: the
     // column the class is ordered by, or -1 for the table's own order.
@@ -122,6 +125,7 @@ private:
     Period period_;
     ClassSummary summary_;
     bool ownLogin_;
+    bool sizedForRounds_ = false;
     ClassListPlace classListPlace_ = ClassListPlace::ownConfiguration();
     QComboBox* periodKind_ = nullptr;
     QComboBox* classChooser_ = nullptr;
