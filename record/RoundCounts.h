@@ -7,16 +7,15 @@
 #include <map>
 #include <vector>
 
-class QSqlQuery;
-
 namespace quiltaro {
 
 // What the teacher's figures are made of: each pupil's played rounds grouped
 // by local day, level and levels set, the games played each day, and the
 // last rounds played up to the end of each day, which is all the help rule
-// needs of their order. The class's PostgreSQL server counts them with the
-// SQL below; a record's rounds are read and counted the same way in C++
-// (results/CountedFigures), SQLite being slower at it than its reading.
+// needs of their order. The class's PostgreSQL server counts them as rounds
+// arrive (server/ServerTally); a record's rounds are read as figures and
+// counted the same way in C++ (record/RecordCounting), SQLite being slower
+// at grouping them than at reading them.
 
 // Who a count belongs to. Rounds are counted by this key alone, so that a
 // pupil's identity is said in one place.
@@ -91,23 +90,6 @@ struct PupilCount {
 };
 
 using CountsByPupil = std::map<PupilKey, PupilCount>;
-
-// The four queries that count the rounds of `playedRounds`, a table
-// expression of every round (played or not) with the columns id (the order
-// of rounds started at once), pupil, game, s and e (start and end, ms),
-// b and a (the scores before and after), t (tries), o (answers outside),
-// ending (by name), lv (the level, 0 to 2), levels (by name, never NULL)
-// and day ('YYYY-MM-DD', local). Standard SQL, with window functions.
-struct CountQueries {
-    QString all, days, games, recent;
-};
-CountQueries countQueries(const QString& playedRounds);
-
-// Reads the rows of the four queries, run in that order, into `into`.
-void takeAll(QSqlQuery& q, CountsByPupil& into);
-void takeDays(QSqlQuery& q, CountsByPupil& into);
-void takeGames(QSqlQuery& q, CountsByPupil& into);
-void takeRecent(QSqlQuery& q, CountsByPupil& into);
 
 // Whether the level SQL computes from a kind's name is the one a reader
 // gives it: the names the game writes, and names no reader knows. A class
