@@ -1,6 +1,7 @@
 #include "ServerCounts.h"
 
 #include "CountedFigures.h"
+#include "DayGroups.h"
 #include "ServerConnection.h"
 #include "ServerRounds.h"
 #include "ServerTally.h"
@@ -17,14 +18,6 @@ namespace quiltaro {
 namespace {
 
 const QString unnamedPupil = QStringLiteral("Sans nom");
-
-bool run(ServerConnection& server, QSqlQuery& q, const QString& sql, const QString& className) {
-    if (!server.prepare(q, sql))
-        return false;
-    if (!className.isEmpty())
-        q.addBindValue(className);
-    return server.exec(q);
-}
 
 // The session's days are this computer's: its zone, if the server knows it
 // and counts the same offsets (a summer's day and a winter's).
@@ -63,10 +56,10 @@ bool holdsSeveralClasses(ServerConnection& server, bool& several) {
     const ServerConnection::Watch watch(server);
     QSqlQuery q(server.database());
     // The ends of the classes' index, rather than every class.
-    if (!run(server, q,
-             QStringLiteral("SELECT min(class_name) IS DISTINCT FROM max(class_name)"
-                            " FROM quiltaro.rounds"),
-             {}) ||
+    if (!runForClass(server, q,
+                     QStringLiteral("SELECT min(class_name) IS DISTINCT FROM max(class_name)"
+                                    " FROM quiltaro.rounds"),
+                     {}) ||
         !q.next())
         return false;
     several = q.value(0).toBool();
@@ -115,10 +108,11 @@ bool readClassStamp(ServerConnection& server, const QString& className, ClassSta
         return false;
     const ServerConnection::Watch watch(server);
     QSqlQuery q(server.database());
-    if (!run(server, q,
-             QStringLiteral("SELECT count(*), coalesce(max(arrival), 0) FROM quiltaro.rounds%1")
-                 .arg(className.isEmpty() ? QString() : QStringLiteral(" WHERE class_name = ?")),
-             className) ||
+    if (!runForClass(
+            server, q,
+            QStringLiteral("SELECT count(*), coalesce(max(arrival), 0) FROM quiltaro.rounds%1")
+                .arg(className.isEmpty() ? QString() : QStringLiteral(" WHERE class_name = ?")),
+            className) ||
         !q.next())
         return false;
     stamp = {q.value(0).toLongLong(), q.value(1).toLongLong()};
